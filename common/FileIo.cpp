@@ -1,0 +1,91 @@
+#include "common/FileIo.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+
+namespace zorva {
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std::size_t limit) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    while (bytes.size() < limit && in) {
+        std::size_t want = std::min(sizeof buffer, limit - bytes.size());
+        in.read(buffer, static_cast<std::streamsize>(want));
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+    }
+    return bytes;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         mode_t mode) {
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+
+    std::string temp = path.string() + ".XXXXXX";
+    Fd fd(::mkstemp(temp.data()));
+    if (fd.get() < 0) return false;
+    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) &&
+              ::fsync(fd.get()) == 0;
+    ok = fd.Close() && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    Fd folder(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
+                     O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) ::fsync(folder.get());
+    return true;
+}
+
+bool AppendToFile(const std::filesystem::path& path, std::string_view bytes) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (fd.get() < 0) return false;
+    ssize_t n;
+    do {
+        n = ::write(fd.get(), bytes.data(), bytes.size());
+    } while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(bytes.size()) && fd.Close();
+}
+
+}  // namespace zorva

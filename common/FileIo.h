@@ -1,0 +1,29 @@
+#pragma once
+// The few ways the programs touch files: read whole (with a limit), replace atomically,
+// append one piece with one write.
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace zorva {
+
+// Up to `limit` bytes from the start of the file; nullopt when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,
+                                         std::size_t limit = static_cast<std::size_t>(-1));
+
+// Replaces the file with `bytes`: written to a temporary file in the same folder, flushed to
+// disk and renamed over the old one. On any failure the old file is left as it was and the
+// temporary file is removed. An existing file keeps its permission bits; a new one gets `mode`.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         mode_t mode = 0644);
+
+// Appends `bytes` with a single write on a descriptor opened for appending, so writers in
+// other processes never interleave inside it. The file is created when missing, its folder
+// is not. False when nothing or not everything was written.
+bool AppendToFile(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace zorva
