@@ -1,0 +1,196 @@
+#include "common/BackupSet.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "common/Codec.h"
+#include "common/FileIo.h"
+#include "common/TextFields.h"
+
+namespace zorva {
+namespace {
+
+// A CP932 field cut to its width and turned into the programs' UTF-8.
+std::string Field(std::string_view cp932, std::size_t width) {
+    return FromCp932(CutCp932(cp932, width));
+}
+
+char FirstChar(std::string_view text) { return text.empty() ? ' ' : text.front(); }
+
+std::string_view FirstOr(const std::vector<std::string_view>& fields, std::size_t i) {
+    return i < fields.size() ? fields[i] : std::string_view();
+}
+
+void ParseRow(std::string_view line, BackupSet& set) {
+    auto fields = SplitRuns(line, "\t");
+    if (fields.size() < 5 || set.Rows.size() >= kMaxRows) return;
+    ObjectRow row;
+    row.Library = Field(fields[0], kObjectFieldWidth);
+    row.Object = Field(fields[1], kObjectFieldWidth);
+    row.Type = Field(fields[2], kObjectFieldWidth);
+    row.ObjectKind = fields[3].front();
+    row.OptionCode = fields[4].front();
+    set.Rows.push_back(std::move(row));
+}
+
+// Line 1 of the file holds no line break: any the description carries become blanks.
+std::string DescriptionLine(std::string_view description) {
+    std::string line = ToCp932(description);
+    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    line = CutCp932(line, kDescriptionWidth);
+    return line.empty() ? " " : line;  // an empty line would vanish and shift the others
+}
+
+std::string ReadFailure(std::string_view name) {
+    return "バックアップセット：" + std::string(name) + "を読み取ることが出来ない";
+}
+
+}  // namespace
+
+bool IsValidSetName(std::string_view name) {
+    return !name.empty() && name.size() <= 10 &&
+           std::all_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+char ObjectKindFor(std::string_view library, std::string_view type) {
+    if (library == "QSYS") return '1';
+    if (type == "*SPL") return '3';
+    return '2';
+}
+
+char OptionCodeFor(std::string_view type, bool isProtected, int compressionLevel) {
+    if (type.substr(0, 4) == "*SPL") return '1';
+    return static_cast<char>('0' + (isProtected ? 3 : 0) + compressionLevel);
+}
+
+std::string ProtectionText(const ObjectRow& row) {
+    if (row.Type.substr(0, 4) == "*SPL") return {};
+    return row.OptionCode >= '4' && row.OptionCode <= '6' ? "○" : "";
+}
+
+std::string CompressionText(const ObjectRow& row) {
+    if (row.Type.substr(0, 4) == "*SPL") return {};
+    switch (row.OptionCode) {
+        case '1':
+        case '4':
+            return "*LOW";
+        case '2':
+        case '5':
+            return "*MEDIUM";
+        case '3':
+        case '6':
+            return "*HIGH";
+        default:
+            return {};
+    }
+}
+
+BackupSet ParseSetFile(std::string_view bytes, std::string_view name) {
+    BackupSet set;
+    set.SetName = std::string(name.substr(0, kSetNameWidth));
+    const auto lines = SplitLines(bytes.substr(0, kSetFileReadLimit));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        switch (i) {
+            case 0:
+                set.Description = Field(line, kDescriptionWidth);
+                break;
+            case 1:
+                set.StartMethod = FirstChar(FirstOr(SplitRuns(line, "\t"), 0));
+                break;
+            case 2: {
+                auto fields = SplitRuns(line, "\t");
+                set.ScheduleGroup = FirstChar(FirstOr(fields, 0));
+                if (fields.size() > 1) set.SaveTime = Field(fields[1], kSaveTimeWidth);
+                break;
+            }
+            case 3: {
+                set.DailyKind = line.front();
+                auto value = FirstOr(SplitRuns(line.substr(1), "\t"), 0);
+                if (set.DailyKind == '1' && !value.empty()) {
+                    set.RetentionDays = Field(value, kRetentionWidth);
+                } else if (set.DailyKind != '1') {
+                    set.WeekdayFlags = Field(value, kWeekdayFlagsWidth);
+                }
+                break;
+            }
+            case 4:
+                set.MonthlyKind = line.front();
+                set.MonthDay = Field(FirstOr(SplitRuns(line.substr(1), "\t"), 0), kMonthDayWidth);
+                break;
+            default:
+                ParseRow(line, set);
+        }
+    }
+    return set;
+}
+
+std::string FormatSetFile(const BackupSet& set) {
+    const std::string tab = "\t", crlf = "\r\n";
+    std::string text = DescriptionLine(set.Description) + crlf;
+    text += std::string(1, set.StartMethod) + crlf;
+    text += set.ScheduleGroup + tab + ToCp932(set.SaveTime) + crlf;
+    text += set.DailyKind + tab +
+            ToCp932(set.DailyKind == '1' ? set.RetentionDays : set.WeekdayFlags) + crlf;
+    text += set.MonthlyKind + tab + ToCp932(set.MonthDay) + crlf;
+    for (std::size_t i = 0; i < set.Rows.size() && i < kMaxRows; ++i) {
+        const ObjectRow& row = set.Rows[i];
+        if (row.Library.empty()) break;
+        text += ToCp932(row.Library) + tab + ToCp932(row.Object) + tab + ToCp932(row.Type) + tab +
+                row.ObjectKind + tab + row.OptionCode + tab;
+        if (row.CheckMark != 0) text += static_cast<char>(row.CheckMark & 0xFF);
+        text += crlf;
+    }
+    return text;
+}
+
+bool ReadSetFile(const std::filesystem::path& folder, std::string_view name, BackupSet& set,
+                 std::string& error) {
+    auto bytes = IsValidSetName(name) ? ReadFileBytes(folder / std::string(name), kSetFileReadLimit)
+                                      : std::nullopt;
+    if (!bytes) {
+        error = ReadFailure(name);
+        return false;
+    }
+    set = ParseSetFile(*bytes, name);
+    return true;
+}
+
+bool WriteSetFile(const std::filesystem::path& folder, const BackupSet& set, std::string& error) {
+    if (IsValidSetName(set.SetName) &&
+        WriteFileAtomically(folder / set.SetName, FormatSetFile(set))) {
+        return true;
+    }
+    error = "バックアップセット:" + set.SetName + " 保管が失敗しました";
+    return false;
+}
+
+bool LoadSets(const std::filesystem::path& folder, SetTable& table, std::string& error) {
+    table.Sets.clear();
+    table.CurrentSet = 0;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec) {
+        error = "バックアップセットの設定でエラー";
+        return false;
+    }
+    for (; it != std::filesystem::directory_iterator() && table.Sets.size() < kMaxSets;
+         it.increment(ec)) {
+        if (it->is_directory(ec)) continue;
+        const std::string name = it->path().filename().string();
+        if (!IsValidSetName(name)) continue;
+        BackupSet set;
+        if (ReadSetFile(folder, name, set, error)) table.Sets.push_back(std::move(set));
+    }
+    table.CurrentSet = static_cast<int>(table.Sets.size());
+    return true;
+}
+
+int FindSetByName(const SetTable& table, std::string_view name) {
+    for (std::size_t i = 0; i < table.Sets.size(); ++i) {
+        if (table.Sets[i].SetName == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace zorva

@@ -1,0 +1,89 @@
+#pragma once
+// Backup sets: the named lists of host objects with their start method and schedule, one
+// text file per set in the set folder.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zorva {
+
+inline constexpr std::size_t kMaxSets = 99;
+inline constexpr std::size_t kMaxRows = 99;
+inline constexpr std::size_t kSetFileReadLimit = 65536;
+
+// Field widths in CP932 bytes.
+inline constexpr std::size_t kSetNameWidth = 19;
+inline constexpr std::size_t kDescriptionWidth = 127;
+inline constexpr std::size_t kObjectFieldWidth = 10;
+inline constexpr std::size_t kRetentionWidth = 3;
+inline constexpr std::size_t kWeekdayFlagsWidth = 7;
+inline constexpr std::size_t kSaveTimeWidth = 4;
+inline constexpr std::size_t kMonthDayWidth = 2;
+
+struct ObjectRow {
+    std::string Library;
+    std::string Object;
+    std::string Type;
+    char ObjectKind = ' ';
+    char OptionCode = ' ';
+    int CheckMark = 0;  // -1 when the object check found the row wrong; never read from a file
+
+    friend bool operator==(const ObjectRow&, const ObjectRow&) = default;
+};
+
+// Texts are UTF-8; a kind character never set is a blank.
+struct BackupSet {
+    std::string SetName;
+    std::string Description;
+    char StartMethod = ' ';    // '1' PC start, '2' host start, '3' immediate
+    char ScheduleGroup = ' ';  // '1' daily, '2' monthly
+    std::string RetentionDays;
+    char DailyKind = ' ';  // '1' every day, '2' ticked weekdays, '0' monthly
+    std::string WeekdayFlags;  // Monday first
+    std::string SaveTime;      // HHMM
+    char MonthlyKind = ' ';    // '1' first day, '2' last day, '3' given day
+    std::string MonthDay;
+    std::vector<ObjectRow> Rows;  // at most kMaxRows, none with an empty Library
+
+    friend bool operator==(const BackupSet&, const BackupSet&) = default;
+};
+
+struct SetTable {
+    std::vector<BackupSet> Sets;  // SetCount is Sets.size()
+    int CurrentSet = 0;
+    int NewSet = 0;
+};
+
+// True for 1 to 10 letters A-Z: the only names that may become file and folder names.
+bool IsValidSetName(std::string_view name);
+
+// '1' for a library object (library QSYS), '3' for a spooled-file entry (*SPL), else '2'.
+char ObjectKindFor(std::string_view library, std::string_view type);
+// '1'..'6': protection adds 3 to the compression level 1..3; always '1' for *SPL… types.
+char OptionCodeFor(std::string_view type, bool isProtected, int compressionLevel);
+// The object list's protection and compression columns for a row ("○", "*LOW", …).
+std::string ProtectionText(const ObjectRow& row);
+std::string CompressionText(const ObjectRow& row);
+
+// The file's bytes (CP932) to a record named `name`; never fails. Bytes past the read limit,
+// rows past the 99th and text past a field's width are dropped.
+BackupSet ParseSetFile(std::string_view bytes, std::string_view name);
+// The record as the file's bytes (CP932, TAB separated, CR LF).
+std::string FormatSetFile(const BackupSet& set);
+
+// Reads folder/name into `set`; false with `error` set when the file cannot be read (a missing
+// file included: nothing is created).
+bool ReadSetFile(const std::filesystem::path& folder, std::string_view name, BackupSet& set,
+                 std::string& error);
+// Replaces folder/SetName atomically; false with `error` set, the old file untouched.
+bool WriteSetFile(const std::filesystem::path& folder, const BackupSet& set, std::string& error);
+// Every plain file of the folder whose name is a set name, in the order found, at most
+// kMaxSets; false with `error` when the folder cannot be listed. Other names (such as the
+// temporary file of an interrupted write) are not sets.
+bool LoadSets(const std::filesystem::path& folder, SetTable& table, std::string& error);
+// Index of the first set named exactly `name`, or -1.
+int FindSetByName(const SetTable& table, std::string_view name);
+
+}  // namespace zorva

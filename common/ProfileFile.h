@@ -1,0 +1,46 @@
+#pragma once
+// The settings file format: sections in square brackets, key=value lines, names matched
+// without case. Works on bytes so that the scrambled password (raw complemented bytes) and
+// every byte the system does not own survive an edit.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zorva {
+
+class ProfileFile {
+public:
+    ProfileFile() = default;
+    explicit ProfileFile(std::string bytes) : bytes_(std::move(bytes)) {}
+
+    // The file's bytes; a missing or unreadable file reads as empty.
+    static ProfileFile Load(const std::filesystem::path& path);
+
+    // The value of the first matching key, blanks around it removed, cut to `width` bytes;
+    // empty when the section or key is missing.
+    std::string GetBytes(std::string_view section, std::string_view key, std::size_t width) const;
+    // The same for a CP932 text value, cut on a character boundary and returned as UTF-8.
+    std::string GetText(std::string_view section, std::string_view key, std::size_t width) const;
+
+    // Replaces the value of the key in place, or adds the key at the end of its section, or
+    // adds the section at the end of the file. Every other byte stays as it was.
+    void SetBytes(std::string_view section, std::string_view key, std::string_view value);
+    void SetText(std::string_view section, std::string_view key, std::string_view utf8Value);
+
+    // Replaces the file atomically (mode 0600 when it is created); false leaves the old file.
+    bool Save(const std::filesystem::path& path) const;
+
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+// One-call forms: read the file, change one key, replace the file.
+std::string ReadProfileText(const std::filesystem::path& path, std::string_view section,
+                            std::string_view key, std::size_t width);
+bool WriteProfileText(const std::filesystem::path& path, std::string_view section,
+                      std::string_view key, std::string_view utf8Value);
+
+}  // namespace zorva

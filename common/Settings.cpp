@@ -1,0 +1,139 @@
+#include "common/Settings.h"
+
+#include <charconv>
+#include <climits>
+#include <system_error>
+
+#include "common/ProfileFile.h"
+
+namespace zorva {
+namespace {
+
+int SwitchValue(const ProfileFile& ini, std::string_view section, std::string_view key) {
+    return ini.GetBytes(section, key, 64) == "YES" ? 1 : 0;
+}
+
+int IntValue(const ProfileFile& ini, std::string_view section, std::string_view key) {
+    return ParseDecimal(ini.GetBytes(section, key, 63));
+}
+
+std::string WithTrailingSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+std::filesystem::path SettingsPath(const std::filesystem::path& programFolder) {
+    return programFolder / kSettingsFileName;
+}
+
+std::string ScramblePassword(std::string_view plain) {
+    std::string out;
+    for (char c : plain) out += static_cast<char>(~static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string UnscramblePassword(std::string_view scrambled) {
+    std::string out;
+    for (char c : scrambled) {
+        if (c == 0) break;
+        out += static_cast<char>(~static_cast<unsigned char>(c));
+    }
+    return out;
+}
+
+int ParseDecimal(std::string_view text) {
+    std::size_t i = text.find_first_not_of(" \t");
+    if (i == std::string_view::npos) return 0;
+    text.remove_prefix(i);
+    long long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range) return text.front() == '-' ? INT_MIN : INT_MAX;
+    if (ec != std::errc()) return 0;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+Settings ReadSettings(const std::filesystem::path& iniPath, SettingsReader reader) {
+    const ProfileFile ini = ProfileFile::Load(iniPath);
+    const bool agent = reader == SettingsReader::Agent;
+    Settings s;
+    s.BackupSetFolder = ini.GetText("DIRECTORIES", "BACKUPSET", agent ? 63 : 19);
+    s.BaseDir = WithTrailingSlash(ini.GetText("DIRECTORIES", "BASEDIR", 255));
+    s.TermId = ini.GetText("LOCAL", "TERMID", 10);
+    s.Version = ini.GetText("SYSTEM", "VERSION", 9);
+    s.DetailLog = SwitchValue(ini, "LOCAL", "LOG");
+    s.MailAddress = ini.GetText("MAIL", "ADDRESS", 127);
+    s.Smtp = ini.GetText("MAIL", "SMTP", 127);
+    s.MailFrom = ini.GetText("MAIL", "MAILFROM", 127);
+    s.MailActive = SwitchValue(ini, "MAIL", "ACT");
+    if (agent) {
+        s.MonitorInterval = IntValue(ini, "TIMER", "MONTIMER");
+    } else {
+        s.JobTimer = IntValue(ini, "TIMER", "JOBTIMER");
+        s.FileTimer = IntValue(ini, "TIMER", "FILETIMER");
+    }
+    s.HostAddress = ini.GetText("HOST", "ADDRESS", 15);
+    s.User = ini.GetText("HOST", "USER", 10);
+    s.Password = UnscramblePassword(ini.GetBytes("HOST", "PASSWORD", 10));
+    s.JobQueue = ini.GetText("HOST", "JOBQ", 29);
+    if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.HostPort = port;
+    if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.MailPort = port;
+    return s;
+}
+
+ViewerFolders ReadSetFolderName(const std::filesystem::path& iniPath, std::size_t setFolderWidth) {
+    const ProfileFile ini = ProfileFile::Load(iniPath);
+    return {ini.GetText("DIRECTORIES", "BACKUPSET", setFolderWidth),
+            WithTrailingSlash(ini.GetText("DIRECTORIES", "BASEDIR", 255))};
+}
+
+bool WriteSettings(const std::filesystem::path& iniPath, const Settings& s) {
+    ProfileFile ini = ProfileFile::Load(iniPath);
+    ini.SetText("DIRECTORIES", "BASEDIR", s.BaseDir);
+    ini.SetText("LOCAL", "TERMID", s.TermId);
+    ini.SetText("HOST", "ADDRESS", s.HostAddress);
+    ini.SetText("HOST", "USER", s.User);
+    ini.SetBytes("HOST", "PASSWORD", ScramblePassword(s.Password));
+    ini.SetText("HOST", "JOBQ", s.JobQueue);
+    if (s.MailActive == 1) {
+        ini.SetText("MAIL", "MAILFROM", s.MailFrom);
+        ini.SetText("MAIL", "ADDRESS", s.MailAddress);
+        ini.SetText("MAIL", "SMTP", s.Smtp);
+    }
+    ini.SetText("MAIL", "ACT", s.MailActive == 1 ? "YES" : "NO");
+    ini.SetText("LOCAL", "LOG", s.DetailLog == 1 ? "YES" : "NO");
+    return ini.Save(iniPath);
+}
+
+std::string EnsureSetFolder(const std::filesystem::path& programFolder) {
+    const auto iniPath = SettingsPath(programFolder);
+    std::string name = ReadProfileText(iniPath, "DIRECTORIES", "BACKUPSET", 63);
+    if (name.empty()) {
+        name = std::string(kDefaultSetFolderName);
+        WriteProfileText(iniPath, "DIRECTORIES", "BACKUPSET", name);
+    }
+    std::error_code ignored;  // an existing folder is no error; a failure shows up later
+    std::filesystem::create_directories(programFolder / name, ignored);
+    std::filesystem::create_directories(programFolder / kLogFolderName, ignored);
+    return name;
+}
+
+int ReadInstallFlag(const std::filesystem::path& iniPath) {
+    return SwitchValue(ProfileFile::Load(iniPath), "INSTALL", "AS");
+}
+
+bool WriteInstallFlag(const std::filesystem::path& iniPath) {
+    return WriteProfileText(iniPath, "INSTALL", "AS", "YES");
+}
+
+void MakeSettingsWritable(const std::filesystem::path& iniPath) {
+    std::error_code ignored;
+    std::filesystem::permissions(iniPath, std::filesystem::perms::owner_read |
+                                              std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ignored);
+}
+
+}  // namespace zorva

@@ -1,0 +1,72 @@
+#pragma once
+// zorva.ini: the settings every program reads at its start and only the agent writes.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zorva {
+
+inline constexpr std::string_view kSettingsFileName = "zorva.ini";
+inline constexpr std::string_view kLogFolderName = "LOG_DAT";
+inline constexpr std::string_view kDefaultSetFolderName = "BACKUPSET";
+
+enum class SettingsReader { Agent, TransferAgent, Restore };
+
+// Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
+// password's bytes.
+struct Settings {
+    std::string BackupSetFolder;  // BACKUPSET
+    std::string BaseDir;          // BASEDIR, ends with "/"
+    std::string TermId;
+    std::string Version;
+    std::string MailAddress;
+    std::string Smtp;
+    std::string MailFrom;
+    std::string HostAddress;
+    std::string User;
+    std::string Password;
+    std::string JobQueue;  // JOBQ
+    int MailActive = 0;
+    int DetailLog = 0;
+    int MonitorInterval = 0;  // MONTIMER, agent
+    int JobTimer = 0;         // JOBTIMER, transfer agent and restore program
+    int FileTimer = 0;        // FILETIMER, transfer agent and restore program
+    int HostInstalled = 0;
+    int HostPort = 21;  // [HOST] PORT
+    int MailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
+};
+
+std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
+
+// Each byte complemented; unscrambling stops at the first zero byte.
+std::string ScramblePassword(std::string_view plain);
+std::string UnscramblePassword(std::string_view scrambled);
+
+// The leading decimal number of a text, 0 when there is none (out-of-range values clamp).
+int ParseDecimal(std::string_view text);
+
+Settings ReadSettings(const std::filesystem::path& iniPath, SettingsReader reader);
+
+// The viewers read only the set folder name (and the saved-data viewer the base folder).
+struct ViewerFolders {
+    std::string BackupSetFolder;
+    std::string BaseDir;
+};
+ViewerFolders ReadSetFolderName(const std::filesystem::path& iniPath, std::size_t setFolderWidth);
+
+// Writes the connection settings in their fixed order; false when the file could not be
+// replaced (the old one stays).
+bool WriteSettings(const std::filesystem::path& iniPath, const Settings& settings);
+
+// Makes sure BACKUPSET names a folder (writing the default when it is empty) and that the set
+// folder and LOG_DAT exist. Returns the set folder name.
+std::string EnsureSetFolder(const std::filesystem::path& programFolder);
+
+int ReadInstallFlag(const std::filesystem::path& iniPath);
+bool WriteInstallFlag(const std::filesystem::path& iniPath);
+
+// Lets the owner write the file again (what clearing its attributes once did).
+void MakeSettingsWritable(const std::filesystem::path& iniPath);
+
+}  // namespace zorva

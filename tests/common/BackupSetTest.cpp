@@ -1,0 +1,174 @@
+#include "common/BackupSet.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Codec.h"
+#include "common/FileIo.h"
+#include "tests/support/TempFolder.h"
+
+namespace zorva {
+namespace {
+
+namespace fs = std::filesystem;
+
+BackupSet DailySave() {
+    BackupSet set;
+    set.SetName = "DAILY";
+    set.Description = "Daily save";
+    set.StartMethod = '1';
+    set.ScheduleGroup = '1';
+    set.SaveTime = "2200";
+    set.DailyKind = '1';
+    set.RetentionDays = "7";
+    set.Rows.push_back(ObjectRow{"PAYLIB", "*ALL", "*FILE", '2', '2', 0});
+    return set;
+}
+
+const std::string kDailySaveFile =
+    "Daily save\r\n1\r\n1\t2200\r\n1\t7\r\n \t\r\nPAYLIB\t*ALL\t*FILE\t2\t2\t\r\n";
+
+TEST(BackupSetFile, ExampleIsWrittenByteForByteAndReadBack) {
+    EXPECT_EQ(FormatSetFile(DailySave()), kDailySaveFile);
+    EXPECT_EQ(ParseSetFile(kDailySaveFile, "DAILY"), DailySave());
+}
+
+TEST(BackupSetFile, BlankLinesAndShortRowLinesDoNotCount) {
+    const std::string withBlanks =
+        "Daily save\r\n\r\n1\r\n\n\r1\t2200\r\n1\t7\r\n \t\r\n"
+        "LIB\tOBJ\t*FILE\t2\r\n"  // four fields: not a row
+        "PAYLIB\t*ALL\t*FILE\t2\t2\t\r\n";
+    EXPECT_EQ(ParseSetFile(withBlanks, "DAILY"), DailySave());
+}
+
+TEST(BackupSetFile, WeekdayAndMonthlyLines) {
+    BackupSet weekly;
+    weekly.SetName = "WEEK";
+    weekly.Description = "";
+    weekly.StartMethod = '2';
+    weekly.ScheduleGroup = '1';
+    weekly.SaveTime = "0100";
+    weekly.DailyKind = '2';
+    weekly.WeekdayFlags = "1111111";
+    EXPECT_EQ(FormatSetFile(weekly), " \r\n2\r\n1\t0100\r\n2\t1111111\r\n \t\r\n");
+
+    BackupSet monthly = weekly;
+    monthly.Description = "two\r\nlines";
+    monthly.ScheduleGroup = '2';
+    monthly.SaveTime = "2350";
+    monthly.DailyKind = '0';
+    monthly.WeekdayFlags = "";
+    monthly.MonthlyKind = '2';
+    monthly.MonthDay = "15";
+    const std::string text = FormatSetFile(monthly);
+    EXPECT_EQ(text, "two  lines\r\n2\r\n2\t2350\r\n0\t\r\n2\t15\r\n");
+    BackupSet back = ParseSetFile(text, "WEEK");
+    EXPECT_EQ(back.MonthlyKind, '2');
+    EXPECT_EQ(back.MonthDay, "15");
+    EXPECT_EQ(back.DailyKind, '0');
+    EXPECT_EQ(back.WeekdayFlags, "");
+}
+
+TEST(BackupSetFile, LimitsAreKeptOnRead) {
+    std::string text = std::string(300, 'D') + "\r\n1\r\n1\t22001\r\n1\t1234\r\n3\t123\r\n";
+    for (int i = 0; i < 120; ++i) {
+        text += "LIBRARYNAME1\tOBJ" + std::to_string(i) + "\t*FILE\t2\t1\t\xFF\r\n";
+    }
+    BackupSet set = ParseSetFile(text, "BIG");
+    EXPECT_EQ(set.Description, std::string(127, 'D'));
+    EXPECT_EQ(set.SaveTime, "2200");
+    EXPECT_EQ(set.RetentionDays, "123");
+    EXPECT_EQ(set.MonthDay, "12");
+    ASSERT_EQ(set.Rows.size(), kMaxRows);
+    EXPECT_EQ(set.Rows[0].Library, "LIBRARYNAM");
+    EXPECT_EQ(set.Rows[98].Object, "OBJ98");
+
+    // Nothing past 65,536 bytes is read: a row that starts beyond is not there.
+    std::string padded = kDailySaveFile;
+    padded += std::string(kSetFileReadLimit - padded.size(), '\n');
+    padded += "LATE\tOBJ\t*FILE\t2\t2\t\r\n";
+    EXPECT_EQ(ParseSetFile(padded, "DAILY").Rows.size(), 1u);
+}
+
+TEST(BackupSetFile, JapaneseDescriptionIsCp932OnDisk) {
+    BackupSet set = DailySave();
+    set.Description = "日次保管";
+    const std::string text = FormatSetFile(set);
+    EXPECT_EQ(text.substr(0, 8), ToCp932("日次保管"));
+    EXPECT_EQ(ParseSetFile(text, "DAILY").Description, "日次保管");
+}
+
+TEST(BackupSetFile, CheckMarkLeavesItsLowByteInTheIgnoredField) {
+    BackupSet set = DailySave();
+    set.Rows[0].CheckMark = -1;
+    EXPECT_EQ(FormatSetFile(set).substr(kDailySaveFile.size() - 2 - 1, 4), "\t\xFF\r\n");
+    EXPECT_EQ(ParseSetFile(FormatSetFile(set), "DAILY").Rows[0].CheckMark, 0);
+}
+
+struct KindCase {
+    std::string library, type;
+    bool isProtected;
+    int level;
+    char kind, option;
+    std::string protection, compression;
+};
+
+class ObjectCodes : public ::testing::TestWithParam<KindCase> {};
+
+TEST_P(ObjectCodes, KindOptionAndDisplay) {
+    const auto& c = GetParam();
+    ObjectRow row{c.library, "OBJ", c.type, ObjectKindFor(c.library, c.type),
+                  OptionCodeFor(c.type, c.isProtected, c.level), 0};
+    EXPECT_EQ(row.ObjectKind, c.kind);
+    EXPECT_EQ(row.OptionCode, c.option);
+    EXPECT_EQ(ProtectionText(row), c.protection);
+    EXPECT_EQ(CompressionText(row), c.compression);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ObjectCodes,
+    ::testing::Values(KindCase{"QSYS", "*LIB", false, 1, '1', '1', "", "*LOW"},
+                      KindCase{"PAYLIB", "*FILE", true, 2, '2', '5', "○", "*MEDIUM"},
+                      KindCase{"PAYLIB", "*FILE", true, 3, '2', '6', "○", "*HIGH"},
+                      KindCase{"PAYLIB", "*SPL", true, 3, '3', '1', "", ""},
+                      KindCase{"PAYLIB", "*SPLF", true, 2, '2', '1', "", ""},
+                      KindCase{"qsys", "*LIB", false, 3, '2', '3', "", "*HIGH"}));
+
+TEST(BackupSetStore, LoadsPlainFilesWithSetNamesOnly) {
+    testing::TempFolder dir;
+    std::string error;
+    ASSERT_TRUE(WriteSetFile(dir.path(), DailySave(), error));
+    fs::create_directory(dir / "FOLDER");
+    ASSERT_TRUE(WriteFileAtomically(dir / "DAILY.a1b2c3", "left by a crash"));
+    SetTable table;
+    ASSERT_TRUE(LoadSets(dir.path(), table, error));
+    ASSERT_EQ(table.Sets.size(), 1u);
+    EXPECT_EQ(table.Sets[0], DailySave());
+    EXPECT_EQ(table.CurrentSet, 1);
+    EXPECT_EQ(FindSetByName(table, "DAILY"), 0);
+    EXPECT_EQ(FindSetByName(table, "DAIL"), -1);
+
+    testing::TempFolder empty;
+    EXPECT_TRUE(LoadSets(empty.path(), table, error));
+    EXPECT_TRUE(table.Sets.empty());
+    EXPECT_FALSE(LoadSets(empty / "missing", table, error));
+    EXPECT_EQ(error, "バックアップセットの設定でエラー");
+}
+
+TEST(BackupSetStore, FailuresNameTheSet) {
+    testing::TempFolder dir;
+    std::string error;
+    BackupSet set;
+    EXPECT_FALSE(ReadSetFile(dir.path(), "NONE", set, error));
+    EXPECT_EQ(error, "バックアップセット：NONEを読み取ることが出来ない");
+    EXPECT_FALSE(fs::exists(dir / "NONE"));
+
+    BackupSet bad = DailySave();
+    bad.SetName = "../X";
+    EXPECT_FALSE(WriteSetFile(dir.path(), bad, error));
+    EXPECT_EQ(error, "バックアップセット:../X 保管が失敗しました");
+    EXPECT_FALSE(WriteSetFile(dir / "missing", DailySave(), error));
+    EXPECT_EQ(error, "バックアップセット:DAILY 保管が失敗しました");
+}
+
+}  // namespace
+}  // namespace zorva

@@ -1,0 +1,130 @@
+#include "common/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include "common/FileIo.h"
+#include "common/ProfileFile.h"
+#include "tests/support/TempFolder.h"
+
+namespace zorva {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Settings, PasswordIsStoredComplemented) {
+    EXPECT_EQ(ScramblePassword("A"), "\xBE");
+    EXPECT_EQ(UnscramblePassword("\xBE\xBD"), "AB");
+    EXPECT_EQ(UnscramblePassword(std::string("\xBE\0\xBD", 3)), "A");  // stops at a zero byte
+}
+
+TEST(Settings, PasswordWithHighBytesSurvivesWriteAndRead) {
+    testing::TempFolder dir;
+    const auto ini = dir / "zorva.ini";
+    Settings s;
+    s.Password = "P\x80\x9F\xA5\xC0\xDE";  // complements 0x7F … 0x21: printable and DEL
+    ASSERT_TRUE(WriteSettings(ini, s));
+    EXPECT_EQ(ReadSettings(ini, SettingsReader::TransferAgent).Password, s.Password);
+}
+
+TEST(Settings, SwitchesAreOnOnlyForExactYes) {
+    testing::TempFolder dir;
+    const auto ini = dir / "zorva.ini";
+    for (const auto& [value, expected] :
+         std::vector<std::pair<std::string, int>>{{"YES", 1}, {"yes", 0}, {"YESS", 0}, {"", 0}}) {
+        ASSERT_TRUE(WriteProfileText(ini, "LOCAL", "LOG", value));
+        ASSERT_TRUE(WriteProfileText(ini, "MAIL", "ACT", value));
+        ASSERT_TRUE(WriteProfileText(ini, "INSTALL", "AS", value));
+        Settings s = ReadSettings(ini, SettingsReader::Agent);
+        EXPECT_EQ(s.DetailLog, expected) << value;
+        EXPECT_EQ(s.MailActive, expected) << value;
+        EXPECT_EQ(ReadInstallFlag(ini), expected) << value;
+    }
+}
+
+TEST(Settings, ReadersKeepTheirOwnWidthsAndTimers) {
+    testing::TempFolder dir;
+    const auto ini = dir / "zorva.ini";
+    ASSERT_TRUE(WriteFileAtomically(ini,
+                                    "[DIRECTORIES]\r\nBACKUPSET=ABCDEFGHIJKLMNOPQRST\r\n"
+                                    "BASEDIR=/save\r\n[TIMER]\r\nMONTIMER=60000\r\n"
+                                    "JOBTIMER=3600000\r\nFILETIMER=abc\r\n"
+                                    "[HOST]\r\nADDRESS=192.168.100.200.1\r\nPORT=2121\r\n"));
+    Settings agent = ReadSettings(ini, SettingsReader::Agent);
+    Settings transfer = ReadSettings(ini, SettingsReader::TransferAgent);
+    EXPECT_EQ(agent.BackupSetFolder, "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(transfer.BackupSetFolder, "ABCDEFGHIJKLMNOPQRS");  // 19 characters
+    EXPECT_EQ(agent.MonitorInterval, 60000);
+    EXPECT_EQ(agent.JobTimer, 0);
+    EXPECT_EQ(transfer.MonitorInterval, 0);
+    EXPECT_EQ(transfer.JobTimer, 3600000);
+    EXPECT_EQ(transfer.FileTimer, 0);
+    EXPECT_EQ(transfer.BaseDir, "/save/");
+    EXPECT_EQ(transfer.HostAddress, "192.168.100.200");
+    EXPECT_EQ(transfer.HostPort, 2121);
+    EXPECT_EQ(ReadSetFolderName(ini, 255).BackupSetFolder, "ABCDEFGHIJKLMNOPQRST");
+}
+
+TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
+    testing::TempFolder dir;
+    const auto ini = dir / "zorva.ini";
+    Settings s;
+    s.BaseDir = "/save/";
+    s.TermId = "PC01";
+    s.HostAddress = "10.1.2.3";
+    s.User = "QUSER";
+    s.Password = "A";
+    s.JobQueue = "QGPL/QBATCH";
+    s.MailActive = 1;
+    s.MailFrom = "from@example.com";
+    s.MailAddress = "to@example.com";
+    s.Smtp = "smtp.example.com";
+    s.DetailLog = 1;
+    ASSERT_TRUE(WriteSettings(ini, s));
+    EXPECT_EQ(ReadFileBytes(ini),
+              "[DIRECTORIES]\r\nBASEDIR=/save/\r\n[LOCAL]\r\nTERMID=PC01\r\nLOG=YES\r\n"
+              "[HOST]\r\nADDRESS=10.1.2.3\r\nUSER=QUSER\r\nPASSWORD=\xBE\r\n"
+              "JOBQ=QGPL/QBATCH\r\n[MAIL]\r\nMAILFROM=from@example.com\r\n"
+              "ADDRESS=to@example.com\r\nSMTP=smtp.example.com\r\nACT=YES\r\n");
+    s.MailActive = 0;
+    s.MailAddress = "changed@example.com";
+    s.DetailLog = 0;
+    ASSERT_TRUE(WriteSettings(ini, s));
+    Settings back = ReadSettings(ini, SettingsReader::Agent);
+    EXPECT_EQ(back.MailActive, 0);
+    EXPECT_EQ(back.MailAddress, "to@example.com");
+    EXPECT_EQ(back.DetailLog, 0);
+    EXPECT_EQ(back.Password, "A");
+}
+
+TEST(Settings, EnsureSetFolderCreatesDefaultsOnce) {
+    testing::TempFolder dir;
+    EXPECT_EQ(EnsureSetFolder(dir.path()), "BACKUPSET");
+    EXPECT_EQ(ReadFileBytes(dir / "zorva.ini"), "[DIRECTORIES]\r\nBACKUPSET=BACKUPSET\r\n");
+    EXPECT_TRUE(fs::is_directory(dir / "BACKUPSET"));
+    EXPECT_TRUE(fs::is_directory(dir / "LOG_DAT"));
+    Settings s = ReadSettings(dir / "zorva.ini", SettingsReader::Agent);
+    EXPECT_EQ(s.MonitorInterval, 0);
+    EXPECT_EQ(s.BaseDir, "");
+    ASSERT_TRUE(WriteProfileText(dir / "zorva.ini", "DIRECTORIES", "BACKUPSET", "SETS"));
+    EXPECT_EQ(EnsureSetFolder(dir.path()), "SETS");
+    EXPECT_TRUE(fs::is_directory(dir / "SETS"));
+}
+
+TEST(Settings, InstallFlagIsWrittenAsYes) {
+    testing::TempFolder dir;
+    const auto ini = dir / "zorva.ini";
+    EXPECT_EQ(ReadInstallFlag(ini), 0);
+    ASSERT_TRUE(WriteInstallFlag(ini));
+    EXPECT_EQ(ReadInstallFlag(ini), 1);
+}
+
+TEST(Settings, ParseDecimalTakesTheLeadingNumber) {
+    EXPECT_EQ(ParseDecimal("5000"), 5000);
+    EXPECT_EQ(ParseDecimal(" 12ab"), 12);
+    EXPECT_EQ(ParseDecimal("ab"), 0);
+    EXPECT_EQ(ParseDecimal(""), 0);
+    EXPECT_EQ(ParseDecimal("99999999999999999999"), INT_MAX);
+}
+
+}  // namespace
+}  // namespace zorva
