@@ -1,0 +1,38 @@
+#include "common/SavlibsRecord.h"
+
+#include "common/TextFields.h"
+
+namespace zorva {
+namespace {
+
+std::string FieldUpToBlank(std::string_view field) {
+    return std::string(field.substr(0, field.find(' ')));
+}
+
+}  // namespace
+
+std::string BuildSavlibsRecord(const SavlibsRecord& record) {
+    std::string line;
+    line += record.Code;
+    line += PadRight(record.Object, 10);
+    line += PadRight(record.Library, 10);
+    line += PadRight(record.Type, 10);
+    line += record.Status;
+    line += "\r\n";
+    return line;
+}
+
+std::optional<SavlibsRecord> ParseSavlibsLine(std::string_view line) {
+    if (line.size() != kSavlibsLineSize) return std::nullopt;
+    return SavlibsRecord{line[0], FieldUpToBlank(line.substr(1, 10)),
+                         FieldUpToBlank(line.substr(11, 10)), FieldUpToBlank(line.substr(21, 10)),
+                         line[31]};
+}
+
+std::string HostObjectName(std::string_view object) {
+    std::string name(object);
+    if (auto star = name.find('*'); star != std::string::npos) name[star] = '#';
+    return name;
+}
+
+}  // namespace zorva
