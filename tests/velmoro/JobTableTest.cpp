@@ -1,0 +1,446 @@
+#include "velmoro/engine/JobTable.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/FileIo.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/TempFolder.h"
+#include "velmoro/engine/JobList.h"
+#include "velmoro/engine/Schedule.h"
+
+namespace zorva::velmoro {
+namespace {
+
+namespace fs = std::filesystem;
+using zorva::testing::FakeClock;
+
+// The texts as CP932 bytes, spelt out so that the file format does not rest on the codec.
+const std::string kPcStartBytes = "\x82\x6F\x82\x62\x8B\x4E\x93\xAE";            // ＰＣ起動
+const std::string kHostStartBytes = "\x83\x7A\x83\x58\x83\x67\x8B\x4E\x93\xAE";  // ホスト起動
+const std::string kWaitingBytes = "\x8E\xC0\x8D\x73\x91\x4F";                    // 実行前
+
+const std::string kExampleLine =
+    "1,PAYROLL, 2005/03/07 09:30, 2005/03/08 22:10,2005/03/09 22:00,00:12:41," + kPcStartBytes +
+    "," + kWaitingBytes + "\r\n";
+
+JobRecord ExampleJob() {
+    JobRecord job;
+    job.Active = 1;
+    job.SetName = "PAYROLL";
+    job.SubmittedText = " 2005/03/07 09:30";
+    job.LastRunText = " 2005/03/08 22:10";
+    job.NextRunText = "2005/03/09 22:00";
+    job.LastDuration = "00:12:41";
+    job.StartMethodText = kPcStart;
+    job.StatusText = kStatusWaiting;
+    return job;
+}
+
+JobRecord NamedJob(std::string name, int active = 1) {
+    JobRecord job = ExampleJob();
+    job.SetName = std::move(name);
+    job.Active = active;
+    return job;
+}
+
+BackupSet DailySet(std::string name, std::string saveTime) {
+    BackupSet set;
+    set.SetName = std::move(name);
+    set.StartMethod = '1';
+    set.ScheduleGroup = '1';
+    set.DailyKind = '1';
+    set.SaveTime = std::move(saveTime);
+    return set;
+}
+
+BackupSet HostStartSet(std::string name) {
+    BackupSet set = DailySet(std::move(name), "");
+    set.StartMethod = '2';
+    return set;
+}
+
+// Active flag as "1"/"0" and the seven texts, in file order.
+using Fields = std::array<std::string, 8>;
+
+Fields FieldsOf(const JobRecord& job) {
+    return {job.Active == 1 ? "1" : "0",
+            job.SetName,
+            job.SubmittedText,
+            job.LastRunText,
+            job.NextRunText,
+            job.LastDuration,
+            job.StartMethodText,
+            job.StatusText};
+}
+
+std::vector<Fields> FieldsOf(const JobTable& table) {
+    std::vector<Fields> all;
+    for (const JobRecord& job : table.Records) all.push_back(FieldsOf(job));
+    return all;
+}
+
+class JobFile : public ::testing::Test {
+protected:
+    void WriteFile(std::string_view bytes) { ASSERT_TRUE(WriteFileAtomically(table.File, bytes)); }
+    std::string FileBytes() { return ReadFileBytes(table.File).value_or("<none>"); }
+    int Load() { return LoadJobs(table, sets, clock, log); }
+
+    zorva::testing::TempFolder dir;
+    JobTable table{dir / kJobFileName, {}};
+    FakeClock clock{2024, 6, 10, 21, 0, 5};
+    SetTable sets;
+    std::vector<std::string> logged;
+    LogSink log = [this](std::string_view message) { logged.emplace_back(message); };
+};
+
+TEST_F(JobFile, SavesEachJobAsOneLineOfEightNonEmptyFields) {
+    JobRecord hosted = NamedJob("HOSTED");
+    hosted.SubmittedText = " 2005/03/07 09:35";
+    hosted.LastRunText = " ";
+    hosted.NextRunText = "";  // a host start job has no next run to show
+    hosted.LastDuration = " ";
+    hosted.StartMethodText = kHostStart;
+    JobRecord odd = NamedJob("ODD", 0);
+    odd.StatusText = "a,b\r\nc";  // separators inside a field must not split the line
+    table.Records = {ExampleJob(), hosted, odd};
+
+    ASSERT_EQ(SaveJobs(table), 1);
+    EXPECT_EQ(FileBytes(), kExampleLine + "1,HOSTED, 2005/03/07 09:35, , , ," + kHostStartBytes +
+                               "," + kWaitingBytes + "\r\n" +
+                               "0,ODD, 2005/03/07 09:30, 2005/03/08 22:10,2005/03/09 22:00,"
+                               "00:12:41," +
+                               kPcStartBytes + ",a b  c\r\n");
+}
+
+TEST_F(JobFile, ReadsTheExampleLineWithANextRunFromThePresent) {
+    sets.Sets = {DailySet("PAYROLL", "2200")};
+    clock.Set(2005, 3, 10, 8, 0);
+    WriteFile(kExampleLine);
+
+    ASSERT_EQ(Load(), 1);
+    JobRecord expected = ExampleJob();
+    expected.NextRunText = "2005/03/10 22:00";
+    expected.NextYear = 2005;
+    expected.NextMonth = 3;
+    expected.NextDay = 10;
+    expected.NextHour = 22;
+    EXPECT_EQ(table.Records, std::vector<JobRecord>{expected});
+    EXPECT_TRUE(logged.empty());
+}
+
+struct ReadCase {
+    const char* name;
+    std::string bytes;
+    std::vector<Fields> jobs;
+    std::vector<std::string_view> logged;
+};
+
+class ReadingJobFile : public JobFile, public ::testing::WithParamInterface<ReadCase> {};
+
+// Every file reads without harm, and once written back it reads and writes the same.
+TEST_P(ReadingJobFile, ReadsAsDefinedAndWritesBackStably) {
+    const ReadCase& c = GetParam();
+    WriteFile(c.bytes);
+    EXPECT_EQ(Load(), c.jobs.empty() ? 0 : 1);
+    EXPECT_EQ(FieldsOf(table), c.jobs);
+    EXPECT_EQ(logged, std::vector<std::string>(c.logged.begin(), c.logged.end()));
+    if (c.jobs.empty()) return;
+
+    ASSERT_EQ(SaveJobs(table), 1);
+    std::string firstSave = FileBytes();
+    ASSERT_EQ(Load(), 1);
+    ASSERT_EQ(SaveJobs(table), 1);
+    EXPECT_EQ(FileBytes(), firstSave);
+    EXPECT_EQ(table.Records.size(), c.jobs.size());
+}
+
+const std::string kTwentyFiveLetters = "ABCDEFGHIJKLMNOPQRSTUVWXY";
+
+// clang-format off
+const ReadCase kReadCases[] = {
+    {"ExampleLine", kExampleLine,
+     {{"1", "PAYROLL", " 2005/03/07 09:30", " 2005/03/08 22:10", "2005/03/09 22:00", "00:12:41", "ＰＣ起動", "実行前"}}, {}},
+    {"RunOfCommasShiftsTheFieldsForward",
+     "1,PAYROLL, 2005/03/07 09:30,,,00:12:41," + kPcStartBytes + "," + kWaitingBytes + "\r\n",
+     {{"1", "PAYROLL", " 2005/03/07 09:30", "00:12:41", "ＰＣ起動", "実行前", "", ""}}, {}},
+    {"LeadingAndTrailingCommas", ",,0,PAYROLL,,\r\n",
+     {{"0", "PAYROLL", "", "", "", "", "", ""}}, {}},
+    {"ActiveWithABlankReadsAsStopped", "1 ,PAYROLL\r\n",
+     {{"0", "PAYROLL", "", "", "", "", "", ""}}, {}},
+    {"AnyLineEndAndBlankLines", "1,A\n\n\r\r0,B\r\n\r\n1,C",
+     {{"1", "A", "", "", "", "", "", ""}, {"0", "B", "", "", "", "", "", ""}, {"1", "C", "", "", "", "", "", ""}}, {}},
+    {"FieldsBeyondTheEighthAreIgnored", "1,A,b,c,d,e,f,g,h,i\r\n",
+     {{"1", "A", "b", "c", "d", "e", "f", "g"}}, {}},
+    {"OneFieldLinesAreNotJobs", "PAYROLL\r\n1\r\n1,B\r\n0\r\n",
+     {{"1", "B", "", "", "", "", "", ""}}, {kJobLinesWithoutSet}},
+    {"OverWideFieldsAreCutOnACharacterBoundary",
+     "1," + kTwentyFiveLetters + ",123456789012345678901,x,123456789012345678901234567890,y," +
+         kPcStartBytes + kPcStartBytes + "\x82\x6F\x82\x62," + kWaitingBytes + kWaitingBytes + "\r\n",
+     {{"1", "ABCDEFGHIJKLMNOPQRS", "12345678901234567", "x", "12345678901234567890123456789", "y",
+       "ＰＣ起動ＰＣ起動Ｐ", "実行前実行"}}, {}},
+    {"BinaryJunk", std::string("\x00\x01\xFF\x7F\x81\r\n", 7) + "1,\xFF\xFEZ,\x81\r\n" + std::string("\x00,\x00\n", 4),
+     {{"1", "??Z", "?", "", "", "", "", ""}, {"0", std::string(1, '\0'), "", "", "", "", "", ""}},
+     {kJobLinesWithoutSet}},
+    {"EmptyFile", "", {}, {kNoJobsRegistered}},
+    {"OnlyLinesWithoutASet", "JUNK\r\n", {}, {kJobLinesWithoutSet, kNoJobsRegistered}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Files, ReadingJobFile, ::testing::ValuesIn(kReadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A line of exactly `length` bytes, line end included, for the job of set J<n>.
+std::string LineOfLength(int n, std::size_t length) {
+    char head[32];
+    std::snprintf(head, sizeof head, "1,J%05d,", n);
+    std::string line = head;
+    line.append(length - line.size() - 2, 'x');
+    return line + "\r\n";
+}
+
+struct LimitCase {
+    const char* name;
+    std::string bytes;
+    std::size_t jobs;
+    std::vector<std::string_view> logged;
+};
+
+std::string Lines(int count, std::size_t length, int first = 1) {
+    std::string text;
+    for (int n = first; n < first + count; ++n) text += LineOfLength(n, length);
+    return text;
+}
+
+class JobFileLimits : public JobFile, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(JobFileLimits, TakesWhatFitsAndLeavesTheFileAlone) {
+    const LimitCase& c = GetParam();
+    WriteFile(c.bytes);
+    EXPECT_EQ(Load(), 1);
+    ASSERT_EQ(table.Records.size(), c.jobs);
+    char last[16];
+    std::snprintf(last, sizeof last, "J%05zu", c.jobs);
+    EXPECT_EQ(table.Records.back().SetName, last);
+    EXPECT_EQ(logged, std::vector<std::string>(c.logged.begin(), c.logged.end()));
+    EXPECT_EQ(FileBytes(), c.bytes);
+}
+
+// clang-format off
+const LimitCase kLimitCases[] = {
+    {"HundredJobsFillTheReadLimitExactly", Lines(100, 99), 100, {}},
+    {"The101stLineIsIgnored", Lines(101, 20), 100, {kJobLinesIgnored}},
+    {"TenThousandLines", Lines(10000, 40), 100, {kJobBytesIgnored, kJobLinesIgnored}},
+    {"ALineCutByTheLimitIsDropped", Lines(99, 99) + LineOfLength(100, 150), 99, {kJobBytesIgnored}},
+    {"ALineEndingAtTheLimitIsKept", Lines(99, 99) + LineOfLength(100, 101), 100, {kJobBytesIgnored}},
+    {"BytesPastTheHundredthLineAtTheLimit", Lines(100, 99) + "1,MORE\r\n", 100, {kJobBytesIgnored}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Sizes, JobFileLimits, ::testing::ValuesIn(kLimitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(JobFile, MissingFileIsCreatedEmpty) {
+    EXPECT_EQ(Load(), 0);
+    EXPECT_TRUE(table.Records.empty());
+    EXPECT_EQ(FileBytes(), "");
+    EXPECT_EQ(logged, std::vector<std::string>{std::string(kNoJobsRegistered)});
+}
+
+TEST_F(JobFile, UnreadableFileLeavesTheTableAsItWas) {
+    fs::create_directory(table.File);
+    table.Records = {ExampleJob()};
+    EXPECT_EQ(Load(), 0);
+    EXPECT_EQ(table.Records, std::vector<JobRecord>{ExampleJob()});
+    EXPECT_EQ(logged, std::vector<std::string>{std::string(kJobFileUnreadable)});
+    EXPECT_EQ(SaveJobs(table), -1);
+    EXPECT_TRUE(fs::is_directory(table.File));
+}
+
+// Lowers the file size limit for its lifetime: writes beyond it fail as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(JobFile, FailedSaveKeepsTheOldFile) {
+    WriteFile(kExampleLine);
+    table.Records = {NamedJob("A"), NamedJob("B")};
+    {
+        FileSizeLimit limit(16);
+        EXPECT_EQ(SaveJobs(table), -1);
+    }
+    EXPECT_EQ(FileBytes(), kExampleLine);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(JobFile, EmptyTableDoesNotTouchTheFile) {
+    WriteFile(kExampleLine);
+    EXPECT_EQ(SaveJobs(table), 0);
+    EXPECT_EQ(FileBytes(), kExampleLine);
+}
+
+TEST_F(JobFile, DeletingAJobRewritesTheFileWithoutItAndReadsItBack) {
+    sets.Sets = {DailySet("A", "2200"), DailySet("B", "2200"), DailySet("C", "2300")};
+    table.Records = {NamedJob("A"), NamedJob("B"), NamedJob("C")};
+
+    EXPECT_EQ(DeleteJob(table, 1, sets, clock, log), 1);
+    ASSERT_EQ(table.Records.size(), 2u);
+    EXPECT_EQ(table.Records[0].SetName, "A");
+    EXPECT_EQ(table.Records[1].SetName, "C");
+    EXPECT_EQ(table.Records[1].NextRunText, "2024/06/10 23:00");
+
+    EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), 1);
+    EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), 1);
+    EXPECT_TRUE(table.Records.empty());
+    EXPECT_EQ(FileBytes(), "");
+    EXPECT_EQ(logged, std::vector<std::string>{std::string(kNoJobsRegistered)});
+}
+
+TEST_F(JobFile, StoppedJobStaysStoppedAfterARestartWithAFreshNextRun) {
+    sets.Sets = {DailySet("PAYROLL", "2200")};
+    table.Records = {ExampleJob()};
+    ASSERT_EQ(SetJobActive(table, 0, false), 1);
+
+    clock.Set(2024, 6, 12, 23, 0);
+    JobTable restarted{table.File, {}};
+    ASSERT_EQ(LoadJobs(restarted, sets, clock, log), 1);
+    EXPECT_EQ(restarted.Records[0].Active, 0);
+    EXPECT_EQ(restarted.Records[0].NextRunText, "2024/06/13 22:00");
+}
+
+TEST_F(JobFile, JobWhoseScheduleNamesNoMomentKeepsItsTextAndNeverRuns) {
+    BackupSet set = DailySet("PAYROLL", "2200");
+    set.ScheduleGroup = '2';
+    set.MonthlyKind = '3';
+    set.MonthDay = "32";
+    sets.Sets = {set};
+    WriteFile(kExampleLine);
+    ASSERT_EQ(Load(), 1);
+    EXPECT_EQ(table.Records[0].NextRunText, "2005/03/09 22:00");
+    for (int hour : {0, 22, 23}) {
+        clock.Set(2024, 6, 11, hour, 59);
+        EXPECT_EQ(FindDueJob(table, sets, clock), -1);
+    }
+}
+
+// ---- Registration ----
+
+class Registration : public JobFile {
+protected:
+    Registration() { sets.Sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")}; }
+    int Register(int setIndex) {
+        sets.CurrentSet = setIndex;
+        return RegisterJob(table, sets, clock, lastError);
+    }
+    std::string lastError;
+};
+
+TEST_F(Registration, AddsAnActiveWaitingJobAndSavesTheTable) {
+    ASSERT_EQ(Register(0), 1);
+    ASSERT_EQ(Register(1), 1);
+    EXPECT_EQ(FieldsOf(table), (std::vector<Fields>{{"1", "PAYROLL", " 2024/06/10 21:00", " ",
+                                                     "2024/06/10 22:00", " ", "ＰＣ起動", "実行前"},
+                                                    {"1", "HOSTED", " 2024/06/10 21:00", " ", "",
+                                                     " ", "ホスト起動", "実行前"}}));
+    EXPECT_EQ(FileBytes(), "1,PAYROLL, 2024/06/10 21:00, ,2024/06/10 22:00, ," + kPcStartBytes +
+                               "," + kWaitingBytes + "\r\n" + "1,HOSTED, 2024/06/10 21:00, , , ," +
+                               kHostStartBytes + "," + kWaitingBytes + "\r\n");
+    EXPECT_TRUE(lastError.empty());
+}
+
+TEST_F(Registration, RefusesASecondJobForOneSet) {
+    ASSERT_EQ(Register(0), 1);
+    std::string saved = FileBytes();
+    table.Records[0].Active = 0;  // a stopped job still counts
+    EXPECT_EQ(Register(0), 0);
+    EXPECT_EQ(lastError, kJobAlreadyRegistered);
+    EXPECT_EQ(table.Records.size(), 1u);
+    EXPECT_EQ(FileBytes(), saved);
+}
+
+TEST_F(Registration, RefusesThe101stJob) {
+    for (int n = 0; n < 100; ++n) table.Records.push_back(NamedJob("J" + std::to_string(n)));
+    EXPECT_EQ(Register(0), 0);
+    EXPECT_EQ(lastError, kTooManyJobs);
+    EXPECT_EQ(table.Records.size(), 100u);
+    EXPECT_FALSE(fs::exists(table.File));
+
+    table.Records.pop_back();
+    EXPECT_EQ(Register(0), 1);
+    EXPECT_EQ(table.Records.back().SetName, "PAYROLL");
+}
+
+TEST_F(Registration, KeepsTheJobWhenOnlyTheSaveFails) {
+    table.File = dir / "missing-folder" / kJobFileName;
+    EXPECT_EQ(Register(0), 0);
+    EXPECT_EQ(lastError, kJobFileWriteFailed);
+    ASSERT_EQ(table.Records.size(), 1u);
+    EXPECT_EQ(table.Records[0].SetName, "PAYROLL");
+}
+
+// ---- Booking a run, status, lookups ----
+
+TEST_F(JobFile, BookingARunMovesThePcStartJobOnAndStampsTheLastRun) {
+    sets.Sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")};
+    sets.Sets[1].SaveTime = "2200";  // left from a PC schedule: not a host job's schedule
+    JobRecord hosted = NamedJob("HOSTED");
+    hosted.StartMethodText = kHostStart;
+    hosted.NextYear = 2024;
+    table.Records = {NamedJob("PAYROLL"), NamedJob("PAYROLL"), hosted};
+    clock.Set(2024, 6, 10, 22, 40, 30);
+
+    RecordJobRun(table, sets, 0, clock);
+    RecordJobRun(table, sets, 1, clock);
+    EXPECT_EQ(FieldsOf(table.Records[0]),
+              FieldsOf(NamedJob("PAYROLL")));  // the last of two is booked
+    EXPECT_EQ(table.Records[1].NextRunText, "2024/06/11 22:00");
+    EXPECT_EQ(table.Records[1].LastRunText, " 2024/06/10 22:40");
+    EXPECT_EQ(table.Records[2].NextRunText, "2005/03/09 22:00");  // host start: no schedule
+    EXPECT_EQ(table.Records[2].LastRunText, " 2024/06/10 22:40");
+}
+
+TEST(JobStatus, GoesToTheFirstActiveJobOfTheSet) {
+    JobTable table{"unused", {NamedJob("A", 0), NamedJob("A"), NamedJob("A"), NamedJob("B", 0)}};
+    EXPECT_EQ(SetJobStatus(table, "A", kStatusRunning), 1);
+    EXPECT_EQ(SetJobStatus(table, "B", kStatusRunning), -1);
+    std::vector<std::string> statuses;
+    for (const JobRecord& job : table.Records) statuses.push_back(job.StatusText);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"実行前", "実行中", "実行前", "実行前"}));
+}
+
+TEST(JobList, ShowsTheNextRunForPcStartJobsOnly) {
+    JobRecord hosted = NamedJob("HOSTED", 0);
+    hosted.StartMethodText = kHostStart;
+    JobTable table{"unused", {ExampleJob(), hosted}};
+    EXPECT_EQ(JobListRows(table),
+              (std::vector<JobListRow>{{"活動", "PAYROLL", " 2005/03/07 09:30", " 2005/03/08 22:10",
+                                        "2005/03/09 22:00", "00:12:41", "ＰＣ起動", "実行前"},
+                                       {"停止", "HOSTED", " 2005/03/07 09:30", " 2005/03/08 22:10",
+                                        "", "00:12:41", "ホスト起動", "実行前"}}));
+}
+
+}  // namespace
+}  // namespace zorva::velmoro

@@ -1,0 +1,214 @@
+#include "velmoro/engine/JobTable.h"
+
+#include <array>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include "common/Codec.h"
+#include "common/FileIo.h"
+#include "common/TextFields.h"
+#include "velmoro/engine/Schedule.h"
+
+namespace zorva::velmoro {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The seven text fields of a line, in file order after the active flag.
+constexpr std::array<std::string JobRecord::*, 7> kTextFields{
+    &JobRecord::SetName,     &JobRecord::SubmittedText, &JobRecord::LastRunText,
+    &JobRecord::NextRunText, &JobRecord::LastDuration,  &JobRecord::StartMethodText,
+    &JobRecord::StatusText};
+constexpr std::array<std::size_t, 7> kTextWidths{
+    kJobSetNameWidth,   kSubmittedWidth,   kLastRunWidth, kNextRunWidth,
+    kLastDurationWidth, kStartMethodWidth, kStatusWidth};
+
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// The file's bytes, created empty when it does not exist; nullopt when it cannot be read. A
+// folder or other non-file in its place is unreadable, never replaced.
+std::optional<std::string> ReadJobFile(const fs::path& file) {
+    std::error_code error;
+    fs::file_status status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found) {
+        std::ofstream created(file, std::ios::binary | std::ios::app);
+        if (!created) return std::nullopt;
+        return std::string();
+    }
+    if (error || !fs::is_regular_file(status)) return std::nullopt;
+    return ReadFileBytes(file, kJobFileReadLimit + 1);
+}
+
+// Keeps the first kJobFileReadLimit bytes; a line the limit cuts through is incomplete and
+// goes too. True when anything was dropped.
+bool CutToReadLimit(std::string& bytes) {
+    if (bytes.size() <= kJobFileReadLimit) return false;
+    bool lineComplete = IsLineEnd(bytes[kJobFileReadLimit]);
+    bytes.resize(kJobFileReadLimit);
+    if (!lineComplete) {
+        std::size_t end = bytes.find_last_of("\r\n");
+        bytes.resize(end == std::string::npos ? 0 : end + 1);
+    }
+    return true;
+}
+
+// One line of the file; nullopt for a line that names no set. Missing fields stay empty.
+std::optional<JobRecord> ParseJobLine(std::string_view line) {
+    std::vector<std::string_view> fields = SplitRuns(line, ",");
+    if (fields.size() < 2) return std::nullopt;
+    JobRecord job;
+    job.Active = fields[0] == "1" ? 1 : 0;
+    for (std::size_t i = 0; i < kTextFields.size() && i + 1 < fields.size(); ++i) {
+        job.*kTextFields[i] = FromCp932(CutCp932(fields[i + 1], kTextWidths[i]));
+    }
+    return job;
+}
+
+// A field as the file holds it: CP932, cut to width, never empty (the reader would skip it and
+// shift the fields after it) and free of the file's separators.
+std::string FieldBytes(std::string_view text, std::size_t width) {
+    std::string bytes = CutCp932(ToCp932(text), width);
+    for (char& c : bytes) {
+        if (c == ',' || IsLineEnd(c)) c = ' ';
+    }
+    return bytes.empty() ? std::string(" ") : bytes;
+}
+
+std::string FormatJobLine(const JobRecord& job) {
+    std::string line = job.Active == 1 ? "1" : "0";
+    for (std::size_t i = 0; i < kTextFields.size(); ++i) {
+        line += ',';
+        line += FieldBytes(job.*kTextFields[i], kTextWidths[i]);
+    }
+    return line + "\r\n";
+}
+
+}  // namespace
+
+int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log) {
+    std::optional<std::string> bytes = ReadJobFile(table.File);
+    if (!bytes) {
+        log(kJobFileUnreadable);
+        return 0;
+    }
+    if (CutToReadLimit(*bytes)) log(kJobBytesIgnored);
+
+    std::vector<JobRecord> records;
+    bool lineWithoutSet = false;
+    for (std::string_view line : SplitLines(*bytes)) {
+        if (records.size() == kMaxJobs) {
+            log(kJobLinesIgnored);
+            break;
+        }
+        std::optional<JobRecord> job = ParseJobLine(line);
+        if (job) {
+            records.push_back(std::move(*job));
+        } else {
+            lineWithoutSet = true;
+        }
+    }
+    if (lineWithoutSet) log(kJobLinesWithoutSet);
+
+    table.Records = std::move(records);
+    for (JobRecord& job : table.Records) CalcNextRun(job, sets, clock);
+    if (table.Records.empty()) {
+        log(kNoJobsRegistered);
+        return 0;
+    }
+    return 1;
+}
+
+int SaveJobs(const JobTable& table, int skipIndex) {
+    if (table.Records.empty()) return 0;
+    std::string text;
+    for (std::size_t i = 0; i < table.Records.size(); ++i) {
+        if (static_cast<int>(i) != skipIndex) text += FormatJobLine(table.Records[i]);
+    }
+    return WriteFileAtomically(table.File, text) ? 1 : -1;
+}
+
+int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::string& lastError) {
+    if (sets.CurrentSet < 0 || static_cast<std::size_t>(sets.CurrentSet) >= sets.Sets.size()) {
+        lastError = kNoJobToSave;
+        return 0;
+    }
+    const BackupSet& set = sets.Sets[static_cast<std::size_t>(sets.CurrentSet)];
+    if (JobExistsForSet(table, set.SetName)) {
+        lastError = kJobAlreadyRegistered;
+        return 0;
+    }
+    if (table.Records.size() >= kMaxJobs) {
+        lastError = kTooManyJobs;
+        return 0;
+    }
+    JobRecord job;
+    job.Active = 1;
+    job.SetName = set.SetName;
+    job.StartMethodText = set.StartMethod == '1' ? kPcStart : kHostStart;
+    job.StatusText = kStatusWaiting;
+    job.SubmittedText = LogTimeStamp(clock.Now());
+    job.LastRunText = " ";
+    job.LastDuration = " ";
+    CalcNextRun(job, sets, clock);
+    table.Records.push_back(std::move(job));
+
+    switch (SaveJobs(table)) {
+        case 1:
+            return 1;
+        case 0:
+            lastError = kNoJobToSave;
+            return 0;
+        default:
+            lastError = kJobFileWriteFailed;
+            return 0;
+    }
+}
+
+void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clock& clock) {
+    if (setIndex < 0 || static_cast<std::size_t>(setIndex) >= sets.Sets.size()) return;
+    const BackupSet& set = sets.Sets[static_cast<std::size_t>(setIndex)];
+    int index = FindJobBySetName(table, set.SetName);
+    if (index < 0) return;
+    JobRecord& job = table.Records[static_cast<std::size_t>(index)];
+    if (set.StartMethod == '1') CalcNextRun(job, sets, clock);
+    job.LastRunText = LogTimeStamp(clock.Now());
+}
+
+int SetJobStatus(JobTable& table, std::string_view setName, std::string_view text) {
+    for (std::size_t i = 0; i < table.Records.size(); ++i) {
+        JobRecord& job = table.Records[i];
+        if (job.Active != 1 || job.SetName != setName) continue;
+        job.StatusText = CutToCp932Width(text, kStatusWidth);
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int SetJobActive(JobTable& table, int row, bool active) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) return 0;
+    table.Records[static_cast<std::size_t>(row)].Active = active ? 1 : 0;
+    return SaveJobs(table);
+}
+
+int DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
+              const LogSink& log) {
+    int saved = SaveJobs(table, row);
+    LoadJobs(table, sets, clock, log);
+    return saved;
+}
+
+bool JobExistsForSet(const JobTable& table, std::string_view setName) {
+    return FindJobBySetName(table, setName) >= 0;
+}
+
+int FindJobBySetName(const JobTable& table, std::string_view setName) {
+    for (std::size_t i = table.Records.size(); i-- > 0;) {
+        if (table.Records[i].SetName == setName) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace zorva::velmoro

@@ -1,0 +1,116 @@
+#pragma once
+// The agent's jobs: backup sets handed to the scheduler, held as a table of records in list
+// order and mirrored line for line in schedule.txt in the program folder.
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/BackupSet.h"
+#include "common/Clock.h"
+
+namespace zorva::velmoro {
+
+inline constexpr std::size_t kMaxJobs = 100;
+inline constexpr std::size_t kJobFileReadLimit = 9900;
+inline constexpr int kNoSkip = 100;  // SaveJobs skip index that keeps every record
+inline constexpr const char* kJobFileName = "schedule.txt";
+
+// Field widths in CP932 bytes.
+inline constexpr std::size_t kJobSetNameWidth = 19;
+inline constexpr std::size_t kSubmittedWidth = 17;
+inline constexpr std::size_t kLastRunWidth = 17;
+inline constexpr std::size_t kNextRunWidth = 29;
+inline constexpr std::size_t kLastDurationWidth = 21;
+inline constexpr std::size_t kStartMethodWidth = 19;
+inline constexpr std::size_t kStatusWidth = 11;
+
+inline constexpr std::string_view kPcStart = "ＰＣ起動";
+inline constexpr std::string_view kHostStart = "ホスト起動";
+inline constexpr std::string_view kStatusWaiting = "実行前";
+inline constexpr std::string_view kStatusRunning = "実行中";
+
+// Texts for the daily log and the agent's last error text.
+inline constexpr std::string_view kJobFileUnreadable = "ジョブ登録ファイルを読み取れない";
+inline constexpr std::string_view kNoJobsRegistered = "ジョブの登録がない";
+inline constexpr std::string_view kJobFileWriteFailed = "ジョブの書出しに失敗した";
+inline constexpr std::string_view kJobAlreadyRegistered = "既に登録されているジョブです";
+inline constexpr std::string_view kTooManyJobs = "投入できるジョブ数を超えています";
+inline constexpr std::string_view kNoJobToSave = "投入すべきジョブがない";
+inline constexpr std::string_view kJobLinesIgnored =
+    "ジョブ登録ファイルの100件を超える行を無視した";
+inline constexpr std::string_view kJobBytesIgnored =
+    "ジョブ登録ファイルの9900バイトを超える部分を無視した";
+inline constexpr std::string_view kJobLinesWithoutSet =
+    "ジョブ登録ファイルのバックアップセット名がない行を無視した";
+
+// One job. Texts are UTF-8 and fit their CP932 widths. The Next… numbers are not stored in the
+// file: they are recalculated from the present moment whenever the file is read.
+struct JobRecord {
+    int Active = 0;             // 1 active ("活動"), 0 stopped ("停止")
+    std::string SetName;        // 19
+    std::string SubmittedText;  // 17, " YYYY/MM/DD HH:MM"
+    std::string LastRunText;    // 17, a single blank before the first run
+    std::string NextRunText;    // 29, "YYYY/MM/DD HH:MM"
+    std::string LastDuration;   // 21, "HH:MM:SS", a single blank before the first run
+    int NextYear = 0;           // 0 until a next run has been calculated
+    int NextMonth = 0;
+    int NextDay = 0;
+    int NextHour = 0;
+    int NextMinute = 0;
+    int NextSecond = 0;
+    std::string StartMethodText;  // 19, kPcStart or kHostStart
+    std::string StatusText;       // 11, kStatusWaiting or kStatusRunning
+
+    friend bool operator==(const JobRecord&, const JobRecord&) = default;
+};
+
+struct JobTable {
+    std::filesystem::path File;      // schedule.txt in the program folder
+    std::vector<JobRecord> Records;  // list order: the index is the row of the job list
+};
+
+// Receives each message meant for the daily log.
+using LogSink = std::function<void(std::string_view message)>;
+
+// Reads the file into a fresh table (creating it empty when missing) and calculates every
+// job's next run from the present moment. 1 when jobs were read; 0 when the file holds none
+// (the table is then empty) or cannot be read (the table is left as it was). What does not fit
+// is ignored and logged once per read: bytes past kJobFileReadLimit (with the line they cut),
+// lines past the 100th job, lines without a set name.
+int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log);
+
+// Replaces the file atomically with every record but the one at `skipIndex`. 1 on success,
+// -1 when the file cannot be written (the old file stays), 0 for an empty table (the file is
+// not touched).
+int SaveJobs(const JobTable& table, int skipIndex = kNoSkip);
+
+// Appends a job for the set at sets.CurrentSet and saves the table. 1, or 0 with `lastError`
+// set; when only the save failed, the job stays in the table.
+int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::string& lastError);
+
+// Books a finished run of the set at `setIndex`: its job's next run is recalculated for a PC
+// start set, and its last run becomes now.
+void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clock& clock);
+
+// Puts `text` into the status of the first active job of the set; stopped jobs keep theirs.
+// The index of the job changed, or -1.
+int SetJobStatus(JobTable& table, std::string_view setName, std::string_view text);
+
+// Stops or activates the job at `row` and saves the table; SaveJobs' result, or 0 for a row
+// that does not exist.
+int SetJobActive(JobTable& table, int row, bool active);
+
+// Writes the file without the job at `row` and reads it back. SaveJobs' result: on -1 the
+// reread brings the job back.
+int DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
+              const LogSink& log);
+
+bool JobExistsForSet(const JobTable& table, std::string_view setName);
+// Index of the last job of the set, or -1.
+int FindJobBySetName(const JobTable& table, std::string_view setName);
+
+}  // namespace zorva::velmoro

@@ -1,0 +1,199 @@
+#include "velmoro/engine/Schedule.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zorva::velmoro {
+namespace {
+
+struct Date {
+    int year;
+    int month;
+    int day;
+};
+
+bool AllDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A save time is four digits HHMM of a real clock time; anything else gives no next run, so
+// that a job never shows or waits for a moment that cannot come.
+bool IsSaveTime(std::string_view text) {
+    if (text.size() != 4 || !AllDigits(text)) return false;
+    int value = std::stoi(std::string(text));
+    return value / 100 <= 23 && value % 100 <= 59;
+}
+
+// The given day as typed: one or two digits, 1 to 31. A 31 stays 31 in a shorter month.
+std::optional<int> GivenDay(std::string_view text) {
+    if (text.empty() || text.size() > 2 || !AllDigits(text)) return std::nullopt;
+    int day = std::stoi(std::string(text));
+    if (day < 1 || day > 31) return std::nullopt;
+    return day;
+}
+
+// At most seven days or one month have been added, so one pass is enough.
+Date Normalised(Date d) {
+    if (d.month > 12) {
+        d.month = 1;
+        ++d.year;
+    }
+    int length = DaysInMonth(d.year, d.month);
+    if (d.day > length) {
+        d.day -= length;
+        if (++d.month > 12) {
+            d.month = 1;
+            ++d.year;
+        }
+    }
+    return d;
+}
+
+Date NextMonth(Date d, int day) {
+    return d.month == 12 ? Date{d.year + 1, 1, day} : Date{d.year, d.month + 1, day};
+}
+
+// Flags are Monday first; a position the text does not reach counts as not ticked.
+std::optional<Date> NextTickedWeekday(std::string_view flags, const LocalTime& now, bool later) {
+    auto ticked = [&](int position) {
+        std::size_t i = static_cast<std::size_t>(position % 7);
+        return i < flags.size() && flags[i] == '1';
+    };
+    const int today = (now.weekday + 6) % 7;
+    const Date date{now.year, now.month, now.day};
+    if (ticked(today) && later) return date;
+    for (int k = ticked(today) ? today + 1 : today; k <= 13; ++k) {
+        if (ticked(k)) return Normalised({date.year, date.month, date.day + k - today});
+    }
+    return std::nullopt;
+}
+
+std::optional<Date> NextMonthlyDate(const BackupSet& set, const LocalTime& now, bool later) {
+    const Date today{now.year, now.month, now.day};
+    switch (set.MonthlyKind) {
+        case '1':
+            if (now.day == 1 && later) return today;
+            return Normalised({now.year, now.month + 1, 1});
+        case '2': {
+            int last = DaysInMonth(now.year, now.month);
+            if (now.day != last) return Date{now.year, now.month, last};
+            if (later) return today;
+            if (now.month == 12) return Date{now.year + 1, 1, 31};
+            return Date{now.year, now.month + 1, DaysInMonth(now.year, now.month + 1)};
+        }
+        case '3': {
+            std::optional<int> given = GivenDay(set.MonthDay);
+            if (!given) return std::nullopt;
+            if (now.day < *given) return Date{now.year, now.month, *given};
+            if (now.day == *given && later) return today;
+            return NextMonth(today, *given);
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<Date> NextDate(const BackupSet& set, const LocalTime& now, bool later) {
+    if (set.ScheduleGroup != '1') return NextMonthlyDate(set, now, later);
+    if (set.DailyKind != '1') return NextTickedWeekday(set.WeekdayFlags, now, later);
+    if (later) return Date{now.year, now.month, now.day};
+    return Normalised({now.year, now.month, now.day + 1});
+}
+
+// "YYYY/MM/DD HH:MM". A given-day schedule shows its day as typed, right-aligned with a blank,
+// except on that very day.
+std::string NextRunText(const BackupSet& set, const Date& date, const LocalTime& now) {
+    char text[64];
+    bool givenDay =
+        set.ScheduleGroup != '1' && set.MonthlyKind == '3' && GivenDay(set.MonthDay) != now.day;
+    if (givenDay) {
+        std::snprintf(text, sizeof text, "%04d/%02d/%2s ", date.year, date.month,
+                      set.MonthDay.c_str());
+    } else {
+        std::snprintf(text, sizeof text, "%04d/%02d/%02d ", date.year, date.month, date.day);
+    }
+    return text + set.SaveTime.substr(0, 2) + ":" + set.SaveTime.substr(2, 2);
+}
+
+// Days from a fixed origin, counted through the calendar's month lengths.
+long long DaySerial(int year, int month, int day) {
+    long long before = static_cast<long long>(year) - 1;
+    long long days = before * 365 + before / 4 - before / 100 + before / 400;
+    for (int m = 1; m < std::clamp(month, 1, 13); ++m) days += DaysInMonth(year, m);
+    return days + day;
+}
+
+long long SecondsSinceOrigin(int year, int month, int day, int hour, int minute, int second) {
+    return DaySerial(year, month, day) * 86400 + hour * 3600LL + minute * 60LL + second;
+}
+
+bool IsDue(const JobRecord& job, long long today, long long timeOfDay) {
+    if (job.Active != 1 || job.StartMethodText != kPcStart || job.NextYear == 0) return false;
+    long long date = job.NextYear * 10000LL + job.NextMonth * 100LL + job.NextDay;
+    long long time = job.NextHour * 100LL + job.NextMinute;
+    // Date and time of day are compared apart: a job whose day has passed waits for its time.
+    return date <= today && time <= timeOfDay;
+}
+
+}  // namespace
+
+void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock) {
+    const LocalTime now = clock.Now();
+    int index = FindSetByName(sets, job.SetName);
+    if (index < 0) return;
+    const BackupSet& set = sets.Sets[static_cast<std::size_t>(index)];
+    if (!IsSaveTime(set.SaveTime)) return;
+
+    char nowText[16];
+    std::snprintf(nowText, sizeof nowText, "%02d%02d", now.hour, now.minute);
+    // The present minute counts as passed: its run is taken as done.
+    const bool later = set.SaveTime > std::string_view(nowText);
+    std::optional<Date> date = NextDate(set, now, later);
+    if (!date) return;
+
+    const int saveTime = std::stoi(set.SaveTime);
+    job.NextYear = date->year;
+    job.NextMonth = date->month;
+    job.NextDay = date->day;
+    job.NextHour = saveTime / 100;
+    job.NextMinute = saveTime % 100;
+    job.NextRunText = NextRunText(set, *date, now);
+}
+
+int FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
+    const LocalTime now = clock.Now();
+    const long long today = now.year * 10000LL + now.month * 100LL + now.day;
+    const long long timeOfDay = now.hour * 100LL + now.minute;
+    for (JobRecord& job : table.Records) {
+        if (!IsDue(job, today, timeOfDay)) continue;
+        job.NextSecond = now.second;
+        // A missing set keeps the job due and holds back every later one.
+        return FindSetByName(sets, job.SetName);
+    }
+    bool hostStart = false;
+    for (JobRecord& job : table.Records) {
+        if (job.Active != 1 || job.StartMethodText != kHostStart) continue;
+        job.NextYear = now.year;
+        job.NextMonth = now.month;
+        job.NextDay = now.day;
+        job.NextHour = now.hour;
+        job.NextMinute = now.minute;
+        job.NextSecond = now.second;
+        hostStart = true;
+    }
+    return hostStart ? kHostStartDue : -1;
+}
+
+void CalcLastDuration(JobRecord& job, const Clock& clock) {
+    const LocalTime now = clock.Now();
+    long long start = SecondsSinceOrigin(job.NextYear, job.NextMonth, job.NextDay, job.NextHour,
+                                         job.NextMinute, job.NextSecond);
+    long long end =
+        SecondsSinceOrigin(now.year, now.month, now.day, now.hour, now.minute, now.second);
+    job.LastDuration = DurationText(end - start);
+}
+
+}  // namespace zorva::velmoro

@@ -1,0 +1,28 @@
+#pragma once
+// Calendar arithmetic of the job list: when a job runs next, whether one is due now, and how
+// long the last run took. All of it on the local wall clock; runs missed while the agent was
+// not running are never caught up.
+
+#include "common/BackupSet.h"
+#include "common/Clock.h"
+#include "velmoro/engine/JobTable.h"
+
+namespace zorva::velmoro {
+
+// FindDueJob's answer when no PC start job is due but host start jobs wait for the host.
+inline constexpr int kHostStartDue = 108;
+
+// Fills the job's next run from its set's schedule and the present moment. The fields stay as
+// they were when the set is missing or its schedule names no day: no weekday ticked, a monthly
+// kind other than 1-3, a save time that is not HHMM (00:00-23:59), a given day outside 1-31.
+void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock);
+
+// The index of the set of the first due PC start job (its NextSecond set to now), -1 when that
+// set is missing; else kHostStartDue after stamping every active host start job with the
+// present moment; else -1. A job whose next run was never calculated is never due.
+int FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock);
+
+// LastDuration = the time from the job's due moment to now, "HH:MM:SS".
+void CalcLastDuration(JobRecord& job, const Clock& clock);
+
+}  // namespace zorva::velmoro
