@@ -1,0 +1,591 @@
+#include "common/host/HostSession.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <utility>
+
+#include "common/Codec.h"
+
+namespace zorva {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A listing larger than this is not a library's file list.
+constexpr std::size_t kListingLimit = 4 * 1024 * 1024;
+
+std::string PercentEncoded(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                           c == '/';
+        if (plain) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+    }
+    return out;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The reply code a line starts with, 0 when it starts with none.
+int LeadingCode(std::string_view line) {
+    if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) return 0;
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+}
+
+// The number after `marker` in `text`, -1 when absent.
+long NumberAfter(std::string_view text, std::string_view marker) {
+    auto at = text.find(marker);
+    if (at == std::string_view::npos) return -1;
+    long value = -1;
+    for (std::size_t i = at + marker.size(); i < text.size() && IsDigit(text[i]); ++i) {
+        value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
+    }
+    return value;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
+            if (i > start) lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return lines;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+size_t ReadFromFile(char* buffer, size_t size, size_t count, void* file) {
+    std::FILE* in = static_cast<std::FILE*>(file);
+    size_t got = std::fread(buffer, 1, size * count, in);
+    if (got == 0 && std::ferror(in)) return CURL_READFUNC_ABORT;
+    return got;
+}
+
+size_t Discard(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
+
+CurlList TypeCommand(TransferType type) {
+    CurlList list;
+    list.Append(type == TransferType::Ascii ? "TYPE A" : "TYPE I");
+    return list;
+}
+
+size_t AppendToListing(char* data, size_t size, size_t count, void* listing) {
+    auto* text = static_cast<std::string*>(listing);
+    if (text->size() + size * count > kListingLimit) return 0;
+    text->append(data, size * count);
+    return size * count;
+}
+
+// The file a download is written to until it is complete: a hidden name beside the target,
+// removed again unless Commit renamed it to the target.
+class TemporaryDownload {
+public:
+    explicit TemporaryDownload(const fs::path& target) : target_(target) {
+        std::random_device random;
+        const fs::path folder = target.parent_path();
+        for (int tries = 0; tries < 16 && fd_ < 0; ++tries) {
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
+            path_ = folder / ("." + target.filename().string() + suffix);
+            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ < 0 && errno != EEXIST) break;
+        }
+    }
+    ~TemporaryDownload() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!committed_) ::unlink(path_.c_str());
+    }
+    TemporaryDownload(const TemporaryDownload&) = delete;
+    TemporaryDownload& operator=(const TemporaryDownload&) = delete;
+
+    bool Opened() const { return fd_ >= 0; }
+
+    bool Write(const char* data, size_t size) {
+        while (size > 0) {
+            ssize_t written = ::write(fd_, data, size);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) return false;
+            data += written;
+            size -= static_cast<size_t>(written);
+        }
+        return true;
+    }
+
+    // Makes the file durable and gives it the target's name.
+    bool Commit() {
+        bool ok = ::fsync(fd_) == 0;
+        ok = ::close(fd_) == 0 && ok;
+        fd_ = -1;
+        if (ok && ::rename(path_.c_str(), target_.c_str()) == 0) committed_ = true;
+        return committed_;
+    }
+
+    static size_t Receive(char* data, size_t size, size_t count, void* self) {
+        return static_cast<TemporaryDownload*>(self)->Write(data, size * count) ? size * count : 0;
+    }
+
+private:
+    fs::path target_;
+    fs::path path_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+}  // namespace
+
+HostSession::HostSession(HostProgram program, HostEndpoint endpoint, Waiter& waiter,
+                         HostSessionObserver& observer)
+    : program_(program),
+      endpoint_(std::move(endpoint)),
+      waiter_(waiter),
+      observer_(observer),
+      tracker_(program,
+               [this](const HostProgress& progress) { observer_.OnHostProgress(progress); }) {}
+
+HostSession::~HostSession() {
+    Close();
+}
+
+RetryPolicy HostSession::DefaultRetry(HostProgram program, HostOperation operation) {
+    const bool restore = program == HostProgram::RestoreProgram;
+    switch (operation) {
+        case HostOperation::Open:
+            return {restore ? 1 : 61, 1s};
+        case HostOperation::Command:
+            return {program == HostProgram::Agent           ? 11
+                    : program == HostProgram::TransferAgent ? 61
+                                                            : 1,
+                    1s};
+        case HostOperation::PutFile:
+            return {restore ? 1 : 11, 1s};
+        case HostOperation::SetCurrentLibrary:
+            return {program == HostProgram::TransferAgent ? 61 : 1, 1s};
+        case HostOperation::GetFile:
+        case HostOperation::DeleteFile:
+        case HostOperation::List:
+            break;
+    }
+    return {1, 1s};
+}
+
+RetryPolicy HostSession::PolicyFor(HostOperation operation,
+                                   const std::optional<RetryPolicy>& retry) const {
+    return retry.value_or(DefaultRetry(program_, operation));
+}
+
+template <class Attempt>
+HostStatus HostSession::Repeat(const RetryPolicy& retry, Attempt attempt) {
+    for (int done = 1;; ++done) {
+        if (waiter_.Interrupted()) return HostStatus::Interrupted;
+        HostStatus status = attempt();
+        if (status != HostStatus::Failed) return status;
+        if (waiter_.Interrupted()) return HostStatus::Interrupted;
+        if (done >= retry.attempts) return HostStatus::Failed;
+        if (!waiter_.WaitFor(retry.pause)) return HostStatus::Interrupted;
+    }
+}
+
+HostStatus HostSession::Open(std::optional<RetryPolicy> retry) {
+    Close();
+    const RetryPolicy policy = PolicyFor(HostOperation::Open, retry);
+
+    HostStatus status = Repeat(policy, [this] {
+        easy_ = MakeCurlEasy();
+        return easy_ ? HostStatus::Ok : HostStatus::Failed;
+    });
+    if (status == HostStatus::Failed) Report(HostOpenFailureText(program_));
+    if (status != HostStatus::Ok) return status;
+
+    status = Repeat(policy, [this] { return Configure() ? HostStatus::Ok : HostStatus::Failed; });
+    if (status != HostStatus::Ok) {
+        easy_.reset();
+        if (status == HostStatus::Failed) Report(HostCallbackFailureText(program_));
+        return status;
+    }
+
+    if (!ApplyReplyTimeout() && program_ == HostProgram::TransferAgent) {
+        Report(HostReceiveTimeoutFailureText());
+    }
+
+    status = Repeat(policy, [this] { return ConnectOnce(); });
+    if (status == HostStatus::Ok) {
+        Report(HostConnectedText());
+        return status;
+    }
+    easy_.reset();
+    connections_.clear();
+    if (status == HostStatus::Failed) Report(HostConnectFailureText());
+    return status;
+}
+
+// Options that hold for the whole session, the callbacks among them.
+bool HostSession::Configure() {
+    CURL* h = easy_.get();
+    const long connectMs = static_cast<long>(endpoint_.connectTimeout.count());
+    bool ok = true;
+    auto set = [&](CURLoption option, auto value) {
+        ok = curl_easy_setopt(h, option, value) == CURLE_OK && ok;
+    };
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_PROTOCOLS_STR, "ftp");
+    set(CURLOPT_USERNAME, endpoint_.user.c_str());
+    set(CURLOPT_PASSWORD, endpoint_.password.c_str());
+    set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    set(CURLOPT_FTP_USE_EPSV, 0L);
+    set(CURLOPT_CONNECTTIMEOUT_MS, connectMs > 0 ? connectMs : 1L);
+    // One connection at a time: when a lost connection is replaced, the old one goes.
+    set(CURLOPT_MAXCONNECTS, 1L);
+    set(CURLOPT_VERBOSE, 1L);
+    set(CURLOPT_DEBUGFUNCTION, &HostSession::OnDebug);
+    set(CURLOPT_DEBUGDATA, static_cast<void*>(this));
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &HostSession::OnTransferInfo);
+    set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+    set(CURLOPT_OPENSOCKETFUNCTION, &HostSession::OnOpenSocket);
+    set(CURLOPT_OPENSOCKETDATA, static_cast<void*>(this));
+    set(CURLOPT_WRITEFUNCTION, &Discard);
+    return ok;
+}
+
+// How long the server may keep a reply or a transfer waiting: the transfer agent waits a day,
+// as its long downloads need.
+bool HostSession::ApplyReplyTimeout() {
+    const long seconds = endpoint_.replyTimeout > 0ms
+                             ? static_cast<long>((endpoint_.replyTimeout.count() + 999) / 1000)
+                             : (program_ == HostProgram::TransferAgent ? 86'400L : 60L);
+    CURL* h = easy_.get();
+    return curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds) == CURLE_OK &&
+           curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
+           curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, seconds) == CURLE_OK;
+}
+
+std::string HostSession::BaseUrl() const {
+    std::string host = endpoint_.address;
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";
+    return "ftp://" + host + ":" + std::to_string(endpoint_.port) + "/";
+}
+
+void HostSession::PrepareRequest(const std::string& path, CurlList quote, CurlList prequote) {
+    quote_ = std::move(quote);
+    prequote_ = std::move(prequote);
+    CURL* h = easy_.get();
+    const std::string url = BaseUrl() + path;
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_QUOTE, quote_.get());
+    curl_easy_setopt(h, CURLOPT_PREQUOTE, prequote_.get());
+    curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 0L);
+    curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 0L);
+    // libcurl's ASCII mode rewrites line ends on Linux; the type is set with a TYPE command of
+    // our own instead, so files travel byte for byte.
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
+}
+
+CURLcode HostSession::Perform(HostActivity activity, bool download) {
+    tracker_.Begin(activity);
+    replyLines_.clear();
+    replyCode_ = 0;
+    replyComplete_ = true;
+    if (download) tracker_.DownloadStarted();
+    CURLcode code = curl_easy_perform(easy_.get());
+    tracker_.Begin(HostActivity::Idle);
+    return code;
+}
+
+HostStatus HostSession::Outcome(CURLcode code) const {
+    if (code == CURLE_OK) return HostStatus::Ok;
+    if (code == CURLE_ABORTED_BY_CALLBACK && waiter_.Interrupted()) return HostStatus::Interrupted;
+    return HostStatus::Failed;
+}
+
+bool HostSession::ReplyAccepted() const {
+    return replyComplete_ && replyCode_ > 0 && replyCode_ < 400;
+}
+
+// libcurl answers a server that calls itself OS/400 with SITE NAMEFMT 1 (path names); the
+// host's names are "LIBRARY/FILE", so every new connection asks for format 0 back. Other
+// servers refuse the command, which changes nothing.
+CurlList HostSession::LogOnCommands() const {
+    CurlList commands;
+    commands.Append("*SITE NAMEFMT 0");
+    if (!currentLibrary_.empty()) commands.Append("*CWD " + ToCp932(currentLibrary_));
+    return commands;
+}
+
+HostStatus HostSession::ConnectOnce() {
+    PrepareRequest("", LogOnCommands(), {});
+    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    return Outcome(Perform(HostActivity::Connect));
+}
+
+bool HostSession::ControlConnectionAlive() const {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    if (curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK ||
+        socket == CURL_SOCKET_BAD) {
+        return false;
+    }
+    // An idle control connection has nothing to read; anything there (a closing notice, the
+    // end of the stream) means the server is done with it.
+    pollfd check{socket, POLLIN, 0};
+    return ::poll(&check, 1, 0) == 0;
+}
+
+// Logs on again after the server dropped the connection, and restores the current library,
+// so the caller's names keep their meaning.
+HostStatus HostSession::EnsureConnection() {
+    if (ControlConnectionAlive()) return HostStatus::Ok;
+    PrepareRequest("", LogOnCommands(), {});
+    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, 1L);
+    HostStatus status = Outcome(Perform(HostActivity::Connect));
+    curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, 0L);
+    if (status == HostStatus::Ok && !currentLibrary_.empty() && !ReplyAccepted()) {
+        status = HostStatus::Failed;
+    }
+    return status;
+}
+
+// Sends one raw command. The leading '*' tells libcurl that the command may fail without
+// ending the control connection; the reply code decides instead.
+HostStatus HostSession::Quote(HostActivity activity, const std::string& command) {
+    if (!easy_) return HostStatus::Failed;
+    if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
+    CurlList quote;
+    if (!quote.Append("*" + ToCp932(command))) return HostStatus::Failed;
+    PrepareRequest("", std::move(quote), {});
+    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    HostStatus status = Outcome(Perform(activity));
+    if (status == HostStatus::Ok && !ReplyAccepted()) status = HostStatus::Failed;
+    return status;
+}
+
+HostStatus HostSession::Command(std::string_view command, std::optional<RetryPolicy> retry) {
+    const std::string text(command);
+    HostStatus status = HostStatus::Failed;
+    if (easy_) {
+        status = Repeat(PolicyFor(HostOperation::Command, retry),
+                        [&] { return Quote(HostActivity::Command, text); });
+    }
+    if (status == HostStatus::Failed) Report(HostCommandFailureText(program_, text));
+    return status;
+}
+
+HostStatus HostSession::SetCurrentLibrary(std::string_view library,
+                                          std::optional<RetryPolicy> retry) {
+    if (!easy_) return HostStatus::Failed;
+    const std::string command = "CWD " + std::string(library);
+    HostStatus status = Repeat(PolicyFor(HostOperation::SetCurrentLibrary, retry),
+                               [&] { return Quote(HostActivity::Command, command); });
+    if (status == HostStatus::Ok) currentLibrary_ = std::string(library);
+    return status;
+}
+
+HostStatus HostSession::DeleteFile(std::string_view remoteName, std::optional<RetryPolicy> retry) {
+    if (!easy_) return HostStatus::Failed;
+    const std::string command = "DELE " + std::string(remoteName);
+    // Callers delete in the middle of their downloads; the texts are those of a download.
+    return Repeat(PolicyFor(HostOperation::DeleteFile, retry),
+                  [&] { return Quote(HostActivity::Download, command); });
+}
+
+HostStatus HostSession::PutOnce(const fs::path& localPath, std::string_view remoteName,
+                                TransferType type) {
+    if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
+    File file(std::fopen(localPath.c_str(), "rb"));
+    struct stat info {};
+    if (!file || ::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return HostStatus::Failed;
+    }
+    PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
+    CURL* h = easy_.get();
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, &ReadFromFile);
+    curl_easy_setopt(h, CURLOPT_READDATA, static_cast<void*>(file.get()));
+    HostStatus status = Outcome(Perform(HostActivity::Upload));
+    curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+    return status;
+}
+
+HostStatus HostSession::PutFile(const fs::path& localPath, std::string_view remoteName,
+                                TransferType type, std::optional<RetryPolicy> retry) {
+    HostStatus status = HostStatus::Failed;
+    if (easy_) {
+        status = Repeat(PolicyFor(HostOperation::PutFile, retry),
+                        [&] { return PutOnce(localPath, remoteName, type); });
+    }
+    if (status == HostStatus::Failed) {
+        if (auto text = HostUploadFailureText(program_, localPath.string())) Report(*text);
+    }
+    return status;
+}
+
+HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& localPath,
+                                TransferType type) {
+    if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
+    TemporaryDownload download(localPath);
+    if (!download.Opened()) return HostStatus::Failed;
+    PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
+    CURL* h = easy_.get();
+    // The size the server gives is that of its own copy, which a text transfer changes; only
+    // a binary download is checked against it.
+    curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, type == TransferType::Ascii ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TemporaryDownload::Receive);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, static_cast<void*>(&download));
+    HostStatus status = Outcome(Perform(HostActivity::Download, true));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+    if (status == HostStatus::Ok && !download.Commit()) status = HostStatus::Failed;
+    return status;
+}
+
+HostStatus HostSession::GetFile(std::string_view remoteName, const fs::path& localPath,
+                                TransferType type, std::optional<RetryPolicy> retry) {
+    if (!easy_) return HostStatus::Failed;
+    return Repeat(PolicyFor(HostOperation::GetFile, retry),
+                  [&] { return GetOnce(remoteName, localPath, type); });
+}
+
+HostStatus HostSession::ListOnce(std::string_view library, std::vector<std::string>& names) {
+    if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
+    std::string listing;
+    PrepareRequest(PercentEncoded(ToCp932(library)) + "/", {}, {});
+    CURL* h = easy_.get();
+    curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 1L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendToListing);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, static_cast<void*>(&listing));
+    HostStatus status = Outcome(Perform(HostActivity::Command));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 0L);
+    if (status == HostStatus::Ok) {
+        for (std::string_view line : SplitLines(listing)) names.push_back(FromCp932(line));
+    }
+    return status;
+}
+
+HostStatus HostSession::List(std::string_view library, std::vector<std::string>& names,
+                             std::optional<RetryPolicy> retry) {
+    names.clear();
+    if (!easy_ || library.empty()) return HostStatus::Failed;
+    return Repeat(PolicyFor(HostOperation::List, retry), [&] {
+        names.clear();
+        return ListOnce(library, names);
+    });
+}
+
+void HostSession::Close() {
+    if (!easy_) return;
+    tracker_.Begin(HostActivity::Idle);
+    easy_.reset();  // sends QUIT and closes the connection
+    for (std::size_t open = connections_.size(); open > 0; --open) tracker_.ConnectionClosed();
+    connections_.clear();
+    currentLibrary_.clear();
+}
+
+int HostSession::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
+    auto* session = static_cast<HostSession*>(self);
+    const std::string_view text(data, size);
+    switch (type) {
+        case CURLINFO_TEXT:
+            session->OnDebugText(text);
+            break;
+        case CURLINFO_HEADER_OUT:
+            // Only the fact that a command went out is used: this text may be the password.
+            session->replyComplete_ = true;
+            session->tracker_.CommandSent();
+            break;
+        case CURLINFO_HEADER_IN:
+            for (std::string_view line : SplitLines(text)) session->OnReplyLine(line);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void HostSession::OnDebugText(std::string_view text) {
+    if (text.starts_with("Connected to ")) {
+        // A data connection is reported with its control connection's number.
+        if (!connections_.insert(NumberAfter(text, "(#")).second) return;
+        auto open = text.find('(');
+        auto close = text.find(')', open);
+        std::string_view address = open != std::string_view::npos && close != std::string_view::npos
+                                       ? text.substr(open + 1, close - open - 1)
+                                       : std::string_view(endpoint_.address);
+        tracker_.Connected(address);
+    } else if (text.starts_with("Closing connection")) {
+        if (connections_.erase(NumberAfter(text, "connection ")) > 0) tracker_.ConnectionClosed();
+    }
+}
+
+void HostSession::OnReplyLine(std::string_view line) {
+    if (replyComplete_) {
+        replyLines_.clear();
+        replyCode_ = LeadingCode(line);
+        replyComplete_ = false;
+    }
+    replyLines_.push_back(FromCp932(line));
+    // A reply ends with the line that carries its code followed by a blank (or nothing).
+    const bool last = (line.size() == 3 || (line.size() > 3 && line[3] == ' ')) &&
+                      LeadingCode(line) == replyCode_;
+    if (last || replyCode_ == 0) replyComplete_ = true;
+}
+
+int HostSession::OnTransferInfo(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
+                                curl_off_t uploaded) {
+    auto* session = static_cast<HostSession*>(self);
+    const bool upload = session->tracker_.Activity() == HostActivity::Upload;
+    session->tracker_.Bytes(static_cast<std::int64_t>(upload ? uploaded : downloaded));
+    return session->waiter_.Interrupted() ? 1 : 0;
+}
+
+curl_socket_t HostSession::OnOpenSocket(void* self, curlsocktype, curl_sockaddr* address) {
+    auto* session = static_cast<HostSession*>(self);
+    char text[INET6_ADDRSTRLEN] = "";
+    if (address->family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(&address->addr);
+        ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+    } else if (address->family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&address->addr);
+        ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
+    }
+    session->tracker_.Connecting(text);
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+}  // namespace zorva

@@ -1,0 +1,185 @@
+#pragma once
+// The FTP session with the host: log-on, raw commands (RCMD, CWD, DELE), file transfers in both
+// directions, with the retry discipline, progress texts and failure texts of the program that
+// owns it (agent, transfer agent or restore program).
+//
+// One libcurl easy handle serves every operation, so the control connection, the log-on and the
+// current library persist between calls. Names go to the server as given ("STOR DAILY",
+// "RETR DAILY/SAVLIBS"), relative to the current library. Passive mode (PASV).
+//
+// Every operation returns Ok, Failed or Interrupted. Interrupted means the Waiter was
+// interrupted: a retry pause ends at once, a running transfer or command is aborted from
+// libcurl's progress callback, and no further attempt is made. Nothing is reported for an
+// interrupted operation.
+//
+// Between attempts the session waits `RetryPolicy::pause` through the Waiter. Each operation
+// takes an optional policy; without one it uses the owning program's default (DefaultRetry).
+//
+// Blocking: call it from a worker thread, never the GUI thread. Observer calls come on the
+// calling thread, during the operation (Close and the destructor included); the waiter and the
+// observer must outlive the session. Waiter::Interrupt may come from any thread.
+//
+// Text crosses the wire in CP932. A refused command keeps the connection. When the server has
+// closed the control connection, the next operation logs on again and first makes the current
+// library current again. Every connection asks for naming format 0 ("LIBRARY/FILE"), which
+// libcurl would otherwise switch away from on an OS/400 server. The transfer type is set with
+// TYPE A / TYPE I right before each transfer: files travel byte for byte in both types.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Waiter.h"
+#include "common/host/CurlHandle.h"
+#include "common/host/HostProgressTracker.h"
+#include "common/host/HostTexts.h"
+
+namespace zorva {
+
+struct HostEndpoint {
+    std::string address;  // [HOST] ADDRESS: host name or IP address
+    int port = 21;        // [HOST] PORT
+    std::string user;
+    std::string password;  // plain; sent only in the log-on, never reported
+    // A connection (TCP and log-on) not made within this fails like a refused one, so an
+    // address that swallows packets goes through the same retries.
+    std::chrono::milliseconds connectTimeout{10'000};
+    // How long the server may take to answer a command or keep a transfer silent;
+    // zero = the program's default (24 hours for the transfer agent, 60 seconds otherwise).
+    std::chrono::milliseconds replyTimeout{0};
+};
+
+struct RetryPolicy {
+    int attempts = 1;  // in all, at least 1
+    std::chrono::milliseconds pause{1000};
+
+    friend bool operator==(const RetryPolicy&, const RetryPolicy&) = default;
+};
+
+enum class HostStatus { Ok, Failed, Interrupted };
+
+enum class TransferType { Ascii, Binary };
+
+enum class HostOperation { Open, Command, SetCurrentLibrary, PutFile, GetFile, DeleteFile, List };
+
+class HostSessionObserver {
+public:
+    virtual ~HostSessionObserver() = default;
+    // A progress text while libcurl works (see HostProgress for where each part goes).
+    virtual void OnHostProgress(const HostProgress& progress) = 0;
+    // A text the program reports: a failure after the last attempt, or "ホストに接続しました".
+    // The agent keeps it as its last error text and logs it; the transfer agent logs it and
+    // shows it in its status line; the restore program adds it to its message list and log.
+    virtual void OnHostReport(const std::string& text) = 0;
+};
+
+class HostSession {
+public:
+    HostSession(HostProgram program, HostEndpoint endpoint, Waiter& waiter,
+                HostSessionObserver& observer);
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    // Attempts and pause each operation uses when the caller gives no policy:
+    // Open: 61 attempts 1 s apart (agent, transfer agent), 1 (restore program).
+    // Command: 11 attempts (agent), 61 (transfer agent), 1 (restore program).
+    // PutFile: 11 attempts (agent, transfer agent), 1 (restore program).
+    // SetCurrentLibrary: 61 attempts (transfer agent), 1 (agent, restore program).
+    // GetFile, DeleteFile, List: 1 attempt.
+    static RetryPolicy DefaultRetry(HostProgram program, HostOperation operation);
+
+    // Closes an earlier connection, then connects and logs on. Reports "ホストに接続しました", or
+    // the connect failure text (after which the session is closed).
+    HostStatus Open(std::optional<RetryPolicy> retry = std::nullopt);
+
+    // Sends `command` as it is (a leading blank stays) without a data connection; a reply of
+    // 400 or more fails the attempt. After the last failed attempt reports the command
+    // followed by the program's failure text; LastReplyLines() then holds the server's answer.
+    HostStatus Command(std::string_view command, std::optional<RetryPolicy> retry = std::nullopt);
+
+    // CWD to `library`; it stays current for later operations. Reports nothing.
+    HostStatus SetCurrentLibrary(std::string_view library,
+                                 std::optional<RetryPolicy> retry = std::nullopt);
+
+    // Uploads the local file under `remoteName`. After the last failed attempt the agent and
+    // the transfer agent report the local path followed by ":アップロードに失敗しました"; the
+    // restore program reports nothing.
+    HostStatus PutFile(const std::filesystem::path& localPath, std::string_view remoteName,
+                       TransferType type, std::optional<RetryPolicy> retry = std::nullopt);
+
+    // Downloads `remoteName` into a temporary file beside `localPath` and renames it to
+    // `localPath` only when complete (an existing file is replaced). A failed or interrupted
+    // download leaves no partial file and an earlier `localPath` intact. Reports nothing.
+    HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
+                       TransferType type, std::optional<RetryPolicy> retry = std::nullopt);
+
+    // DELE `remoteName`. Reports nothing.
+    HostStatus DeleteFile(std::string_view remoteName,
+                          std::optional<RetryPolicy> retry = std::nullopt);
+
+    // The entry names of a library (NLST), in the server's order. Reports nothing.
+    HostStatus List(std::string_view library, std::vector<std::string>& names,
+                    std::optional<RetryPolicy> retry = std::nullopt);
+
+    // Logs off and closes the connection; harmless when not open.
+    void Close();
+    bool IsOpen() const { return static_cast<bool>(easy_); }
+
+    // The lines of the server's last reply during the last attempt of the last operation
+    // (reply codes kept, line ends and empty lines dropped), for logging after a refusal.
+    const std::vector<std::string>& LastReplyLines() const { return replyLines_; }
+
+private:
+    template <class Attempt>
+    HostStatus Repeat(const RetryPolicy& retry, Attempt attempt);
+    RetryPolicy PolicyFor(HostOperation operation, const std::optional<RetryPolicy>& retry) const;
+
+    bool Configure();
+    bool ApplyReplyTimeout();
+    CurlList LogOnCommands() const;
+    HostStatus ConnectOnce();
+    HostStatus EnsureConnection();
+    bool ControlConnectionAlive() const;
+    HostStatus Quote(HostActivity activity, const std::string& command);
+    HostStatus PutOnce(const std::filesystem::path& localPath, std::string_view remoteName,
+                       TransferType type);
+    HostStatus GetOnce(std::string_view remoteName, const std::filesystem::path& localPath,
+                       TransferType type);
+    HostStatus ListOnce(std::string_view library, std::vector<std::string>& names);
+    void PrepareRequest(const std::string& path, CurlList quote, CurlList prequote);
+    CURLcode Perform(HostActivity activity, bool download = false);
+    HostStatus Outcome(CURLcode code) const;
+    bool ReplyAccepted() const;
+    std::string BaseUrl() const;
+    void Report(const std::string& text) { observer_.OnHostReport(text); }
+
+    // libcurl callbacks.
+    static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self);
+    static int OnTransferInfo(void* self, curl_off_t downloadTotal, curl_off_t downloaded,
+                              curl_off_t uploadTotal, curl_off_t uploaded);
+    static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
+    void OnDebugText(std::string_view text);
+    void OnReplyLine(std::string_view line);
+
+    HostProgram program_;
+    HostEndpoint endpoint_;
+    Waiter& waiter_;
+    HostSessionObserver& observer_;
+    HostProgressTracker tracker_;
+    CurlEasy easy_;
+    CurlList quote_;
+    CurlList prequote_;
+    std::string currentLibrary_;
+    std::set<long> connections_;  // ids of the control connections libcurl has open
+    std::vector<std::string> replyLines_;
+    int replyCode_ = 0;
+    bool replyComplete_ = true;
+};
+
+}  // namespace zorva

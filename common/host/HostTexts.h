@@ -1,0 +1,55 @@
+#pragma once
+// What each program shows and logs while it talks to the host: the progress texts of the
+// session's status callback and the session's own failure texts. The three programs share the
+// session but word these differently.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zorva {
+
+enum class HostProgram { Agent, TransferAgent, RestoreProgram };
+
+// What the session is doing when a progress event arrives; the same event reads differently
+// while connecting, commanding, uploading or downloading. Idle covers closing the session.
+enum class HostActivity { Idle, Connect, Command, Upload, Download };
+
+// Progress events, numbered as the status codes of the original client.
+enum class HostEvent {
+    Connecting = 20,  // detail: the address
+    Connected = 21,   // detail: the address
+    RequestSending = 30,
+    RequestSent = 31,  // detail: bytes uploaded so far
+    ReceivingResponse = 40,
+    ResponseReceived = 41,  // detail: bytes downloaded so far
+    ConnectionClosed = 51,
+    HandleCreated = 60,
+};
+
+// One progress text. `status` is for the program's status line, `log` for its log (and, in the
+// restore program, its message list); an empty text means "not there".
+struct HostProgress {
+    std::string status;
+    std::string log;
+
+    friend bool operator==(const HostProgress&, const HostProgress&) = default;
+};
+
+// The text of an event for a program and activity; nullopt when that program shows nothing.
+// `detail` replaces the address or byte count placeholder.
+std::optional<HostProgress> HostProgressText(HostProgram program, HostActivity activity,
+                                             HostEvent event, std::string_view detail = {});
+
+// Failure and outcome texts of the session.
+std::string HostOpenFailureText(HostProgram program);
+std::string HostCallbackFailureText(HostProgram program);
+std::string HostReceiveTimeoutFailureText();
+std::string HostConnectFailureText();
+std::string HostConnectedText();
+std::string HostCommandFailureText(HostProgram program, std::string_view command);
+// nullopt for the restore program, which words upload failures at its call sites.
+std::optional<std::string> HostUploadFailureText(HostProgram program, std::string_view localPath);
+
+}  // namespace zorva

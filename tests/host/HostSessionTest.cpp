@@ -1,0 +1,313 @@
+// The session against a real FTP server: log-on, current library, commands, transfers,
+// progress texts and cancelling.
+
+#include "common/host/HostSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "common/Codec.h"
+#include "common/FileIo.h"
+#include "tests/host/HostPeers.h"
+#include "tests/support/InstantWaiter.h"
+
+namespace zorva {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::FtpServerProcess;
+using testing::InstantWaiter;
+using testing::RecordingObserver;
+using testing::TempFolder;
+using Lines = std::vector<std::string>;
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    ASSERT_TRUE(WriteFileAtomically(path, bytes));
+}
+
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    return bytes;
+}
+
+long Count(const Lines& lines, const std::string& line) {
+    return std::count(lines.begin(), lines.end(), line);
+}
+
+std::ptrdiff_t IndexOf(const Lines& lines, const std::string& line, std::ptrdiff_t from = 0) {
+    return std::find(lines.begin() + from, lines.end(), line) - lines.begin();
+}
+
+TEST(HostSession, CurrentLibraryHoldsAcrossPutAndGetOnOneLogOn) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    ASSERT_EQ(session.SetCurrentLibrary("ZORVADATA"), HostStatus::Ok);
+    WriteBytes(local / "DAILY", "request\r\n");
+    ASSERT_EQ(session.PutFile(local / "DAILY", "DAILY", TransferType::Binary), HostStatus::Ok);
+    fs::create_directories(server.root() / "DAILY");
+    ASSERT_EQ(session.PutFile(local / "DAILY", "DAILY/#ALLUSR", TransferType::Binary),
+              HostStatus::Ok);
+    ASSERT_EQ(session.GetFile("DAILY", local / "back", TransferType::Binary), HostStatus::Ok);
+
+    EXPECT_EQ(ReadFileBytes(server.root() / "ZORVADATA" / "DAILY"), "request\r\n");
+    EXPECT_EQ(ReadFileBytes(server.root() / "DAILY" / "#ALLUSR"), "request\r\n");
+    EXPECT_EQ(ReadFileBytes(local / "back"), "request\r\n");
+    const Lines transcript = server.Transcript();
+    EXPECT_EQ(Count(transcript, "USER ZORVA"), 1);
+    EXPECT_EQ(Count(transcript, "CWD ZORVADATA"), 1);
+    EXPECT_EQ(Count(transcript, "STOR DAILY"), 1);
+    EXPECT_EQ(Count(transcript, "STOR DAILY/#ALLUSR"), 1);
+    EXPECT_EQ(Count(transcript, "RETR DAILY"), 1);
+    EXPECT_EQ(observer.Reports(), Lines{"ホストに接続しました"});
+}
+
+// A command goes out as given, leading blank included. A refused command or CWD leaves the
+// control connection, its log-on and its current library as they were.
+TEST(HostSession, CommandsGoOutAsGivenAndRefusalsKeepTheSession) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(HostProgram::RestoreProgram, server.Endpoint(), waiter, observer);
+    const std::string submit =
+        " RCMD SBMJOB CMD(CALL PGM(ZORVAV3/ZORVARSALL)  PARM('1')) JOBQ(QGPL/QBATCH)";
+
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    ASSERT_EQ(session.SetCurrentLibrary("ZORVADATA"), HostStatus::Ok);
+    ASSERT_EQ(session.Command(submit), HostStatus::Ok);
+    EXPECT_EQ(session.LastReplyLines(), Lines{"250 Command SBMJOB accepted."});
+    EXPECT_EQ(session.Command("RCMD REFUSE X"), HostStatus::Failed);
+    EXPECT_EQ(session.LastReplyLines(),
+              (Lines{"550-Command REFUSE ended in error.", "550-CPF9999: Function check.",
+                     "550 Request processing ended."}));
+    EXPECT_EQ(session.SetCurrentLibrary("NOSUCH"), HostStatus::Failed);
+    WriteBytes(local / "AFTER", "x");
+    ASSERT_EQ(session.PutFile(local / "AFTER", "AFTER", TransferType::Ascii), HostStatus::Ok);
+
+    EXPECT_TRUE(fs::exists(server.root() / "ZORVADATA" / "AFTER"));
+    const Lines transcript = server.Transcript();
+    EXPECT_EQ(Count(transcript, submit), 1);
+    EXPECT_EQ(Count(transcript, "USER ZORVA"), 1);
+    EXPECT_EQ(observer.Reports(),
+              (Lines{"ホストに接続しました", "RCMD REFUSE Xコマンド実行に失敗しました"}));
+}
+
+// ASCII goes out as TYPE A (the test server stores text lines with LF), binary as TYPE I, and
+// both come back as they were sent, whatever order the types alternate in.
+TEST(HostSession, AsciiAndBinaryTransfersKeepEveryByte) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    std::string binary;
+    for (int round = 0; round < 64; ++round) {
+        for (int value = 0; value < 256; ++value) binary += static_cast<char>(value);
+    }
+    const std::string text = "D" + std::string(10, ' ') + "PAYROLL   QGPL      *FILE     0\r\n" +
+                             ToCp932("給与データ\r\n") + "LAST\r\n";
+    WriteBytes(local / "TEXT", text);
+    WriteBytes(local / "BIN", binary);
+
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    ASSERT_EQ(session.PutFile(local / "TEXT", "ZORVADATA/TEXT", TransferType::Ascii),
+              HostStatus::Ok);
+    ASSERT_EQ(session.PutFile(local / "BIN", "ZORVADATA/BIN", TransferType::Binary),
+              HostStatus::Ok);
+    ASSERT_EQ(session.GetFile("ZORVADATA/TEXT", local / "TEXT.back", TransferType::Ascii),
+              HostStatus::Ok);
+    ASSERT_EQ(session.GetFile("ZORVADATA/BIN", local / "BIN.back", TransferType::Binary),
+              HostStatus::Ok);
+
+    std::string stored = text;
+    for (auto at = stored.find("\r\n"); at != std::string::npos; at = stored.find("\r\n", at)) {
+        stored.erase(at, 1);
+    }
+    EXPECT_EQ(ReadFileBytes(server.root() / "ZORVADATA" / "TEXT"), stored);
+    EXPECT_EQ(ReadFileBytes(server.root() / "ZORVADATA" / "BIN"), binary);
+    EXPECT_EQ(ReadFileBytes(local / "TEXT.back"), text);
+    EXPECT_EQ(ReadFileBytes(local / "BIN.back"), binary);
+}
+
+// The server drops the connection during a command, or right after one: the next operation
+// logs on again and makes the current library current before it works.
+class HostSessionLostConnection : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HostSessionLostConnection, NextOperationRestoresLogOnAndLibrary) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    WriteBytes(local / "AFTER", "x");
+    const RetryPolicy once{1, 1s};
+
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    ASSERT_EQ(session.SetCurrentLibrary("ZORVADATA"), HostStatus::Ok);
+    session.Command(GetParam(), once);
+    server.Sync();
+    ASSERT_EQ(session.PutFile(local / "AFTER", "AFTER", TransferType::Ascii, once), HostStatus::Ok);
+
+    EXPECT_TRUE(fs::exists(server.root() / "ZORVADATA" / "AFTER"));
+    const Lines transcript = server.Transcript();
+    const auto logOn = IndexOf(transcript, "USER ZORVA", IndexOf(transcript, GetParam()));
+    const auto cwd = IndexOf(transcript, "CWD ZORVADATA", logOn);
+    EXPECT_LT(cwd, IndexOf(transcript, "STOR AFTER", cwd));
+    EXPECT_NE(std::find(observer.Progress().begin(), observer.Progress().end(),
+                        HostProgress{"サーバーからの接続をクローズしました", ""}),
+              observer.Progress().end());
+}
+
+INSTANTIATE_TEST_SUITE_P(DuringOrAfterACommand, HostSessionLostConnection,
+                         ::testing::Values("RCMD DROP", "RCMD BYE"),
+                         [](const auto& info) { return std::string(info.param).substr(5); });
+
+// Progress texts of open, a large upload, a smaller upload (whose counts stay below the
+// highest shown), a download (which starts counting afresh) and close, per program.
+// Byte-count texts appear as "#" once for each run of them.
+struct ProgressCase {
+    const char* name;
+    HostProgram program;
+    std::vector<Lines> status;  // per step
+    std::vector<Lines> log;
+};
+
+void PrintTo(const ProgressCase& param, std::ostream* out) {
+    *out << param.name;
+}
+
+class HostSessionProgress : public ::testing::TestWithParam<ProgressCase> {};
+
+// The step's texts of one kind with byte counts folded into "#"; the counts must rise, and the
+// last one is returned through `last`.
+Lines Shape(const std::vector<HostProgress>& progress, bool log, std::int64_t& last) {
+    Lines shape;
+    last = 0;
+    for (const HostProgress& item : progress) {
+        const std::string& text = log ? item.log : item.status;
+        if (text.empty()) continue;
+        const auto digits = text.find_first_not_of("0123456789");
+        if (digits == 0) {
+            shape.push_back(text);
+            continue;
+        }
+        const std::int64_t count = std::stoll(text.substr(0, digits));
+        EXPECT_GT(count, last) << text;
+        last = count;
+        const std::string folded = "#" + text.substr(digits);
+        if (shape.empty() || shape.back() != folded) shape.push_back(folded);
+    }
+    return shape;
+}
+
+TEST_P(HostSessionProgress, StepsShowTheProgramsTexts) {
+    const ProgressCase& expected = GetParam();
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(expected.program, server.Endpoint(), waiter, observer);
+    WriteBytes(local / "BIG", Pattern(300'000));
+    WriteBytes(local / "SMALL", Pattern(10'000));
+    WriteBytes(server.root() / "ZORVADATA" / "SAVF", Pattern(100'000));
+    const std::vector<std::int64_t> sizes = {0, 300'000, 0, 100'000, 0};
+    const std::vector<std::function<void()>> steps = {
+        [&] { ASSERT_EQ(session.Open(), HostStatus::Ok); },
+        [&] {
+            ASSERT_EQ(session.PutFile(local / "BIG", "ZORVADATA/BIG", TransferType::Binary),
+                      HostStatus::Ok);
+        },
+        [&] {
+            ASSERT_EQ(session.PutFile(local / "SMALL", "ZORVADATA/SMALL", TransferType::Binary),
+                      HostStatus::Ok);
+        },
+        [&] {
+            ASSERT_EQ(session.GetFile("ZORVADATA/SAVF", local / "SAVF", TransferType::Binary),
+                      HostStatus::Ok);
+        },
+        [&] { session.Close(); },
+    };
+    for (std::size_t step = 0; step < steps.size(); ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        observer.Clear();
+        steps[step]();
+        std::int64_t statusLast = 0;
+        std::int64_t logLast = 0;
+        EXPECT_EQ(Shape(observer.Progress(), false, statusLast), expected.status[step]);
+        EXPECT_EQ(Shape(observer.Progress(), true, logLast), expected.log[step]);
+        EXPECT_EQ(std::max(statusLast, logLast), sizes[step]);
+    }
+}
+
+const Lines kNone;
+
+INSTANTIATE_TEST_SUITE_P(
+    PerProgram, HostSessionProgress,
+    ::testing::Values(
+        ProgressCase{
+            "Agent",
+            HostProgram::Agent,
+            {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました",
+              "サーバーからの応答を待っています"},
+             {"サーバーに要求を送信しています", "要求に対するサーバーの応答を待っています",
+              "#バイトアップロードしました"},
+             {"サーバーに要求を送信しています", "要求に対するサーバーの応答を待っています"},
+             {"ftp handle created", "サーバーに要求を送信しています",
+              "サーバーからの応答を待っています", "#バイトダウンロードしました"},
+             {"サーバーからの接続をクローズしました"}},
+            {kNone, kNone, kNone, kNone, kNone}},
+        ProgressCase{
+            "TransferAgent",
+            HostProgram::TransferAgent,
+            {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました",
+              "ホストからの応答を待っています"},
+             {"ホストに要求を送信しています", "要求に対するホストの応答を待っています",
+              "#バイトアップロードしました"},
+             {"ホストに要求を送信しています", "要求に対するホストの応答を待っています"},
+             {"ftp handle created", "ホストに要求を送信しています",
+              "ホストからの応答を待っています", "#バイトダウンロードしました"},
+             {"ホストからの接続をクローズしました"}},
+            {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました"},
+             {"#バイトアップロードしました"},
+             kNone,
+             {"FTPセッションハンドルが作られました", "#バイトダウンロードしました"},
+             {"ホストからの接続をクローズしました"}}},
+        ProgressCase{
+            "RestoreProgram",
+            HostProgram::RestoreProgram,
+            {kNone, kNone, kNone, kNone, kNone},
+            {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました"},
+             {"#バイトアップロードしました"},
+             kNone,
+             {"FTPセッションハンドルが作られました", "#バイトダウンロードしました"},
+             {"サーバーからの接続をクローズしました"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HostSession, CancelEndsTheWaitForAReply) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    observer.onProgress = [&](const HostProgress& progress) {
+        if (progress.status == "要求に対するサーバーの応答を待っています") waiter.Interrupt();
+    };
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.Command("RCMD HANG"), HostStatus::Interrupted);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_TRUE(waiter.Waits().empty());
+    EXPECT_EQ(observer.Reports(), Lines{"ホストに接続しました"});
+}
+
+}  // namespace
+}  // namespace zorva
