@@ -1,0 +1,311 @@
+#include "qivftp/engine/JobEngine.h"
+
+#include "common/Codec.h"
+#include "common/FileIo.h"
+#include "common/SavlibsRecord.h"
+#include "common/TextFields.h"
+#include "qivftp/engine/JobResultLog.h"
+#include "qivftp/engine/Purge.h"
+#include "qivftp/engine/ReportMail.h"
+#include "qivftp/engine/SaveFolder.h"
+
+namespace zorva::qivftp {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr Attempts kLibraryAttempts{61, 1s};
+constexpr Attempts kSubmitAttempts{61, 1s};
+constexpr Attempts kListAttempts{61, 1s};
+constexpr Attempts kDeleteListAttempts{61, 1s};
+constexpr Attempts kDownloadAttempts{60, 10s};
+constexpr int kMaxFailedPolls = 10;
+constexpr std::string_view kExchangeLibrary = "ZORVADATA";
+
+// A save file name that stays inside the save folder.
+bool IsSafeFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
+std::chrono::milliseconds Period(int milliseconds) {
+    return std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 0);
+}
+
+}  // namespace
+
+JobEngine::JobEngine(JobEnvironment environment, const Clock& clock, Waiter& waiter, DailyLog& log,
+                     JobView& view, HostFactory hostFactory, MailSender mailSender)
+    : env_(std::move(environment)),
+      clock_(clock),
+      waiter_(waiter),
+      log_(log),
+      view_(view),
+      hostFactory_(std::move(hostFactory)),
+      mailSender_(mailSender ? std::move(mailSender)
+                             : [](const TransferJob& job, const Settings& settings,
+                                  JobOutput& output) { SendJobReport(job, settings, output); }) {
+    job_.SetName = env_.SetName;
+    job_.StartTime = clock_.Now();
+}
+
+JobEngine::~JobEngine() { StopTimeLimit(); }
+
+void JobEngine::Message(std::string_view text) { log_.WriteDailyLog(text, &view_); }
+
+void JobEngine::Status(std::string_view text) { view_.SetStatus(std::string(text)); }
+
+void JobEngine::RequestStop(StopReason reason) {
+    StopReason none = StopReason::None;
+    reason_.compare_exchange_strong(none, reason);
+    waiter_.Interrupt();
+}
+
+void JobEngine::UseSettingsForTest(const Settings& settings, TransferHost& host,
+                                   std::filesystem::path saveFolder) {
+    settings_ = settings;
+    host_ = &host;
+    saveFolder_ = std::move(saveFolder);
+}
+
+void JobEngine::Run() {
+    if (Start()) WaitAndPoll();
+    HandleStop();
+    EndJob();
+}
+
+bool JobEngine::LoadSetAndSettings() {
+    settings_ = ReadSettings(SettingsPath(env_.ProgramFolder), SettingsReader::TransferAgent);
+    log_.SetDetailLog(settings_.DetailLog);
+    BackupSet set;
+    std::string error;
+    const auto setFolder = env_.ProgramFolder / settings_.BackupSetFolder;
+    if (settings_.BackupSetFolder.empty() || !ReadSetFile(setFolder, env_.SetName, set, error)) {
+        if (error.empty()) error = "バックアップセット：" + env_.SetName + "を読み取ることが出来ない";
+        MessageAndStatus(error);
+        return false;
+    }
+    const LocalTime startTime = job_.StartTime;
+    job_ = MakeTransferJob(set);
+    job_.StartTime = startTime;
+    return true;
+}
+
+bool JobEngine::Start() {
+    if (!LoadSetAndSettings()) return false;
+    saveFolder_ = ComputeSaveFolder(job_, settings_, clock_.Now());
+    view_.ShowObjects(job_.Rows);
+    view_.ShowTitle(job_.Description);
+    if (!MakeSaveFolder(saveFolder_.string(), *this)) return false;
+    if (job_.DailyKind == '1') PurgeOldGenerations(job_, settings_, clock_, *this);
+    if (Stopping()) return false;
+
+    ownedHost_ = hostFactory_(settings_, waiter_, *this);
+    host_ = ownedHost_.get();
+    if (host_->Open() != HostResult::Ok || Stopping()) return false;
+    return SubmitSaveJob() && !Stopping();
+}
+
+std::string JobEngine::SubmitCommand(const std::string& setName, const std::string& jobQueue) {
+    return " RCMD SBMJOB CMD(CALL PGM(ZORVAV3/ZORVASAVE)  PARM('" + setName + "')) JOBQ(" +
+           jobQueue + ")";
+}
+
+std::filesystem::path JobEngine::LocalCopyPath() const { return env_.ProgramFolder / job_.SetName; }
+
+bool JobEngine::SubmitSaveJob() {
+    std::string request;
+    for (const JobObjectRow& row : job_.Rows) {
+        request += BuildSavlibsRecord({row.ObjectKind, ToCp932(row.Object), ToCp932(row.Library),
+                                       ToCp932(row.Type), row.OptionCode});
+    }
+    const auto requestPath = LocalCopyPath();
+    if (!WriteFileAtomically(requestPath, request)) {
+        Message(requestPath.string() + "ローカルファイルが開けない");
+        return false;
+    }
+    HostResult result = host_->ChangeLibrary(std::string(kExchangeLibrary), kLibraryAttempts);
+    if (result != HostResult::Ok) {
+        if (result == HostResult::Failed) Message("ZORVADATAが見つかりません");
+        return false;
+    }
+    if (host_->PutText(requestPath, job_.SetName) != HostResult::Ok) return false;
+
+    const std::string command = SubmitCommand(job_.SetName, ToCp932(settings_.JobQueue));
+    result = host_->Command(command, kSubmitAttempts);
+    if (result == HostResult::Failed) {
+        // The session has reported the command; the server's reasons follow line by line.
+        for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(FromCp932(line));
+    }
+    return result == HostResult::Ok;
+}
+
+bool JobEngine::SendStopRequest() {
+    const auto stopPath = env_.ProgramFolder / "STOP";
+    if (!WriteFileAtomically(stopPath, job_.SetName)) {
+        MessageAndStatus("ファイルSTOPが作れない");
+        return false;
+    }
+    return host_->PutText(stopPath, job_.SetName + "/STOP") == HostResult::Ok;
+}
+
+void JobEngine::StartTimeLimit(int milliseconds) {
+    {
+        std::lock_guard lock(limitMutex_);
+        deadline_ = std::chrono::steady_clock::now() + Period(milliseconds);
+    }
+    limitThread_ = std::jthread([this](std::stop_token stop) {
+        std::unique_lock lock(limitMutex_);
+        limitWake_.wait_until(lock, stop, deadline_, [] { return false; });
+        if (stop.stop_requested()) return;
+        lock.unlock();
+        RequestStop(StopReason::TimeLimit);
+    });
+}
+
+void JobEngine::StopTimeLimit() {
+    if (limitThread_.joinable()) {
+        limitThread_.request_stop();
+        limitThread_.join();
+    }
+}
+
+bool JobEngine::TimeLimitPassed() const { return std::chrono::steady_clock::now() >= deadline_; }
+
+void JobEngine::WaitAndPoll() {
+    job_.JobSubmitted = true;
+    StartTimeLimit(settings_.JobTimer);
+    while (waiter_.WaitFor(Period(settings_.FileTimer))) {
+        if (TimeLimitPassed()) {
+            RequestStop(StopReason::TimeLimit);
+            return;
+        }
+        const PollResult result = PollSaveResult();
+        if (Stopping()) return;
+        if (result == PollResult::Complete) {
+            MessageAndStatus(job_.SetName + " 全ての転送が完了");
+            return;
+        }
+        if (result == PollResult::NoResponse) {
+            MessageAndStatus(job_.SetName + " AS側プログラムから応答が無い");
+            return;
+        }
+    }
+}
+
+PollResult JobEngine::PollSaveResult() {
+    if (failedPolls_ >= kMaxFailedPolls) {
+        failedPolls_ = 0;
+        return PollResult::NoResponse;
+    }
+    const std::string listName = job_.SetName + "/SAVLIBS";
+    const HostResult fetched = host_->Get(listName, LocalCopyPath(), false, kListAttempts);
+    if (fetched == HostResult::Interrupted) return PollResult::Retry;
+    if (fetched == HostResult::Failed) {
+        MessageAndStatus(listName + "ダウンロードに失敗しました");
+        ++failedPolls_;
+        return PollResult::Retry;
+    }
+    failedPolls_ = 0;
+    const auto list = ReadFileBytes(LocalCopyPath(), kSetFileReadLimit);
+    if (!list) return PollResult::Retry;
+
+    for (std::string_view line : SplitLines(*list)) {
+        if (Stopping()) return PollResult::Incomplete;
+        const auto record = ParseSavlibsLine(line);
+        if (!record) continue;
+        const std::string name = FromCp932(record->Object);
+        if (record->Status == '0') {
+            if (JobObjectRow* row = FindPendingRow(name)) DownloadObject(*row);
+        } else if (record->Status == '9') {
+            MarkHostFailed(name);
+        }
+    }
+    if (Stopping() || !AllRowsFinished()) return PollResult::Incomplete;
+    DeleteProgressList();
+    return PollResult::Complete;
+}
+
+void JobEngine::DeleteProgressList() {
+    // A failure is reported by the session; the job counts as complete all the same.
+    host_->Command(" RCMD DLTF " + job_.SetName + "/SAVLIBS", kDeleteListAttempts);
+}
+
+JobObjectRow* JobEngine::FindPendingRow(const std::string& name) {
+    for (JobObjectRow& row : job_.Rows) {
+        if (row.Object == name) return row.RowStatus == kPending ? &row : nullptr;
+    }
+    return nullptr;
+}
+
+void JobEngine::MarkHostFailed(const std::string& name) {
+    for (JobObjectRow& row : job_.Rows) {
+        if (row.Object != name) continue;
+        if (row.RowStatus == kPending) row.RowStatus = kHostFailed;
+        return;
+    }
+}
+
+bool JobEngine::AllRowsFinished() const {
+    for (const JobObjectRow& row : job_.Rows) {
+        if (row.RowStatus == kPending) return false;
+    }
+    return true;
+}
+
+void JobEngine::DownloadObject(JobObjectRow& row) {
+    const std::size_t item = downloadedCount_++;
+    view_.AddDownloadRow(row);
+    const std::string fileName = HostObjectName(row.Object);
+    const std::string remote = job_.SetName + "/" + fileName;
+    row.DownloadStart = clock_.Now();
+    const HostResult result =
+        IsSafeFileName(fileName)
+            ? host_->Get(ToCp932(remote), saveFolder_ / fileName, true, kDownloadAttempts)
+            : HostResult::Failed;
+    if (result == HostResult::Interrupted) return;  // the row stays unfinished
+    row.DownloadEnd = clock_.Now();
+    if (result == HostResult::Failed) {
+        MessageAndStatus(remote + "ダウンロードに失敗しました");
+        row.RowStatus = kDownloadFailed;
+        view_.SetDownloadState(item, "転送失敗");
+        return;
+    }
+    view_.SetDownloadState(item, "転送成功");
+    MessageAndStatus("保管が正常に終了した");
+    row.RowStatus = kSaved;
+    const bool deleted = host_->Delete(ToCp932(remote)) == HostResult::Ok;
+    MessageAndStatus(remote + (deleted ? "削除しました" : "削除に失敗しました"));
+}
+
+void JobEngine::HandleStop() {
+    StopTimeLimit();
+    switch (reason_.load()) {
+        case StopReason::CancelButton:
+            Message("中止処理中...");
+            if (job_.JobSubmitted) {
+                waiter_.Reset();  // the stop request needs its own retries
+                SendStopRequest();
+                job_.CancelledByButton = true;
+            }
+            break;
+        case StopReason::TimeLimit:
+            MessageAndStatus(job_.SetName + " バックアップジョブのタイムアウト");
+            job_.TimedOut = true;
+            break;
+        case StopReason::WindowClosed:
+        case StopReason::None:
+            break;
+    }
+}
+
+void JobEngine::EndJob() {
+    StopTimeLimit();
+    job_.EndTime = clock_.Now();
+    if (settings_.MailActive == 1) mailSender_(job_, settings_, *this);
+    WriteJobResultLog(job_, env_.ProgramFolder);
+    if (host_ != nullptr) host_->Close();
+    job_.JobSubmitted = false;
+}
+
+}  // namespace zorva::qivftp

@@ -1,0 +1,76 @@
+#include "qivftp/engine/JobResultLog.h"
+
+#include <cstdio>
+
+#include "common/BackupSet.h"
+#include "common/Codec.h"
+#include "common/FileIo.h"
+#include "common/Settings.h"
+
+namespace zorva::qivftp {
+namespace {
+
+std::string MinuteStamp(const LocalTime& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute);
+    return text;
+}
+
+}  // namespace
+
+std::span<const JobObjectRow> ListedRows(const TransferJob& job) {
+    std::size_t count = 0;
+    while (count < job.Rows.size() && count < kMaxRows && !job.Rows[count].Library.empty()) {
+        ++count;
+    }
+    return std::span<const JobObjectRow>(job.Rows.data(), count);
+}
+
+std::string JobResultWord(const TransferJob& job) {
+    std::size_t done = 0, other = 0;
+    for (const JobObjectRow& row : ListedRows(job)) {
+        (row.RowStatus == kSaved ? done : other) += 1;
+    }
+    if (other > 0) return done > 0 ? "一部未完" : "異常終了";
+    return done > 0 ? "正常完了" : "";
+}
+
+std::string ResultStatusText(int rowStatus) {
+    switch (rowStatus) {
+        case kPending:
+            return "保管未完了";
+        case kSaved:
+            return "保管正常完了";
+        case kHostFailed:
+            return "ホストで保管失敗";
+        case kDownloadFailed:
+            return "保管異常終了";
+        default:
+            return "不明 ";
+    }
+}
+
+std::string JobResultName(const TransferJob& job) {
+    return "APP-" + MinuteStamp(job.StartTime) + "-" + MinuteStamp(job.EndTime) + "-" +
+           job.SetName + "-" + JobResultWord(job) + "-.log";
+}
+
+std::string JobResultContent(const TransferJob& job) {
+    std::string content;
+    for (const JobObjectRow& row : ListedRows(job)) {
+        content += ToCp932(row.Library + "/" + row.Object + "/" + row.Type + "/" +
+                           ResultStatusText(row.RowStatus) + "/" + MinuteStamp(row.DownloadStart) +
+                           "/" + MinuteStamp(row.DownloadEnd)) +
+                   "\r\n";
+    }
+    return content;
+}
+
+bool WriteJobResultLog(const TransferJob& job, const std::filesystem::path& programFolder) {
+    // The file is opened for appending, never truncated: a job whose name comes out the same
+    // as an earlier one's adds its lines to that file.
+    return AppendToFile(programFolder / kLogFolderName / JobResultName(job), JobResultContent(job));
+}
+
+}  // namespace zorva::qivftp

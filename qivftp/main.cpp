@@ -1,0 +1,62 @@
+// qivftp: runs one backup job for the set named on the command line, then exits 0.
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "common/BackupSet.h"
+#include "common/Clock.h"
+#include "common/Codec.h"
+#include "common/DailyLog.h"
+#include "common/InstanceLock.h"
+#include "common/Settings.h"
+#include "qivftp/engine/SessionTransferHost.h"
+#include "qivftp/ui/JobRunner.h"
+#include "qivftp/ui/JobWindow.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: qivftp SETNAME\n"
+    "Runs one backup job for the backup set SETNAME (1 to 10 letters A-Z) of the program\n"
+    "folder (the current folder): saves its objects on the host, downloads the save files\n"
+    "below BASEDIR, writes the job result log in LOG_DAT and mails the report.\n"
+    "The exit code is always 0; the outcome is in the logs.\n";
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace zorva;
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivftp " ZORVA_VERSION "\n",
+                   stdout);
+        return 0;
+    }
+    const std::filesystem::path programFolder = std::filesystem::current_path();
+    SystemClock clock;
+    // The log switch is read before anything else so that early messages are kept too.
+    const Settings early = ReadSettings(SettingsPath(programFolder), SettingsReader::TransferAgent);
+    DailyLog log(LogProgram::TransferAgent, programFolder / kLogFolderName, early.DetailLog, clock);
+
+    InstanceLock instance("qivftp");
+    if (!instance.Acquired()) {
+        log.WriteDailyLog("プログラムが既に開始されている");
+        return 0;
+    }
+    if (argc < 2 || argv[1][0] == '\0') return 0;
+    const std::string setName = argv[1];
+    if (!IsValidSetName(setName)) {
+        log.WriteDailyLog("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    qivftp::JobWindow window;
+    qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,
+                             qivftp::SessionTransferHostFactory());
+    window.show();
+    runner.Start();
+    app.exec();
+    return 0;
+}

@@ -1,0 +1,125 @@
+#include "qivftp/engine/JobResultLog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/Codec.h"
+#include "common/FileIo.h"
+#include "tests/support/TempFolder.h"
+
+namespace zorva::qivftp {
+namespace {
+
+namespace fs = std::filesystem;
+
+LocalTime At(int year, int month, int day, int hour, int minute) {
+    return LocalTime{year, month, day, hour, minute, 0, 0};
+}
+
+JobObjectRow Row(std::string object, int status, LocalTime start = kNoTime,
+                 LocalTime end = kNoTime) {
+    JobObjectRow row;
+    row.Library = "PAYLIB";
+    row.Object = std::move(object);
+    row.Type = "*FILE";
+    row.RowStatus = status;
+    row.DownloadStart = start;
+    row.DownloadEnd = end;
+    return row;
+}
+
+TransferJob Job(std::vector<JobObjectRow> rows) {
+    TransferJob job;
+    job.SetName = "DAILY";
+    job.StartTime = At(2026, 3, 7, 2, 0);
+    job.EndTime = At(2026, 3, 7, 2, 41);
+    job.Rows = std::move(rows);
+    return job;
+}
+
+struct ResultCase {
+    std::string label;
+    std::vector<int> statuses;
+    std::string word;
+};
+
+class JobResultWordCase : public ::testing::TestWithParam<ResultCase> {};
+
+TEST_P(JobResultWordCase, CountsSavedRowsAgainstAllOthers) {
+    std::vector<JobObjectRow> rows;
+    for (int status : GetParam().statuses) rows.push_back(Row("OBJ", status));
+    const TransferJob job = Job(rows);
+    EXPECT_EQ(JobResultWord(job), GetParam().word);
+    EXPECT_EQ(JobResultName(job),
+              "APP-202603070200-202603070241-DAILY-" + GetParam().word + "-.log");
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, JobResultWordCase,
+                         ::testing::Values(ResultCase{"AllSaved", {1, 1}, "正常完了"},
+                                           ResultCase{"SavedAndFailed", {1, 9, 5}, "一部未完"},
+                                           ResultCase{"SavedAndPending", {1, 0}, "一部未完"},
+                                           ResultCase{"SavedAndUnknown", {1, 7}, "一部未完"},
+                                           ResultCase{"NothingSubmitted", {0, 0, 0}, "異常終了"},
+                                           ResultCase{"HostFailedAll", {5}, "異常終了"},
+                                           ResultCase{"NoRows", {}, ""}),
+                         [](const auto& info) { return info.param.label; });
+
+TEST(JobResultName, PadsEverythingButTheYear) {
+    TransferJob job = Job({Row("A", 1)});
+    job.StartTime = At(987, 1, 2, 3, 4);
+    job.EndTime = At(2026, 11, 12, 13, 59);
+    EXPECT_EQ(JobResultName(job), "APP-98701020304-202611121359-DAILY-正常完了-.log");
+}
+
+TEST(ListedRows, EndAtTheFirstEmptyLibraryAndAtNinetyNine) {
+    TransferJob job = Job({Row("A", 1), Row("B", 1), Row("C", 9)});
+    job.Rows[1].Library.clear();
+    EXPECT_EQ(ListedRows(job).size(), 1u);
+    EXPECT_EQ(JobResultWord(job), "正常完了");  // the failed row behind the gap is not counted
+
+    TransferJob full = Job(std::vector<JobObjectRow>(100, Row("A", 1)));
+    EXPECT_EQ(ListedRows(full).size(), 99u);
+}
+
+TEST(JobResultContent, OneLinePerRowWithStatusTextsAndTimes) {
+    const TransferJob job = Job({Row("#ALLUSR", 1, At(2026, 3, 7, 2, 5), At(2026, 3, 7, 2, 7)),
+                                 Row("PAYMAST", 9, At(2026, 3, 7, 2, 8), At(2026, 3, 7, 2, 18)),
+                                 Row("PAYHIST", 5), Row("PAYTEMP", 0), Row("ODD", 3)});
+    EXPECT_EQ(JobResultContent(job),
+              ToCp932("PAYLIB/#ALLUSR/*FILE/保管正常完了/202603070205/202603070207\r\n"
+                      "PAYLIB/PAYMAST/*FILE/保管異常終了/202603070208/202603070218\r\n"
+                      "PAYLIB/PAYHIST/*FILE/ホストで保管失敗/000000000/000000000\r\n"
+                      "PAYLIB/PAYTEMP/*FILE/保管未完了/000000000/000000000\r\n"
+                      "PAYLIB/ODD/*FILE/不明 /000000000/000000000\r\n"));
+    // Code page 932, not UTF-8: "保管未完了".
+    EXPECT_NE(JobResultContent(job).find("\x95\xdb\x8a\xc7\x96\xa2\x8a\xae\x97\xb9/"),
+              std::string::npos);
+}
+
+TEST(WriteJobResultLog, WritesIntoLogDatAndAppendsToASameNamedFile) {
+    testing::TempFolder program;
+    fs::create_directory(program / "LOG_DAT");
+    const TransferJob job = Job({Row("A", 1, At(2026, 3, 7, 2, 1), At(2026, 3, 7, 2, 2))});
+    const fs::path file = program / "LOG_DAT" / "APP-202603070200-202603070241-DAILY-正常完了-.log";
+    ASSERT_TRUE(WriteJobResultLog(job, program.path()));
+    EXPECT_EQ(ReadFileBytes(file), JobResultContent(job));
+    ASSERT_TRUE(WriteJobResultLog(job, program.path()));
+    EXPECT_EQ(ReadFileBytes(file), JobResultContent(job) + JobResultContent(job));
+}
+
+TEST(WriteJobResultLog, AJobWithoutRowsLeavesAnEmptyFileWithTwoHyphens) {
+    testing::TempFolder program;
+    fs::create_directory(program / "LOG_DAT");
+    ASSERT_TRUE(WriteJobResultLog(Job({}), program.path()));
+    EXPECT_EQ(ReadFileBytes(program / "LOG_DAT" / "APP-202603070200-202603070241-DAILY--.log"), "");
+}
+
+TEST(WriteJobResultLog, MissingLogFolderWritesNothingAndCreatesNothing) {
+    testing::TempFolder program;
+    EXPECT_FALSE(WriteJobResultLog(Job({Row("A", 1)}), program.path()));
+    EXPECT_TRUE(fs::is_empty(program.path()));
+}
+
+}  // namespace
+}  // namespace zorva::qivftp

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qivftp/engine/TransferJob.h"
+
+namespace zorva::testing {
+
+// Keeps every message and status line the engine reports, in order.
+class RecordingJobOutput final : public qivftp::JobOutput {
+public:
+    void Message(std::string_view text) override { messages.emplace_back(text); }
+    void Status(std::string_view text) override { statuses.emplace_back(text); }
+
+    std::vector<std::string> messages;
+    std::vector<std::string> statuses;
+};
+
+}  // namespace zorva::testing
