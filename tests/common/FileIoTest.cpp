@@ -1,12 +1,11 @@
 #include "common/FileIo.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <unistd.h>
 
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempFolder.h"
 
 namespace zorva {
@@ -26,33 +25,12 @@ TEST(FileIo, AtomicReplaceKeepsModeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-// Lowers the file size limit for its lifetime: writes beyond it fail with EFBIG, as on a full
-// disk, and this works for root too.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
 TEST(FileIo, WriteFailingHalfWayLeavesTheOldFile) {
     testing::TempFolder dir;
     fs::path file = dir / "set";
     ASSERT_TRUE(WriteFileAtomically(file, "good"));
     {
-        FileSizeLimit limit(16);
+        testing::FileSizeLimit limit(16);
         EXPECT_FALSE(WriteFileAtomically(file, std::string(4096, 'x')));
         EXPECT_FALSE(AppendToFile(dir / "log", std::string(4096, 'x')));
     }

@@ -1,16 +1,15 @@
 #include "velmoro/engine/JobTable.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/FileIo.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempFolder.h"
 #include "velmoro/engine/JobList.h"
 #include "velmoro/engine/Schedule.h"
@@ -263,33 +262,11 @@ TEST_F(JobFile, UnreadableFileLeavesTheTableAsItWas) {
     EXPECT_TRUE(fs::is_directory(table.File));
 }
 
-// Lowers the file size limit for its lifetime: writes beyond it fail as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
 TEST_F(JobFile, FailedSaveKeepsTheOldFile) {
     WriteFile(kExampleLine);
     table.Records = {NamedJob("A"), NamedJob("B")};
     {
-        FileSizeLimit limit(16);
+        testing::FileSizeLimit limit(16);
         EXPECT_EQ(SaveJobs(table), -1);
     }
     EXPECT_EQ(FileBytes(), kExampleLine);
