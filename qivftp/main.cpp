@@ -44,8 +44,10 @@ int main(int argc, char* argv[]) {
         log.WriteDailyLog("プログラムが既に開始されている");
         return 0;
     }
-    if (argc < 2 || argv[1][0] == '\0') return 0;
-    const std::string setName = argv[1];
+    // The whole command line is the set name: "DEMO EXTRA" is not DEMO.
+    std::string setName;
+    for (int i = 1; i < argc; ++i) setName += (i > 1 ? " " : "") + std::string(argv[i]);
+    if (setName.empty()) return 0;
     if (!IsValidSetName(setName)) {
         log.WriteDailyLog("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
         return 0;

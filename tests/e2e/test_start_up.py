@@ -1,0 +1,93 @@
+"""Start-up: one instance at a time, the set name argument, a set file that is missing."""
+
+import os
+import time
+
+import pytest
+
+from e2e_support import (MAIL_COMMANDS, BackupSet, ObjectRow, expected_mail, minute_stamp,
+                         only_result_log, wait_for)
+
+ROWS = [ObjectRow("PAYLIB", "PAYROLL", "*FILE")]
+
+
+def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(program, host, mail, gate):
+    host.write_objects({"PAYLIB/PAYROLL": b"payroll"})
+    host.control(hold_jobs=True)
+    program.write_set("DEMO", BackupSet("二重起動", ROWS))
+    started = time.monotonic()
+    first = program.start("DEMO")
+    try:
+        wait_for(lambda: (host.root / "DEMO" / "SAVLIBS").exists())  # the first one waits
+        connections = gate.connections
+
+        second = program.run("DEMO", timeout=10)
+
+        assert second.returncode == 0, second.output
+        assert second.seconds < 3
+        assert gate.connections == connections  # the second never contacted the host
+        assert first.poll() is None
+        assert "プログラムが既に開始されている" in program.daily_messages()
+        assert program.result_logs() == {}
+        host.control()  # let the host job go on
+    finally:
+        run = program.finish(first, started)
+    assert run.returncode == 0, run.output
+    _, _, set_name, word, rows = only_result_log(program)
+    assert (set_name, word, rows[0].status) == ("DEMO", "正常完了", "保管正常完了")
+    assert len(mail.messages()) == 1
+    assert program.daily_messages().count("プログラムが既に開始されている") == 1
+
+
+@pytest.mark.parametrize("args, logged", [
+    pytest.param(("../X",), "バックアップセット名が正しくない：../X", id="path"),
+    pytest.param(("daily",), "バックアップセット名が正しくない：daily", id="lower-case"),
+    pytest.param(("ABCDEFGHIJK",), "バックアップセット名が正しくない：ABCDEFGHIJK", id="11-letters"),
+    pytest.param(("DEMO1",), "バックアップセット名が正しくない：DEMO1", id="digit"),
+    pytest.param(("DEMO", "EXTRA"), "バックアップセット名が正しくない：DEMO EXTRA", id="two-words"),
+    pytest.param(("",), None, id="empty"),
+    pytest.param((), None, id="none"),
+])
+def test_an_argument_that_is_not_a_set_name_ends_the_program_before_anything_else(
+        program, host, mail, gate, args, logged):
+    # Sets that a careless use of the argument would find.
+    for name in ("X", "DAILY", "DEMO"):
+        program.write_set(name, BackupSet("罠", ROWS))
+    program.folder.path.joinpath("X").write_bytes(BackupSet("罠", ROWS).to_bytes())
+    folder_before = sorted(os.listdir(program.folder.path.parent))
+    program_before = sorted(os.listdir(program.folder.path))
+
+    run = program.run(*args, timeout=10)
+
+    assert run.returncode == 0, run.output
+    assert run.seconds < 3
+    assert program.daily_messages() == ([logged] if logged else [])
+    assert gate.connections == 0
+    assert sorted(os.listdir(program.folder.path)) == program_before
+    assert sorted(os.listdir(program.folder.log_folder)) == (
+        [f"{minute_stamp()[:8]}.log"] if logged else [])
+    assert sorted(os.listdir(program.folder.path.parent)) == folder_before
+    assert os.listdir(program.base) == []
+    assert mail.messages() == []
+
+
+def test_a_missing_set_file_is_reported_and_the_job_still_ends_with_its_logs(
+        program, host, mail, gate):
+    before = minute_stamp()
+
+    run = program.run("NOSET")
+
+    assert run.returncode == 0, run.output
+    assert "バックアップセット：NOSETを読み取ることが出来ない" in program.daily_messages()
+    assert gate.connections == 0
+    # No file made: neither the set file, nor a request file, nor a save folder.
+    assert os.listdir(program.folder.set_folder) == []
+    assert sorted(os.listdir(program.folder.path)) == ["BACKUPSET", "LOG_DAT", "zorva.ini"]
+    assert os.listdir(program.base) == []
+    # A job without rows: an empty result word and an empty result log; a mail without rows.
+    start, end, set_name, word, rows = only_result_log(program)
+    assert (set_name, word, rows) == ("NOSET", "", [])
+    assert before <= start <= end <= minute_stamp()
+    (data, envelope), = mail.messages()
+    assert envelope["commands"] == MAIL_COMMANDS
+    assert data == expected_mail("NOSET", start, end, [])
