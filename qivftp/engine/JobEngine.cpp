@@ -61,13 +61,6 @@ void JobEngine::RequestStop(StopReason reason) {
     waiter_.Interrupt();
 }
 
-void JobEngine::UseSettingsForTest(const Settings& settings, TransferHost& host,
-                                   std::filesystem::path saveFolder) {
-    settings_ = settings;
-    host_ = &host;
-    saveFolder_ = std::move(saveFolder);
-}
-
 void JobEngine::Run() {
     if (Start()) WaitAndPoll();
     HandleStop();

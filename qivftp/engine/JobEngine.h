@@ -60,24 +60,16 @@ public:
     void Run();
     void RequestStop(StopReason reason);
 
-    const TransferJob& Job() const { return job_; }
-    std::filesystem::path SaveFolder() const { return saveFolder_; }
-
-    // Steps of the job, public for the tests that drive them one by one.
-    bool SubmitSaveJob();
-    PollResult PollSaveResult();
-    bool SendStopRequest();
     static std::string SubmitCommand(const std::string& setName, const std::string& jobQueue);
-
-    // For tests that run steps without Run().
-    void UseSettingsForTest(const Settings& settings, TransferHost& host,
-                            std::filesystem::path saveFolder);
 
 private:
     void Message(std::string_view text) override;
     void Status(std::string_view text) override;
 
     bool Start();
+    bool SubmitSaveJob();
+    PollResult PollSaveResult();
+    bool SendStopRequest();
     bool LoadSetAndSettings();
     void WaitAndPoll();
     void HandleStop();

@@ -41,7 +41,6 @@ public:
     ~JobRunner();
 
     void Start();
-    JobEngine& Engine() { return *engine_; }
 
 private:
     JobWindow& window_;
