@@ -15,9 +15,12 @@
 #include <utility>
 
 #include "common/Codec.h"
+#include "common/host/DownloadFile.h"
 
 namespace zorva {
 namespace {
+
+constexpr long kReceiveBufferSize = 512L * 1024;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -104,61 +107,6 @@ size_t AppendToListing(char* data, size_t size, size_t count, void* listing) {
     text->append(data, size * count);
     return size * count;
 }
-
-// The file a download is written to until it is complete: a hidden name beside the target,
-// removed again unless Commit renamed it to the target.
-class TemporaryDownload {
-public:
-    explicit TemporaryDownload(const fs::path& target) : target_(target) {
-        std::random_device random;
-        const fs::path folder = target.parent_path();
-        for (int tries = 0; tries < 16 && fd_ < 0; ++tries) {
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-            path_ = folder / ("." + target.filename().string() + suffix);
-            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ < 0 && errno != EEXIST) break;
-        }
-    }
-    ~TemporaryDownload() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!committed_) ::unlink(path_.c_str());
-    }
-    TemporaryDownload(const TemporaryDownload&) = delete;
-    TemporaryDownload& operator=(const TemporaryDownload&) = delete;
-
-    bool Opened() const { return fd_ >= 0; }
-
-    bool Write(const char* data, size_t size) {
-        while (size > 0) {
-            ssize_t written = ::write(fd_, data, size);
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) return false;
-            data += written;
-            size -= static_cast<size_t>(written);
-        }
-        return true;
-    }
-
-    // Makes the file durable and gives it the target's name.
-    bool Commit() {
-        bool ok = ::fsync(fd_) == 0;
-        ok = ::close(fd_) == 0 && ok;
-        fd_ = -1;
-        if (ok && ::rename(path_.c_str(), target_.c_str()) == 0) committed_ = true;
-        return committed_;
-    }
-
-    static size_t Receive(char* data, size_t size, size_t count, void* self) {
-        return static_cast<TemporaryDownload*>(self)->Write(data, size * count) ? size * count : 0;
-    }
-
-private:
-    fs::path target_;
-    fs::path path_;
-    int fd_ = -1;
-    bool committed_ = false;
-};
 
 }  // namespace
 
@@ -264,6 +212,8 @@ bool HostSession::Configure() {
     set(CURLOPT_CONNECTTIMEOUT_MS, connectMs > 0 ? connectMs : 1L);
     // One connection at a time: when a lost connection is replaced, the old one goes.
     set(CURLOPT_MAXCONNECTS, 1L);
+    // Large receives: save files are big, and fewer, larger writes keep pace with the network.
+    set(CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     set(CURLOPT_VERBOSE, 1L);
     set(CURLOPT_DEBUGFUNCTION, &HostSession::OnDebug);
     set(CURLOPT_DEBUGDATA, static_cast<void*>(this));
@@ -457,14 +407,14 @@ HostStatus HostSession::PutFile(const fs::path& localPath, std::string_view remo
 HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& localPath,
                                 TransferType type) {
     if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
-    TemporaryDownload download(localPath);
+    DownloadFile download(localPath);
     if (!download.Opened()) return HostStatus::Failed;
     PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
     CURL* h = easy_.get();
     // The size the server gives is that of its own copy, which a text transfer changes; only
     // a binary download is checked against it.
     curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, type == TransferType::Ascii ? 1L : 0L);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TemporaryDownload::Receive);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DownloadFile::Receive);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, static_cast<void*>(&download));
     HostStatus status = Outcome(Perform(HostActivity::Download, true));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);

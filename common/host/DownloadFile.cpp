@@ -1,0 +1,100 @@
+#include "common/host/DownloadFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+namespace zorva {
+namespace {
+
+// Written data is handed to the disk in pieces of this size.
+constexpr off_t kWritebackChunk = 8 << 20;
+
+}  // namespace
+
+DownloadFile::DownloadFile(std::filesystem::path target) : target_(std::move(target)) {
+    std::random_device random;
+    const std::filesystem::path folder = target_.parent_path();
+    for (int tries = 0; tries < 16 && fd_ < 0; ++tries) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
+        path_ = folder / ("." + target_.filename().string() + suffix);
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
+    }
+    if (fd_ >= 0) StartWriteback();
+}
+
+DownloadFile::~DownloadFile() {
+    StopWriteback();
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
+}
+
+bool DownloadFile::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd_, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        std::lock_guard lock(mutex_);
+        written_ += n;
+    }
+    wake_.notify_one();
+    return true;
+}
+
+bool DownloadFile::Commit() {
+    StopWriteback();
+    bool ok = ::fsync(fd_) == 0;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    if (ok && ::rename(path_.c_str(), target_.c_str()) == 0) committed_ = true;
+    return committed_;
+}
+
+std::size_t DownloadFile::Receive(char* data, std::size_t size, std::size_t count, void* self) {
+    return static_cast<DownloadFile*>(self)->Write(data, size * count) ? size * count : 0;
+}
+
+void DownloadFile::StartWriteback() {
+    writeback_ = std::thread([this] { WritebackLoop(); });
+}
+
+void DownloadFile::StopWriteback() {
+    if (!writeback_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    writeback_.join();
+}
+
+void DownloadFile::WritebackLoop() {
+    off_t started = 0;  // everything before this has been handed to the disk
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return stopping_ || written_ - started >= kWritebackChunk; });
+            if (stopping_) return;
+        }
+        // Start writing the next piece, then wait for the one before it and drop its pages
+        // from the cache: the disk keeps busy while memory use stays flat.
+        ::sync_file_range(fd_, started, kWritebackChunk, SYNC_FILE_RANGE_WRITE);
+        if (started >= kWritebackChunk) {
+            const off_t previous = started - kWritebackChunk;
+            ::sync_file_range(
+                fd_, previous, kWritebackChunk,
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+            ::posix_fadvise(fd_, previous, kWritebackChunk, POSIX_FADV_DONTNEED);
+        }
+        started += kWritebackChunk;
+    }
+}
+
+}  // namespace zorva

@@ -1,0 +1,50 @@
+#pragma once
+// The file a download is written to until it is complete: a hidden name beside the target,
+// renamed to the target only by Commit and removed otherwise. A background thread pushes what
+// has been written to disk as the download goes on, so that making the file durable at the
+// end costs little and receiving never waits for the disk.
+
+#include <sys/types.h>
+#include <condition_variable>
+#include <cstddef>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace zorva {
+
+class DownloadFile {
+public:
+    explicit DownloadFile(std::filesystem::path target);
+    ~DownloadFile();
+    DownloadFile(const DownloadFile&) = delete;
+    DownloadFile& operator=(const DownloadFile&) = delete;
+
+    bool Opened() const { return fd_ >= 0; }
+    const std::filesystem::path& TemporaryPath() const { return path_; }
+
+    bool Write(const char* data, std::size_t size);
+    // Makes the file durable and gives it the target's name; false leaves the target as it was.
+    bool Commit();
+
+    // A libcurl write callback writing into the DownloadFile passed as `self`.
+    static std::size_t Receive(char* data, std::size_t size, std::size_t count, void* self);
+
+private:
+    void StartWriteback();
+    void StopWriteback();
+    void WritebackLoop();
+
+    std::filesystem::path target_;
+    std::filesystem::path path_;
+    int fd_ = -1;
+    bool committed_ = false;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    off_t written_ = 0;  // bytes written so far
+    bool stopping_ = false;
+    std::thread writeback_;
+};
+
+}  // namespace zorva
