@@ -34,7 +34,6 @@ import os
 import re
 import select
 import shutil
-import signal
 import statistics
 import struct
 import subprocess
@@ -47,6 +46,8 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[1]
 PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib
 sys.path.insert(0, str(REPO / "scripts"))
+sys.path.insert(0, str(REPO))
+from hostsim.launch import start, stop  # noqa: E402
 from demo_setup import BackupSet, ObjectRow, ProgramFolder, Settings  # noqa: E402
 
 USER, PASSWORD = "ZORVA", "SECRET"
@@ -170,35 +171,16 @@ class FolderWatch:
 
 # --- processes
 
-def stop(proc):
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(5)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-
-
 class Host:
     """The host simulator, serving `root` on a free port."""
 
     def __init__(self, root, log_path):
         self.root = Path(root)
         self.root.mkdir(parents=True, exist_ok=True)
-        with open(log_path, "wb") as log:
-            self.proc = subprocess.Popen(
-                [PYTHON, "-m", "hostsim", "serve", "--root", str(self.root), "--port", "0",
-                 "--installed", "--user", USER, "--password", PASSWORD,
-                 "--job-delay", "0", "--object-delay", "0"],
-                cwd=REPO, stdout=subprocess.PIPE, stderr=log)
-        ready, _, _ = select.select([self.proc.stdout], [], [], 15)
-        line = self.proc.stdout.readline().decode() if ready else ""
-        match = re.fullmatch(r"listening on 127\.0\.0\.1:(\d+)\n", line)
-        if not match:
-            stop(self.proc)
-            raise RuntimeError(f"hostsim did not start: {line!r}; see {log_path}")
-        self.port = int(match.group(1))
+        self.proc, self.port = start(
+            ["serve", "--root", str(self.root), "--port", "0", "--installed", "--user", USER,
+             "--password", PASSWORD, "--job-delay", "0", "--object-delay", "0"],
+            log_path, timeout=15)
 
     def control(self, **settings):
         tmp = self.root / "control.tmp"

@@ -7,8 +7,6 @@ import io
 import json
 import os
 import re
-import select
-import signal
 import socket
 import subprocess
 import sys
@@ -21,6 +19,9 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[2]
 PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib and aiosmtpd
 
+sys.path.insert(0, str(REPO))
+from hostsim.launch import start as start_simulator, stop as stop_process  # noqa: E402,F401
+
 # The demo's module writes program folders; the tests write theirs with it too.
 sys.path.insert(0, str(REPO / "scripts"))
 from demo_setup import (ENCODING, SAVE_FILE_MAGIC, BackupSet, ObjectRow,  # noqa: E402,F401
@@ -30,32 +31,6 @@ HOST_USER, HOST_PASSWORD = "ZORVA", "SECRET"
 
 
 # --- the simulators
-
-def start_simulator(args, log_path):
-    """Start `python3 -m hostsim ARGS`; (process, port) once it announced its port."""
-    with open(log_path, "wb") as log:
-        proc = subprocess.Popen([PYTHON, "-m", "hostsim", *args], cwd=REPO,
-                                stdout=subprocess.PIPE, stderr=log)
-    ready, _, _ = select.select([proc.stdout], [], [], 10)
-    line = proc.stdout.readline().decode() if ready else ""
-    match = re.fullmatch(r"listening on 127\.0\.0\.1:(\d+)\n", line)
-    if not match:
-        proc.kill()
-        raise AssertionError(f"first line {line!r}; log:\n{Path(log_path).read_text()}")
-    return proc, int(match.group(1))
-
-
-def stop_process(proc):
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(5)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-    if proc.stdout:
-        proc.stdout.close()
-
 
 class Host:
     """A running simulated host."""

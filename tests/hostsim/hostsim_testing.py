@@ -4,42 +4,14 @@ import ftplib
 import io
 import json
 import os
-import re
-import select
-import signal
-import subprocess
 import time
 from pathlib import Path
+
+from hostsim.launch import start, stop  # noqa: F401 (also for the tests)
 
 REPO = Path(__file__).resolve().parents[2]
 PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib and aiosmtpd
 USER, PASSWORD = "TESTER", "secret"
-
-
-def start(args, log_path):
-    """Start `python3 -m hostsim ARGS`; (process, port) once it announced its port."""
-    log = open(log_path, "wb")
-    proc = subprocess.Popen([PYTHON, "-m", "hostsim", *args], cwd=REPO,
-                            stdout=subprocess.PIPE, stderr=log)
-    log.close()
-    ready, _, _ = select.select([proc.stdout], [], [], 10)
-    line = proc.stdout.readline().decode() if ready else ""
-    match = re.fullmatch(r"listening on 127\.0\.0\.1:(\d+)\n", line)
-    if not match:
-        proc.kill()
-        raise AssertionError(f"first line {line!r}; log:\n{Path(log_path).read_text()}")
-    return proc, int(match.group(1))
-
-
-def stop(proc):
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(5)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-    proc.stdout.close()
 
 
 class Sim:
