@@ -145,7 +145,7 @@ def test_a_cut_download_is_retried_and_never_replaces_the_earlier_file_with_a_pa
     old = b"PAYROLL as saved by an earlier run of the same day\r\n" * 3000
     (folder / "PAYROLL").write_bytes(old)
 
-    seen = []  # (names in the folder, PAYROLL's content) as the job goes on
+    seen = []  # (time, names in the folder, PAYROLL's content) as the job goes on
     done = threading.Event()
 
     def watch():
@@ -155,7 +155,7 @@ def test_a_cut_download_is_retried_and_never_replaces_the_earlier_file_with_a_pa
                 content = (folder / "PAYROLL").read_bytes()
             except FileNotFoundError:
                 content = None  # never right: the earlier file must stay until replaced
-            seen.append((names, content))
+            seen.append((time.monotonic(), names, content))
             time.sleep(0.002)
 
     watcher = threading.Thread(target=watch)
@@ -171,14 +171,13 @@ def test_a_cut_download_is_retried_and_never_replaces_the_earlier_file_with_a_pa
     assert_finished_job(program, host, mail, before, "NOSUCHOBJ")
     new = (folder / "PAYROLL").read_bytes()
     assert len(new) > 600_000 and new != old
-    contents = {content for _, content in seen}
+    contents = {content for _, _, content in seen}
     assert contents <= {old, new}, sorted(-1 if c is None else len(c) for c in contents)
-    # From the first attempt at PAYROLL on, through the pause after the cut, the earlier file
-    # stayed as it was: the partial download only ever lay under a temporary name.
+    # The partial download only ever lay under a temporary name, never under PAYROLL's.
     def temporary(names):
         return [n for n in names if n not in SAVES]
-    assert all(any(save in n for save in SAVES) for names, _ in seen for n in temporary(names))
-    first_try = next(i for i, (names, _) in enumerate(seen)
-                     if any("PAYROLL" in n for n in temporary(names)))
-    between = [content for names, content in seen[first_try:] if not temporary(names)]
-    assert between.count(old) > 100  # the ten-second pause, looked at every few milliseconds
+    assert all(any(save in n for save in SAVES) for _, names, _ in seen for n in temporary(names))
+    # Through the ten-second pause after the cut, the earlier file stayed as it was: it was
+    # still there more than nine seconds before the complete one took its place.
+    replaced = next(t for t, _, content in seen if content == new)
+    assert any(content == old for t, _, content in seen if replaced - t > 9)
