@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/qivftp/JobRows.h"
+
 #include <filesystem>
 
 #include "common/Codec.h"
@@ -13,21 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-LocalTime At(int year, int month, int day, int hour, int minute) {
-    return LocalTime{year, month, day, hour, minute, 0, 0};
-}
-
-JobObjectRow Row(std::string object, int status, LocalTime start = kNoTime,
-                 LocalTime end = kNoTime) {
-    JobObjectRow row;
-    row.Library = "PAYLIB";
-    row.Object = std::move(object);
-    row.Type = "*FILE";
-    row.RowStatus = status;
-    row.DownloadStart = start;
-    row.DownloadEnd = end;
-    return row;
-}
+using testing::At;
+using testing::Row;
 
 TransferJob Job(std::vector<JobObjectRow> rows) {
     TransferJob job;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/Codec.h"
+#include "tests/qivftp/JobRows.h"
 #include "tests/qivftp/RecordingJobOutput.h"
 
 namespace zorva::qivftp {
@@ -110,20 +111,8 @@ private:
     std::string received_;
 };
 
-LocalTime At(int year, int month, int day, int hour, int minute) {
-    return LocalTime{year, month, day, hour, minute, 0, 0};
-}
-
-JobObjectRow Row(std::string object, int status, LocalTime start = kNoTime) {
-    JobObjectRow row;
-    row.Library = "PAYLIB";
-    row.Object = std::move(object);
-    row.Type = "*FILE";
-    row.RowStatus = status;
-    row.DownloadStart = start;
-    row.DownloadEnd = start;
-    return row;
-}
+using testing::At;
+using testing::Row;
 
 TransferJob Job() {
     TransferJob job;

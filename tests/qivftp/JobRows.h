@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+#include <utility>
+
+#include "qivftp/engine/TransferJob.h"
+
+namespace zorva::testing {
+
+inline LocalTime At(int year, int month, int day, int hour, int minute) {
+    return LocalTime{year, month, day, hour, minute, 0, 0};
+}
+
+// A row of library PAYLIB, type *FILE, with the given outcome and download times.
+inline qivftp::JobObjectRow Row(std::string object, int status,
+                                LocalTime start = qivftp::kNoTime,
+                                LocalTime end = qivftp::kNoTime) {
+    qivftp::JobObjectRow row;
+    row.Library = "PAYLIB";
+    row.Object = std::move(object);
+    row.Type = "*FILE";
+    row.RowStatus = status;
+    row.DownloadStart = start;
+    row.DownloadEnd = end;
+    return row;
+}
+
+}  // namespace zorva::testing
