@@ -11,14 +11,17 @@ struct ProgramTraits {
     std::size_t lineBuffer;  // bytes, including the terminating zero the line once needed
 };
 
-ProgramTraits TraitsOf(LogProgram program) {
+ProgramTraits TraitsOf(Program program) {
     switch (program) {
-        case LogProgram::Agent:
+        case Program::Agent:
             return {"\n\r\n", 260};
-        case LogProgram::TransferAgent:
+        case Program::TransferAgent:
             return {"\r\n", 256};
-        case LogProgram::Restore:
+        case Program::Restore:
             return {"\n", 256};
+        case Program::SavedDataViewer:  // the viewers keep no log and never talk to the host
+        case Program::LogViewer:
+            break;
     }
     return {"\r\n", 256};
 }
@@ -32,13 +35,13 @@ void AddToMessageList(MessageList& list, const std::string& message) {
     list.InsertTop(message);
 }
 
-DailyLog::DailyLog(LogProgram program, std::filesystem::path logFolder, int detailLog,
+DailyLog::DailyLog(Program program, std::filesystem::path logFolder, int detailLog,
                    const Clock& clock)
     : program_(program), folder_(std::move(logFolder)), detailLog_(detailLog), clock_(clock) {}
 
 std::string DailyLog::FileName(const LocalTime& now) { return DateStamp(now) + ".log"; }
 
-std::string DailyLog::FormatLine(LogProgram program, std::string_view message,
+std::string DailyLog::FormatLine(Program program, std::string_view message,
                                  const LocalTime& now) {
     const ProgramTraits traits = TraitsOf(program);
     const std::string stamp = LogTimeStamp(now);
@@ -52,7 +55,7 @@ std::string DailyLog::FormatLine(LogProgram program, std::string_view message,
 bool DailyLog::FileWanted() const {
     // The agent writes only when the switch is exactly on; the restore program whenever it is
     // not off.
-    return program_ == LogProgram::Restore ? detailLog_ != 0 : detailLog_ == 1;
+    return program_ == Program::Restore ? detailLog_ != 0 : detailLog_ == 1;
 }
 
 void DailyLog::Append(std::string_view message) {
@@ -62,7 +65,7 @@ void DailyLog::Append(std::string_view message) {
 }
 
 void DailyLog::WriteDailyLog(std::string_view message, MessageList* list) {
-    if (list != nullptr && program_ != LogProgram::Agent) {
+    if (list != nullptr && program_ != Program::Agent) {
         AddToMessageList(*list, std::string(message));
     }
     if (FileWanted()) Append(message);

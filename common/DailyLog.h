@@ -8,10 +8,9 @@
 #include <string_view>
 
 #include "common/Clock.h"
+#include "common/Program.h"
 
 namespace zorva {
-
-enum class LogProgram { Agent, TransferAgent, Restore };
 
 // The message list of a window, newest first. Implementations must be callable from the
 // thread that writes the log.
@@ -29,7 +28,7 @@ void AddToMessageList(MessageList& list, const std::string& message);
 class DailyLog {
 public:
     // `detailLog` is the Settings value (1 when LOG is "YES").
-    DailyLog(LogProgram program, std::filesystem::path logFolder, int detailLog,
+    DailyLog(Program program, std::filesystem::path logFolder, int detailLog,
              const Clock& clock);
 
     // Writes one line (UTF-8 message) and, when given, shows it in `list`. Failures are
@@ -43,7 +42,7 @@ public:
 
     // The line bytes (CP932) for a message at `now`: message cut on a character boundary so
     // that the whole line fits the program's buffer, time stamp, line end.
-    static std::string FormatLine(LogProgram program, std::string_view message,
+    static std::string FormatLine(Program program, std::string_view message,
                                   const LocalTime& now);
     static std::string FileName(const LocalTime& now);
 
@@ -51,7 +50,7 @@ private:
     bool FileWanted() const;
     void Append(std::string_view message);
 
-    LogProgram program_;
+    Program program_;
     std::filesystem::path folder_;
     int detailLog_;
     const Clock& clock_;

@@ -56,9 +56,9 @@ int ParseDecimal(std::string_view text) {
     return static_cast<int>(value);
 }
 
-Settings ReadSettings(const std::filesystem::path& iniPath, SettingsReader reader) {
+Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
     const ProfileFile ini = ProfileFile::Load(iniPath);
-    const bool agent = reader == SettingsReader::Agent;
+    const bool agent = reader == Program::Agent;
     Settings s;
     s.BackupSetFolder = ini.GetText("DIRECTORIES", "BACKUPSET", agent ? 63 : 19);
     s.BaseDir = WithTrailingSlash(ini.GetText("DIRECTORIES", "BASEDIR", 255));

@@ -5,13 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/Program.h"
+
 namespace zorva {
 
 inline constexpr std::string_view kSettingsFileName = "zorva.ini";
 inline constexpr std::string_view kLogFolderName = "LOG_DAT";
 inline constexpr std::string_view kDefaultSetFolderName = "BACKUPSET";
-
-enum class SettingsReader { Agent, TransferAgent, Restore };
 
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
 // password's bytes.
@@ -46,7 +46,7 @@ std::string UnscramblePassword(std::string_view scrambled);
 // The leading decimal number of a text, 0 when there is none (out-of-range values clamp).
 int ParseDecimal(std::string_view text);
 
-Settings ReadSettings(const std::filesystem::path& iniPath, SettingsReader reader);
+Settings ReadSettings(const std::filesystem::path& iniPath, Program reader);
 
 // The viewers read only the set folder name (and the saved-data viewer the base folder).
 struct ViewerFolders {

@@ -36,8 +36,8 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
     // The log switch is read before anything else so that early messages are kept too.
-    const Settings early = ReadSettings(SettingsPath(programFolder), SettingsReader::TransferAgent);
-    DailyLog log(LogProgram::TransferAgent, programFolder / kLogFolderName, early.DetailLog, clock);
+    const Settings early = ReadSettings(SettingsPath(programFolder), Program::TransferAgent);
+    DailyLog log(Program::TransferAgent, programFolder / kLogFolderName, early.DetailLog, clock);
 
     InstanceLock instance("qivftp");
     if (!instance.Acquired()) {

@@ -5,7 +5,7 @@
 
 namespace zorva {
 
-HostProgressTracker::HostProgressTracker(HostProgram program, Sink sink)
+HostProgressTracker::HostProgressTracker(Program program, Sink sink)
     : program_(program), sink_(std::move(sink)) {}
 
 void HostProgressTracker::Begin(HostActivity activity) {

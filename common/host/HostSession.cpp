@@ -110,7 +110,7 @@ size_t AppendToListing(char* data, size_t size, size_t count, void* listing) {
 
 }  // namespace
 
-HostSession::HostSession(HostProgram program, HostEndpoint endpoint, Waiter& waiter,
+HostSession::HostSession(Program program, HostEndpoint endpoint, Waiter& waiter,
                          HostSessionObserver& observer)
     : program_(program),
       endpoint_(std::move(endpoint)),
@@ -123,20 +123,20 @@ HostSession::~HostSession() {
     Close();
 }
 
-RetryPolicy HostSession::DefaultRetry(HostProgram program, HostOperation operation) {
-    const bool restore = program == HostProgram::RestoreProgram;
+RetryPolicy HostSession::DefaultRetry(Program program, HostOperation operation) {
+    const bool restore = program == Program::Restore;
     switch (operation) {
         case HostOperation::Open:
             return {restore ? 1 : 61, 1s};
         case HostOperation::Command:
-            return {program == HostProgram::Agent           ? 11
-                    : program == HostProgram::TransferAgent ? 61
+            return {program == Program::Agent           ? 11
+                    : program == Program::TransferAgent ? 61
                                                             : 1,
                     1s};
         case HostOperation::PutFile:
             return {restore ? 1 : 11, 1s};
         case HostOperation::SetCurrentLibrary:
-            return {program == HostProgram::TransferAgent ? 61 : 1, 1s};
+            return {program == Program::TransferAgent ? 61 : 1, 1s};
         case HostOperation::GetFile:
         case HostOperation::DeleteFile:
         case HostOperation::List:
@@ -180,7 +180,7 @@ HostStatus HostSession::Open(std::optional<RetryPolicy> retry) {
         return status;
     }
 
-    if (!ApplyReplyTimeout() && program_ == HostProgram::TransferAgent) {
+    if (!ApplyReplyTimeout() && program_ == Program::TransferAgent) {
         Report(HostReceiveTimeoutFailureText());
     }
 
@@ -231,7 +231,7 @@ bool HostSession::Configure() {
 bool HostSession::ApplyReplyTimeout() {
     const long seconds = endpoint_.replyTimeout > 0ms
                              ? static_cast<long>((endpoint_.replyTimeout.count() + 999) / 1000)
-                             : (program_ == HostProgram::TransferAgent ? 86'400L : 60L);
+                             : (program_ == Program::TransferAgent ? 86'400L : 60L);
     CURL* h = easy_.get();
     return curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds) == CURLE_OK &&
            curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&

@@ -36,6 +36,7 @@
 
 #include "common/Waiter.h"
 #include "common/host/CurlHandle.h"
+#include "common/host/HostConnection.h"
 #include "common/host/HostProgressTracker.h"
 #include "common/host/HostTexts.h"
 
@@ -54,17 +55,6 @@ struct HostEndpoint {
     std::chrono::milliseconds replyTimeout{0};
 };
 
-struct RetryPolicy {
-    int attempts = 1;  // in all, at least 1
-    std::chrono::milliseconds pause{1000};
-
-    friend bool operator==(const RetryPolicy&, const RetryPolicy&) = default;
-};
-
-enum class HostStatus { Ok, Failed, Interrupted };
-
-enum class TransferType { Ascii, Binary };
-
 enum class HostOperation { Open, Command, SetCurrentLibrary, PutFile, GetFile, DeleteFile, List };
 
 class HostSessionObserver {
@@ -78,11 +68,11 @@ public:
     virtual void OnHostReport(const std::string& text) = 0;
 };
 
-class HostSession {
+class HostSession final : public HostConnection {
 public:
-    HostSession(HostProgram program, HostEndpoint endpoint, Waiter& waiter,
+    HostSession(Program program, HostEndpoint endpoint, Waiter& waiter,
                 HostSessionObserver& observer);
-    ~HostSession();
+    ~HostSession() override;
     HostSession(const HostSession&) = delete;
     HostSession& operator=(const HostSession&) = delete;
 
@@ -92,48 +82,48 @@ public:
     // PutFile: 11 attempts (agent, transfer agent), 1 (restore program).
     // SetCurrentLibrary: 61 attempts (transfer agent), 1 (agent, restore program).
     // GetFile, DeleteFile, List: 1 attempt.
-    static RetryPolicy DefaultRetry(HostProgram program, HostOperation operation);
+    static RetryPolicy DefaultRetry(Program program, HostOperation operation);
 
     // Closes an earlier connection, then connects and logs on. Reports "ホストに接続しました", or
     // the connect failure text (after which the session is closed).
-    HostStatus Open(std::optional<RetryPolicy> retry = std::nullopt);
+    HostStatus Open(std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // Sends `command` as it is (a leading blank stays) without a data connection; a reply of
     // 400 or more fails the attempt. After the last failed attempt reports the command
     // followed by the program's failure text; LastReplyLines() then holds the server's answer.
-    HostStatus Command(std::string_view command, std::optional<RetryPolicy> retry = std::nullopt);
+    HostStatus Command(std::string_view command, std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // CWD to `library`; it stays current for later operations. Reports nothing.
     HostStatus SetCurrentLibrary(std::string_view library,
-                                 std::optional<RetryPolicy> retry = std::nullopt);
+                                 std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // Uploads the local file under `remoteName`. After the last failed attempt the agent and
     // the transfer agent report the local path followed by ":アップロードに失敗しました"; the
     // restore program reports nothing.
     HostStatus PutFile(const std::filesystem::path& localPath, std::string_view remoteName,
-                       TransferType type, std::optional<RetryPolicy> retry = std::nullopt);
+                       TransferType type, std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // Downloads `remoteName` into a temporary file beside `localPath` and renames it to
     // `localPath` only when complete (an existing file is replaced). A failed or interrupted
     // download leaves no partial file and an earlier `localPath` intact. Reports nothing.
     HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
-                       TransferType type, std::optional<RetryPolicy> retry = std::nullopt);
+                       TransferType type, std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // DELE `remoteName`. Reports nothing.
     HostStatus DeleteFile(std::string_view remoteName,
-                          std::optional<RetryPolicy> retry = std::nullopt);
+                          std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // The entry names of a library (NLST), in the server's order. Reports nothing.
     HostStatus List(std::string_view library, std::vector<std::string>& names,
-                    std::optional<RetryPolicy> retry = std::nullopt);
+                    std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // Logs off and closes the connection; harmless when not open.
-    void Close();
-    bool IsOpen() const { return static_cast<bool>(easy_); }
+    void Close() override;
+    bool IsOpen() const override { return static_cast<bool>(easy_); }
 
     // The lines of the server's last reply during the last attempt of the last operation
     // (reply codes kept, line ends and empty lines dropped), for logging after a refusal.
-    const std::vector<std::string>& LastReplyLines() const { return replyLines_; }
+    const std::vector<std::string>& LastReplyLines() const override { return replyLines_; }
 
 private:
     template <class Attempt>
@@ -167,7 +157,7 @@ private:
     void OnDebugText(std::string_view text);
     void OnReplyLine(std::string_view line);
 
-    HostProgram program_;
+    Program program_;
     HostEndpoint endpoint_;
     Waiter& waiter_;
     HostSessionObserver& observer_;

@@ -93,28 +93,31 @@ std::optional<HostProgress> RestoreProgramText(HostActivity activity, HostEvent 
 
 }  // namespace
 
-std::optional<HostProgress> HostProgressText(HostProgram program, HostActivity activity,
+std::optional<HostProgress> HostProgressText(Program program, HostActivity activity,
                                              HostEvent event, std::string_view detail) {
     switch (program) {
-        case HostProgram::Agent:
+        case Program::Agent:
             if (auto text = AgentText(activity, event))
                 return HostProgress{Fill(*text, detail), {}};
             return std::nullopt;
-        case HostProgram::TransferAgent:
+        case Program::TransferAgent:
             return TransferAgentText(activity, event, detail);
-        case HostProgram::RestoreProgram:
+        case Program::Restore:
             return RestoreProgramText(activity, event, detail);
+        case Program::SavedDataViewer:  // the viewers keep no log and never talk to the host
+        case Program::LogViewer:
+            break;
     }
     return std::nullopt;
 }
 
-std::string HostOpenFailureText(HostProgram program) {
-    return program == HostProgram::Agent ? "インターネット接続を開けません"
+std::string HostOpenFailureText(Program program) {
+    return program == Program::Agent ? "インターネット接続を開けません"
                                          : "インターネットを開けません";
 }
 
-std::string HostCallbackFailureText(HostProgram program) {
-    return program == HostProgram::Agent ? "FTP用コールバックを設定できません"
+std::string HostCallbackFailureText(Program program) {
+    return program == Program::Agent ? "FTP用コールバックを設定できません"
                                          : "コールバックを設定できません";
 }
 
@@ -130,15 +133,15 @@ std::string HostConnectedText() {
     return "ホストに接続しました";
 }
 
-std::string HostCommandFailureText(HostProgram program, std::string_view command) {
+std::string HostCommandFailureText(Program program, std::string_view command) {
     std::string text(command);
-    text += program == HostProgram::Agent ? ":コマンド実行に失敗しました"
+    text += program == Program::Agent ? ":コマンド実行に失敗しました"
                                           : "コマンド実行に失敗しました";
     return text;
 }
 
-std::optional<std::string> HostUploadFailureText(HostProgram program, std::string_view localPath) {
-    if (program == HostProgram::RestoreProgram) return std::nullopt;
+std::optional<std::string> HostUploadFailureText(Program program, std::string_view localPath) {
+    if (program == Program::Restore) return std::nullopt;
     return std::string(localPath) + ":アップロードに失敗しました";
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace zorva {
+#include "common/Program.h"
 
-enum class HostProgram { Agent, TransferAgent, RestoreProgram };
+namespace zorva {
 
 // What the session is doing when a progress event arrives; the same event reads differently
 // while connecting, commanding, uploading or downloading. Idle covers closing the session.
@@ -39,17 +39,17 @@ struct HostProgress {
 
 // The text of an event for a program and activity; nullopt when that program shows nothing.
 // `detail` replaces the address or byte count placeholder.
-std::optional<HostProgress> HostProgressText(HostProgram program, HostActivity activity,
+std::optional<HostProgress> HostProgressText(Program program, HostActivity activity,
                                              HostEvent event, std::string_view detail = {});
 
 // Failure and outcome texts of the session.
-std::string HostOpenFailureText(HostProgram program);
-std::string HostCallbackFailureText(HostProgram program);
+std::string HostOpenFailureText(Program program);
+std::string HostCallbackFailureText(Program program);
 std::string HostReceiveTimeoutFailureText();
 std::string HostConnectFailureText();
 std::string HostConnectedText();
-std::string HostCommandFailureText(HostProgram program, std::string_view command);
+std::string HostCommandFailureText(Program program, std::string_view command);
 // nullopt for the restore program, which words upload failures at its call sites.
-std::optional<std::string> HostUploadFailureText(HostProgram program, std::string_view localPath);
+std::optional<std::string> HostUploadFailureText(Program program, std::string_view localPath);
 
 }  // namespace zorva

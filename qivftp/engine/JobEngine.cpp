@@ -44,7 +44,7 @@ JobEngine::JobEngine(JobEnvironment environment, const Clock& clock, Waiter& wai
       hostFactory_(std::move(hostFactory)),
       mailSender_(mailSender ? std::move(mailSender)
                              : [](const TransferJob& job, const Settings& settings,
-                                  JobOutput& output) { SendJobReport(job, settings, output); }) {
+                                  Reporter& output) { SendJobReport(job, settings, output); }) {
     job_.SetName = env_.SetName;
     job_.StartTime = clock_.Now();
 }
@@ -68,7 +68,7 @@ void JobEngine::Run() {
 }
 
 bool JobEngine::LoadSetAndSettings() {
-    settings_ = ReadSettings(SettingsPath(env_.ProgramFolder), SettingsReader::TransferAgent);
+    settings_ = ReadSettings(SettingsPath(env_.ProgramFolder), Program::TransferAgent);
     log_.SetDetailLog(settings_.DetailLog);
     BackupSet set;
     std::string error;

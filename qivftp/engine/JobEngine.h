@@ -39,18 +39,18 @@ enum class PollResult { Complete = 1, Retry = 2, NoResponse = 3, Incomplete = 4 
 // Makes the job's host session; it must wait through `waiter` so that a stop request ends its
 // pauses and transfers.
 using HostFactory = std::function<std::unique_ptr<TransferHost>(
-    const Settings& settings, Waiter& waiter, JobOutput& output)>;
+    const Settings& settings, Waiter& waiter, Reporter& output)>;
 
 // Sends the report mail; the default is the SMTP sender.
 using MailSender =
-    std::function<void(const TransferJob& job, const Settings& settings, JobOutput& output)>;
+    std::function<void(const TransferJob& job, const Settings& settings, Reporter& output)>;
 
 struct JobEnvironment {
     std::filesystem::path ProgramFolder;
     std::string SetName;  // already checked to be a set name
 };
 
-class JobEngine final : private JobOutput {
+class JobEngine final : private Reporter {
 public:
     // The job's start time is taken here, when the window is created.
     JobEngine(JobEnvironment environment, const Clock& clock, Waiter& waiter, DailyLog& log,

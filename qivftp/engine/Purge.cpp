@@ -72,7 +72,7 @@ bool DeleteFilesInFolder(const fs::path& folder) {
 }
 
 void PurgeOldGenerations(const TransferJob& job, const Settings& settings, const Clock& clock,
-                         JobOutput& output) {
+                         Reporter& output) {
     const std::string folder = RetentionFolder(job, settings);
     const int days = RetentionCount(job.RetentionDays);
     const std::string cutOff = DateDaysAgo(clock.Now(), days);

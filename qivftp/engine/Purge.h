@@ -32,6 +32,6 @@ bool DeleteFilesInFolder(const std::filesystem::path& folder);
 // not a real folder named by eight digits stays. Each failure is one message and status line;
 // the purge goes on with the next folder. The current folder of the process is not changed.
 void PurgeOldGenerations(const TransferJob& job, const Settings& settings, const Clock& clock,
-                         JobOutput& output);
+                         Reporter& output);
 
 }  // namespace zorva::qivftp

@@ -122,7 +122,7 @@ std::string WithoutLineEnd(std::string text) {
 }
 
 // Runs the steps on a connected socket; false when the server stopped answering.
-bool RunDialogue(int fd, const std::vector<MailStep>& steps, JobOutput& output,
+bool RunDialogue(int fd, const std::vector<MailStep>& steps, Reporter& output,
                  const MailTimeouts& timeouts) {
     for (const MailStep& step : steps) {
         if (step.kind == MailStep::Send) {
@@ -222,7 +222,7 @@ int ReportMailPort(const Settings& settings) {
     return kDefaultMailPort;
 }
 
-void SendJobReport(const TransferJob& job, const Settings& settings, JobOutput& output,
+void SendJobReport(const TransferJob& job, const Settings& settings, Reporter& output,
                    const MailTimeouts& timeouts) {
     output.Status("完了報告送信開始");
     if (settings.MailAddress.empty()) return output.MessageAndStatus("メールアドレス指定無し");

@@ -50,7 +50,7 @@ struct MailTimeouts {
 // "完了報告送信終了". A missing address or server, an unknown server, a failed socket or
 // connection, or a server that does not answer within `timeouts.reply`, is reported and ends
 // the report; the caller's end of job goes on either way.
-void SendJobReport(const TransferJob& job, const Settings& settings, JobOutput& output,
+void SendJobReport(const TransferJob& job, const Settings& settings, Reporter& output,
                    const MailTimeouts& timeouts = {});
 
 }  // namespace zorva::qivftp

@@ -47,7 +47,7 @@ std::string ComputeSaveFolder(const TransferJob& job, const Settings& settings,
     return SetFolder(job, settings) + DateStamp(today);
 }
 
-bool MakeSaveFolder(const std::string& saveFolder, JobOutput& output) {
+bool MakeSaveFolder(const std::string& saveFolder, Reporter& output) {
     std::error_code error;
     std::filesystem::create_directories(saveFolder, error);
     // An existing folder is success; an existing file of that name is not.

@@ -34,6 +34,6 @@ inline std::string ComputeSaveFolder(const TransferJob& job, const Settings& set
 
 // Creates the folder and every missing parent. On failure the message and status line are
 // the path followed by "が作成できません".
-bool MakeSaveFolder(const std::string& saveFolder, JobOutput& output);
+bool MakeSaveFolder(const std::string& saveFolder, Reporter& output);
 
 }  // namespace zorva::qivftp

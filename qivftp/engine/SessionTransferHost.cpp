@@ -22,7 +22,7 @@ RetryPolicy ToPolicy(Attempts attempts) { return RetryPolicy{attempts.count, att
 // Progress shows in the status line (and, where marked, in the log); reports in both.
 class OutputObserver final : public HostSessionObserver {
 public:
-    explicit OutputObserver(JobOutput& output) : output_(output) {}
+    explicit OutputObserver(Reporter& output) : output_(output) {}
     void OnHostProgress(const HostProgress& progress) override {
         if (!progress.status.empty()) output_.Status(progress.status);
         if (!progress.log.empty()) output_.Message(progress.log);
@@ -30,14 +30,14 @@ public:
     void OnHostReport(const std::string& text) override { output_.MessageAndStatus(text); }
 
 private:
-    JobOutput& output_;
+    Reporter& output_;
 };
 
 class SessionTransferHost final : public TransferHost {
 public:
-    SessionTransferHost(const Settings& settings, Waiter& waiter, JobOutput& output)
+    SessionTransferHost(const Settings& settings, Waiter& waiter, Reporter& output)
         : observer_(output),
-          session_(HostProgram::TransferAgent,
+          session_(Program::TransferAgent,
                    HostEndpoint{settings.HostAddress, settings.HostPort, settings.User,
                                 settings.Password},
                    waiter, observer_) {}
@@ -73,7 +73,7 @@ private:
 
 HostFactory SessionTransferHostFactory() {
     return [](const Settings& settings, Waiter& waiter,
-              JobOutput& output) -> std::unique_ptr<TransferHost> {
+              Reporter& output) -> std::unique_ptr<TransferHost> {
         return std::make_unique<SessionTransferHost>(settings, waiter, output);
     };
 }

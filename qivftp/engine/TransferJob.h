@@ -7,6 +7,7 @@
 
 #include "common/BackupSet.h"
 #include "common/Clock.h"
+#include "common/Reporter.h"
 
 namespace zorva::qivftp {
 
@@ -47,18 +48,5 @@ struct TransferJob {
 
 // The job's rows and schedule fields from its backup set.
 TransferJob MakeTransferJob(const BackupSet& set);
-
-// Where the job's messages go: Message shows it in the window's list and writes it to the
-// daily log; Status replaces the window's status line.
-class JobOutput {
-public:
-    virtual ~JobOutput() = default;
-    virtual void Message(std::string_view text) = 0;
-    virtual void Status(std::string_view text) = 0;
-    void MessageAndStatus(std::string_view text) {
-        Message(text);
-        Status(text);
-    }
-};
 
 }  // namespace zorva::qivftp

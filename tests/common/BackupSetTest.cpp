@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"qsys", "*LIB", false, 3, '2', '3', "", "*HIGH"}));
 
 TEST(BackupSetStore, LoadsPlainFilesWithSetNamesOnly) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     std::string error;
     ASSERT_TRUE(WriteSetFile(dir.path(), DailySave(), error));
     fs::create_directory(dir / "FOLDER");
@@ -147,7 +147,7 @@ TEST(BackupSetStore, LoadsPlainFilesWithSetNamesOnly) {
     EXPECT_EQ(FindSetByName(table, "DAILY"), 0);
     EXPECT_EQ(FindSetByName(table, "DAIL"), -1);
 
-    testing::TempFolder empty;
+    test::TempFolder empty;
     EXPECT_TRUE(LoadSets(empty.path(), table, error));
     EXPECT_TRUE(table.Sets.empty());
     EXPECT_FALSE(LoadSets(empty / "missing", table, error));
@@ -155,7 +155,7 @@ TEST(BackupSetStore, LoadsPlainFilesWithSetNamesOnly) {
 }
 
 TEST(BackupSetStore, FailuresNameTheSet) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     std::string error;
     BackupSet set;
     EXPECT_FALSE(ReadSetFile(dir.path(), "NONE", set, error));

@@ -25,15 +25,15 @@ public:
 };
 
 struct LineEndCase {
-    LogProgram program;
+    Program program;
     std::string lineEnd;
 };
 
 class DailyLogLineEnd : public ::testing::TestWithParam<LineEndCase> {};
 
 TEST_P(DailyLogLineEnd, AppendsMessageStampAndTheProgramsLineEnd) {
-    testing::TempFolder dir;
-    testing::FakeClock clock(2005, 3, 7, 9, 30);
+    test::TempFolder dir;
+    test::FakeClock clock(2005, 3, 7, 9, 30);
     DailyLog log(GetParam().program, dir.path(), 1, clock);
     log.WriteDailyLog("ジョブの書出しに失敗した");
     log.WriteDailyLog("A");
@@ -44,14 +44,14 @@ TEST_P(DailyLogLineEnd, AppendsMessageStampAndTheProgramsLineEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, DailyLogLineEnd,
-                         ::testing::Values(LineEndCase{LogProgram::Agent, "\n\r\n"},
-                                           LineEndCase{LogProgram::TransferAgent, "\r\n"},
-                                           LineEndCase{LogProgram::Restore, "\n"}));
+                         ::testing::Values(LineEndCase{Program::Agent, "\n\r\n"},
+                                           LineEndCase{Program::TransferAgent, "\r\n"},
+                                           LineEndCase{Program::Restore, "\n"}));
 
 TEST(DailyLog, MidnightStartsANewFile) {
-    testing::TempFolder dir;
-    testing::FakeClock clock(2026, 12, 31, 23, 59, 59);
-    DailyLog log(LogProgram::TransferAgent, dir.path(), 1, clock);
+    test::TempFolder dir;
+    test::FakeClock clock(2026, 12, 31, 23, 59, 59);
+    DailyLog log(Program::TransferAgent, dir.path(), 1, clock);
     log.WriteDailyLog("before");
     clock.Set(2027, 1, 1, 0, 0, 0);
     log.WriteDailyLog("after");
@@ -60,16 +60,16 @@ TEST(DailyLog, MidnightStartsANewFile) {
 }
 
 TEST(DailyLog, DetailSwitchDecidesPerProgram) {
-    testing::FakeClock clock(2026, 1, 2, 3, 4);
+    test::FakeClock clock(2026, 1, 2, 3, 4);
     struct Case {
-        LogProgram program;
+        Program program;
         int detail;
         bool written;
     };
-    for (const Case c : {Case{LogProgram::Agent, 0, false}, Case{LogProgram::Agent, 2, false},
-                         Case{LogProgram::TransferAgent, 2, false},
-                         Case{LogProgram::Restore, 2, true}, Case{LogProgram::Restore, 0, false}}) {
-        testing::TempFolder dir;
+    for (const Case c : {Case{Program::Agent, 0, false}, Case{Program::Agent, 2, false},
+                         Case{Program::TransferAgent, 2, false},
+                         Case{Program::Restore, 2, true}, Case{Program::Restore, 0, false}}) {
+        test::TempFolder dir;
         DailyLog log(c.program, dir.path(), c.detail, clock);
         log.WriteDailyLog("m");
         EXPECT_EQ(fs::exists(dir / "20260102.log"), c.written) << c.detail;
@@ -77,9 +77,9 @@ TEST(DailyLog, DetailSwitchDecidesPerProgram) {
 }
 
 TEST(DailyLog, AgentForcedEntriesAreWrittenWithTheLogOff) {
-    testing::TempFolder dir;
-    testing::FakeClock clock(2026, 1, 2, 3, 4);
-    DailyLog log(LogProgram::Agent, dir.path(), 0, clock);
+    test::TempFolder dir;
+    test::FakeClock clock(2026, 1, 2, 3, 4);
+    DailyLog log(Program::Agent, dir.path(), 0, clock);
     log.WriteForced("プログラムが起動された");
     log.WriteDailyLog("not written");
     log.WriteForced("プログラムが終了された");
@@ -89,20 +89,20 @@ TEST(DailyLog, AgentForcedEntriesAreWrittenWithTheLogOff) {
 }
 
 TEST(DailyLog, MissingFolderWritesNothingAndTheListStillShowsIt) {
-    testing::TempFolder dir;
-    testing::FakeClock clock;
+    test::TempFolder dir;
+    test::FakeClock clock;
     RecordingList list;
-    DailyLog log(LogProgram::TransferAgent, dir / "LOG_DAT", 1, clock);
+    DailyLog log(Program::TransferAgent, dir / "LOG_DAT", 1, clock);
     log.WriteDailyLog("lost", &list);
     EXPECT_FALSE(fs::exists(dir / "LOG_DAT"));
     EXPECT_EQ(list.entries, std::vector<std::string>{"lost"});
 }
 
 TEST(DailyLog, ListIsEmptiedPastAThousandEntries) {
-    testing::TempFolder dir;
-    testing::FakeClock clock;
+    test::TempFolder dir;
+    test::FakeClock clock;
     RecordingList list;
-    DailyLog log(LogProgram::TransferAgent, dir.path(), 0, clock);
+    DailyLog log(Program::TransferAgent, dir.path(), 0, clock);
     for (int i = 0; i < 1001; ++i) log.WriteDailyLog(std::to_string(i), &list);
     EXPECT_EQ(list.Count(), 1001u);
     EXPECT_EQ(list.entries.front(), "1000");
@@ -111,17 +111,17 @@ TEST(DailyLog, ListIsEmptiedPastAThousandEntries) {
 }
 
 TEST(DailyLog, LongMessageIsCutOnACharacterBoundary) {
-    testing::FakeClock clock(2026, 1, 2, 3, 4);
+    test::FakeClock clock(2026, 1, 2, 3, 4);
     const std::string message(200, 'a');
     std::string japanese;
     for (int i = 0; i < 150; ++i) japanese += "あ";
     // Room for the message: 255 bytes less the 17-byte stamp and the line end.
     struct Case {
-        LogProgram program;
+        Program program;
         std::size_t room;
     };
-    for (const Case c : {Case{LogProgram::Agent, 239}, Case{LogProgram::TransferAgent, 236},
-                         Case{LogProgram::Restore, 237}}) {
+    for (const Case c : {Case{Program::Agent, 239}, Case{Program::TransferAgent, 236},
+                         Case{Program::Restore, 237}}) {
         const std::string line = DailyLog::FormatLine(c.program, "x" + japanese, clock.Now());
         const std::string stamp = " 2026/01/02 03:04";
         const std::size_t kept = line.find(stamp);

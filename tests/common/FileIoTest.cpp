@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(FileIo, AtomicReplaceKeepsModeAndLeavesNoTemporaryFile) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     fs::path file = dir / "zorva.ini";
     ASSERT_TRUE(WriteFileAtomically(file, "old", 0600));
     ASSERT_TRUE(WriteFileAtomically(file, "new"));
@@ -26,11 +26,11 @@ TEST(FileIo, AtomicReplaceKeepsModeAndLeavesNoTemporaryFile) {
 }
 
 TEST(FileIo, WriteFailingHalfWayLeavesTheOldFile) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     fs::path file = dir / "set";
     ASSERT_TRUE(WriteFileAtomically(file, "good"));
     {
-        testing::FileSizeLimit limit(16);
+        test::FileSizeLimit limit(16);
         EXPECT_FALSE(WriteFileAtomically(file, std::string(4096, 'x')));
         EXPECT_FALSE(AppendToFile(dir / "log", std::string(4096, 'x')));
     }
@@ -40,7 +40,7 @@ TEST(FileIo, WriteFailingHalfWayLeavesTheOldFile) {
 }
 
 TEST(FileIo, ReadStopsAtLimitAndAppendAdds) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     fs::path file = dir / "log";
     ASSERT_TRUE(AppendToFile(file, "abc"));
     ASSERT_TRUE(AppendToFile(file, "def"));

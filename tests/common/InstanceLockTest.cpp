@@ -21,7 +21,7 @@ bool OtherProcessGetsLock(std::string_view name) {
 }
 
 TEST(InstanceLock, SecondInstanceIsRefusedUntilTheFirstEnds) {
-    testing::TempFolder runtime;
+    test::TempFolder runtime;
     ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     EXPECT_EQ(InstanceLock::PathFor("qivftp"), runtime / "qivftp.lock");
     {

@@ -101,7 +101,7 @@ TEST(ProfileFile, JunkReadsAsTheKeysItCanFind) {
 }
 
 TEST(ProfileFile, SaveCreatesAPrivateFileAndOneCallFormsEditIt) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     auto path = dir / "zorva.ini";
     ASSERT_TRUE(WriteProfileText(path, "LOCAL", "TERMID", "PC01"));
     ASSERT_TRUE(WriteProfileText(path, "LOCAL", "LOG", "YES"));

@@ -18,23 +18,23 @@ TEST(Settings, PasswordIsStoredComplemented) {
 }
 
 TEST(Settings, PasswordWithHighBytesSurvivesWriteAndRead) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     Settings s;
     s.Password = "P\x80\x9F\xA5\xC0\xDE";  // complements 0x7F … 0x21: printable and DEL
     ASSERT_TRUE(WriteSettings(ini, s));
-    EXPECT_EQ(ReadSettings(ini, SettingsReader::TransferAgent).Password, s.Password);
+    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).Password, s.Password);
 }
 
 TEST(Settings, SwitchesAreOnOnlyForExactYes) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     for (const auto& [value, expected] :
          std::vector<std::pair<std::string, int>>{{"YES", 1}, {"yes", 0}, {"YESS", 0}, {"", 0}}) {
         ASSERT_TRUE(WriteProfileText(ini, "LOCAL", "LOG", value));
         ASSERT_TRUE(WriteProfileText(ini, "MAIL", "ACT", value));
         ASSERT_TRUE(WriteProfileText(ini, "INSTALL", "AS", value));
-        Settings s = ReadSettings(ini, SettingsReader::Agent);
+        Settings s = ReadSettings(ini, Program::Agent);
         EXPECT_EQ(s.DetailLog, expected) << value;
         EXPECT_EQ(s.MailActive, expected) << value;
         EXPECT_EQ(ReadInstallFlag(ini), expected) << value;
@@ -42,15 +42,15 @@ TEST(Settings, SwitchesAreOnOnlyForExactYes) {
 }
 
 TEST(Settings, ReadersKeepTheirOwnWidthsAndTimers) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     ASSERT_TRUE(WriteFileAtomically(ini,
                                     "[DIRECTORIES]\r\nBACKUPSET=ABCDEFGHIJKLMNOPQRST\r\n"
                                     "BASEDIR=/save\r\n[TIMER]\r\nMONTIMER=60000\r\n"
                                     "JOBTIMER=3600000\r\nFILETIMER=abc\r\n"
                                     "[HOST]\r\nADDRESS=192.168.100.200.1\r\nPORT=2121\r\n"));
-    Settings agent = ReadSettings(ini, SettingsReader::Agent);
-    Settings transfer = ReadSettings(ini, SettingsReader::TransferAgent);
+    Settings agent = ReadSettings(ini, Program::Agent);
+    Settings transfer = ReadSettings(ini, Program::TransferAgent);
     EXPECT_EQ(agent.BackupSetFolder, "ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(transfer.BackupSetFolder, "ABCDEFGHIJKLMNOPQRS");  // 19 characters
     EXPECT_EQ(agent.MonitorInterval, 60000);
@@ -65,7 +65,7 @@ TEST(Settings, ReadersKeepTheirOwnWidthsAndTimers) {
 }
 
 TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     Settings s;
     s.BaseDir = "/save/";
@@ -89,7 +89,7 @@ TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
     s.MailAddress = "changed@example.com";
     s.DetailLog = 0;
     ASSERT_TRUE(WriteSettings(ini, s));
-    Settings back = ReadSettings(ini, SettingsReader::Agent);
+    Settings back = ReadSettings(ini, Program::Agent);
     EXPECT_EQ(back.MailActive, 0);
     EXPECT_EQ(back.MailAddress, "to@example.com");
     EXPECT_EQ(back.DetailLog, 0);
@@ -97,12 +97,12 @@ TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
 }
 
 TEST(Settings, EnsureSetFolderCreatesDefaultsOnce) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     EXPECT_EQ(EnsureSetFolder(dir.path()), "BACKUPSET");
     EXPECT_EQ(ReadFileBytes(dir / "zorva.ini"), "[DIRECTORIES]\r\nBACKUPSET=BACKUPSET\r\n");
     EXPECT_TRUE(fs::is_directory(dir / "BACKUPSET"));
     EXPECT_TRUE(fs::is_directory(dir / "LOG_DAT"));
-    Settings s = ReadSettings(dir / "zorva.ini", SettingsReader::Agent);
+    Settings s = ReadSettings(dir / "zorva.ini", Program::Agent);
     EXPECT_EQ(s.MonitorInterval, 0);
     EXPECT_EQ(s.BaseDir, "");
     ASSERT_TRUE(WriteProfileText(dir / "zorva.ini", "DIRECTORIES", "BACKUPSET", "SETS"));
@@ -111,7 +111,7 @@ TEST(Settings, EnsureSetFolderCreatesDefaultsOnce) {
 }
 
 TEST(Settings, InstallFlagIsWrittenAsYes) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     EXPECT_EQ(ReadInstallFlag(ini), 0);
     ASSERT_TRUE(WriteInstallFlag(ini));

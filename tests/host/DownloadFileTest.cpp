@@ -23,7 +23,7 @@ std::string Pattern(std::size_t size) {
 }
 
 TEST(DownloadFile, CommitReplacesTheTargetWithEverythingWritten) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     const fs::path target = dir / "PAYROLL";
     ASSERT_TRUE(WriteFileAtomically(target, "earlier generation"));
     const std::string bytes = Pattern(27 << 20);
@@ -42,7 +42,7 @@ TEST(DownloadFile, CommitReplacesTheTargetWithEverythingWritten) {
 }
 
 TEST(DownloadFile, AnAbandonedDownloadLeavesNothingAndKeepsTheTarget) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     const fs::path target = dir / "PAYROLL";
     ASSERT_TRUE(WriteFileAtomically(target, "earlier generation"));
     {

@@ -35,7 +35,7 @@ inline void PrintTo(HostStatus status, std::ostream* out) {
 
 }  // namespace zorva
 
-namespace zorva::testing {
+namespace zorva::test {
 
 inline int ListeningSocket(int backlog) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -262,4 +262,4 @@ private:
     std::vector<std::string> reports_;
 };
 
-}  // namespace zorva::testing
+}  // namespace zorva::test

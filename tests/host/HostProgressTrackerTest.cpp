@@ -11,7 +11,7 @@ namespace {
 // One highest count serves uploads and downloads; only the start of a download resets it.
 TEST(HostProgressTracker, ByteCountsNeverGoBackUntilADownloadStarts) {
     std::vector<std::string> shown;
-    HostProgressTracker tracker(HostProgram::Agent, [&](const HostProgress& progress) {
+    HostProgressTracker tracker(Program::Agent, [&](const HostProgress& progress) {
         shown.push_back(progress.status);
     });
     tracker.Begin(HostActivity::Download);

@@ -18,10 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing::HostsimProcess;
-using testing::InstantWaiter;
-using testing::RecordingObserver;
-using testing::TempFolder;
+using test::HostsimProcess;
+using test::InstantWaiter;
+using test::RecordingObserver;
+using test::TempFolder;
 using Lines = std::vector<std::string>;
 
 std::string AllByteValues(int rounds) {
@@ -41,7 +41,7 @@ TEST(HostSessionWithHostsim, ExchangeFilesAndCommandsKeepEveryByte) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(HostProgram::TransferAgent, host.Endpoint(), waiter, observer);
+    HostSession session(Program::TransferAgent, host.Endpoint(), waiter, observer);
     const std::string request =
         "1DAILY     QGPL      *FILE     0\r\n2PAYROLL   PRD       *LIB      4\r\n";
     const std::string saveFile = AllByteValues(64);
@@ -91,7 +91,7 @@ TEST_P(HostSessionBrokenDownload, EarlierFileStaysUntilADownloadCompletes) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(HostProgram::TransferAgent, host.Endpoint(), waiter, observer);
+    HostSession session(Program::TransferAgent, host.Endpoint(), waiter, observer);
     const std::string saveFile = AllByteValues(200);
     fs::create_directories(host.root() / "DAILY");
     ASSERT_TRUE(WriteFileAtomically(host.root() / "DAILY" / "PAYROLL", saveFile));
@@ -129,7 +129,7 @@ TEST_P(HostSessionCancel, CancelEndsASlowTransferAtOnce) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(HostProgram::TransferAgent, host.Endpoint(), waiter, observer);
+    HostSession session(Program::TransferAgent, host.Endpoint(), waiter, observer);
     fs::create_directories(host.root() / "DAILY");
     ASSERT_TRUE(WriteFileAtomically(host.root() / "DAILY" / "PAYROLL", AllByteValues(16'000)));
     ASSERT_TRUE(WriteFileAtomically(local / "PAYROLL", "earlier generation"));

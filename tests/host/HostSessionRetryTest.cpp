@@ -15,10 +15,10 @@ namespace zorva {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::BrokenPeer;
-using testing::FtpServerProcess;
-using testing::InstantWaiter;
-using testing::RecordingObserver;
+using test::BrokenPeer;
+using test::FtpServerProcess;
+using test::InstantWaiter;
+using test::RecordingObserver;
 using Lines = std::vector<std::string>;
 using Waits = std::vector<std::chrono::milliseconds>;
 
@@ -44,16 +44,16 @@ bool Mentions(const RecordingObserver& observer, const std::string& secret) {
 
 struct ProgramCase {
     const char* name;
-    HostProgram program;
+    Program program;
     int connectAttempts;
     int commandAttempts;
     const char* commandFailure;
 };
 
 const ProgramCase kPrograms[] = {
-    {"Agent", HostProgram::Agent, 61, 11, "RCMD REFUSE:コマンド実行に失敗しました"},
-    {"TransferAgent", HostProgram::TransferAgent, 61, 61, "RCMD REFUSEコマンド実行に失敗しました"},
-    {"RestoreProgram", HostProgram::RestoreProgram, 1, 1, "RCMD REFUSEコマンド実行に失敗しました"},
+    {"Agent", Program::Agent, 61, 11, "RCMD REFUSE:コマンド実行に失敗しました"},
+    {"TransferAgent", Program::TransferAgent, 61, 61, "RCMD REFUSEコマンド実行に失敗しました"},
+    {"RestoreProgram", Program::Restore, 1, 1, "RCMD REFUSEコマンド実行に失敗しました"},
 };
 
 void PrintTo(const ProgramCase& param, std::ostream* out) {
@@ -151,7 +151,7 @@ TEST_P(HostSessionBrokenPeer, LogOnFailsInsteadOfHanging) {
     endpoint.replyTimeout = 1s;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(HostProgram::Agent, endpoint, waiter, observer);
+    HostSession session(Program::Agent, endpoint, waiter, observer);
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(session.Open(RetryPolicy{2, 1s}), HostStatus::Failed);
@@ -170,7 +170,7 @@ TEST(HostSessionRetry, CommandSucceedsOnTheAttemptAfterTwoRefusals) {
     FtpServerProcess server;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(HostProgram::TransferAgent, server.Endpoint(), waiter, observer);
+    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
 
     EXPECT_EQ(session.Command("RCMD FLAKY2 JOB"), HostStatus::Ok);
@@ -184,7 +184,7 @@ TEST(HostSessionRetry, CancelDuringAPauseEndsTheRetriesWithoutAReport) {
     BrokenPeer nobody(BrokenPeer::Kind::Refusing);
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(HostProgram::Agent, nobody.Endpoint(), waiter, observer);
+    HostSession session(Program::Agent, nobody.Endpoint(), waiter, observer);
     waiter.onWait = [&](std::size_t wait) {
         if (wait == 3) waiter.Interrupt();
     };
@@ -199,7 +199,7 @@ TEST(HostSessionRetry, UploadOfAMissingFileNamesThePath) {
     FtpServerProcess server;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
     const std::string missing = (server.root() / "nowhere" / "ZORVAV3").string();
     ASSERT_EQ(session.Open(), HostStatus::Ok);
 

@@ -18,10 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing::FtpServerProcess;
-using testing::InstantWaiter;
-using testing::RecordingObserver;
-using testing::TempFolder;
+using test::FtpServerProcess;
+using test::InstantWaiter;
+using test::RecordingObserver;
+using test::TempFolder;
 using Lines = std::vector<std::string>;
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
@@ -47,7 +47,7 @@ TEST(HostSession, CurrentLibraryHoldsAcrossPutAndGetOnOneLogOn) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
 
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     ASSERT_EQ(session.SetCurrentLibrary("ZORVADATA"), HostStatus::Ok);
@@ -77,7 +77,7 @@ TEST(HostSession, CommandsGoOutAsGivenAndRefusalsKeepTheSession) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(HostProgram::RestoreProgram, server.Endpoint(), waiter, observer);
+    HostSession session(Program::Restore, server.Endpoint(), waiter, observer);
     const std::string submit =
         " RCMD SBMJOB CMD(CALL PGM(ZORVAV3/ZORVARSALL)  PARM('1')) JOBQ(QGPL/QBATCH)";
 
@@ -108,7 +108,7 @@ TEST(HostSession, AsciiAndBinaryTransfersKeepEveryByte) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
     std::string binary;
     for (int round = 0; round < 64; ++round) {
         for (int value = 0; value < 256; ++value) binary += static_cast<char>(value);
@@ -147,7 +147,7 @@ TEST_P(HostSessionLostConnection, NextOperationRestoresLogOnAndLibrary) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
     WriteBytes(local / "AFTER", "x");
     const RetryPolicy once{1, 1s};
 
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(DuringOrAfterACommand, HostSessionLostConnection,
 // Byte-count texts appear as "#" once for each run of them.
 struct ProgressCase {
     const char* name;
-    HostProgram program;
+    Program program;
     std::vector<Lines> status;  // per step
     std::vector<Lines> log;
 };
@@ -255,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ProgressCase{
             "Agent",
-            HostProgram::Agent,
+            Program::Agent,
             {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました",
               "サーバーからの応答を待っています"},
              {"サーバーに要求を送信しています", "要求に対するサーバーの応答を待っています",
@@ -267,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
             {kNone, kNone, kNone, kNone, kNone}},
         ProgressCase{
             "TransferAgent",
-            HostProgram::TransferAgent,
+            Program::TransferAgent,
             {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました",
               "ホストからの応答を待っています"},
              {"ホストに要求を送信しています", "要求に対するホストの応答を待っています",
@@ -283,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
              {"ホストからの接続をクローズしました"}}},
         ProgressCase{
             "RestoreProgram",
-            HostProgram::RestoreProgram,
+            Program::Restore,
             {kNone, kNone, kNone, kNone, kNone},
             {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました"},
              {"#バイトアップロードしました"},
@@ -296,7 +296,7 @@ TEST(HostSession, CancelEndsTheWaitForAReply) {
     FtpServerProcess server;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(HostProgram::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     observer.onProgress = [&](const HostProgress& progress) {
         if (progress.status == "要求に対するサーバーの応答を待っています") waiter.Interrupt();

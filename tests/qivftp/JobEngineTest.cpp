@@ -145,10 +145,10 @@ protected:
     void Run() {
         engine_ = std::make_unique<JobEngine>(
             JobEnvironment{program_, "DAILY"}, clock_, waiter_, log_, view_,
-            [this](const Settings&, Waiter&, JobOutput&) {
+            [this](const Settings&, Waiter&, Reporter&) {
                 return std::unique_ptr<TransferHost>(new Forwarder(host_));
             },
-            [this](const TransferJob& job, const Settings&, JobOutput&) { mail_ = {true, job}; });
+            [this](const TransferJob& job, const Settings&, Reporter&) { mail_ = {true, job}; });
         engine_->Run();
     }
 
@@ -174,12 +174,12 @@ protected:
         ScriptedHost& h_;
     };
 
-    testing::TempFolder root_;
+    test::TempFolder root_;
     fs::path program_ = root_ / "program";
     fs::path save_ = root_ / "save";
-    testing::FakeClock clock_{2026, 3, 10, 22, 0};
-    testing::InstantWaiter waiter_;
-    DailyLog log_{LogProgram::TransferAgent, program_ / "LOG_DAT", 1, clock_};
+    test::FakeClock clock_{2026, 3, 10, 22, 0};
+    test::InstantWaiter waiter_;
+    DailyLog log_{Program::TransferAgent, program_ / "LOG_DAT", 1, clock_};
     RecordingView view_;
     ScriptedHost host_;
     SentMail mail_;

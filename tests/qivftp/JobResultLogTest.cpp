@@ -15,8 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using testing::At;
-using testing::Row;
+using test::At;
+using test::Row;
 
 TransferJob Job(std::vector<JobObjectRow> rows) {
     TransferJob job;
@@ -87,7 +87,7 @@ TEST(JobResultContent, OneLinePerRowWithStatusTextsAndTimes) {
 }
 
 TEST(WriteJobResultLog, WritesIntoLogDatAndAppendsToASameNamedFile) {
-    testing::TempFolder program;
+    test::TempFolder program;
     fs::create_directory(program / "LOG_DAT");
     const TransferJob job = Job({Row("A", 1, At(2026, 3, 7, 2, 1), At(2026, 3, 7, 2, 2))});
     const fs::path file = program / "LOG_DAT" / "APP-202603070200-202603070241-DAILY-正常完了-.log";
@@ -98,14 +98,14 @@ TEST(WriteJobResultLog, WritesIntoLogDatAndAppendsToASameNamedFile) {
 }
 
 TEST(WriteJobResultLog, AJobWithoutRowsLeavesAnEmptyFileWithTwoHyphens) {
-    testing::TempFolder program;
+    test::TempFolder program;
     fs::create_directory(program / "LOG_DAT");
     ASSERT_TRUE(WriteJobResultLog(Job({}), program.path()));
     EXPECT_EQ(ReadFileBytes(program / "LOG_DAT" / "APP-202603070200-202603070241-DAILY--.log"), "");
 }
 
 TEST(WriteJobResultLog, MissingLogFolderWritesNothingAndCreatesNothing) {
-    testing::TempFolder program;
+    test::TempFolder program;
     EXPECT_FALSE(WriteJobResultLog(Job({Row("A", 1)}), program.path()));
     EXPECT_TRUE(fs::is_empty(program.path()));
 }

@@ -4,7 +4,7 @@
 
 #include "qivftp/engine/TransferJob.h"
 
-namespace zorva::testing {
+namespace zorva::test {
 
 inline LocalTime At(int year, int month, int day, int hour, int minute) {
     return LocalTime{year, month, day, hour, minute, 0, 0};
@@ -24,4 +24,4 @@ inline qivftp::JobObjectRow Row(std::string object, int status,
     return row;
 }
 
-}  // namespace zorva::testing
+}  // namespace zorva::test

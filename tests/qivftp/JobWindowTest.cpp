@@ -39,7 +39,7 @@ private:
     // window to close.
     void RunAndThen(const std::function<void(JobWindow&)>& act);
 
-    std::unique_ptr<testing::TempFolder> temp_;
+    std::unique_ptr<test::TempFolder> temp_;
     fs::path root_, program_;
     QProcess host_;
     std::mutex mailMutex_;
@@ -48,7 +48,7 @@ private:
 };
 
 void JobWindowTest::init() {
-    temp_ = std::make_unique<testing::TempFolder>();
+    temp_ = std::make_unique<test::TempFolder>();
     root_ = temp_->path() / "host";
     program_ = temp_->path() / "program";
     fs::create_directories(root_ / "PAYLIB");
@@ -97,10 +97,10 @@ void JobWindowTest::cleanup() {
 
 void JobWindowTest::RunAndThen(const std::function<void(JobWindow&)>& act) {
     SystemClock clock;
-    DailyLog log(LogProgram::TransferAgent, program_ / "LOG_DAT", 1, clock);
+    DailyLog log(Program::TransferAgent, program_ / "LOG_DAT", 1, clock);
     JobWindow window;
     JobRunner runner(window, {program_, "DAILY"}, clock, log, SessionTransferHostFactory(),
-                     [this](const TransferJob& job, const Settings&, JobOutput&) {
+                     [this](const TransferJob& job, const Settings&, Reporter&) {
                          std::lock_guard lock(mailMutex_);
                          mailBody_ = ReportBody(job);
                          cancelled_ = job.CancelledByButton;

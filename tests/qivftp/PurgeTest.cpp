@@ -26,7 +26,7 @@ class PurgeCutOff : public ::testing::TestWithParam<CutOffCase> {};
 
 TEST_P(PurgeCutOff, CountsBackOverMonthsYearsAndLeapDays) {
     const CutOffCase& c = GetParam();
-    const testing::FakeClock clock(c.year, c.month, c.day, 2, 0);
+    const test::FakeClock clock(c.year, c.month, c.day, 2, 0);
     EXPECT_EQ(DateDaysAgo(clock.Now(), RetentionCount(c.retention)), c.cutOff);
 }
 
@@ -74,11 +74,11 @@ protected:
 
     void Purge() { PurgeOldGenerations(job, settings, clock, output); }
 
-    testing::TempFolder base;
-    testing::FakeClock clock;
+    test::TempFolder base;
+    test::FakeClock clock;
     TransferJob job;
     Settings settings;
-    testing::RecordingJobOutput output;
+    test::RecordingJobOutput output;
 };
 
 TEST_F(PurgeFolder, RemovesDayFoldersBeforeTheCutOffAndKeepsEightDays) {
@@ -153,7 +153,7 @@ TEST_F(PurgeFolder, NeverLeavesTheSetsFolderThroughTheRetentionText) {
 }
 
 TEST(DeleteFilesInFolder, DeletesPlainFilesOnlyAndFailsOnlyWhenUnlistable) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     std::ofstream(dir / "a") << "x";
     std::ofstream(dir / "b") << "x";
     fs::create_directories(dir / "sub");

@@ -5,10 +5,10 @@
 
 #include "qivftp/engine/TransferJob.h"
 
-namespace zorva::testing {
+namespace zorva::test {
 
 // Keeps every message and status line the engine reports, in order.
-class RecordingJobOutput final : public qivftp::JobOutput {
+class RecordingJobOutput final : public Reporter {
 public:
     void Message(std::string_view text) override { messages.emplace_back(text); }
     void Status(std::string_view text) override { statuses.emplace_back(text); }
@@ -17,4 +17,4 @@ public:
     std::vector<std::string> statuses;
 };
 
-}  // namespace zorva::testing
+}  // namespace zorva::test

@@ -34,7 +34,7 @@ TEST_P(SaveFolderLayout, FollowsTheSetsSchedule) {
     job.MonthlyKind = c.monthlyKind;
     Settings settings;
     settings.BaseDir = "/base/";
-    const testing::FakeClock clock(c.year, c.month, c.day, 22, 0);
+    const test::FakeClock clock(c.year, c.month, c.day, 22, 0);
     EXPECT_EQ(ComputeSaveFolder(job, settings, clock), "/base/" + c.expected);
 }
 
@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.label; });
 
 TEST(MakeSaveFolder, CreatesEveryMissingParentAndAcceptsAnExistingFolder) {
-    testing::TempFolder dir;
-    testing::RecordingJobOutput output;
+    test::TempFolder dir;
+    test::RecordingJobOutput output;
     const std::string folder = (dir / "base/DAILY/7/20260310").string();
     EXPECT_TRUE(MakeSaveFolder(folder, output));
     EXPECT_TRUE(fs::is_directory(folder));
@@ -70,9 +70,9 @@ TEST(MakeSaveFolder, CreatesEveryMissingParentAndAcceptsAnExistingFolder) {
 }
 
 TEST(MakeSaveFolder, FailureNamesThePathInMessageAndStatus) {
-    testing::TempFolder dir;
+    test::TempFolder dir;
     std::ofstream(dir / "base") << "a file where the base folder should be";
-    testing::RecordingJobOutput output;
+    test::RecordingJobOutput output;
     const std::string folder = (dir / "base/DAILY/20260310").string();
     EXPECT_FALSE(MakeSaveFolder(folder, output));
     const std::vector<std::string> expected = {folder + "が作成できません"};

@@ -1,7 +1,7 @@
 #pragma once
 #include "common/Clock.h"
 
-namespace zorva::testing {
+namespace zorva::test {
 
 // A clock that shows whatever the test sets; weekday follows the date.
 class FakeClock final : public Clock {
@@ -19,4 +19,4 @@ private:
     LocalTime now_;
 };
 
-}  // namespace zorva::testing
+}  // namespace zorva::test

@@ -3,7 +3,7 @@
 
 #include <csignal>
 
-namespace zorva::testing {
+namespace zorva::test {
 
 // Lowers the file size limit for its lifetime: writes beyond it fail with EFBIG, as on a full
 // disk, and this works for root too.
@@ -28,4 +28,4 @@ private:
     void (*previousHandler_)(int) = nullptr;
 };
 
-}  // namespace zorva::testing
+}  // namespace zorva::test

@@ -7,7 +7,7 @@
 
 #include "common/Waiter.h"
 
-namespace zorva::testing {
+namespace zorva::test {
 
 // Returns at once and records every requested duration; `onWait` lets a test act at the
 // moment of a wait (interrupt, advance a clock, change the peer).
@@ -42,4 +42,4 @@ private:
     std::atomic<bool> interrupted_{false};
 };
 
-}  // namespace zorva::testing
+}  // namespace zorva::test

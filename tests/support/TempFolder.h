@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-namespace zorva::testing {
+namespace zorva::test {
 
 // A fresh folder under the system temporary folder, removed with everything in it.
 class TempFolder {
@@ -30,4 +30,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace zorva::testing
+}  // namespace zorva::test

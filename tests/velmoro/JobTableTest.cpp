@@ -18,7 +18,7 @@ namespace zorva::velmoro {
 namespace {
 
 namespace fs = std::filesystem;
-using zorva::testing::FakeClock;
+using zorva::test::FakeClock;
 
 // The texts as CP932 bytes, spelt out so that the file format does not rest on the codec.
 const std::string kPcStartBytes = "\x82\x6F\x82\x62\x8B\x4E\x93\xAE";            // ＰＣ起動
@@ -91,7 +91,7 @@ protected:
     std::string FileBytes() { return ReadFileBytes(table.File).value_or("<none>"); }
     int Load() { return LoadJobs(table, sets, clock, log); }
 
-    zorva::testing::TempFolder dir;
+    zorva::test::TempFolder dir;
     JobTable table{dir / kJobFileName, {}};
     FakeClock clock{2024, 6, 10, 21, 0, 5};
     SetTable sets;
@@ -266,7 +266,7 @@ TEST_F(JobFile, FailedSaveKeepsTheOldFile) {
     WriteFile(kExampleLine);
     table.Records = {NamedJob("A"), NamedJob("B")};
     {
-        testing::FileSizeLimit limit(16);
+        test::FileSizeLimit limit(16);
         EXPECT_EQ(SaveJobs(table), -1);
     }
     EXPECT_EQ(FileBytes(), kExampleLine);

@@ -11,7 +11,7 @@
 namespace zorva::velmoro {
 namespace {
 
-using zorva::testing::FakeClock;
+using zorva::test::FakeClock;
 
 struct At {
     int year, month, day, hour, minute, second = 0;
