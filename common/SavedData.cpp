@@ -41,6 +41,16 @@ std::string ObjectNameOfSaveFile(std::string_view fileName) {
     return ReplaceFirst(fileName, '#', '*');
 }
 
+std::optional<std::filesystem::path> SaveFilePath(const std::filesystem::path& saveFolder,
+                                                  std::string_view object) {
+    const std::string name = HostObjectName(object);
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+        return std::nullopt;
+    }
+    return saveFolder / name;
+}
+
 std::string SetFolder(const Settings& settings, std::string_view setName) {
     // BASEDIR already ends with "/": the set name follows it directly.
     return settings.BaseDir + std::string(setName) + "/";

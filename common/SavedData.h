@@ -30,6 +30,12 @@ std::string HostObjectName(std::string_view object);
 // The object name a save file stands for: its first '#' back to '*'.
 std::string ObjectNameOfSaveFile(std::string_view fileName);
 
+// Where the save file of `object` (a name the host reported) goes in `saveFolder`: a direct
+// child named by HostObjectName, or nothing when that name could leave the folder (empty,
+// ".", "..", or holding "/" or a NUL byte).
+std::optional<std::filesystem::path> SaveFilePath(const std::filesystem::path& saveFolder,
+                                                  std::string_view object);
+
 // BASEDIR + set + "/": the folder holding every generation of a set.
 std::string SetFolder(const Settings& settings, std::string_view setName);
 
