@@ -73,11 +73,14 @@ Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
         s.MonitorInterval = IntValue(ini, "TIMER", "MONTIMER");
     } else {
         s.JobTimer = IntValue(ini, "TIMER", "JOBTIMER");
+        // No poll period would mean polling the host about twenty times a second.
         s.FileTimer = IntValue(ini, "TIMER", "FILETIMER");
+        if (s.FileTimer <= 0) s.FileTimer = kDefaultFileTimer;
     }
     s.HostAddress = ini.GetText("HOST", "ADDRESS", 15);
     s.User = ini.GetText("HOST", "USER", 10);
-    s.Password = UnscramblePassword(ini.GetBytes("HOST", "PASSWORD", 10));
+    // Raw: a plain 0xDF scrambles to a blank, which trimming would take off.
+    s.Password = UnscramblePassword(ini.GetRawBytes("HOST", "PASSWORD", 10));
     s.JobQueue = ini.GetText("HOST", "JOBQ", 29);
     if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.HostPort = port;
     if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.MailPort = port;
@@ -131,9 +134,9 @@ bool WriteInstallFlag(const std::filesystem::path& iniPath) {
 
 void MakeSettingsWritable(const std::filesystem::path& iniPath) {
     std::error_code ignored;
-    std::filesystem::permissions(iniPath, std::filesystem::perms::owner_read |
-                                              std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(
+        iniPath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+        std::filesystem::perm_options::add, ignored);
 }
 
 }  // namespace zorva

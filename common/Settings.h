@@ -12,6 +12,8 @@ namespace zorva {
 inline constexpr std::string_view kSettingsFileName = "zorva.ini";
 inline constexpr std::string_view kLogFolderName = "LOG_DAT";
 inline constexpr std::string_view kDefaultSetFolderName = "BACKUPSET";
+// The poll period (ms) of a FILETIMER of 0 or less; a JOBTIMER of 0 keeps its meaning.
+inline constexpr int kDefaultFileTimer = 10'000;
 
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
 // password's bytes.
@@ -31,7 +33,7 @@ struct Settings {
     int DetailLog = 0;
     int MonitorInterval = 0;  // MONTIMER, agent
     int JobTimer = 0;         // JOBTIMER, transfer agent and restore program
-    int FileTimer = 0;        // FILETIMER, transfer agent and restore program
+    int FileTimer = 0;        // FILETIMER, transfer agent and restore program (> 0 once read)
     int HostInstalled = 0;
     int HostPort = 21;  // [HOST] PORT
     int MailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
