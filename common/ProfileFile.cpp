@@ -163,7 +163,7 @@ void ProfileFile::SetText(std::string_view section, std::string_view key,
 }
 
 bool ProfileFile::Save(const std::filesystem::path& path) const {
-    return WriteFileAtomically(path, bytes_, 0600);
+    return WriteFileAtomically(path, bytes_, 0600, ExistingMode::Replace);
 }
 
 std::string ReadProfileText(const std::filesystem::path& path, std::string_view section,

@@ -33,7 +33,8 @@ public:
     void SetBytes(std::string_view section, std::string_view key, std::string_view value);
     void SetText(std::string_view section, std::string_view key, std::string_view utf8Value);
 
-    // Replaces the file atomically (mode 0600 when it is created); false leaves the old file.
+    // Replaces the file atomically, always with mode 0600 (it holds the password); false leaves
+    // the old file.
     bool Save(const std::filesystem::path& path) const;
 
     const std::string& bytes() const { return bytes_; }

@@ -28,6 +28,19 @@ std::filesystem::path SettingsPath(const std::filesystem::path& programFolder) {
     return programFolder / kSettingsFileName;
 }
 
+bool SettingsReadableByOthers(const std::filesystem::path& iniPath) {
+    using std::filesystem::perms;
+    std::error_code error;
+    const perms mode = std::filesystem::status(iniPath, error).permissions();
+    return !error && mode != perms::unknown &&
+           (mode & (perms::group_read | perms::others_read)) != perms::none;
+}
+
+std::string SettingsReadableWarning(const std::filesystem::path& iniPath) {
+    return iniPath.string() +
+           "は他のユーザーも読み取れます（パスワードを含むため0600にしてください）";
+}
+
 std::string ScramblePassword(std::string_view plain) {
     std::string out;
     for (char c : plain) out += static_cast<char>(~static_cast<unsigned char>(c));

@@ -41,6 +41,11 @@ struct Settings {
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
 
+// True when the settings file (which holds the password) can be read by group or others.
+bool SettingsReadableByOthers(const std::filesystem::path& iniPath);
+// The daily-log warning about such a file: its path followed by the text.
+std::string SettingsReadableWarning(const std::filesystem::path& iniPath);
+
 // Each byte complemented; unscrambling stops at the first zero byte.
 std::string ScramblePassword(std::string_view plain);
 std::string UnscramblePassword(std::string_view scrambled);
