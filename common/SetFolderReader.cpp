@@ -5,6 +5,7 @@
 
 #include "common/Codec.h"
 #include "common/FileIo.h"
+#include "common/Settings.h"
 #include "common/TextFields.h"
 
 namespace zorva {
@@ -27,7 +28,10 @@ bool IsBrowsableSetName(std::string_view name) {
 
 std::filesystem::path SetFolderPath(const std::filesystem::path& programFolder,
                                     std::string_view setFolderName) {
-    return programFolder / std::string(setFolderName);
+    // The agent writes the default whenever the setting is empty; a viewer started before the
+    // agent ever ran looks where the agent will put it.
+    return programFolder /
+           std::string(setFolderName.empty() ? kDefaultSetFolderName : setFolderName);
 }
 
 std::optional<std::vector<std::string>> ListSetNames(const std::filesystem::path& setFolder) {

@@ -16,7 +16,7 @@ namespace zorva {
 // The log viewer finds a set's description in this many bytes at the start of its file.
 inline constexpr std::size_t kDescriptionReadLimit = 130;
 
-// The set folder below the program folder, from the BACKUPSET setting.
+// The set folder below the program folder, from the BACKUPSET setting ("BACKUPSET" when empty).
 std::filesystem::path SetFolderPath(const std::filesystem::path& programFolder,
                                     std::string_view setFolderName);
 

@@ -1,5 +1,6 @@
 #include "qivLog/engine/JobHistory.h"
 
+#include <algorithm>
 #include <map>
 
 #include "common/SetFolderReader.h"
@@ -34,7 +35,34 @@ bool Chosen(const JobNameFields& job, const JobHistoryFilter& filter) {
     return inRange && (filter.SetName.empty() || job.SetName == filter.SetName);
 }
 
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool BeginsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (UpperAscii(text[i]) != UpperAscii(prefix[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::vector<std::string> SetFilterEntries(const std::vector<std::string>& setNames) {
+    std::vector<std::string> entries{std::string(kAllSetsEntry)};
+    entries.insert(entries.end(), setNames.begin(), setNames.end());
+    return entries;
+}
+
+int FindPresetEntry(const std::vector<std::string>& entries, std::string_view preset) {
+    if (preset.empty()) return -1;
+    for (std::size_t step = 0; step < entries.size(); ++step) {
+        const std::size_t i = (step + 1) % entries.size();
+        if (BeginsWithIgnoringCase(entries[i], preset)) return static_cast<int>(i);
+    }
+    return -1;
+}
 
 LocalTime OneMonthBack(const LocalTime& today) {
     LocalTime back = today;

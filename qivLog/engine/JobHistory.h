@@ -15,6 +15,16 @@ namespace zorva::qivlog {
 // The same day one month back; the last day of that month when it is shorter.
 LocalTime OneMonthBack(const LocalTime& today);
 
+// The set filter list's first entry: every set.
+inline constexpr std::string_view kAllSetsEntry = "バックアップセット";
+
+// The set filter's entries: kAllSetsEntry, then the set names in name order.
+std::vector<std::string> SetFilterEntries(const std::vector<std::string>& setNames);
+
+// The entry a preset set name chooses: the first that begins with it, ignoring the case of
+// A-Z, searched from the second entry on and then the first; -1 for none (or no preset).
+int FindPresetEntry(const std::vector<std::string>& entries, std::string_view preset);
+
 struct JobHistoryFilter {
     std::string From;     // YYYYMMDD, included
     std::string To;       // YYYYMMDD, included

@@ -38,6 +38,24 @@ INSTANTIATE_TEST_SUITE_P(Dates, FromDate,
                                            MonthBackCase{{2026, 5, 31}, 2026, 4, 30},
                                            MonthBackCase{{2026, 3, 15}, 2026, 2, 15}));
 
+struct PresetCase {
+    const char* preset;
+    int entry;
+};
+
+class Preset : public ::testing::TestWithParam<PresetCase> {};
+
+TEST_P(Preset, ChoosesTheFirstSetBeginningWithIt) {
+    const auto entries = SetFilterEntries({"DAILY", "DAILYB", "MONTH", "SALES"});
+    EXPECT_EQ(FindPresetEntry(entries, GetParam().preset), GetParam().entry) << GetParam().preset;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, Preset,
+                         ::testing::Values(PresetCase{"DAILY", 1}, PresetCase{"DAILYB", 2},
+                                           PresetCase{"daily", 1}, PresetCase{"SA", 3 + 1},
+                                           PresetCase{"NONE", -1}, PresetCase{"", -1},
+                                           PresetCase{"バック", 0}, PresetCase{"SALESXYZ", -1}));
+
 void WriteFile(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
