@@ -6,6 +6,8 @@
 #include <ctime>
 #include <system_error>
 
+#include "common/SavedData.h"
+
 namespace zorva {
 
 int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName) {
@@ -40,24 +42,18 @@ LocalTime LocalFileTime(std::filesystem::file_time_type time) {
 
 std::optional<std::vector<SaveFileRow>> ListSaveFileRows(const std::filesystem::path& folder,
                                                          std::span<const ObjectRow> table) {
-    std::error_code error;
-    std::filesystem::directory_iterator it(folder, error);
-    if (error) return std::nullopt;
+    const auto names = ListSaveFiles(folder);
+    if (!names) return std::nullopt;
     std::vector<SaveFileRow> rows;
-    for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-        if (error) break;
-        std::error_code ignored;
-        if (!it->is_regular_file(ignored)) continue;
-        const std::string name = it->path().filename().string();
+    for (const std::string& name : *names) {
         const int index = FindObjectRow(table, name);
         if (index < 0) continue;
-        const auto written = it->last_write_time(ignored);
-        if (ignored) continue;  // gone since it was listed
+        std::error_code error;
+        const auto written = std::filesystem::last_write_time(folder / name, error);
+        if (error) continue;  // gone since it was listed
         const ObjectRow& row = table[static_cast<std::size_t>(index)];
         rows.push_back({name, row.Library, row.Object, row.Type, LocalFileTime(written)});
     }
-    std::sort(rows.begin(), rows.end(),
-              [](const SaveFileRow& a, const SaveFileRow& b) { return a.FileName < b.FileName; });
     return rows;
 }
 
