@@ -1,0 +1,22 @@
+#include "velmoro/engine/AgentHostSession.h"
+
+namespace zorva::velmoro {
+
+void AgentHostObserver::OnHostProgress(const HostProgress& progress) {
+    if (!progress.status.empty()) reporter_.Status(progress.status);
+}
+
+void AgentHostObserver::OnHostReport(const std::string& text) {
+    reporter_.MessageAndStatus(text);
+}
+
+HostEndpoint AgentEndpoint(const Settings& settings) {
+    HostEndpoint endpoint;
+    endpoint.address = settings.HostAddress;
+    endpoint.port = settings.HostPort;
+    endpoint.user = settings.User;
+    endpoint.password = settings.Password;
+    return endpoint;
+}
+
+}  // namespace zorva::velmoro
