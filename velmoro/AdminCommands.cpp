@@ -35,8 +35,7 @@ private:
 std::shared_ptr<HostConnection> MakeHost(AdminEnvironment& env, const Settings& settings,
                                          Reporter& reporter) {
     if (env.hostFactory) return env.hostFactory(settings, env.waiter, reporter);
-    auto owner = std::make_shared<AgentHostSession>(settings, env.waiter, reporter);
-    return std::shared_ptr<HostConnection>(owner, &owner->Connection());
+    return MakeAgentHost(settings, env.waiter, reporter);
 }
 
 // Everything a command works with: the settings, the daily log, the terminal.

@@ -18,19 +18,16 @@
 #include "common/Settings.h"
 #include "common/Waiter.h"
 #include "common/host/HostConnection.h"
+#include "velmoro/engine/AgentHostSession.h"
 
 namespace zorva::velmoro {
-
-// Makes the host connection for a command; the default is the agent's FTP session.
-using AdminHostFactory = std::function<std::shared_ptr<HostConnection>(
-    const Settings& settings, Waiter& waiter, Reporter& reporter)>;
 
 struct AdminEnvironment {
     std::filesystem::path ProgramFolder;
     std::ostream& Out;
     const Clock& clock;
     Waiter& waiter;
-    AdminHostFactory hostFactory;  // empty: the agent's FTP session
+    AgentHostFactory hostFactory;  // empty: the agent's FTP session
 };
 
 // The exit code when `arguments` (without the program name) are one of the commands,

@@ -19,4 +19,10 @@ HostEndpoint AgentEndpoint(const Settings& settings) {
     return endpoint;
 }
 
+std::shared_ptr<HostConnection> MakeAgentHost(const Settings& settings, Waiter& waiter,
+                                              Reporter& reporter) {
+    auto owner = std::make_shared<AgentHostSession>(settings, waiter, reporter);
+    return std::shared_ptr<HostConnection>(owner, &owner->Connection());
+}
+
 }  // namespace zorva::velmoro

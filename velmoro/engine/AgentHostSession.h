@@ -3,6 +3,7 @@
 // progress texts sent to a status line and its own reports (failures, "ホストに接続しました")
 // written to the daily log, as the agent does with its last error text.
 
+#include <functional>
 #include <memory>
 
 #include "common/Reporter.h"
@@ -41,5 +42,14 @@ private:
     AgentHostObserver observer_;
     HostSession session_;
 };
+
+// Makes the host connection of one host task. The dialogs and the administrator's commands
+// take one, so that tests can hand them a scripted host.
+using AgentHostFactory = std::function<std::shared_ptr<HostConnection>(
+    const Settings& settings, Waiter& waiter, Reporter& reporter)>;
+
+// The agent's FTP session, reporting to `reporter`.
+std::shared_ptr<HostConnection> MakeAgentHost(const Settings& settings, Waiter& waiter,
+                                              Reporter& reporter);
 
 }  // namespace zorva::velmoro
