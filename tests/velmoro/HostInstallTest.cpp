@@ -8,9 +8,9 @@
 
 #include "common/FileIo.h"
 #include "common/Settings.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
-#include "tests/velmoro/RecordingReporter.h"
 
 namespace zorva::velmoro {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using zorva::test::ScriptedHost;
 using zorva::test::TempFolder;
 using Op = ScriptedHost::Op;
-using test::RecordingReporter;
+using zorva::test::RecordingReporter;
 
 const char* kDone = "ホストモジュールのインストール完了";
 const std::vector<std::string> kFiveCommands = {

@@ -11,6 +11,7 @@
 #include "tests/support/InstantWaiter.h"
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
+#include "tests/velmoro/CheckingHost.h"
 #include "tests/velmoro/ObjectRows.h"
 
 namespace zorva::velmoro {
@@ -21,47 +22,18 @@ using zorva::test::InstantWaiter;
 using zorva::test::ScriptedHost;
 using zorva::test::TempFolder;
 using Op = ScriptedHost::Op;
+using test::CheckingHost;
 using test::Marked;
 using test::Row;
 
 const char* kDone = "オブジェクト存在チェック完了";
 const char* kSomeMissing = "いくつかのオブジェクトが存在しません";
-const char* kCall = "RCMD CALL PGM(ZORVAV3/IFEXIST)";
 
 std::vector<ObjectRow> Kinded(std::vector<ObjectRow> rows) {
     for (ObjectRow& row : rows) row.ObjectKind = ObjectKindFor(row.Library, row.Type);
     rows.resize(kMaxRows);
     return rows;
 }
-
-// What IFEXIST does on the host: answers every line of CHKOBJF with '0' or '9' (objects in
-// `missing`), then writes VERIFIED.
-class CheckingHost {
-public:
-    explicit CheckingHost(std::set<std::string> missing) : missing_(std::move(missing)) {
-        host.react = [this](const ScriptedHost::Call& call) -> std::optional<HostStatus> {
-            if (call.op == Op::Command && call.argument == kCall) Answer();
-            return std::nullopt;
-        };
-    }
-    ScriptedHost host;
-    std::string answerOverride;  // when set, the host writes this instead of its answer
-
-private:
-    void Answer() {
-        std::string answer;
-        const std::string& sent = host.files["ZORVADATA/CHKOBJF"];
-        for (std::size_t at = 0; at + kSavlibsRecordSize <= sent.size(); at += kSavlibsRecordSize) {
-            std::string line = sent.substr(at, kSavlibsRecordSize);
-            auto record = ParseSavlibsLine(line.substr(0, kSavlibsLineSize));
-            line[31] = record && missing_.count(record->Library + "/" + record->Object) ? '9' : '0';
-            answer += line;
-        }
-        host.files["ZORVADATA/CHKOBJF"] = answerOverride.empty() ? answer : answerOverride;
-        host.files["ZORVADATA/VERIFIED"] = "VERIFIED\r\n";
-    }
-    std::set<std::string> missing_;
-};
 
 struct CheckCase {
     const char* name;
@@ -263,7 +235,7 @@ TEST(ObjectCheckTest, MakesTheExchangeLibraryCurrentWithSixtyRetries) {
         ASSERT_TRUE(call.retry);
         EXPECT_EQ(*call.retry, (RetryPolicy{61, 1000ms}));
     }
-    EXPECT_EQ(checking.host.Arguments(Op::Command), std::vector<std::string>{kCall});
+    EXPECT_EQ(checking.host.Arguments(Op::Command), std::vector<std::string>{test::kCheckCall});
     EXPECT_EQ(checking.host.Arguments(Op::PutFile), std::vector<std::string>{"CHKOBJF"});
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/SavlibsRecord.h"
+#include "common/SavedData.h"
 
 namespace zorva::velmoro {
 namespace {
