@@ -84,6 +84,7 @@ def test_install_then_check_marks_exactly_the_missing_row(tmp_path, bare_host, v
     assert not (root / "QGPL" / "ZORVAV3").exists()  # restored, then deleted
     assert "ホストモジュールのインストール完了" in agent.daily_messages()
     assert HOST_PASSWORD not in output
+    assert HOST_PASSWORD.encode() not in agent.folder.daily_log()
 
     for name in ("PAYLIB/PAYROLL", "PAYLIB/TAXES", "ARLIB/CUST"):
         (root / name).parent.mkdir(exist_ok=True)
