@@ -76,6 +76,8 @@ public:
     void StartTimeLimit(SteadyClock::time_point start, std::chrono::milliseconds limit);
     void StopTimeLimit() { deadlineWaiter_.ClearDeadline(); }
     bool TimeLimitPassed() const { return deadlineWaiter_.DeadlinePassed(); }
+    // True when the program asked to stop (as opposed to the limit passing).
+    bool StopRequested() const { return waiter_.Interrupted(); }
 
     // The failed-fetch rule, for the poll to apply at its start and after its fetch. True when
     // ten fetches in a row have failed: the count starts again and the poll answers NoResponse
