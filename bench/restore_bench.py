@@ -119,6 +119,8 @@ def main():
     parser.add_argument("--small-mib", type=int, default=100)
     parser.add_argument("--work-root", default=None)
     parser.add_argument("--json", default=None)
+    parser.add_argument("--log", default="YES", choices=["YES", "NO"],
+                        help="LOG of zorva.ini: whether the progress lines reach the daily log")
     args = parser.parse_args()
 
     print(f"load average at start: {os.getloadavg()[0]:.2f} on {os.cpu_count()} cores")
@@ -135,7 +137,7 @@ def main():
         folder = ProgramFolder(work / "program").create()
         base = work / "save"
         folder.write_settings(Settings(base_dir=f"{base}/", ftp_port=port, mail_port=25,
-                                       user=USER, password=PASSWORD, mail="NO", log="YES",
+                                       user=USER, password=PASSWORD, mail="NO", log=args.log,
                                        job_timer=3600000, file_timer=200))
         folder.write_set(SET_NAME, BackupSet("restore bench",
                                              [ObjectRow("BIGLIB", OBJECT, "*FILE")]))

@@ -2,9 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <ctime>
 
+#include "common/SavedData.h"
 #include "common/TextFields.h"
 
 namespace zorva::restore {
@@ -22,22 +22,15 @@ LocalTime ToLocalTime(std::time_t time) {
 }  // namespace
 
 std::optional<std::vector<SaveFileEntry>> ListGenerationFiles(const fs::path& folder) {
-    std::error_code error;
-    fs::directory_iterator it(folder, error);
-    if (error) return std::nullopt;
+    const auto names = ListSaveFiles(folder);
+    if (!names) return std::nullopt;
     std::vector<SaveFileEntry> files;
-    for (; it != fs::directory_iterator(); it.increment(error)) {
-        if (error) return std::nullopt;
-        const std::string name = it->path().filename().string();
+    for (const std::string& name : *names) {
         struct stat info {};
-        if (name.starts_with('.') || ::lstat(it->path().c_str(), &info) != 0 ||
-            !S_ISREG(info.st_mode)) {
-            continue;
-        }
+        // A file removed since the listing is no longer saved data.
+        if (::lstat((folder / name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
         files.push_back({name, ToLocalTime(info.st_mtime)});
     }
-    std::sort(files.begin(), files.end(),
-              [](const SaveFileEntry& a, const SaveFileEntry& b) { return a.Name < b.Name; });
     return files;
 }
 

@@ -10,9 +10,9 @@
 
 namespace zorva::restore {
 
-// Regular files of `folder` in name order (byte order) with their local modification times.
-// Hidden names (the `.part` temporaries of a download in progress), sub-folders, links and
-// other special files are never saved data. nullopt when the folder cannot be listed.
+// The save files of `folder` (ListSaveFiles: regular files in name order, never a download's
+// temporary, a folder or a link) with their local modification times; nullopt when the folder
+// cannot be listed.
 std::optional<std::vector<SaveFileEntry>> ListGenerationFiles(const std::filesystem::path& folder);
 
 // The generation folder BASEDIR + set + "/" + `generation`, when `generation` is a relative

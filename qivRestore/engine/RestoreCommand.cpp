@@ -4,6 +4,7 @@
 
 #include "common/BackupSet.h"
 #include "common/DailyLog.h"
+#include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "qivRestore/engine/GenerationFiles.h"
 

@@ -4,6 +4,7 @@
 
 #include "common/Codec.h"
 #include "common/FileIo.h"
+#include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
 

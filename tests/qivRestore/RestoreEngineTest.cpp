@@ -6,6 +6,7 @@
 #include <map>
 
 #include "common/FileIo.h"
+#include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "tests/support/FakeSteadyClock.h"
 #include "tests/support/InstantWaiter.h"
