@@ -3,14 +3,19 @@
 
 #include <sys/resource.h>
 
+#include <QApplication>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/DailyLog.h"
 #include "common/HostJobWait.h"
+#include "common/Settings.h"
 #include "common/Waiter.h"
+#include "common/ui/MessageBoxes.h"
 #include "qivRestore/engine/RestoreCommand.h"
+#include "qivRestore/ui/RestoreWindow.h"
 
 namespace {
 
@@ -44,12 +49,29 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
                   restore::SessionHostFactory()});
 }
 
+int RunWindow(int argc, char* argv[]) {
+    using namespace zorva;
+    const std::filesystem::path programFolder = std::filesystem::current_path();
+    SystemClock clock;
+    SystemSteadyClock steadyClock;
+    const Settings settings = ReadSettings(SettingsPath(programFolder), Program::Restore);
+    DailyLog log(Program::Restore, programFolder / kLogFolderName, settings.DetailLog, clock);
+    ui::QtMessageBoxes boxes;
+
+    QApplication app(argc, argv);
+    restore::RestoreWindow window(
+        {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
+    window.show();
+    QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);
+    app.exec();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     ForbidCoreDumps();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (!arguments.empty()) return RunFromCommandLine(arguments);
-    std::cerr << "qivRestore: the restore window is not built yet; use --help\n";
-    return 1;
+    return RunWindow(argc, argv);
 }

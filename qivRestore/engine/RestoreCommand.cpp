@@ -7,6 +7,7 @@
 #include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "qivRestore/engine/GenerationFiles.h"
+#include "qivRestore/engine/SetBrowsing.h"
 
 namespace zorva::restore {
 
@@ -68,8 +69,8 @@ std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::str
         }
     }
     if (parsed.Help || parsed.Version) return parsed;
-    if (!IsValidSetName(parsed.SetName)) {
-        error = "--set needs a backup set name (1 to 10 letters A-Z)";
+    if (!IsBrowsableSetName(parsed.SetName)) {
+        error = "--set needs a backup set name (the name of a file in the set folder)";
     } else if (parsed.Generation.empty()) {
         error = "--generation needs the generation folder below the set's folder";
     } else if (parsed.Overwrite && !parsed.Restore) {
@@ -159,15 +160,16 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     request.SetName = arguments.SetName;
     request.RestoreOnHost = arguments.Restore;
     request.Overwrite = arguments.Overwrite;
-    BackupSet set;
-    std::string error;
-    if (settings.BackupSetFolder.empty() ||
-        !ReadSetFile(env.ProgramFolder / settings.BackupSetFolder, arguments.SetName, set, error)) {
-        if (error.empty()) error = "バックアップセットの設定でエラー";
-        env.err << error << '\n';
+    const auto set =
+        settings.BackupSetFolder.empty()
+            ? std::nullopt
+            : ReadSetForRestore(env.ProgramFolder / settings.BackupSetFolder, arguments.SetName);
+    if (!set) {
+        env.err << "バックアップセット：" << arguments.SetName << "を読み取ることが出来ない\n";
         return 1;
     }
-    request.ObjectTable = set.Rows;
+    std::string error;
+    request.ObjectTable = set->Rows;
     // Without BASEDIR the path would lead somewhere below the current folder.
     const auto folder =
         settings.BaseDir.empty()

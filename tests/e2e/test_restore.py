@@ -116,7 +116,7 @@ def test_bad_command_lines_touch_no_host(program, host, qivrestore_binary):
     program.write_set("DEMO", BackupSet("往復", ROWS))
     (program.base / "DEMO" / "7" / "20260101").mkdir(parents=True)
     cases = [
-        (["--set", "demo", "--generation", "7/20260101"], "--set needs"),
+        (["--set", "DE/MO", "--generation", "7/20260101"], "--set needs"),
         (["--set", "DEMO"], "--generation needs"),
         (["--set", "DEMO", "--generation", "7/20260101", "--overwrite"], "needs --restore"),
         (["--set", "DEMO", "--generation", "../../program"], "バックアップセットディレクトリにファイルがない"),

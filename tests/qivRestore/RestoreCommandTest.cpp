@@ -37,7 +37,8 @@ TEST(RestoreCommandTest, ArgumentsAreReadOrRefused) {
          std::nullopt},  // after "--" everything is an object: no set given
         {{"--set", "DAILY", "--generation", "x", "--", "-ODD"},
          args("DAILY", "x", false, false, {"-ODD"})},
-        {{"--set", "daily", "--generation", "x"}, std::nullopt},
+        {{"--set", "A01", "--generation", "x"}, args("A01", "x", false, false, {})},
+        {{"--set", "my.set", "--generation", "x"}, std::nullopt},
         {{"--set", "ABCDEFGHIJK", "--generation", "x"}, std::nullopt},
         {{"--set", "../X", "--generation", "x"}, std::nullopt},
         {{"--set", "DAILY"}, std::nullopt},
