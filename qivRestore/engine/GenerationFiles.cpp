@@ -26,6 +26,8 @@ std::optional<std::vector<SaveFileEntry>> ListGenerationFiles(const fs::path& fo
     if (!names) return std::nullopt;
     std::vector<SaveFileEntry> files;
     for (const std::string& name : *names) {
+        // Hidden names are never saved data, whatever made them.
+        if (name.starts_with('.')) continue;
         struct stat info {};
         // A file removed since the listing is no longer saved data.
         if (::lstat((folder / name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "common/FileIo.h"
+#include "common/SavedData.h"
 #include "qivRestore/engine/GenerationFiles.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSteadyClock.h"
@@ -71,7 +72,8 @@ TEST(GenerationFilesTest, OnlyRegularVisibleFilesInNameOrder) {
     test::TempFolder folder;
     for (const char* name : {"SAVLIBS", "PAYROLL", "#ALLUSR", "ARLIB", "B"})
         WriteFileAtomically(folder / name, name);
-    WriteFileAtomically(folder / ".PAYROLL.part", "half a download");
+    WriteFileAtomically(folder / ".PAYROLL.part", "hidden");
+    WriteFileAtomically(folder / DownloadTemporaryName("ARLIB", 0x1234abcd), "half a download");
     fs::create_directories(folder / "SUBDIR");
     fs::create_symlink(folder / "PAYROLL", folder / "LINKED");
     fs::create_symlink(folder / "SUBDIR", folder / "DIRLINK");
