@@ -126,6 +126,10 @@ std::string ProfileFile::GetText(std::string_view section, std::string_view key,
     return FromCp932(CutCp932(Trim(value), width));
 }
 
+bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
+    return Find(bytes_, section, key).valueBegin.has_value();
+}
+
 void ProfileFile::SetBytes(std::string_view section, std::string_view key, std::string_view value) {
     const std::string crlf = "\r\n";
     Place place = Find(bytes_, section, key);
