@@ -12,7 +12,6 @@
 #include "common/ProfileFile.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempFolder.h"
-#include "velmoro/engine/Launch.h"
 #include "velmoro/engine/SetupKeys.h"
 
 namespace zorva::velmoro {
@@ -134,24 +133,6 @@ TEST(AgentStartup, UnreadableSetFolderIsReportedForTheStatusLine) {
     EXPECT_FALSE(startup.setsLoaded);
     EXPECT_EQ(state.lastError, kSetsUnreadable);
     EXPECT_TRUE(state.sets.Sets.empty());
-}
-
-TEST(Launch, ProgramIsFoundBesideTheAgentThenOnPath) {
-    test::TempFolder own, onPath, other;
-    auto executable = [](const fs::path& path, bool runnable) {
-        ASSERT_TRUE(WriteFileAtomically(path, "#!/bin/sh\n"));
-        fs::permissions(path, runnable ? fs::perms::owner_all : fs::perms::owner_read);
-    };
-    executable(onPath / "qivLog", true);
-    executable(onPath / "qivWH", true);
-    executable(own / "qivWH", true);
-    executable(own / "qivftp", false);
-    executable(onPath / "qivftp", true);
-    const std::string path = "relative:" + other.path().string() + ":" + onPath.path().string();
-    EXPECT_EQ(FindProgram("qivWH", own.path(), path), own / "qivWH");
-    EXPECT_EQ(FindProgram("qivLog", own.path(), path), onPath / "qivLog");
-    EXPECT_EQ(FindProgram("qivftp", own.path(), path), onPath / "qivftp");  // not runnable beside
-    EXPECT_EQ(FindProgram("qivRestore", own.path(), path), fs::path());
 }
 
 }  // namespace

@@ -1,31 +1,6 @@
 #include "velmoro/engine/Launch.h"
 
-#include <unistd.h>
-#include <system_error>
-
-#include "common/TextFields.h"
-
 namespace zorva::velmoro {
-namespace {
-
-namespace fs = std::filesystem;
-
-bool IsExecutableFile(const fs::path& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
-}
-
-}  // namespace
-
-fs::path FindProgram(std::string_view program, const fs::path& ownFolder, std::string_view path) {
-    if (!ownFolder.empty() && IsExecutableFile(ownFolder / program)) return ownFolder / program;
-    for (std::string_view folder : SplitRuns(path, ":")) {
-        fs::path candidate = fs::path(folder) / program;
-        // Relative PATH entries would depend on the program folder: not a place to run from.
-        if (candidate.is_absolute() && IsExecutableFile(candidate)) return candidate;
-    }
-    return {};
-}
 
 bool ProgramStarter::StartTransferAgent(const std::string& setName,
                                         std::function<void(bool ran)> ended) {

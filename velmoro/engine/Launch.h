@@ -4,7 +4,6 @@
 // so the window stays live while a backup runs. The launcher behind the interface is QProcess
 // in the program and a recording double in tests.
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,11 +37,6 @@ public:
     virtual void Start(std::string_view program, const std::vector<std::string>& arguments,
                        Ended ended) = 0;
 };
-
-// Where a program is looked for: beside the agent's own executable, then on PATH. Empty when
-// it is found in neither (the launcher then reports the system's text for a missing file).
-std::filesystem::path FindProgram(std::string_view program, const std::filesystem::path& ownFolder,
-                                  std::string_view path);
 
 // StartProgramAndWait and its callers over the launcher. Only the transfer agent is counted:
 // one at a time; the viewers and the restore program run beside anything.
