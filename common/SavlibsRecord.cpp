@@ -29,10 +29,4 @@ std::optional<SavlibsRecord> ParseSavlibsLine(std::string_view line) {
                          line[31]};
 }
 
-std::string HostObjectName(std::string_view object) {
-    std::string name(object);
-    if (auto star = name.find('*'); star != std::string::npos) name[star] = '#';
-    return name;
-}
-
 }  // namespace zorva

@@ -29,8 +29,4 @@ std::string BuildSavlibsRecord(const SavlibsRecord& record);
 // nullopt for any other length.
 std::optional<SavlibsRecord> ParseSavlibsLine(std::string_view line);
 
-// The object name with its first '*' replaced by '#': the name of a save file on the host and
-// on the PC.
-std::string HostObjectName(std::string_view object);
-
 }  // namespace zorva

@@ -1,5 +1,7 @@
 #include "common/host/DownloadFile.h"
 
+#include "common/SavedData.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,9 +21,8 @@ DownloadFile::DownloadFile(std::filesystem::path target) : target_(std::move(tar
     std::random_device random;
     const std::filesystem::path folder = target_.parent_path();
     for (int tries = 0; tries < 16 && fd_ < 0; ++tries) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-        path_ = folder / ("." + target_.filename().string() + suffix);
+        path_ = folder / DownloadTemporaryName(target_.filename().string(),
+                                               static_cast<unsigned>(random()));
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST) break;
     }

@@ -4,10 +4,10 @@
 #include "common/FileIo.h"
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
-#include "qivftp/engine/JobResultLog.h"
+#include "common/JobResultLog.h"
+#include "common/SavedData.h"
 #include "qivftp/engine/Purge.h"
 #include "qivftp/engine/ReportMail.h"
-#include "qivftp/engine/SaveFolder.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -86,7 +86,7 @@ bool JobEngine::LoadSetAndSettings() {
 
 bool JobEngine::Start() {
     if (!LoadSetAndSettings()) return false;
-    saveFolder_ = ComputeSaveFolder(job_, settings_, clock_.Now());
+    saveFolder_ = ComputeSaveFolder(ScheduleOf(job_), settings_, clock_.Now());
     view_.ShowObjects(job_.Rows);
     view_.ShowTitle(job_.Description);
     if (!MakeSaveFolder(saveFolder_.string(), *this)) return false;
@@ -296,7 +296,7 @@ void JobEngine::EndJob() {
     StopTimeLimit();
     job_.EndTime = clock_.Now();
     if (settings_.MailActive == 1) mailSender_(job_, settings_, *this);
-    WriteJobResultLog(job_, env_.ProgramFolder);
+    WriteJobResultLog(ResultOf(job_), env_.ProgramFolder);
     if (host_ != nullptr) host_->Close();
     job_.JobSubmitted = false;
 }

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "qivftp/engine/SaveFolder.h"
+#include "common/SavedData.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -73,7 +73,7 @@ bool DeleteFilesInFolder(const fs::path& folder) {
 
 void PurgeOldGenerations(const TransferJob& job, const Settings& settings, const Clock& clock,
                          Reporter& output) {
-    const std::string folder = RetentionFolder(job, settings);
+    const std::string folder = RetentionFolder(ScheduleOf(job), settings);
     const int days = RetentionCount(job.RetentionDays);
     const std::string cutOff = DateDaysAgo(clock.Now(), days);
 

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "common/Codec.h"
-#include "qivftp/engine/JobResultLog.h"
+#include "common/JobResultLog.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -174,7 +174,7 @@ std::vector<std::string> ReportBody(const TransferJob& job) {
     body.push_back("使用したバックアップセット名 : " + job.SetName);
     body.push_back(" 開始時刻 : " + MinuteText(job.StartTime));
     body.push_back(" 終了時刻 : " + MinuteText(job.EndTime));
-    for (const JobObjectRow& row : ListedRows(job)) body.push_back(ReportObjectLine(row));
+    for (const JobObjectRow& row : ListedRows(job.Rows)) body.push_back(ReportObjectLine(row));
     return body;
 }
 

@@ -7,30 +7,11 @@
 
 #include "common/BackupSet.h"
 #include "common/Clock.h"
+#include "common/JobResultLog.h"
 #include "common/Reporter.h"
+#include "common/SavedData.h"
 
 namespace zorva::qivftp {
-
-enum RowStatus : int {
-    kPending = 0,
-    kSaved = 1,           // saved on the host and downloaded
-    kHostFailed = 5,      // the host could not save it
-    kDownloadFailed = 9,  // every download attempt failed
-};
-
-// A date-time of all zeros: a row that was never downloaded.
-inline constexpr LocalTime kNoTime{0, 0, 0, 0, 0, 0, 0};
-
-struct JobObjectRow {
-    std::string Library;
-    std::string Object;
-    std::string Type;
-    char ObjectKind = ' ';
-    char OptionCode = ' ';
-    int RowStatus = kPending;
-    LocalTime DownloadStart = kNoTime;
-    LocalTime DownloadEnd = kNoTime;
-};
 
 struct TransferJob {
     std::string SetName;
@@ -48,5 +29,11 @@ struct TransferJob {
 
 // The job's rows and schedule fields from its backup set.
 TransferJob MakeTransferJob(const BackupSet& set);
+
+// The job as its result log sees it (a view: the job outlives it).
+JobResult ResultOf(const TransferJob& job);
+
+// The fields that place the job's generation folder below BASEDIR.
+SaveSchedule ScheduleOf(const TransferJob& job);
 
 }  // namespace zorva::qivftp

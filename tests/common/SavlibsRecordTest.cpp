@@ -24,12 +24,5 @@ TEST(SavlibsRecord, ParsesOnlyExactly32Bytes) {
     EXPECT_EQ(ParseSavlibsLine("2AB CD     PAYLIB    *FILE     9")->Object, "AB");
 }
 
-TEST(SavlibsRecord, HostObjectNameReplacesOnlyTheFirstStar) {
-    EXPECT_EQ(HostObjectName("*ALLUSR"), "#ALLUSR");
-    EXPECT_EQ(HostObjectName("PAY*"), "PAY#");
-    EXPECT_EQ(HostObjectName("*A*"), "#A*");
-    EXPECT_EQ(HostObjectName("PAYROLL"), "PAYROLL");
-}
-
 }  // namespace
 }  // namespace zorva

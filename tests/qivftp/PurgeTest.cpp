@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "tests/qivftp/RecordingJobOutput.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempFolder.h"
 
@@ -78,7 +78,7 @@ protected:
     test::FakeClock clock;
     TransferJob job;
     Settings settings;
-    test::RecordingJobOutput output;
+    test::RecordingReporter output;
 };
 
 TEST_F(PurgeFolder, RemovesDayFoldersBeforeTheCutOffAndKeepsEightDays) {

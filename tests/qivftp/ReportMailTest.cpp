@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "common/Codec.h"
-#include "tests/qivftp/JobRows.h"
-#include "tests/qivftp/RecordingJobOutput.h"
+#include "tests/support/JobRows.h"
+#include "tests/support/RecordingReporter.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -224,7 +224,7 @@ TEST(SendJobReport, LogsRepliesAndSentLinesButNotTheBlankLineDotOrQuit) {
     MiniSmtpServer server(MiniSmtpServer::Mode::Answer);
     TransferJob job = Job();
     job.TimedOut = true;
-    test::RecordingJobOutput output;
+    test::RecordingReporter output;
     SendJobReport(job, MailSettings(server.port()), output);
     server.Received();
     const std::vector<std::string> logged = {
@@ -266,7 +266,7 @@ TEST_P(ReportWire, SendsTheSameDialogueWhateverTheServerSays) {
     job.TimedOut = true;
     Settings settings = MailSettings(server.port());
     settings.MailFrom = GetParam().mailFrom;
-    test::RecordingJobOutput output;
+    test::RecordingReporter output;
     SendJobReport(job, settings, output);
     EXPECT_EQ(server.Received(), ExpectedWire(GetParam().sender));
     EXPECT_EQ(output.statuses.back(), "完了報告送信終了");
@@ -283,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(Servers, ReportWire,
 
 TEST(SendJobReport, ASilentServerEndsTheReportAtTheReplyTimeOut) {
     MiniSmtpServer server(MiniSmtpServer::Mode::Silent);
-    test::RecordingJobOutput output;
+    test::RecordingReporter output;
     const auto started = std::chrono::steady_clock::now();
     SendJobReport(Job(), MailSettings(server.port()), output, MailTimeouts{1s, 50ms});
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
@@ -337,7 +337,7 @@ TEST(SendJobReport, MissingSettingsAndUnreachableServersAreReported) {
         Settings settings = MailSettings(c.port);
         settings.MailAddress = c.address;
         settings.Smtp = c.smtp;
-        test::RecordingJobOutput output;
+        test::RecordingReporter output;
         SendJobReport(Job(), settings, output, MailTimeouts{1s, 1s});
         EXPECT_EQ(output.messages, c.messages) << c.label;
         EXPECT_EQ(output.statuses, c.statuses) << c.label;

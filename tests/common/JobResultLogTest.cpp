@@ -1,8 +1,8 @@
-#include "qivftp/engine/JobResultLog.h"
+#include "common/JobResultLog.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/qivftp/JobRows.h"
+#include "tests/support/JobRows.h"
 
 #include <filesystem>
 
@@ -10,7 +10,7 @@
 #include "common/FileIo.h"
 #include "tests/support/TempFolder.h"
 
-namespace zorva::qivftp {
+namespace zorva {
 namespace {
 
 namespace fs = std::filesystem;
@@ -18,14 +18,15 @@ namespace fs = std::filesystem;
 using test::At;
 using test::Row;
 
-TransferJob Job(std::vector<JobObjectRow> rows) {
-    TransferJob job;
-    job.SetName = "DAILY";
-    job.StartTime = At(2026, 3, 7, 2, 0);
-    job.EndTime = At(2026, 3, 7, 2, 41);
-    job.Rows = std::move(rows);
-    return job;
-}
+// A finished job of set DAILY, 02:00 to 02:41 on 7 March 2026, owning its rows.
+struct Job {
+    explicit Job(std::vector<JobObjectRow> jobRows) : rows(std::move(jobRows)) {}
+    operator JobResult() const { return JobResult{"DAILY", start, end, rows}; }
+
+    std::vector<JobObjectRow> rows;
+    LocalTime start = At(2026, 3, 7, 2, 0);
+    LocalTime end = At(2026, 3, 7, 2, 41);
+};
 
 struct ResultCase {
     std::string label;
@@ -38,8 +39,8 @@ class JobResultWordCase : public ::testing::TestWithParam<ResultCase> {};
 TEST_P(JobResultWordCase, CountsSavedRowsAgainstAllOthers) {
     std::vector<JobObjectRow> rows;
     for (int status : GetParam().statuses) rows.push_back(Row("OBJ", status));
-    const TransferJob job = Job(rows);
-    EXPECT_EQ(JobResultWord(job), GetParam().word);
+    const Job job(rows);
+    EXPECT_EQ(JobResultWord(job.rows), GetParam().word);
     EXPECT_EQ(JobResultName(job),
               "APP-202603070200-202603070241-DAILY-" + GetParam().word + "-.log");
 }
@@ -55,46 +56,46 @@ INSTANTIATE_TEST_SUITE_P(Words, JobResultWordCase,
                          [](const auto& info) { return info.param.label; });
 
 TEST(JobResultName, PadsEverythingButTheYear) {
-    TransferJob job = Job({Row("A", 1)});
-    job.StartTime = At(987, 1, 2, 3, 4);
-    job.EndTime = At(2026, 11, 12, 13, 59);
+    Job job({Row("A", 1)});
+    job.start = At(987, 1, 2, 3, 4);
+    job.end = At(2026, 11, 12, 13, 59);
     EXPECT_EQ(JobResultName(job), "APP-98701020304-202611121359-DAILY-正常完了-.log");
 }
 
 TEST(ListedRows, EndAtTheFirstEmptyLibraryAndAtNinetyNine) {
-    TransferJob job = Job({Row("A", 1), Row("B", 1), Row("C", 9)});
-    job.Rows[1].Library.clear();
-    EXPECT_EQ(ListedRows(job).size(), 1u);
-    EXPECT_EQ(JobResultWord(job), "正常完了");  // the failed row behind the gap is not counted
+    Job job({Row("A", 1), Row("B", 1), Row("C", 9)});
+    job.rows[1].Library.clear();
+    EXPECT_EQ(ListedRows(job.rows).size(), 1u);
+    EXPECT_EQ(JobResultWord(job.rows), "正常完了");  // the failed row behind the gap is not counted
 
-    TransferJob full = Job(std::vector<JobObjectRow>(100, Row("A", 1)));
-    EXPECT_EQ(ListedRows(full).size(), 99u);
+    const Job full(std::vector<JobObjectRow>(100, Row("A", 1)));
+    EXPECT_EQ(ListedRows(full.rows).size(), 99u);
 }
 
 TEST(JobResultContent, OneLinePerRowWithStatusTextsAndTimes) {
-    const TransferJob job = Job({Row("#ALLUSR", 1, At(2026, 3, 7, 2, 5), At(2026, 3, 7, 2, 7)),
-                                 Row("PAYMAST", 9, At(2026, 3, 7, 2, 8), At(2026, 3, 7, 2, 18)),
-                                 Row("PAYHIST", 5), Row("PAYTEMP", 0), Row("ODD", 3)});
-    EXPECT_EQ(JobResultContent(job),
+    const Job job({Row("#ALLUSR", 1, At(2026, 3, 7, 2, 5), At(2026, 3, 7, 2, 7)),
+                   Row("PAYMAST", 9, At(2026, 3, 7, 2, 8), At(2026, 3, 7, 2, 18)),
+                   Row("PAYHIST", 5), Row("PAYTEMP", 0), Row("ODD", 3)});
+    EXPECT_EQ(JobResultContent(job.rows),
               ToCp932("PAYLIB/#ALLUSR/*FILE/保管正常完了/202603070205/202603070207\r\n"
                       "PAYLIB/PAYMAST/*FILE/保管異常終了/202603070208/202603070218\r\n"
                       "PAYLIB/PAYHIST/*FILE/ホストで保管失敗/000000000/000000000\r\n"
                       "PAYLIB/PAYTEMP/*FILE/保管未完了/000000000/000000000\r\n"
                       "PAYLIB/ODD/*FILE/不明 /000000000/000000000\r\n"));
     // Code page 932, not UTF-8: "保管未完了".
-    EXPECT_NE(JobResultContent(job).find("\x95\xdb\x8a\xc7\x96\xa2\x8a\xae\x97\xb9/"),
+    EXPECT_NE(JobResultContent(job.rows).find("\x95\xdb\x8a\xc7\x96\xa2\x8a\xae\x97\xb9/"),
               std::string::npos);
 }
 
 TEST(WriteJobResultLog, WritesIntoLogDatAndAppendsToASameNamedFile) {
     test::TempFolder program;
     fs::create_directory(program / "LOG_DAT");
-    const TransferJob job = Job({Row("A", 1, At(2026, 3, 7, 2, 1), At(2026, 3, 7, 2, 2))});
+    const Job job({Row("A", 1, At(2026, 3, 7, 2, 1), At(2026, 3, 7, 2, 2))});
     const fs::path file = program / "LOG_DAT" / "APP-202603070200-202603070241-DAILY-正常完了-.log";
     ASSERT_TRUE(WriteJobResultLog(job, program.path()));
-    EXPECT_EQ(ReadFileBytes(file), JobResultContent(job));
+    EXPECT_EQ(ReadFileBytes(file), JobResultContent(job.rows));
     ASSERT_TRUE(WriteJobResultLog(job, program.path()));
-    EXPECT_EQ(ReadFileBytes(file), JobResultContent(job) + JobResultContent(job));
+    EXPECT_EQ(ReadFileBytes(file), JobResultContent(job.rows) + JobResultContent(job.rows));
 }
 
 TEST(WriteJobResultLog, AJobWithoutRowsLeavesAnEmptyFileWithTwoHyphens) {
@@ -111,4 +112,4 @@ TEST(WriteJobResultLog, MissingLogFolderWritesNothingAndCreatesNothing) {
 }
 
 }  // namespace
-}  // namespace zorva::qivftp
+}  // namespace zorva

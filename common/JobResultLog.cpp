@@ -1,4 +1,4 @@
-#include "qivftp/engine/JobResultLog.h"
+#include "common/JobResultLog.h"
 
 #include <cstdio>
 
@@ -7,7 +7,7 @@
 #include "common/FileIo.h"
 #include "common/Settings.h"
 
-namespace zorva::qivftp {
+namespace zorva {
 namespace {
 
 std::string MinuteStamp(const LocalTime& t) {
@@ -19,17 +19,15 @@ std::string MinuteStamp(const LocalTime& t) {
 
 }  // namespace
 
-std::span<const JobObjectRow> ListedRows(const TransferJob& job) {
+std::span<const JobObjectRow> ListedRows(std::span<const JobObjectRow> rows) {
     std::size_t count = 0;
-    while (count < job.Rows.size() && count < kMaxRows && !job.Rows[count].Library.empty()) {
-        ++count;
-    }
-    return std::span<const JobObjectRow>(job.Rows.data(), count);
+    while (count < rows.size() && count < kMaxRows && !rows[count].Library.empty()) ++count;
+    return rows.first(count);
 }
 
-std::string JobResultWord(const TransferJob& job) {
+std::string JobResultWord(std::span<const JobObjectRow> rows) {
     std::size_t done = 0, other = 0;
-    for (const JobObjectRow& row : ListedRows(job)) {
+    for (const JobObjectRow& row : ListedRows(rows)) {
         (row.RowStatus == kSaved ? done : other) += 1;
     }
     if (other > 0) return done > 0 ? "一部未完" : "異常終了";
@@ -51,14 +49,14 @@ std::string ResultStatusText(int rowStatus) {
     }
 }
 
-std::string JobResultName(const TransferJob& job) {
+std::string JobResultName(const JobResult& job) {
     return "APP-" + MinuteStamp(job.StartTime) + "-" + MinuteStamp(job.EndTime) + "-" +
-           job.SetName + "-" + JobResultWord(job) + "-.log";
+           std::string(job.SetName) + "-" + JobResultWord(job.Rows) + "-.log";
 }
 
-std::string JobResultContent(const TransferJob& job) {
+std::string JobResultContent(std::span<const JobObjectRow> rows) {
     std::string content;
-    for (const JobObjectRow& row : ListedRows(job)) {
+    for (const JobObjectRow& row : ListedRows(rows)) {
         content += ToCp932(row.Library + "/" + row.Object + "/" + row.Type + "/" +
                            ResultStatusText(row.RowStatus) + "/" + MinuteStamp(row.DownloadStart) +
                            "/" + MinuteStamp(row.DownloadEnd)) +
@@ -67,10 +65,11 @@ std::string JobResultContent(const TransferJob& job) {
     return content;
 }
 
-bool WriteJobResultLog(const TransferJob& job, const std::filesystem::path& programFolder) {
+bool WriteJobResultLog(const JobResult& job, const std::filesystem::path& programFolder) {
     // The file is opened for appending, never truncated: a job whose name comes out the same
     // as an earlier one's adds its lines to that file.
-    return AppendToFile(programFolder / kLogFolderName / JobResultName(job), JobResultContent(job));
+    return AppendToFile(programFolder / kLogFolderName / JobResultName(job),
+                        JobResultContent(job.Rows));
 }
 
-}  // namespace zorva::qivftp
+}  // namespace zorva

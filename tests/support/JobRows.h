@@ -2,7 +2,7 @@
 #include <string>
 #include <utility>
 
-#include "qivftp/engine/TransferJob.h"
+#include "common/JobResultLog.h"
 
 namespace zorva::test {
 
@@ -11,10 +11,9 @@ inline LocalTime At(int year, int month, int day, int hour, int minute) {
 }
 
 // A row of library PAYLIB, type *FILE, with the given outcome and download times.
-inline qivftp::JobObjectRow Row(std::string object, int status,
-                                LocalTime start = qivftp::kNoTime,
-                                LocalTime end = qivftp::kNoTime) {
-    qivftp::JobObjectRow row;
+inline JobObjectRow Row(std::string object, int status, LocalTime start = kNoTime,
+                        LocalTime end = kNoTime) {
+    JobObjectRow row;
     row.Library = "PAYLIB";
     row.Object = std::move(object);
     row.Type = "*FILE";

@@ -3,12 +3,12 @@
 #include <string_view>
 #include <vector>
 
-#include "qivftp/engine/TransferJob.h"
+#include "common/Reporter.h"
 
 namespace zorva::test {
 
 // Keeps every message and status line the engine reports, in order.
-class RecordingJobOutput final : public Reporter {
+class RecordingReporter final : public Reporter {
 public:
     void Message(std::string_view text) override { messages.emplace_back(text); }
     void Status(std::string_view text) override { statuses.emplace_back(text); }
