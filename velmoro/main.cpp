@@ -58,8 +58,14 @@ int main(int argc, char* argv[]) {
 
     InstanceLock instance("velmoro");
     if (!instance.Acquired()) {
-        boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"),
-                     QStringLiteral("プログラムが既に開始されている"), ui::MessageIcon::Critical);
+        // Without a display nobody could close the box: the text goes to standard error.
+        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+            std::fputs("velmoro: プログラムが既に開始されている\n", stderr);
+        } else {
+            boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"),
+                         QStringLiteral("プログラムが既に開始されている"),
+                         ui::MessageIcon::Critical);
+        }
         return 0;
     }
 
@@ -70,6 +76,7 @@ int main(int argc, char* argv[]) {
     ui::SystemProcessLauncher launcher;
     velmoro::MainWindow window(
         context, {boxes, launcher, nullptr, {}, QSystemTrayIcon::isSystemTrayAvailable()});
+    QObject::connect(&window, &velmoro::MainWindow::exitConfirmed, &app, &QApplication::quit);
     window.StartUp();
     window.show();
     return app.exec();

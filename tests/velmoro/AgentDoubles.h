@@ -1,13 +1,13 @@
 #pragma once
 // Doubles for the agent's engines: a launcher that records starts and ends them on demand, a
-// shell that runs background work at once, and a reporter that records what it was told.
+// shell that runs background work at once.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "common/Reporter.h"
+#include "tests/support/RecordingReporter.h"
 #include "velmoro/engine/Launch.h"
 #include "velmoro/engine/Scheduler.h"
 
@@ -36,14 +36,6 @@ public:
     }
     std::vector<Started> started;
     bool startFails = false;
-};
-
-class RecordingReporter final : public Reporter {
-public:
-    void Message(std::string_view text) override { messages.emplace_back(text); }
-    void Status(std::string_view text) override { status = text; }
-    std::vector<std::string> messages;
-    std::string status;
 };
 
 class InstantShell final : public velmoro::SchedulerShell {

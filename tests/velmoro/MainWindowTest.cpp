@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTreeWidget>
@@ -235,6 +236,21 @@ private Q_SLOTS:
             QTest::keyClicks(edit, QStringLiteral("1a2"));
             QCOMPARE(edit->text(), QStringLiteral("12"));
         }
+    }
+
+    void endingDuringABackupLeavesItRunningAndUnbooked() {
+        Fixture f(kInstalledIni, JobLine("1", "PAYROLL"));
+        f.clock.Set(2026, 3, 2, 22, 0, 5);
+        f.window->RunSchedulerTick();
+        QCOMPARE(f.launcher.RunningCount(), std::size_t{1});
+        const std::string before = *ReadFileBytes(f.folder / "schedule.txt");
+        QSignalSpy exited(f.window.get(), &MainWindow::exitConfirmed);
+        f.boxes.Answer(ui::MessageAnswer::Ok);
+        QTest::mouseClick(f.Find<QPushButton>("exitButton"), Qt::LeftButton);
+        QCOMPARE(exited.count(), 1);
+        QVERIFY(f.launcher.Finish(1));  // the transfer agent ends after the agent
+        QCOMPARE(*ReadFileBytes(f.folder / "schedule.txt"), before);
+        QCOMPARE(Cell(f, 0, 3), QStringLiteral(" "));
     }
 
     void exitQuestion() {

@@ -196,7 +196,7 @@ TEST(Scheduler, SecondTransferAgentIsRefused) {
     ASSERT_TRUE(agent.starter.StartTransferAgent("PAYROLL", {}));
     EXPECT_FALSE(agent.starter.StartTransferAgent("PAYROLL", {}));
     EXPECT_EQ(agent.state.lastError, kTransferAlreadyRunning);
-    EXPECT_EQ(agent.reporter.status, kTransferAlreadyRunning);
+    EXPECT_EQ(agent.reporter.statuses.back(), kTransferAlreadyRunning);
     EXPECT_EQ(agent.launcher.started.size(), 1u);
 }
 
@@ -248,7 +248,7 @@ TEST(HostStart, RequestRunsTheSetOnceAndDeletesTheStartFile) {
     ASSERT_EQ(agent.launcher.started.size(), 1u);
     EXPECT_EQ(agent.launcher.started[0].arguments, std::vector<std::string>{"PAYROLL"});
     EXPECT_TRUE(agent.host->files.count("ZORVADATA/PC01"));  // deleted only after the run
-    EXPECT_EQ(agent.reporter.status, kHostStartReceived);
+    EXPECT_EQ(agent.reporter.statuses.back(), kHostStartReceived);
 
     agent.clock.Set(2026, 3, 2, 10, 20, 6);
     agent.launcher.Finish(0);

@@ -568,6 +568,7 @@ void MainWindow::OnExitRequested() {
     tray_->hide();
     done(2);
     close();
+    Q_EMIT exitConfirmed();
 }
 
 void MainWindow::reject() {

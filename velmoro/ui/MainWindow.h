@@ -76,6 +76,10 @@ public:
     // The pop-up menu of the job list, for tests.
     QMenu* JobMenu() const { return jobMenu_; }
 
+Q_SIGNALS:
+    // The user confirmed the exit question; the forced exit entry is written.
+    void exitConfirmed();
+
 protected:
     void reject() override;  // Esc
     void closeEvent(QCloseEvent* event) override;
