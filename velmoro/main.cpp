@@ -1,7 +1,6 @@
 // velmoro: the resident agent. Settings, backup sets, the job list and the scheduler that
 // starts the transfer agent for every due job and for every request the host leaves.
 
-#include <sys/resource.h>
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "common/Clock.h"
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
+#include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
@@ -25,21 +25,6 @@ constexpr const char* kUsage =
     "The resident backup agent of the program folder (the current folder): keeps the backup\n"
     "sets, their schedules and the job list, and starts qivftp for every due job and for every\n"
     "start request the host leaves for this terminal. One copy runs per program folder.\n";
-
-// The agent holds the host password in memory: a core dump must not carry it to disk.
-void DisableCoreDumps() {
-    rlimit none{0, 0};
-    setrlimit(RLIMIT_CORE, &none);
-}
-
-// An agent started without a display (a service, an ssh session) still schedules: it runs
-// without a window.
-void UseOffscreenWhenNoDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((display && *display) || (wayland && *wayland) || std::getenv("QT_QPA_PLATFORM")) return;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-}
 
 }  // namespace
 

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/UniqueFd.h"
+
 namespace zorva {
 
 class DownloadFile {
@@ -20,7 +22,7 @@ public:
     DownloadFile(const DownloadFile&) = delete;
     DownloadFile& operator=(const DownloadFile&) = delete;
 
-    bool Opened() const { return fd_ >= 0; }
+    bool Opened() const { return fd_.valid(); }
     const std::filesystem::path& TemporaryPath() const { return path_; }
 
     bool Write(const char* data, std::size_t size);
@@ -39,7 +41,7 @@ private:
 
     std::filesystem::path target_;
     std::filesystem::path path_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool committed_ = false;
 
     std::mutex mutex_;

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "common/Codec.h"
+#include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
 
 namespace zorva {
@@ -65,18 +66,6 @@ long NumberAfter(std::string_view text, std::string_view marker) {
         value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
     }
     return value;
-}
-
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
-            if (i > start) lines.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    return lines;
 }
 
 struct FileCloser {
