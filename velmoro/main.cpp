@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/DailyLog.h"
@@ -14,17 +17,20 @@
 #include "common/Settings.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
+#include "velmoro/AdminCommands.h"
 #include "velmoro/ui/MainWindow.h"
+#include "velmoro/ui/QtAgentDialogs.h"
 
 #include <QSystemTrayIcon>
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: velmoro\n"
+    "Usage: velmoro [--install | --check SET]\n"
     "The resident backup agent of the program folder (the current folder): keeps the backup\n"
     "sets, their schedules and the job list, and starts qivftp for every due job and for every\n"
-    "start request the host leaves for this terminal. One copy runs per program folder.\n";
+    "start request the host leaves for this terminal. One copy runs per program folder.\n"
+    "Options (no window and no display needed):\n";
 
 // The agent holds the host password in memory: a core dump must not carry it to disk.
 void DisableCoreDumps() {
@@ -45,13 +51,21 @@ void UseOffscreenWhenNoDisplay() {
 
 int main(int argc, char* argv[]) {
     using namespace zorva;
-    if (argc > 1 &&
-        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "velmoro " ZORVA_VERSION "\n",
-                   stdout);
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        std::fputs(velmoro::AdminCommandUsage(), stdout);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("velmoro " ZORVA_VERSION "\n", stdout);
         return 0;
     }
     DisableCoreDumps();
+    // The administrator's commands need no display and no window.
+    if (std::optional<int> code =
+            velmoro::RunAdminCommand(std::vector<std::string>(argv + 1, argv + argc))) {
+        return *code;
+    }
     UseOffscreenWhenNoDisplay();
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;
@@ -74,8 +88,9 @@ int main(int argc, char* argv[]) {
     DailyLog log(Program::Agent, programFolder / kLogFolderName, 0, clock);
     const ProgramContext context{Program::Agent, programFolder, clock, log};
     ui::SystemProcessLauncher launcher;
+    velmoro::QtAgentDialogs dialogs(context, boxes);
     velmoro::MainWindow window(
-        context, {boxes, launcher, nullptr, {}, QSystemTrayIcon::isSystemTrayAvailable()});
+        context, {boxes, launcher, &dialogs, {}, QSystemTrayIcon::isSystemTrayAvailable()});
     QObject::connect(&window, &velmoro::MainWindow::exitConfirmed, &app, &QApplication::quit);
     window.StartUp();
     window.show();

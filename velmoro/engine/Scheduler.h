@@ -33,7 +33,7 @@ public:
     virtual void TickEnded() = 0;
 };
 
-using HostFactory = std::function<std::unique_ptr<HostConnection>(const Settings&)>;
+using HostFactory = std::function<std::shared_ptr<HostConnection>(const Settings&)>;
 
 class Scheduler {
 public:

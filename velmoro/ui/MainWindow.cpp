@@ -17,6 +17,7 @@
 #include "common/ui/InputFilter.h"
 #include "common/ui/QtText.h"
 #include "ui_MainWindow.h"
+#include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/JobList.h"
 #include "velmoro/engine/Schedule.h"
 
@@ -116,7 +117,12 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
     starter_->onJobsChanged = [this] { RefreshJobList(); };
     HostFactory factory = services_.hostFactory;
-    if (!factory) factory = [this](const Settings& s) { return MakeHostSession(s); };
+    if (!factory) {
+        factory = [this](const Settings& settings) {
+            hostWaiter_.Reset();
+            return MakeAgentHost(settings, hostWaiter_, reporter_);
+        };
+    }
     SchedulerShell& shell = *this;
     scheduler_ = std::make_unique<Scheduler>(context_, state_, *starter_, reporter_, shell,
                                              std::move(factory));
@@ -357,25 +363,6 @@ void MainWindow::RunInBackground(std::function<void()> work, std::function<void(
 
 void MainWindow::TickEnded() {
     UpdateTimer();
-}
-
-void MainWindow::OnHostProgress(const HostProgress& progress) {
-    if (!progress.status.empty()) reporter_.Status(progress.status);
-}
-
-void MainWindow::OnHostReport(const std::string& text) {
-    reporter_.MessageAndStatus(text);
-}
-
-std::unique_ptr<HostConnection> MainWindow::MakeHostSession(const Settings& settings) {
-    HostEndpoint endpoint;
-    endpoint.address = settings.HostAddress;
-    endpoint.port = settings.HostPort;
-    endpoint.user = settings.User;
-    endpoint.password = settings.Password;
-    hostWaiter_.Reset();
-    HostSessionObserver& observer = *this;
-    return std::make_unique<HostSession>(Program::Agent, endpoint, hostWaiter_, observer);
 }
 
 void MainWindow::RunSchedulerTick() {
