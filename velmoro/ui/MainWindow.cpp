@@ -1,5 +1,7 @@
 #include "velmoro/ui/MainWindow.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -347,6 +349,18 @@ void MainWindow::RefreshJobList() {
     }
     if (selected >= 0 && selected < list.topLevelItemCount()) {
         list.setCurrentItem(list.topLevelItem(selected));
+    }
+    // The columns keep their widths unless a text needs more (this font is wider than the
+    // one the widths were made for).
+    const QFontMetrics metrics(list.font());
+    for (std::size_t i = 0; i < kJobListColumnCount; ++i) {
+        const int column = static_cast<int>(i);
+        int width = std::max(kJobListColumns[i].Width, list.header()->sectionSizeHint(column));
+        for (int row = 0; row < list.topLevelItemCount(); ++row) {
+            width = std::max(width,
+                             metrics.horizontalAdvance(list.topLevelItem(row)->text(column)) + 12);
+        }
+        list.setColumnWidth(column, width);
     }
 }
 
