@@ -1,7 +1,6 @@
 // velmoro: the resident agent. Settings, backup sets, the job list and the scheduler that
 // starts the transfer agent for every due job and for every request the host leaves.
 
-#include <sys/resource.h>
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +13,11 @@
 #include "common/Clock.h"
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
+#include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
+#include "common/ui/QtText.h"
 #include "velmoro/AdminCommands.h"
 #include "velmoro/ui/MainWindow.h"
 #include "velmoro/ui/QtAgentDialogs.h"
@@ -31,21 +32,6 @@ constexpr const char* kUsage =
     "sets, their schedules and the job list, and starts qivftp for every due job and for every\n"
     "start request the host leaves for this terminal. One copy runs per program folder.\n"
     "Options (no window and no display needed):\n";
-
-// The agent holds the host password in memory: a core dump must not carry it to disk.
-void DisableCoreDumps() {
-    rlimit none{0, 0};
-    setrlimit(RLIMIT_CORE, &none);
-}
-
-// An agent started without a display (a service, an ssh session) still schedules: it runs
-// without a window.
-void UseOffscreenWhenNoDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((display && *display) || (wayland && *wayland) || std::getenv("QT_QPA_PLATFORM")) return;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-}
 
 }  // namespace
 
@@ -70,22 +56,28 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;
 
-    InstanceLock instance("velmoro");
-    if (!instance.Acquired()) {
-        // Without a display nobody could close the box: the text goes to standard error.
-        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
-            std::fputs("velmoro: プログラムが既に開始されている\n", stderr);
-        } else {
-            boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"),
-                         QStringLiteral("プログラムが既に開始されている"),
-                         ui::MessageIcon::Critical);
-        }
-        return 0;
-    }
-
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
-    DailyLog log(Program::Agent, programFolder / kLogFolderName, 0, clock);
+    // The log switch is read first, so that a refused start is logged as the user set it.
+    const Settings early = ReadSettings(SettingsPath(programFolder), Program::Agent);
+    DailyLog log(Program::Agent, programFolder / kLogFolderName, early.DetailLog, clock);
+
+    InstanceLock instance(programFolder, "velmoro");
+    if (!instance.Acquired()) {
+        // A lock file that cannot be opened is its own error, never "already running": the
+        // agent still opens its window on what it can read.
+        const bool busy = instance.State() == LockState::Busy;
+        const std::string text = busy ? "プログラムが既に開始されている" : instance.FailureText();
+        if (!busy) log.WriteDailyLog(text);
+        // Without a display nobody could close the box: the text goes to standard error.
+        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+            std::fprintf(stderr, "velmoro: %s\n", text.c_str());
+        } else {
+            boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"), ui::ToQ(text),
+                         ui::MessageIcon::Critical);
+        }
+        if (busy) return 0;
+    }
     const ProgramContext context{Program::Agent, programFolder, clock, log};
     ui::SystemProcessLauncher launcher;
     velmoro::QtAgentDialogs dialogs(context, boxes);

@@ -113,6 +113,18 @@ TEST(ObjectCheckTest, SendsRecordsOfThirtyFourBytes) {
     EXPECT_EQ(BuildCheckList(rows, 1), std::string("1ARLIB     QSYS      *LIB       \r\n"));
 }
 
+TEST(ObjectCheckTest, ListThatCannotBeWrittenFailsBeforeTheHost) {
+    TempFolder folder;
+    InstantWaiter waiter;
+    ScriptedHost host;
+    std::vector<ObjectRow> rows = Kinded({Row("PAYLIB", "PAYROLL", "*FILE")});
+    const HostTaskResult result =
+        CheckObjectsOnHost(host, waiter, folder / "no-such-folder", rows, 1);
+    EXPECT_FALSE(result.Ok);
+    EXPECT_EQ(result.Text, "オブジェクト存在チェック時にパラメータファイル作成に失敗しました");
+    EXPECT_TRUE(host.Calls().empty());
+}
+
 TEST(ObjectCheckTest, OnlyGenericNamesCompleteWithoutTheHost) {
     TempFolder folder;
     InstantWaiter waiter;

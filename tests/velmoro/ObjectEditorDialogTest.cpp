@@ -2,6 +2,7 @@
 // three ways out, and "登録" with the host check on its worker thread.
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -225,6 +226,24 @@ private Q_SLOTS:
         QCOMPARE(set_.Rows[0].ObjectKind, '1');
         QCOMPARE(set_.Rows[1].ObjectKind, '3');
         QCOMPARE(set_.Rows[1].OptionCode, '1');
+    }
+
+    void escapeDuringTheCheckStopsItThenEndsTheDialog() {
+        Open({Row("PAYLIB", "PAYROLL", "*FILE")});
+        checking_->host.Script(zorva::test::ScriptedHost::Op::GetFile,
+                               std::vector<HostStatus>(100, HostStatus::Failed));
+        QSignalSpy finished(dialog_.get(), &ObjectEditorDialog::registrationFinished);
+        QElapsedTimer timer;
+        timer.start();
+        Click("registerButton");
+        QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+        QVERIFY(dialog_->isVisible());  // the check ends first
+        QVERIFY(finished.wait(15000));
+        QVERIFY(timer.elapsed() < 5000);  // stopped, not waited out
+        QTRY_VERIFY(!dialog_->isVisible());
+        QCOMPARE(dialog_->result(), ObjectEditorDialog::kEscaped);
+        QVERIFY(fixture_->boxes.asked.empty());
+        QCOMPARE(set_.Rows.size(), std::size_t{1});
     }
 
     void missingObjectIsMarkedAndTheDialogStaysOpen() {

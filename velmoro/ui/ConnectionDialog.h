@@ -83,13 +83,14 @@ private:
     FolderChooser chooseFolder_;
 
     ui::QueuedReporter status_;
-    ui::TaskRunner runner_;
     // Held while the installation runs: no transfer agent may start in the libraries it
     // empties.
     std::unique_ptr<InstanceLock> transferLock_;
     Settings installSettings_;
     HostTaskResult installResult_;
     int endWhenDone_ = 0;
+    // Last: destroyed first, so a running task ends before what it uses goes.
+    ui::TaskRunner runner_;
 };
 
 }  // namespace zorva::velmoro

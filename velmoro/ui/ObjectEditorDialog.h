@@ -89,11 +89,12 @@ private:
     bool showing_ = false;  // the scroll bar is being set by ShowRows, not by the user
 
     ui::QueuedReporter status_;
-    ui::TaskRunner runner_;
     // Owned by the GUI thread until the task starts, by the task until `finished`.
     std::vector<ObjectRow> checkedRows_;
     HostTaskResult checkResult_;
     int endWhenDone_ = 0;  // the way out the user took while the check ran
+    // Last: destroyed first, so a running task ends before what it uses goes.
+    ui::TaskRunner runner_;
 };
 
 }  // namespace zorva::velmoro
