@@ -295,6 +295,47 @@ private Q_SLOTS:
         QVERIFY(ReadFileBytes(f.folder / "zorva.ini")->find("TERMID=PC02") != std::string::npos);
     }
 
+    void submitRegistersAJobOrRunsAnImmediateSetAtOnce() {
+        const std::string ini = std::string(kInstalledIni) +
+                                "[DIRECTORIES]\r\nBASEDIR=/srv/save/\r\n[HOST]\r\n"
+                                "ADDRESS=10.0.0.1\r\nUSER=ZORVA\r\nPASSWORD=\xBE\r\n"
+                                "JOBQ=QGPL/QBATCH\r\n";
+        struct Case {
+            const char* radio;
+            int jobs;
+            std::size_t launches;
+        };
+        for (const Case& c : {Case{"pcStartRadio", 1, 0}, Case{"hostStartRadio", 1, 0},
+                              Case{"immediateRadio", 0, 1}}) {
+            Fixture f(ini);
+            auto* selector = f.Find<QComboBox>("setSelector");
+            selector->setCurrentIndex(0);
+            Q_EMIT selector->activated(0);
+            QTest::mouseClick(f.Find<QRadioButton>(c.radio), Qt::LeftButton);
+            f.Find<QLineEdit>("saveTimeEdit")->setText(QStringLiteral("2230"));
+            QTest::mouseClick(f.Find<QPushButton>("submitButton"), Qt::LeftButton);
+            QVERIFY2(f.boxes.asked.empty(),
+                     f.boxes.asked.empty() ? "" : qPrintable(f.boxes.asked[0].text));
+            QCOMPARE(f.Find<QTreeWidget>("jobList")->topLevelItemCount(), c.jobs);
+            QCOMPARE(f.launcher.launches.size(), c.launches);
+            if (c.jobs == 1) {
+                QVERIFY(!f.Find<QRadioButton>("pcStartRadio")->isEnabled());  // locked by the job
+                QVERIFY(ReadFileBytes(f.folder / "schedule.txt")->rfind("1,PAYROLL,", 0) == 0);
+                QVERIFY(f.window->SchedulerTimerActive());
+            } else {
+                QCOMPARE(f.launcher.launches[0].request.arguments,
+                         QStringList{QStringLiteral("PAYROLL")});
+                QVERIFY(!f.window->SchedulerTimerActive());  // until the run has ended
+                QVERIFY(f.launcher.Finish(1));
+                QVERIFY(f.window->SchedulerTimerActive());
+                QCOMPARE(ReadFileBytes(f.folder / "schedule.txt"), std::string());
+            }
+            // The set file was stored with the start method chosen.
+            const char method = c.jobs == 0 ? '3' : c.radio[0] == 'p' ? '1' : '2';
+            QCOMPARE(ReadFileBytes(f.folder / "BACKUPSET/PAYROLL")->at(7), method);
+        }
+    }
+
     void digitsOnlyEditsDropTypedLetters() {
         Fixture f(kInstalledIni);
         for (const char* name : {"saveTimeEdit", "retentionEdit"}) {
