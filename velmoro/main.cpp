@@ -27,7 +27,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: velmoro [--install | --check SET]\n"
+    "Usage: velmoro [--install | --check SET | --help | --version]\n"
     "The resident backup agent of the program folder (the current folder): keeps the backup\n"
     "sets, their schedules and the job list, and starts qivftp for every due job and for every\n"
     "start request the host leaves for this terminal. One copy runs per program folder.\n"
@@ -64,11 +64,10 @@ int main(int argc, char* argv[]) {
 
     InstanceLock instance(programFolder, "velmoro");
     if (!instance.Acquired()) {
-        // A lock file that cannot be opened is its own error, never "already running": the
-        // agent still opens its window on what it can read.
+        // A lock file that cannot be opened is its own error, never "already running".
         const bool busy = instance.State() == LockState::Busy;
         const std::string text = busy ? "プログラムが既に開始されている" : instance.FailureText();
-        if (!busy) log.WriteDailyLog(text);
+        if (!busy) log.WriteForced(text);
         // Without a display nobody could close the box: the text goes to standard error.
         if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
             std::fprintf(stderr, "velmoro: %s\n", text.c_str());
@@ -76,7 +75,7 @@ int main(int argc, char* argv[]) {
             boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"), ui::ToQ(text),
                          ui::MessageIcon::Critical);
         }
-        if (busy) return 0;
+        return 0;
     }
     const ProgramContext context{Program::Agent, programFolder, clock, log};
     ui::SystemProcessLauncher launcher;
