@@ -102,6 +102,21 @@ TEST(Scheduler, DueJobRunsOnceAndIsBookedWhenTheTransferAgentEnds) {
     EXPECT_EQ(agent.launcher.started.size(), 1u);
 }
 
+TEST(Scheduler, DurationCountsFromTheDueMomentEvenWhenTheListIsReread) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    agent.AddJob(DailySet("OTHER", "2300"));
+    agent.clock.Set(2026, 3, 2, 22, 0, 7);
+    agent.scheduler.Tick();
+    // The user deletes the other job meanwhile: the list is written and read back.
+    auto log = [](std::string_view) {};
+    ASSERT_EQ(DeleteJob(agent.state.jobs, 1, agent.state.sets, agent.clock, log), 1);
+    agent.clock.Set(2026, 3, 2, 22, 10, 9);
+    agent.launcher.Finish(0);
+    EXPECT_EQ(agent.Job(0).LastDuration, "00:10:02");
+    EXPECT_EQ(agent.state.jobs.Records.size(), 1u);
+}
+
 TEST(Scheduler, TwoJobsDueInOneMinuteStartOnConsecutiveTicksInListOrder) {
     Agent agent;
     agent.AddJob(DailySet("FIRST", "2200"));
