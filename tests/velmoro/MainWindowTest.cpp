@@ -336,6 +336,17 @@ private Q_SLOTS:
         }
     }
 
+    void enterInAnEditPressesNoButton() {
+        Fixture f(kInstalledIni);
+        auto* edit = f.Find<QLineEdit>("descriptionEdit");
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(f.Find<QComboBox>("setSelector"), Qt::Key_Return);
+        QVERIFY(f.boxes.asked.empty());
+        QVERIFY(f.launcher.launches.empty());
+        QVERIFY(f.window->isVisible());
+    }
+
     void digitsOnlyEditsDropTypedLetters() {
         Fixture f(kInstalledIni);
         for (const char* name : {"saveTimeEdit", "retentionEdit"}) {

@@ -108,6 +108,11 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
       services_(std::move(services)),
       ui_(std::make_unique<Ui::MainWindow>()) {
     ui_->setupUi(this);
+    // Enter in an edit must not press a button: the window has no default action.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     QIcon icon;
     icon.addFile(QStringLiteral(":/velmoro/icon-16.png"), QSize(16, 16));
