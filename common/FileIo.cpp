@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -52,6 +53,27 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std:
         in.read(buffer, static_cast<std::streamsize>(want));
         bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
     }
+    return bytes;
+}
+
+std::optional<std::string> ReadRegularFileBytes(const std::filesystem::path& path,
+                                                std::size_t limit) {
+    // Non-blocking, so that opening a pipe without a writer cannot hang the reader.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    std::string bytes(std::min<std::size_t>(limit, static_cast<std::size_t>(info.st_size)), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
     return bytes;
 }
 

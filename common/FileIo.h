@@ -15,6 +15,11 @@ namespace zorva {
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,
                                          std::size_t limit = static_cast<std::size_t>(-1));
 
+// As ReadFileBytes, but only a regular file is read: a folder, a pipe or a device named like
+// a data file gives nullopt instead of an empty text or a read that never returns.
+std::optional<std::string> ReadRegularFileBytes(const std::filesystem::path& path,
+                                                std::size_t limit);
+
 enum class ExistingMode { Keep, Replace };
 
 // Replaces the file with `bytes`: written to a temporary file in the same folder, flushed to

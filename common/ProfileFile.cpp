@@ -139,6 +139,10 @@ std::string ProfileFile::LineEndAfterLastLine() const {
     return !bytes_.empty() && bytes_.back() == '\r' ? "\n" : "\r\n";
 }
 
+bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
+    return Find(bytes_, section, key).valueBegin.has_value();
+}
+
 void ProfileFile::SetBytes(std::string_view section, std::string_view key, std::string_view value) {
     const std::string crlf = "\r\n";
     Place place = Find(bytes_, section, key);

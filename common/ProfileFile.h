@@ -26,6 +26,8 @@ public:
                             std::size_t width) const;
     // The same for a CP932 text value, cut on a character boundary and returned as UTF-8.
     std::string GetText(std::string_view section, std::string_view key, std::size_t width) const;
+    // True when the section holds the key, even with an empty value.
+    bool HasKey(std::string_view section, std::string_view key) const;
 
     // Replaces the value of the key in place, or adds the key at the end of its section, or
     // adds the section at the end of the file. Every other byte stays as it was; a last line
