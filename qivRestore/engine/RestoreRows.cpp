@@ -19,13 +19,6 @@ std::optional<std::size_t> FindObjectRow(const std::vector<ObjectRow>& table,
     return std::nullopt;
 }
 
-std::string FileTimeText(const LocalTime& t) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%d年%02d月%02d日 %02d時%02d分%02d秒", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
 std::vector<RestoreRow> BuildRestoreRows(const std::vector<SaveFileEntry>& files,
                                          const std::vector<ObjectRow>& table) {
     std::vector<RestoreRow> rows;
@@ -34,7 +27,7 @@ std::vector<RestoreRow> BuildRestoreRows(const std::vector<SaveFileEntry>& files
         if (!entry) continue;
         const ObjectRow& object = table[*entry];
         rows.push_back(
-            {object.Library, object.Object, object.Type, FileTimeText(file.Modified), {}, true});
+            {object.Library, object.Object, object.Type, JapaneseDateTime(file.Modified), {}, true});
     }
     return rows;
 }

@@ -18,7 +18,7 @@ struct RestoreRow {
     std::string Library;
     std::string Object;  // as the set stores it: "SALES*01" for the file SALES#01
     std::string Type;
-    std::string Date;    // the file's time, FileTimeText
+    std::string Date;    // the file's time, JapaneseDateTime
     std::string Status;  // 状況
     bool Checked = true;
 
@@ -35,9 +35,6 @@ struct SaveFileEntry {
 // '#', is the name with its first '#' turned back into '*'; nullopt when none matches.
 std::optional<std::size_t> FindObjectRow(const std::vector<ObjectRow>& table,
                                          std::string_view name);
-
-// "2007年03月05日 09時07分02秒".
-std::string FileTimeText(const LocalTime& t);
 
 // The list rows for the files of a generation, in the files' order: files that match no
 // object (a SAVLIBS list, strays) are left out; every row starts checked.

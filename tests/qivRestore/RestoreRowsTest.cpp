@@ -56,11 +56,6 @@ TEST(RestoreRowsTest, RowsComeFromTheObjectTableAndSkipStrayFiles) {
     EXPECT_EQ(BuildRestoreRows(files, table), expected);
 }
 
-TEST(RestoreRowsTest, FileTimeTextPadsEveryFieldButTheYear) {
-    EXPECT_EQ(FileTimeText({2026, 12, 31, 23, 59, 58, 4}), "2026年12月31日 23時59分58秒");
-    EXPECT_EQ(FileTimeText({999, 1, 2, 3, 4, 5, 0}), "999年01月02日 03時04分05秒");
-}
-
 TEST(RestoreRowsTest, TypeCodesAndStatusWords) {
     const std::pair<std::string, char> types[] = {{"*LIB", '1'},  {"*SPL", '3'}, {"*FILE", '2'},
                                                   {"*SPLF", '2'}, {"*lib", '2'}, {"", '2'}};
