@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;
 
-    InstanceLock instance("velmoro");
+    InstanceLock instance(std::filesystem::current_path(), "velmoro");
     if (!instance.Acquired()) {
         // Without a display nobody could close the box: the text goes to standard error.
         if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
