@@ -207,8 +207,8 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
         default:
             break;
     }
+    host->Close();  // its last log lines come before the results
     PrintResults(engine.Rows(), env.out);
-    host->Close();
     return RunSucceeded(outcome, engine.Rows(), arguments.Restore) ? 0 : 1;
 }
 
