@@ -21,15 +21,15 @@ std::string_view FirstOr(const std::vector<std::string_view>& fields, std::size_
     return i < fields.size() ? fields[i] : std::string_view();
 }
 
-void ParseRow(std::string_view line, BackupSet& set) {
+void ParseRow(std::string_view line, std::size_t rowFieldCount, BackupSet& set) {
     auto fields = SplitRuns(line, "\t");
-    if (fields.size() < 5 || set.Rows.size() >= kMaxRows) return;
+    if (fields.size() < rowFieldCount || fields.size() < 4 || set.Rows.size() >= kMaxRows) return;
     ObjectRow row;
     row.Library = Field(fields[0], kObjectFieldWidth);
     row.Object = Field(fields[1], kObjectFieldWidth);
     row.Type = Field(fields[2], kObjectFieldWidth);
     row.ObjectKind = fields[3].front();
-    row.OptionCode = fields[4].front();
+    if (fields.size() > 4) row.OptionCode = fields[4].front();
     set.Rows.push_back(std::move(row));
 }
 
@@ -85,7 +85,7 @@ std::string CompressionText(const ObjectRow& row) {
     }
 }
 
-BackupSet ParseSetFile(std::string_view bytes, std::string_view name) {
+BackupSet ParseSetFile(std::string_view bytes, std::string_view name, std::size_t rowFieldCount) {
     BackupSet set;
     set.SetName = std::string(name.substr(0, kSetNameWidth));
     const auto lines = SplitLines(bytes.substr(0, kSetFileReadLimit));
@@ -119,7 +119,7 @@ BackupSet ParseSetFile(std::string_view bytes, std::string_view name) {
                 set.MonthDay = Field(FirstOr(SplitRuns(line.substr(1), "\t"), 0), kMonthDayWidth);
                 break;
             default:
-                ParseRow(line, set);
+                ParseRow(line, rowFieldCount, set);
         }
     }
     return set;

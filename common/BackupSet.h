@@ -68,8 +68,11 @@ std::string ProtectionText(const ObjectRow& row);
 std::string CompressionText(const ObjectRow& row);
 
 // The file's bytes (CP932) to a record named `name`; never fails. Bytes past the read limit,
-// rows past the 99th and text past a field's width are dropped.
-BackupSet ParseSetFile(std::string_view bytes, std::string_view name);
+// rows past the 99th and text past a field's width are dropped. A row line needs
+// `rowFieldCount` fields (the saved-data viewer takes rows of four, everyone else five); a
+// missing fifth field leaves OptionCode blank.
+BackupSet ParseSetFile(std::string_view bytes, std::string_view name,
+                       std::size_t rowFieldCount = 5);
 // The record as the file's bytes (CP932, TAB separated, CR LF).
 std::string FormatSetFile(const BackupSet& set);
 

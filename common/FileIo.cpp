@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -55,26 +56,50 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std:
     return bytes;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         mode_t mode) {
+std::optional<std::string> ReadRegularFileBytes(const std::filesystem::path& path,
+                                                std::size_t limit) {
+    // Non-blocking, so that opening a pipe without a writer cannot hang the reader.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    std::string bytes(std::min<std::size_t>(limit, static_cast<std::size_t>(info.st_size)), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+bool SyncFolder(const std::filesystem::path& folder) {
+    Fd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
+                         ExistingMode existing) {
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+    if (existing == ExistingMode::Keep && ::stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    }
 
     std::string temp = path.string() + ".XXXXXX";
     Fd fd(::mkstemp(temp.data()));
     if (fd.get() < 0) return false;
-    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) &&
-              ::fsync(fd.get()) == 0;
+    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     ok = fd.Close() && ok;
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;
     }
-    // Make the rename itself durable.
-    Fd folder(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
-                     O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) ::fsync(folder.get());
+    SyncFolder(path.parent_path());  // make the rename itself durable
     return true;
 }
 

@@ -1,0 +1,60 @@
+#include "common/SaveFileList.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <system_error>
+
+#include "common/SavedData.h"
+
+namespace zorva {
+
+int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName) {
+    std::string starred(fileName);
+    const std::size_t hash = starred.find('#');
+    if (hash != std::string::npos) starred[hash] = '*';
+    const std::size_t searched = std::min(table.size(), kMaxRows);
+    for (std::size_t i = 0; i < searched; ++i) {
+        if (table[i].Object == fileName ||
+            (hash != std::string::npos && table[i].Object == starred)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string SaveFileTimeText(const LocalTime& t) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%d年%02d月%02d日 %02d時%02d分%02d秒", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+LocalTime LocalFileTime(std::filesystem::file_time_type time) {
+    const auto system = std::chrono::file_clock::to_sys(time);
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(system);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+            local.tm_min,         local.tm_sec,     local.tm_wday};
+}
+
+std::optional<std::vector<SaveFileRow>> ListSaveFileRows(const std::filesystem::path& folder,
+                                                         std::span<const ObjectRow> table) {
+    const auto names = ListSaveFiles(folder);
+    if (!names) return std::nullopt;
+    std::vector<SaveFileRow> rows;
+    for (const std::string& name : *names) {
+        const int index = FindObjectRow(table, name);
+        if (index < 0) continue;
+        std::error_code error;
+        const auto written = std::filesystem::last_write_time(folder / name, error);
+        if (error) continue;  // gone since it was listed
+        const ObjectRow& row = table[static_cast<std::size_t>(index)];
+        rows.push_back({name, row.Library, row.Object, row.Type, LocalFileTime(written)});
+    }
+    return rows;
+}
+
+}  // namespace zorva

@@ -1,0 +1,37 @@
+// qivLog: lists the results of past backup jobs, optionally of the set named on the command
+// line, and shows each job's objects.
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "common/Clock.h"
+#include "qivLog/ui/LogWindow.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: qivLog [SETNAME]\n"
+    "Lists the job result logs in LOG_DAT of the program folder (the current folder) for a\n"
+    "date range, of all backup sets or of one, and shows the objects of a job on a double\n"
+    "click. With SETNAME the first set beginning with it is chosen and its jobs of the last\n"
+    "month are listed at once. It only reads files.\n";
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace zorva;
+    if (argc > 1 &&
+        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivLog " ZORVA_VERSION "\n",
+                   stdout);
+        return 0;
+    }
+    const std::string preset = argc > 1 ? argv[1] : "";
+    QApplication app(argc, argv);
+    SystemClock clock;
+    qivlog::LogWindow window(std::filesystem::current_path(), preset, clock);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,38 @@
+#include "qivLog/ui/DetailWindow.h"
+
+#include <QPushButton>
+
+#include "qivLog/engine/JobHistory.h"
+#include "ui_DetailWindow.h"
+
+namespace zorva::qivlog {
+
+DetailWindow::DetailWindow(const std::filesystem::path& programFolder, const std::string& fileName,
+                           QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::DetailWindow>()), fileName_(fileName) {
+    ui_->setupUi(this);
+    connect(ui_->backButton, &QPushButton::clicked, this, &QDialog::reject);
+    const JobDetail detail = ReadJobDetail(programFolder, fileName);
+    QList<QTreeWidgetItem*> items;
+    for (const JobDetailLine& line : detail.Lines) {
+        auto* item = new QTreeWidgetItem(
+            QStringList{QString::fromStdString(line.Library), QString::fromStdString(line.Object),
+                        QString::fromStdString(line.Type), QString::fromStdString(line.Result),
+                        QString::fromStdString(line.Start), QString::fromStdString(line.End)});
+        for (int column = 0; column < item->columnCount(); ++column) {
+            item->setTextAlignment(column, Qt::AlignCenter);
+        }
+        items.append(item);
+    }
+    ui_->detailList->addTopLevelItems(items);
+    for (int column = 0; column < ui_->detailList->columnCount(); ++column) {
+        ui_->detailList->setColumnWidth(column, 100);
+        ui_->detailList->headerItem()->setTextAlignment(column, Qt::AlignCenter);
+    }
+    // The reason an empty list is empty: the program shows no message box.
+    ui_->statusLine->setText(QString::fromStdString(detail.Status));
+}
+
+DetailWindow::~DetailWindow() = default;
+
+}  // namespace zorva::qivlog

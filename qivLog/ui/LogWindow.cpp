@@ -1,0 +1,114 @@
+#include "qivLog/ui/LogWindow.h"
+
+#include <QDate>
+#include <QHeaderView>
+#include <QPushButton>
+
+#include "common/Codec.h"
+#include "common/JobResultReader.h"
+#include "common/SetFolderReader.h"
+#include "common/Settings.h"
+#include "qivLog/engine/JobHistory.h"
+#include "qivLog/ui/DetailWindow.h"
+#include "qivLog/ui/JobHistoryModel.h"
+#include "ui_LogWindow.h"
+
+namespace zorva::qivlog {
+namespace {
+
+constexpr std::size_t kSetFolderWidth = 63;
+constexpr std::size_t kPresetWidth = 10;
+
+QDate ToQDate(const LocalTime& t) {
+    return QDate(t.year, t.month, t.day);
+}
+
+std::string PickerDigits(const QDateEdit* picker) {
+    return StripTimeSeparators(picker->text().toStdString());
+}
+
+}  // namespace
+
+LogWindow::LogWindow(std::filesystem::path programFolder, const std::string& presetSetName,
+                     const Clock& clock, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::LogWindow>()),
+      model_(new JobHistoryModel(this)),
+      programFolder_(std::move(programFolder)) {
+    ui_->setupUi(this);
+    FillSetList();
+    ui_->jobList->setModel(model_);
+    for (int column = 0; column < 4; ++column) ui_->jobList->setColumnWidth(column, 120);
+    ui_->jobList->header()->setStretchLastSection(true);
+    ui_->jobList->header()->setDefaultAlignment(Qt::AlignCenter);
+    const LocalTime today = clock.Now();
+    ui_->toDate->setDate(ToQDate(today));
+    ui_->fromDate->setDate(ToQDate(OneMonthBack(today)));
+
+    connect(ui_->showButton, &QPushButton::clicked, this, &LogWindow::FillJobList);
+    connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui_->setFilter, &QComboBox::activated, this, &LogWindow::ShowDescription);
+    connect(ui_->jobList, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex& index) { OpenDetail(index.row()); });
+    ApplyPreset(CutToCp932Width(presetSetName, kPresetWidth));
+}
+
+LogWindow::~LogWindow() = default;
+
+std::string LogWindow::SetFolderName() const {
+    // Read each time it is needed: the agent may have changed it since this window opened.
+    return ReadSetFolderName(SettingsPath(programFolder_), kSetFolderWidth).BackupSetFolder;
+}
+
+void LogWindow::FillSetList() {
+    ui_->setFilter->clear();
+    const auto names = ListSetNames(SetFolderPath(programFolder_, SetFolderName()));
+    if (!names) {
+        ui_->statusLine->setText(QString::fromUtf8("バックアップセットの設定でエラー"));
+        return;
+    }
+    for (const std::string& entry : SetFilterEntries(*names)) {
+        ui_->setFilter->addItem(QString::fromStdString(entry));
+    }
+    ui_->setFilter->setCurrentIndex(-1);
+}
+
+void LogWindow::ApplyPreset(const std::string& presetSetName) {
+    if (presetSetName.empty()) return;
+    std::vector<std::string> entries;
+    for (int i = 0; i < ui_->setFilter->count(); ++i) {
+        entries.push_back(ui_->setFilter->itemText(i).toStdString());
+    }
+    ui_->setFilter->setCurrentIndex(FindPresetEntry(entries, presetSetName));
+    FillJobList();
+}
+
+void LogWindow::ShowDescription(int entry) {
+    if (entry <= 0) {
+        ui_->descriptionField->clear();
+        return;
+    }
+    const std::string setName = ui_->setFilter->itemText(entry).toStdString();
+    const auto description =
+        ReadSetDescription(SetFolderPath(programFolder_, SetFolderName()), setName);
+    ui_->descriptionField->setText(QString::fromStdString(description.value_or("")));
+}
+
+void LogWindow::FillJobList() {
+    const int entry = ui_->setFilter->currentIndex();
+    JobHistoryFilter filter{PickerDigits(ui_->fromDate), PickerDigits(ui_->toDate), {}};
+    if (entry > 0) filter.SetName = ui_->setFilter->itemText(entry).toStdString();
+    JobHistory history = ListJobHistory(programFolder_, SetFolderName(), filter);
+    model_->SetRows(std::move(history.Rows));
+    ui_->statusLine->setText(QString::fromStdString(history.Status));
+}
+
+DetailWindow* LogWindow::OpenDetail(int row) {
+    if (row < 0 || row >= model_->rowCount()) return nullptr;
+    auto* detail = new DetailWindow(programFolder_, model_->Row(row).FileName, this);
+    detail->setAttribute(Qt::WA_DeleteOnClose);
+    detail->open();
+    return detail;
+}
+
+}  // namespace zorva::qivlog
