@@ -77,26 +77,29 @@ std::optional<std::string> ReadRegularFileBytes(const std::filesystem::path& pat
     return bytes;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         mode_t mode) {
+bool SyncFolder(const std::filesystem::path& folder) {
+    Fd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
+                         ExistingMode existing) {
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+    if (existing == ExistingMode::Keep && ::stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    }
 
     std::string temp = path.string() + ".XXXXXX";
     Fd fd(::mkstemp(temp.data()));
     if (fd.get() < 0) return false;
-    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) &&
-              ::fsync(fd.get()) == 0;
+    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     ok = fd.Close() && ok;
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;
     }
-    // Make the rename itself durable.
-    Fd folder(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
-                     O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) ::fsync(folder.get());
+    SyncFolder(path.parent_path());  // make the rename itself durable
     return true;
 }
 

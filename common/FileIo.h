@@ -2,12 +2,12 @@
 // The few ways the programs touch files: read whole (with a limit), replace atomically,
 // append one piece with one write.
 
+#include <sys/types.h>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace zorva {
 
@@ -20,11 +20,17 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,
 std::optional<std::string> ReadRegularFileBytes(const std::filesystem::path& path,
                                                 std::size_t limit);
 
+enum class ExistingMode { Keep, Replace };
+
 // Replaces the file with `bytes`: written to a temporary file in the same folder, flushed to
-// disk and renamed over the old one. On any failure the old file is left as it was and the
-// temporary file is removed. An existing file keeps its permission bits; a new one gets `mode`.
+// disk and renamed over the old one, the rename made durable too. On any failure the old file
+// is left as it was and the temporary file is removed. A new file gets `mode`; an existing one
+// keeps its permission bits unless `existing` is Replace.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         mode_t mode = 0644);
+                         mode_t mode = 0644, ExistingMode existing = ExistingMode::Keep);
+
+// Flushes the folder's entries (a rename into it) to disk; false when that fails.
+bool SyncFolder(const std::filesystem::path& folder);
 
 // Appends `bytes` with a single write on a descriptor opened for appending, so writers in
 // other processes never interleave inside it. The file is created when missing, its folder

@@ -2,30 +2,50 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <string>
+#include <cerrno>
+#include <cstring>
 
 namespace zorva {
 
-std::filesystem::path InstanceLock::PathFor(std::string_view programName) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && *runtime != '\0') {
-        return std::filesystem::path(runtime) / (std::string(programName) + ".lock");
-    }
-    return std::filesystem::path("/tmp") /
-           (std::string(programName) + "-" + std::to_string(::getuid()) + ".lock");
+std::filesystem::path InstanceLock::PathFor(const std::filesystem::path& programFolder,
+                                            std::string_view programName) {
+    return programFolder / ("." + std::string(programName) + ".lock");
 }
 
-InstanceLock::InstanceLock(std::string_view programName) {
-    int fd = ::open(PathFor(programName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+InstanceLock::InstanceLock(const std::filesystem::path& programFolder, std::string_view programName)
+    : path_(PathFor(programFolder, programName)) {
+    // O_NOFOLLOW: a link planted in the folder must not make us create or lock another file.
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        errorText_ = std::strerror(errno);
+        return;
+    }
+    // Only a plain file is a lock file: a FIFO or device planted under its name is refused.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        errorText_ = std::strerror(EINVAL);
         ::close(fd);
         return;
     }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK) {
+            state_ = LockState::Busy;
+        } else {
+            errorText_ = std::strerror(error);
+        }
+        return;
+    }
     fd_ = fd;
+    state_ = LockState::Acquired;
+}
+
+std::string InstanceLock::FailureText() const {
+    return path_.string() + "が開けない：" + errorText_;
 }
 
 InstanceLock::~InstanceLock() {

@@ -10,10 +10,10 @@ namespace zorva {
 namespace {
 
 struct Line {
-    std::size_t begin;    // first byte
-    std::size_t end;      // one past the last byte before the line end
-    std::size_t next;     // first byte of the next line
-    bool ended;           // a LF ends it (the last line of a file may lack one)
+    std::size_t begin;  // first byte
+    std::size_t end;    // one past the last byte before the line end
+    std::size_t next;   // first byte of the next line
+    bool ended;         // a LF ends it (the last line of a file may lack one)
 };
 
 constexpr std::string_view kBlanks = " \t";
@@ -25,8 +25,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
                return lower(x) == lower(y);
            });
@@ -66,6 +65,7 @@ std::optional<std::string_view> SectionName(std::string_view line) {
 struct Place {
     bool sectionFound = false;
     std::optional<std::size_t> valueBegin, valueEnd;  // the key's value bytes
+    std::size_t rawBegin = 0;                         // right after the "="
     std::size_t insertAt = 0;  // after the last non-blank line of the section
     bool insertNeedsLineEnd = false;
 };
@@ -97,7 +97,8 @@ Place Find(std::string_view text, std::string_view section, std::string_view key
         }
         std::string_view value = content.substr(eq + 1);
         std::size_t lead = std::min(value.find_first_not_of(kBlanks), value.size());
-        place.valueBegin = line->begin + eq + 1 + lead;
+        place.rawBegin = line->begin + eq + 1;
+        place.valueBegin = place.rawBegin + lead;
         place.valueEnd = line->end;
         return place;
     }
@@ -118,12 +119,28 @@ std::string ProfileFile::GetBytes(std::string_view section, std::string_view key
     return std::string(Trim(value).substr(0, width));
 }
 
+std::string ProfileFile::GetRawBytes(std::string_view section, std::string_view key,
+                                     std::size_t width) const {
+    Place place = Find(bytes_, section, key);
+    if (!place.valueBegin) return {};
+    return bytes_.substr(place.rawBegin, std::min(width, *place.valueEnd - place.rawBegin));
+}
+
 std::string ProfileFile::GetText(std::string_view section, std::string_view key,
                                  std::size_t width) const {
     Place place = Find(bytes_, section, key);
     if (!place.valueBegin) return {};
     std::string_view value(bytes_.data() + *place.valueBegin, *place.valueEnd - *place.valueBegin);
     return FromCp932(CutCp932(Trim(value), width));
+}
+
+// What ends a last line that has no LF: only the LF when it ends in a bare CR already.
+std::string ProfileFile::LineEndAfterLastLine() const {
+    return !bytes_.empty() && bytes_.back() == '\r' ? "\n" : "\r\n";
+}
+
+bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
+    return Find(bytes_, section, key).valueBegin.has_value();
 }
 
 void ProfileFile::SetBytes(std::string_view section, std::string_view key, std::string_view value) {
@@ -135,10 +152,12 @@ void ProfileFile::SetBytes(std::string_view section, std::string_view key, std::
     }
     std::string keyLine = std::string(key) + "=" + std::string(value) + crlf;
     if (place.sectionFound) {
-        bytes_.insert(place.insertAt, (place.insertNeedsLineEnd ? crlf : "") + keyLine);
+        // Only the file's last line can lack its LF.
+        bytes_.insert(place.insertAt,
+                      (place.insertNeedsLineEnd ? LineEndAfterLastLine() : "") + keyLine);
         return;
     }
-    if (!bytes_.empty() && bytes_.back() != '\n') bytes_ += crlf;
+    if (!bytes_.empty() && bytes_.back() != '\n') bytes_ += LineEndAfterLastLine();
     bytes_ += "[" + std::string(section) + "]" + crlf + keyLine;
 }
 
@@ -148,7 +167,7 @@ void ProfileFile::SetText(std::string_view section, std::string_view key,
 }
 
 bool ProfileFile::Save(const std::filesystem::path& path) const {
-    return WriteFileAtomically(path, bytes_, 0600);
+    return WriteFileAtomically(path, bytes_, 0600, ExistingMode::Replace);
 }
 
 std::string ReadProfileText(const std::filesystem::path& path, std::string_view section,

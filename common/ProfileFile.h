@@ -20,20 +20,30 @@ public:
     // The value of the first matching key, blanks around it removed, cut to `width` bytes;
     // empty when the section or key is missing.
     std::string GetBytes(std::string_view section, std::string_view key, std::size_t width) const;
+    // The value's bytes exactly as they stand between "=" and the line end, cut to `width`:
+    // for values whose blanks are data (the scrambled password, where a blank is 0xDF).
+    std::string GetRawBytes(std::string_view section, std::string_view key,
+                            std::size_t width) const;
     // The same for a CP932 text value, cut on a character boundary and returned as UTF-8.
     std::string GetText(std::string_view section, std::string_view key, std::size_t width) const;
+    // True when the section holds the key, even with an empty value.
+    bool HasKey(std::string_view section, std::string_view key) const;
 
     // Replaces the value of the key in place, or adds the key at the end of its section, or
-    // adds the section at the end of the file. Every other byte stays as it was.
+    // adds the section at the end of the file. Every other byte stays as it was; a last line
+    // that ends in a bare CR gets its LF, so the CR never joins a value.
     void SetBytes(std::string_view section, std::string_view key, std::string_view value);
     void SetText(std::string_view section, std::string_view key, std::string_view utf8Value);
 
-    // Replaces the file atomically (mode 0600 when it is created); false leaves the old file.
+    // Replaces the file atomically, always with mode 0600 (it holds the password); false leaves
+    // the old file.
     bool Save(const std::filesystem::path& path) const;
 
     const std::string& bytes() const { return bytes_; }
 
 private:
+    std::string LineEndAfterLastLine() const;
+
     std::string bytes_;
 };
 

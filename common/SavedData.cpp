@@ -1,6 +1,9 @@
 #include "common/SavedData.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <system_error>
 
@@ -41,6 +44,10 @@ std::string ObjectNameOfSaveFile(std::string_view fileName) {
     return ReplaceFirst(fileName, '#', '*');
 }
 
+bool IsUsableBaseDir(std::string_view baseDir) {
+    return baseDir.starts_with('/');
+}
+
 std::string SetFolder(const Settings& settings, std::string_view setName) {
     // BASEDIR already ends with "/": the set name follows it directly.
     return settings.BaseDir + std::string(setName) + "/";
@@ -73,8 +80,14 @@ std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& sett
 }
 
 bool MakeSaveFolder(const std::string& saveFolder, Reporter& output) {
+    // Each missing level is made private (0700): saved data is for its owner only. Folders
+    // that exist already keep their mode.
+    fs::path level;
+    for (const fs::path& part : fs::path(saveFolder)) {
+        level /= part;
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) break;
+    }
     std::error_code error;
-    fs::create_directories(saveFolder, error);
     // An existing folder is success; an existing file of that name is not.
     if (!fs::is_directory(saveFolder, error)) {
         output.MessageAndStatus(saveFolder + "が作成できません");
@@ -98,6 +111,18 @@ bool IsDownloadTemporaryName(std::string_view name) {
     const std::string_view tag = name.substr(name.size() - tail);
     return tag.front() == '.' &&
            std::all_of(tag.begin() + 1, tag.begin() + 1 + kTagDigits, IsHexDigit);
+}
+
+void RemoveDownloadTemporaries(const fs::path& folder) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        if (it->symlink_status(error).type() != fs::file_type::regular) continue;
+        if (IsDownloadTemporaryName(it->path().filename().string())) {
+            fs::remove(it->path(), error);
+            error.clear();
+        }
+    }
 }
 
 std::optional<std::vector<std::string>> ListSaveFiles(const fs::path& folder) {

@@ -30,6 +30,11 @@ std::string HostObjectName(std::string_view object);
 // The object name a save file stands for: its first '#' back to '*'.
 std::string ObjectNameOfSaveFile(std::string_view fileName);
 
+// True for a BASEDIR that can hold saved data: an absolute folder. An empty or relative one
+// would put the save folders into the program folder, where a set's folder is the name of its
+// request file.
+bool IsUsableBaseDir(std::string_view baseDir);
+
 // BASEDIR + set + "/": the folder holding every generation of a set.
 std::string SetFolder(const Settings& settings, std::string_view setName);
 
@@ -50,8 +55,8 @@ std::string RetentionFolder(const SaveSchedule& schedule, const Settings& settin
 std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& settings,
                               const LocalTime& today);
 
-// Creates the folder and every missing parent. On failure the message and status line are
-// the path followed by "が作成できません".
+// Creates the folder and every missing parent, each with mode 0700. On failure the message
+// and status line are the path followed by "が作成できません".
 bool MakeSaveFolder(const std::string& saveFolder, Reporter& output);
 
 // The hidden name a download is written to until it is complete: "." + name + "." + eight
@@ -59,6 +64,10 @@ bool MakeSaveFolder(const std::string& saveFolder, Reporter& output);
 std::string DownloadTemporaryName(std::string_view fileName, unsigned tag);
 // True for a name of that form: never a save file, whatever its size.
 bool IsDownloadTemporaryName(std::string_view fileName);
+
+// Removes the download temporaries a killed run left in the folder (they can be gigabytes).
+// Only one run per program folder writes at a time, so none of them is still being written.
+void RemoveDownloadTemporaries(const std::filesystem::path& folder);
 
 // The save files of a generation folder: its regular files in name (byte) order, without
 // download temporaries, folders, links or anything else. nullopt when the folder cannot be

@@ -28,6 +28,19 @@ std::filesystem::path SettingsPath(const std::filesystem::path& programFolder) {
     return programFolder / kSettingsFileName;
 }
 
+bool SettingsReadableByOthers(const std::filesystem::path& iniPath) {
+    using std::filesystem::perms;
+    std::error_code error;
+    const perms mode = std::filesystem::status(iniPath, error).permissions();
+    return !error && mode != perms::unknown &&
+           (mode & (perms::group_read | perms::others_read)) != perms::none;
+}
+
+std::string SettingsReadableWarning(const std::filesystem::path& iniPath) {
+    return iniPath.string() +
+           "は他のユーザーも読み取れます（パスワードを含むため0600にしてください）";
+}
+
 std::string ScramblePassword(std::string_view plain) {
     std::string out;
     for (char c : plain) out += static_cast<char>(~static_cast<unsigned char>(c));
@@ -73,11 +86,14 @@ Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
         s.MonitorInterval = IntValue(ini, "TIMER", "MONTIMER");
     } else {
         s.JobTimer = IntValue(ini, "TIMER", "JOBTIMER");
+        // No poll period would mean polling the host about twenty times a second.
         s.FileTimer = IntValue(ini, "TIMER", "FILETIMER");
+        if (s.FileTimer <= 0) s.FileTimer = kDefaultFileTimer;
     }
     s.HostAddress = ini.GetText("HOST", "ADDRESS", 15);
     s.User = ini.GetText("HOST", "USER", 10);
-    s.Password = UnscramblePassword(ini.GetBytes("HOST", "PASSWORD", 10));
+    // Raw: a plain 0xDF scrambles to a blank, which trimming would take off.
+    s.Password = UnscramblePassword(ini.GetRawBytes("HOST", "PASSWORD", 10));
     s.JobQueue = ini.GetText("HOST", "JOBQ", 29);
     if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.HostPort = port;
     if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.MailPort = port;
@@ -131,9 +147,9 @@ bool WriteInstallFlag(const std::filesystem::path& iniPath) {
 
 void MakeSettingsWritable(const std::filesystem::path& iniPath) {
     std::error_code ignored;
-    std::filesystem::permissions(iniPath, std::filesystem::perms::owner_read |
-                                              std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(
+        iniPath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+        std::filesystem::perm_options::add, ignored);
 }
 
 }  // namespace zorva

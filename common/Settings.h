@@ -12,6 +12,8 @@ namespace zorva {
 inline constexpr std::string_view kSettingsFileName = "zorva.ini";
 inline constexpr std::string_view kLogFolderName = "LOG_DAT";
 inline constexpr std::string_view kDefaultSetFolderName = "BACKUPSET";
+// The poll period (ms) of a FILETIMER of 0 or less; a JOBTIMER of 0 keeps its meaning.
+inline constexpr int kDefaultFileTimer = 10'000;
 
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
 // password's bytes.
@@ -31,13 +33,18 @@ struct Settings {
     int DetailLog = 0;
     int MonitorInterval = 0;  // MONTIMER, agent
     int JobTimer = 0;         // JOBTIMER, transfer agent and restore program
-    int FileTimer = 0;        // FILETIMER, transfer agent and restore program
+    int FileTimer = 0;        // FILETIMER, transfer agent and restore program (> 0 once read)
     int HostInstalled = 0;
     int HostPort = 21;  // [HOST] PORT
     int MailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
 };
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
+
+// True when the settings file (which holds the password) can be read by group or others.
+bool SettingsReadableByOthers(const std::filesystem::path& iniPath);
+// The daily-log warning about such a file: its path followed by the text.
+std::string SettingsReadableWarning(const std::filesystem::path& iniPath);
 
 // Each byte complemented; unscrambling stops at the first zero byte.
 std::string ScramblePassword(std::string_view plain);

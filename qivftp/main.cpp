@@ -10,6 +10,7 @@
 #include "common/Codec.h"
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
+#include "common/Platform.h"
 #include "common/Settings.h"
 #include "qivftp/engine/SessionTransferHost.h"
 #include "qivftp/ui/JobRunner.h"
@@ -28,6 +29,7 @@ constexpr const char* kUsage =
 
 int main(int argc, char* argv[]) {
     using namespace zorva;
+    DisableCoreDumps();  // before the password is read
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
         std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivftp " ZORVA_VERSION "\n",
                    stdout);
@@ -39,12 +41,8 @@ int main(int argc, char* argv[]) {
     const Settings early = ReadSettings(SettingsPath(programFolder), Program::TransferAgent);
     DailyLog log(Program::TransferAgent, programFolder / kLogFolderName, early.DetailLog, clock);
 
-    InstanceLock instance("qivftp");
-    if (!instance.Acquired()) {
-        log.WriteDailyLog("プログラムが既に開始されている");
-        return 0;
-    }
-    // The whole command line is the set name: "DEMO EXTRA" is not DEMO.
+    // The whole command line is the set name: "DEMO EXTRA" is not DEMO. An argument that is
+    // no set name ends the program before it makes any file, the lock file included.
     std::string setName;
     for (int i = 1; i < argc; ++i) setName += (i > 1 ? " " : "") + std::string(argv[i]);
     if (setName.empty()) return 0;
@@ -52,7 +50,20 @@ int main(int argc, char* argv[]) {
         log.WriteDailyLog("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
         return 0;
     }
+    const InstanceLock instance(programFolder, "qivftp");
+    if (instance.State() == LockState::Busy) {
+        log.WriteDailyLog("プログラムが既に開始されている");
+        return 0;
+    }
+    if (instance.State() == LockState::Failed) {
+        // Without the lock a second run could double the job; without this message the job
+        // would be skipped unnoticed.
+        log.WriteDailyLog(instance.FailureText());
+        std::fprintf(stderr, "qivftp: %s\n", instance.FailureText().c_str());
+        return 0;
+    }
 
+    UseOffscreenWhenNoDisplay();
     QApplication app(argc, argv);
     qivftp::JobWindow window;
     qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,

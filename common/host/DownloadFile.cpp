@@ -1,5 +1,6 @@
 #include "common/host/DownloadFile.h"
 
+#include "common/FileIo.h"
 #include "common/SavedData.h"
 
 #include <fcntl.h>
@@ -21,9 +22,10 @@ DownloadFile::DownloadFile(std::filesystem::path target) : target_(std::move(tar
     std::random_device random;
     const std::filesystem::path folder = target_.parent_path();
     for (int tries = 0; tries < 16 && fd_ < 0; ++tries) {
-        path_ = folder / DownloadTemporaryName(target_.filename().string(),
-                                               static_cast<unsigned>(random()));
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        path_ = folder /
+                DownloadTemporaryName(target_.filename().string(), static_cast<unsigned>(random()));
+        // Private from the start: save files hold payroll and *ALLUSR data.
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ >= 0) StartWriteback();
@@ -54,8 +56,11 @@ bool DownloadFile::Commit() {
     bool ok = ::fsync(fd_) == 0;
     ok = ::close(fd_) == 0 && ok;
     fd_ = -1;
-    if (ok && ::rename(path_.c_str(), target_.c_str()) == 0) committed_ = true;
-    return committed_;
+    if (!ok || ::rename(path_.c_str(), target_.c_str()) != 0) return false;
+    committed_ = true;
+    // Until the folder is synced the new name may not survive a power loss, and the caller
+    // deletes the host's copy next: a failed sync makes the download a failed one.
+    return SyncFolder(target_.parent_path());
 }
 
 std::size_t DownloadFile::Receive(char* data, std::size_t size, std::size_t count, void* self) {

@@ -24,7 +24,9 @@ public:
     const std::filesystem::path& TemporaryPath() const { return path_; }
 
     bool Write(const char* data, std::size_t size);
-    // Makes the file durable and gives it the target's name; false leaves the target as it was.
+    // Makes the file durable and gives it the target's name, then syncs the folder so that the
+    // name survives a power loss. False when any step fails: before the rename the target is
+    // left as it was.
     bool Commit();
 
     // A libcurl write callback writing into the DownloadFile passed as `self`.

@@ -37,6 +37,8 @@ public:
     bool StopRequested() const { return waiter_.Interrupted(); }
     // True from Start until just before `finished` is delivered.
     bool Running() const { return running_.load(); }
+    // The waiter each task gets, for an engine that keeps it from its construction on.
+    Waiter& TaskWaiter() { return waiter_; }
 
 Q_SIGNALS:
     // On the runner's (GUI) thread, once per task, after the task has returned.

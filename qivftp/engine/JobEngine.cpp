@@ -1,11 +1,14 @@
 #include "qivftp/engine/JobEngine.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "common/Codec.h"
 #include "common/FileIo.h"
-#include "common/SavlibsRecord.h"
-#include "common/TextFields.h"
 #include "common/JobResultLog.h"
 #include "common/SavedData.h"
+#include "common/SavlibsRecord.h"
+#include "common/TextFields.h"
 #include "qivftp/engine/Purge.h"
 #include "qivftp/engine/ReportMail.h"
 
@@ -49,11 +52,17 @@ JobEngine::JobEngine(JobEnvironment environment, const Clock& clock, Waiter& wai
     job_.StartTime = clock_.Now();
 }
 
-JobEngine::~JobEngine() { StopTimeLimit(); }
+JobEngine::~JobEngine() {
+    StopTimeLimit();
+}
 
-void JobEngine::Message(std::string_view text) { log_.WriteDailyLog(text, &view_); }
+void JobEngine::Message(std::string_view text) {
+    log_.WriteDailyLog(text, &view_);
+}
 
-void JobEngine::Status(std::string_view text) { view_.SetStatus(std::string(text)); }
+void JobEngine::Status(std::string_view text) {
+    view_.SetStatus(std::string(text));
+}
 
 void JobEngine::RequestStop(StopReason reason) {
     StopReason none = StopReason::None;
@@ -68,13 +77,16 @@ void JobEngine::Run() {
 }
 
 bool JobEngine::LoadSetAndSettings() {
-    settings_ = ReadSettings(SettingsPath(env_.ProgramFolder), Program::TransferAgent);
+    const auto iniPath = SettingsPath(env_.ProgramFolder);
+    settings_ = ReadSettings(iniPath, Program::TransferAgent);
     log_.SetDetailLog(settings_.DetailLog);
+    if (SettingsReadableByOthers(iniPath)) Message(SettingsReadableWarning(iniPath));
     BackupSet set;
     std::string error;
     const auto setFolder = env_.ProgramFolder / settings_.BackupSetFolder;
     if (settings_.BackupSetFolder.empty() || !ReadSetFile(setFolder, env_.SetName, set, error)) {
-        if (error.empty()) error = "バックアップセット：" + env_.SetName + "を読み取ることが出来ない";
+        if (error.empty())
+            error = "バックアップセット：" + env_.SetName + "を読み取ることが出来ない";
         MessageAndStatus(error);
         return false;
     }
@@ -89,14 +101,25 @@ bool JobEngine::Start() {
     saveFolder_ = ComputeSaveFolder(ScheduleOf(job_), settings_, clock_.Now());
     view_.ShowObjects(job_.Rows);
     view_.ShowTitle(job_.Description);
+    if (!IsUsableBaseDir(settings_.BaseDir)) {
+        MessageAndStatus("保管用ベースディレクトリの指定が不正です");
+        return false;
+    }
     if (!MakeSaveFolder(saveFolder_.string(), *this)) return false;
     if (job_.DailyKind == '1') PurgeOldGenerations(job_, settings_, clock_, *this);
+    RemoveDownloadTemporaries(saveFolder_);
     if (Stopping()) return false;
 
+    // A host silent before the submit must not hold the job (and its lock) for days: the
+    // job's time limit runs from the log-on, and again from the submit as specified.
+    // A JOBTIMER of 0 or less keeps its specified meaning: the limit fires right after the submit.
+    if (settings_.JobTimer > 0) StartTimeLimit(settings_.JobTimer);
     ownedHost_ = hostFactory_(settings_, waiter_, *this);
     host_ = ownedHost_.get();
     if (host_->Open() != HostResult::Ok || Stopping()) return false;
-    return SubmitSaveJob() && !Stopping();
+    const bool submitted = SubmitSaveJob();
+    StopTimeLimit();
+    return submitted && !Stopping();
 }
 
 std::string JobEngine::SubmitCommand(const std::string& setName, const std::string& jobQueue) {
@@ -104,11 +127,31 @@ std::string JobEngine::SubmitCommand(const std::string& setName, const std::stri
            jobQueue + ")";
 }
 
-std::filesystem::path JobEngine::LocalCopyPath() const { return env_.ProgramFolder / job_.SetName; }
+std::filesystem::path JobEngine::LocalCopyPath() const {
+    return env_.ProgramFolder / job_.SetName;
+}
+
+// Rows whose save file name equals an earlier row's would wait for a list line that never
+// comes and share one save file: they are left out of the request and failed at once.
+void JobEngine::FailClashingRows() {
+    auto rows = job_.Rows.begin();
+    for (auto later = rows; later != job_.Rows.end(); ++later) {
+        const std::string name = HostObjectName(later->Object);
+        auto first = std::find_if(rows, later, [&](const JobObjectRow& row) {
+            return HostObjectName(row.Object) == name;
+        });
+        if (first == later) continue;
+        later->RowStatus = kDownloadFailed;
+        Message(later->Library + "/" + later->Object + "は" + first->Library + "/" + first->Object +
+                "と保管ファイル名" + name + "が同じため保管しません");
+    }
+}
 
 bool JobEngine::SubmitSaveJob() {
+    FailClashingRows();
     std::string request;
     for (const JobObjectRow& row : job_.Rows) {
+        if (row.RowStatus != kPending) continue;
         request += BuildSavlibsRecord({row.ObjectKind, ToCp932(row.Object), ToCp932(row.Library),
                                        ToCp932(row.Type), row.OptionCode});
     }
@@ -124,12 +167,16 @@ bool JobEngine::SubmitSaveJob() {
     }
     if (host_->PutText(requestPath, job_.SetName) != HostResult::Ok) return false;
 
-    const std::string command = SubmitCommand(job_.SetName, ToCp932(settings_.JobQueue));
+    // The session converts names and replies at the wire; here they stay UTF-8.
+    const std::string command = SubmitCommand(job_.SetName, settings_.JobQueue);
     result = host_->Command(command, kSubmitAttempts);
     if (result == HostResult::Failed) {
         // The session has reported the command; the server's reasons follow line by line.
-        for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(FromCp932(line));
+        for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(line);
     }
+    // A submit interrupted while its reply was awaited may have been accepted: the job counts
+    // as submitted, so a cancel still sends the stop request.
+    if (result == HostResult::Interrupted) job_.JobSubmitted = true;
     return result == HostResult::Ok;
 }
 
@@ -163,7 +210,9 @@ void JobEngine::StopTimeLimit() {
     }
 }
 
-bool JobEngine::TimeLimitPassed() const { return std::chrono::steady_clock::now() >= deadline_; }
+bool JobEngine::TimeLimitPassed() const {
+    return std::chrono::steady_clock::now() >= deadline_;
+}
 
 void JobEngine::WaitAndPoll() {
     job_.JobSubmitted = true;
@@ -252,10 +301,9 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::string fileName = HostObjectName(row.Object);
     const std::string remote = job_.SetName + "/" + fileName;
     row.DownloadStart = clock_.Now();
-    const HostResult result =
-        IsSafeFileName(fileName)
-            ? host_->Get(ToCp932(remote), saveFolder_ / fileName, true, kDownloadAttempts)
-            : HostResult::Failed;
+    const HostResult result = IsSafeFileName(fileName) ? host_->Get(remote, saveFolder_ / fileName,
+                                                                    true, kDownloadAttempts)
+                                                       : HostResult::Failed;
     if (result == HostResult::Interrupted) return;  // the row stays unfinished
     row.DownloadEnd = clock_.Now();
     if (result == HostResult::Failed) {
@@ -267,8 +315,27 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     view_.SetDownloadState(item, "転送成功");
     MessageAndStatus("保管が正常に終了した");
     row.RowStatus = kSaved;
-    const bool deleted = host_->Delete(ToCp932(remote)) == HostResult::Ok;
-    MessageAndStatus(remote + (deleted ? "削除しました" : "削除に失敗しました"));
+    DeleteSaveFile(remote);
+}
+
+// A stop request may come between a completed download and this delete: the delete then
+// waits for the end of the job, so the host's copy never outlives a good local one.
+void JobEngine::DeleteSaveFile(const std::string& remote) {
+    const HostResult result = host_->Delete(remote);
+    if (result == HostResult::Interrupted) {
+        undeleted_.push_back(remote);
+        return;
+    }
+    MessageAndStatus(remote + (result == HostResult::Ok ? "削除しました" : "削除に失敗しました"));
+}
+
+void JobEngine::DeleteUndeletedSaveFiles() {
+    if (undeleted_.empty()) return;
+    waiter_.Reset();  // the stop request has been taken; these deletes are one attempt each
+    for (const std::string& remote : std::exchange(undeleted_, {})) {
+        const bool deleted = host_->Delete(remote) == HostResult::Ok;
+        MessageAndStatus(remote + (deleted ? "削除しました" : "削除に失敗しました"));
+    }
 }
 
 void JobEngine::HandleStop() {
@@ -290,6 +357,7 @@ void JobEngine::HandleStop() {
         case StopReason::None:
             break;
     }
+    DeleteUndeletedSaveFiles();
 }
 
 void JobEngine::EndJob() {

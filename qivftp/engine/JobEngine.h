@@ -38,8 +38,8 @@ enum class PollResult { Complete = 1, Retry = 2, NoResponse = 3, Incomplete = 4 
 
 // Makes the job's host session; it must wait through `waiter` so that a stop request ends its
 // pauses and transfers.
-using HostFactory = std::function<std::unique_ptr<TransferHost>(
-    const Settings& settings, Waiter& waiter, Reporter& output)>;
+using HostFactory = std::function<std::unique_ptr<TransferHost>(const Settings& settings,
+                                                                Waiter& waiter, Reporter& output)>;
 
 // Sends the report mail; the default is the SMTP sender.
 using MailSender =
@@ -75,7 +75,10 @@ private:
     void HandleStop();
     void EndJob();
 
+    void FailClashingRows();
     void DownloadObject(JobObjectRow& row);
+    void DeleteSaveFile(const std::string& remote);
+    void DeleteUndeletedSaveFiles();
     JobObjectRow* FindPendingRow(const std::string& name);
     void MarkHostFailed(const std::string& name);
     bool AllRowsFinished() const;
@@ -103,6 +106,7 @@ private:
     TransferHost* host_ = nullptr;
     int failedPolls_ = 0;
     std::size_t downloadedCount_ = 0;
+    std::vector<std::string> undeleted_;  // downloaded, host delete cut short by a stop request
 
     std::atomic<StopReason> reason_{StopReason::None};
     std::mutex limitMutex_;

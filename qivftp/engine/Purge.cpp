@@ -1,5 +1,6 @@
 #include "qivftp/engine/Purge.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
 #include <vector>
@@ -18,6 +19,7 @@ bool IsRealFolder(const fs::directory_entry& entry) {
     return entry.symlink_status(error).type() == fs::file_type::directory;
 }
 
+// In name (byte) order, as the original platform's file system lists a folder.
 std::vector<fs::directory_entry> ListEntries(fs::directory_iterator it) {
     std::vector<fs::directory_entry> entries;
     std::error_code error;
@@ -25,7 +27,25 @@ std::vector<fs::directory_entry> ListEntries(fs::directory_iterator it) {
         if (error) break;
         entries.push_back(*it);
     }
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return a.path().filename().string() < b.path().filename().string();
+    });
     return entries;
+}
+
+bool IsDayFolder(const fs::directory_entry& entry) {
+    return IsRealFolder(entry) && IsDayFolderName(entry.path().filename().string());
+}
+
+// The newest day folder that holds a save file: the last good copy, which no retention
+// period may take (a host down for longer than the period would otherwise cost every copy).
+std::string NewestDayWithSaveFiles(const std::vector<fs::directory_entry>& entries) {
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (!IsDayFolder(*it)) continue;
+        const auto files = ListSaveFiles(it->path());
+        if (files && !files->empty()) return it->path().filename().string();
+    }
+    return {};
 }
 
 }  // namespace
@@ -84,10 +104,12 @@ void PurgeOldGenerations(const TransferJob& job, const Settings& settings, const
     fs::directory_iterator it(folder, error);
     if (error) return output.MessageAndStatus("削除対象ディレクトリを取得出来ない");
 
-    for (const fs::directory_entry& entry : ListEntries(std::move(it))) {
+    const std::vector<fs::directory_entry> entries = ListEntries(std::move(it));
+    const std::string lastGoodCopy = NewestDayWithSaveFiles(entries);
+    for (const fs::directory_entry& entry : entries) {
         const std::string name = entry.path().filename().string();
         // Eight digits on both sides, so the byte order of the texts is the date order.
-        if (!IsRealFolder(entry) || !IsDayFolderName(name) || !(name < cutOff)) continue;
+        if (!IsDayFolder(entry) || !(name < cutOff) || name == lastGoodCopy) continue;
         if (!DeleteFilesInFolder(entry.path()) || !fs::remove(entry.path(), error)) {
             output.MessageAndStatus("削除対象ディレクトリの削除に失敗した");
         }

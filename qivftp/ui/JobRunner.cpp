@@ -1,81 +1,78 @@
 #include "qivftp/ui/JobRunner.h"
 
-#include <QMetaObject>
+#include "common/ui/QtText.h"
 
 namespace zorva::qivftp {
 namespace {
 
-QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+using ui::ToQ;
 
 QStringList Columns(const JobObjectRow& row) {
-    return {Text(row.Library), Text(row.Object), Text(row.Type)};
+    return {ToQ(row.Library), ToQ(row.Object), ToQ(row.Type)};
 }
 
 }  // namespace
 
-template <typename Call>
-void QueuedJobView::Post(Call call) {
-    if (window_) QMetaObject::invokeMethod(window_.data(), std::move(call), Qt::QueuedConnection);
-}
-
-void QueuedJobView::Clear() {
+void SignalJobView::Clear() {
     count_ = 0;
-    Post([w = window_] { w->ClearMessages(); });
+    Q_EMIT messagesCleared();
 }
 
-void QueuedJobView::InsertTop(const std::string& message) {
+void SignalJobView::InsertTop(const std::string& message) {
     ++count_;
-    Post([w = window_, text = Text(message)] { w->InsertMessage(text); });
+    Q_EMIT messageInserted(ToQ(message));
 }
 
-void QueuedJobView::ShowTitle(const std::string& description) {
-    Post([w = window_, text = Text(description)] { w->ShowTitle(text); });
+void SignalJobView::ShowTitle(const std::string& description) {
+    Q_EMIT titleShown(ToQ(description));
 }
 
-void QueuedJobView::ShowObjects(const std::vector<JobObjectRow>& rows) {
+void SignalJobView::ShowObjects(const std::vector<JobObjectRow>& rows) {
     QList<QStringList> columns;
     for (const JobObjectRow& row : rows) columns.append(Columns(row));
-    Post([w = window_, columns] { w->ShowObjects(columns); });
+    Q_EMIT objectsShown(columns);
 }
 
-void QueuedJobView::AddDownloadRow(const JobObjectRow& row) {
-    Post([w = window_, columns = Columns(row)] { w->AddDownloadRow(columns); });
+void SignalJobView::AddDownloadRow(const JobObjectRow& row) {
+    Q_EMIT downloadRowAdded(Columns(row));
 }
 
-void QueuedJobView::SetDownloadState(std::size_t downloadIndex, const std::string& state) {
-    Post([w = window_, item = static_cast<int>(downloadIndex), text = Text(state)] {
-        w->SetDownloadState(item, text);
-    });
+void SignalJobView::SetDownloadState(std::size_t downloadIndex, const std::string& state) {
+    Q_EMIT downloadStateSet(static_cast<int>(downloadIndex), ToQ(state));
 }
 
-void QueuedJobView::SetStatus(const std::string& text) {
-    Post([w = window_, status = Text(text)] { w->SetStatus(status); });
+void SignalJobView::SetStatus(const std::string& text) {
+    Q_EMIT statusSet(ToQ(text));
+}
+
+void SignalJobView::Show(JobWindow& window) {
+    connect(this, &SignalJobView::messagesCleared, &window, &JobWindow::ClearMessages);
+    connect(this, &SignalJobView::messageInserted, &window, &JobWindow::InsertMessage);
+    connect(this, &SignalJobView::titleShown, &window, &JobWindow::ShowTitle);
+    connect(this, &SignalJobView::objectsShown, &window, &JobWindow::ShowObjects);
+    connect(this, &SignalJobView::downloadRowAdded, &window, &JobWindow::AddDownloadRow);
+    connect(this, &SignalJobView::downloadStateSet, &window, &JobWindow::SetDownloadState);
+    connect(this, &SignalJobView::statusSet, &window, &JobWindow::SetStatus);
 }
 
 JobRunner::JobRunner(JobWindow& window, JobEnvironment environment, const Clock& clock,
-                     DailyLog& log, HostFactory hostFactory, MailSender mailSender)
-    : window_(window),
-      view_(window),
-      engine_(std::make_unique<JobEngine>(std::move(environment), clock, waiter_, log, view_,
-                                          std::move(hostFactory), std::move(mailSender))) {
-    window_.onCancel = [this] { engine_->RequestStop(StopReason::CancelButton); };
-    window_.onCloseRequest = [this] { engine_->RequestStop(StopReason::WindowClosed); };
+                     DailyLog& log, HostFactory hostFactory, MailSender mailSender) {
+    engine_ = std::make_unique<JobEngine>(std::move(environment), clock, runner_.TaskWaiter(), log,
+                                          view_, std::move(hostFactory), std::move(mailSender));
+    view_.Show(window);
+    connect(&window, &JobWindow::cancelRequested, this,
+            [this] { engine_->RequestStop(StopReason::CancelButton); });
+    connect(&window, &JobWindow::closeRequested, this,
+            [this] { engine_->RequestStop(StopReason::WindowClosed); });
+    connect(&runner_, &ui::TaskRunner::finished, &window, &JobWindow::JobFinished);
 }
 
 JobRunner::~JobRunner() {
-    if (worker_.joinable()) {
-        engine_->RequestStop(StopReason::WindowClosed);
-        worker_.join();
-    }
+    if (runner_.Running()) engine_->RequestStop(StopReason::WindowClosed);
 }
 
 void JobRunner::Start() {
-    worker_ = std::thread([this] {
-        engine_->Run();
-        QPointer<JobWindow> window(&window_);
-        QMetaObject::invokeMethod(
-            &window_, [window] { if (window) window->JobFinished(); }, Qt::QueuedConnection);
-    });
+    runner_.Start([engine = engine_.get()](Waiter&) { engine->Run(); });
 }
 
 }  // namespace zorva::qivftp

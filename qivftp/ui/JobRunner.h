@@ -1,22 +1,25 @@
 #pragma once
-// Runs a JobEngine on a worker thread for a JobWindow: engine reports become queued calls on
-// the window, the window's cancel and close become stop requests.
+// Runs a JobEngine on a worker thread for a JobWindow: engine reports become signals that Qt
+// delivers to the window on the GUI thread, the window's cancel and close become stop
+// requests, and the end of the job closes the window.
 
-#include <QPointer>
+#include <QObject>
+#include <QStringList>
 #include <atomic>
 #include <memory>
-#include <thread>
 
-#include "common/Waiter.h"
+#include "common/ui/TaskRunner.h"
 #include "qivftp/engine/JobEngine.h"
 #include "qivftp/ui/JobWindow.h"
 
 namespace zorva::qivftp {
 
-class QueuedJobView final : public JobView {
+// The engine's view as signals. It lives on the GUI thread and is called from the engine's:
+// Qt queues each emission to the connected window, and drops it if the window is gone, so the
+// worker never looks at the window itself.
+class SignalJobView final : public QObject, public JobView {
+    Q_OBJECT
 public:
-    explicit QueuedJobView(JobWindow& window) : window_(&window) {}
-
     std::size_t Count() const override { return count_.load(); }
     void Clear() override;
     void InsertTop(const std::string& message) override;
@@ -26,28 +29,36 @@ public:
     void SetDownloadState(std::size_t downloadIndex, const std::string& state) override;
     void SetStatus(const std::string& text) override;
 
-private:
-    template <typename Call>
-    void Post(Call call);
+    // Connects every signal to the window's matching function.
+    void Show(JobWindow& window);
 
-    QPointer<JobWindow> window_;
+Q_SIGNALS:
+    void messagesCleared();
+    void messageInserted(const QString& text);
+    void titleShown(const QString& text);
+    void objectsShown(const QList<QStringList>& rows);
+    void downloadRowAdded(const QStringList& columns);
+    void downloadStateSet(int item, const QString& state);
+    void statusSet(const QString& text);
+
+private:
     std::atomic<std::size_t> count_{0};  // mirrors the list so the 1,000-entry rule needs no GUI
 };
 
-class JobRunner {
+class JobRunner final : public QObject {
+    Q_OBJECT
 public:
     JobRunner(JobWindow& window, JobEnvironment environment, const Clock& clock, DailyLog& log,
               HostFactory hostFactory, MailSender mailSender = {});
-    ~JobRunner();
+    // A job still running is stopped as by the close box, and waited for.
+    ~JobRunner() override;
 
     void Start();
 
 private:
-    JobWindow& window_;
-    SleepingWaiter waiter_;
-    QueuedJobView view_;
+    SignalJobView view_;
     std::unique_ptr<JobEngine> engine_;
-    std::thread worker_;
+    ui::TaskRunner runner_;  // after engine_: it ends the task before the engine goes
 };
 
 }  // namespace zorva::qivftp

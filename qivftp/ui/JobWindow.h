@@ -1,16 +1,14 @@
 #pragma once
 // The transfer agent's one window: set title, status line, "中止", the set's objects, the
-// downloads and the message list. It shows what the engine reports and forwards cancel and
-// close; the job itself runs on a worker thread.
+// downloads and the message list. It shows what the engine reports and asks for cancel and
+// close through its signals; the job itself runs on a worker thread (JobRunner).
 
 #include <QWidget>
-#include <atomic>
-#include <functional>
+#include <memory>
 
-class QLabel;
-class QListWidget;
-class QPushButton;
-class QTreeWidget;
+namespace Ui {
+class JobWindow;
+}
 
 namespace zorva::qivftp {
 
@@ -18,12 +16,9 @@ class JobWindow final : public QWidget {
     Q_OBJECT
 public:
     explicit JobWindow(QWidget* parent = nullptr);
+    ~JobWindow() override;
 
-    // Called when the user asks to cancel or to close the window while the job runs.
-    std::function<void()> onCancel;
-    std::function<void()> onCloseRequest;
-
-    // From the GUI thread only.
+    // GUI thread only.
     void ShowTitle(const QString& text);
     void SetStatus(const QString& text);
     void ShowObjects(const QList<QStringList>& rows);
@@ -31,22 +26,20 @@ public:
     void SetDownloadState(int item, const QString& state);
     void InsertMessage(const QString& text);
     void ClearMessages();
-    // The job has ended: the next close really closes.
+    // The job has ended: the next close really closes, and this one does.
     void JobFinished();
+
+Q_SIGNALS:
+    // "中止" was pressed while the job runs.
+    void cancelRequested();
+    // The user closed the window while the job runs; it closes when the job has ended.
+    void closeRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QTreeWidget* MakeList(const QString& objectName);
-
-    QLabel* setTitleLine_;
-    QLabel* statusLine_;
-    QPushButton* cancelButton_;
-    QTreeWidget* objectList_;
-    QTreeWidget* downloadList_;
-    QListWidget* messageList_;
+    std::unique_ptr<Ui::JobWindow> ui_;
     bool finished_ = false;
 };
 

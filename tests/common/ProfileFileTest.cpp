@@ -53,13 +53,52 @@ INSTANTIATE_TEST_SUITE_P(
                  "BASEDIR = /srv/save/ \r\n\r\n[Host]\r\naddress=10.0.0.1\r\nOTHER=x\r\n\r\n"
                  "[TIMER]\r\nJOBTIMER=3600000\r\nFILETIMER=5000\r\n"},
         // A new section goes at the end of the file.
-        EditCase{"INSTALL", "AS", "YES",
-                 kIni + "\r\n[INSTALL]\r\nAS=YES\r\n"},
+        EditCase{"INSTALL", "AS", "YES", kIni + "\r\n[INSTALL]\r\nAS=YES\r\n"},
         // Blanks around a replaced value: the leading ones stay, the old value goes.
         EditCase{"DIRECTORIES", "basedir", "/data/",
                  "; kept as it is\r\n[DIRECTORIES]\r\nBACKUPSET=BACKUPSET\r\n"
                  "BASEDIR = /data/\r\n\r\n[Host]\r\naddress=10.0.0.1\r\nOTHER=x\r\n\r\n"
                  "[TIMER]\r\nJOBTIMER=3600000"}));
+
+struct BareCrCase {
+    std::string label, file, section, key, value, expected;
+};
+
+class ProfileBareCr : public ::testing::TestWithParam<BareCrCase> {};
+
+// A last line ending in a bare CR (a file cut short or edited by hand): the CR becomes a full
+// line end instead of joining the value before it.
+TEST_P(ProfileBareCr, TheCrNeverJoinsAValue) {
+    const auto& c = GetParam();
+    ProfileFile ini(c.file);
+    ini.SetBytes(c.section, c.key, c.value);
+    EXPECT_EQ(ini.bytes(), c.expected);
+    EXPECT_EQ(ini.GetRawBytes(c.section, c.key, 10), c.value);
+    if (c.key != "PASSWORD") {
+        EXPECT_EQ(ini.GetRawBytes("HOST", "PASSWORD", 10), "\xAC\xBA\xBC");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileBareCr,
+    ::testing::Values(BareCrCase{"NewKeyInTheLastSection", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC\r",
+                                 "HOST", "USER", "QUSER",
+                                 "[HOST]\r\nPASSWORD=\xAC\xBA\xBC\r\nUSER=QUSER\r\n"},
+                      BareCrCase{"NewSection", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC\r", "MAIL", "ACT",
+                                 "YES", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC\r\n[MAIL]\r\nACT=YES\r\n"},
+                      BareCrCase{"ValueReplacedInPlace", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC\r",
+                                 "HOST", "PASSWORD", "\xBE", "[HOST]\r\nPASSWORD=\xBE\r"},
+                      BareCrCase{"OnlyAnLfMissing", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC", "HOST",
+                                 "USER", "Q", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC\r\nUSER=Q\r\n"}),
+    [](const auto& info) { return info.param.label; });
+
+TEST(ProfileFile, RawBytesKeepTheBlanksAroundTheValue) {
+    ProfileFile ini("[HOST]\r\nPASSWORD= \xBE \r\nUSER = Q \r\n");
+    EXPECT_EQ(ini.GetRawBytes("HOST", "PASSWORD", 10), " \xBE ");
+    EXPECT_EQ(ini.GetRawBytes("HOST", "PASSWORD", 2), " \xBE");
+    EXPECT_EQ(ini.GetBytes("HOST", "PASSWORD", 10), "\xBE");
+    EXPECT_EQ(ini.GetRawBytes("HOST", "MISSING", 10), "");
+}
 
 TEST(ProfileFile, ReadsTrimmedValuesCutToWidthAndDefaultsToEmpty) {
     ProfileFile ini(kIni);
@@ -85,7 +124,7 @@ TEST(ProfileFile, JunkReadsAsTheKeysItCanFind) {
     const std::string hugeLine(10 * 1024 * 1024, 'z');
     const std::vector<std::string> inputs = {
         junk,
-        junk + "\n[LOCAL]\nLOG=YES",          // LF only, no final line end
+        junk + "\n[LOCAL]\nLOG=YES",  // LF only, no final line end
         "[LOCAL]" + hugeLine + "\r\nLOG=YES\r\n",
         "[EMPTY]\r\n[LOCAL]\r\nLOG=YES\r\n[",  // a section without keys, a broken header
         std::string("[LOCAL]\r\nLOG=YES\0junk\r\n", 22),

@@ -26,6 +26,49 @@ TEST(Settings, PasswordWithHighBytesSurvivesWriteAndRead) {
     EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).Password, s.Password);
 }
 
+class PasswordRoundTrip : public ::testing::TestWithParam<std::string> {};
+
+// 0xDF scrambles to a blank; at either end of the password it must survive the file.
+TEST_P(PasswordRoundTrip, ReadsBackWhatWasWritten) {
+    test::TempFolder dir;
+    const auto ini = dir / "zorva.ini";
+    Settings s;
+    s.Password = GetParam();
+    ASSERT_TRUE(WriteSettings(ini, s));
+    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).Password, GetParam());
+    EXPECT_EQ(ReadSettings(ini, Program::Agent).Password, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Passwords, PasswordRoundTrip,
+                         ::testing::Values("\xDFSECRET", "SECRET\xDF", "\xDF\xDF", "SE\xDF\xDFT",
+                                           "\xDF", "PASSWORD10"));
+
+struct FileTimerCase {
+    std::string line;  // the [TIMER] line, if any
+    int expected;
+};
+
+class FileTimerValue : public ::testing::TestWithParam<FileTimerCase> {};
+
+// A poll period of zero would poll the host about twenty times a second.
+TEST_P(FileTimerValue, ZeroOrLessIsTenSeconds) {
+    test::TempFolder dir;
+    const auto ini = dir / "zorva.ini";
+    ASSERT_TRUE(WriteFileAtomically(ini, "[TIMER]\r\nJOBTIMER=0\r\n" + GetParam().line));
+    const Settings s = ReadSettings(ini, Program::TransferAgent);
+    EXPECT_EQ(s.FileTimer, GetParam().expected);
+    EXPECT_EQ(s.JobTimer, 0);  // a JOBTIMER of 0 keeps its meaning: the limit fires at once
+    EXPECT_EQ(ReadSettings(ini, Program::Restore).FileTimer, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, FileTimerValue,
+                         ::testing::Values(FileTimerCase{"", 10000},
+                                           FileTimerCase{"FILETIMER=0\r\n", 10000},
+                                           FileTimerCase{"FILETIMER=-5\r\n", 10000},
+                                           FileTimerCase{"FILETIMER=abc\r\n", 10000},
+                                           FileTimerCase{"FILETIMER=1\r\n", 1},
+                                           FileTimerCase{"FILETIMER=500\r\n", 500}));
+
 TEST(Settings, SwitchesAreOnOnlyForExactYes) {
     test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
@@ -57,7 +100,7 @@ TEST(Settings, ReadersKeepTheirOwnWidthsAndTimers) {
     EXPECT_EQ(agent.JobTimer, 0);
     EXPECT_EQ(transfer.MonitorInterval, 0);
     EXPECT_EQ(transfer.JobTimer, 3600000);
-    EXPECT_EQ(transfer.FileTimer, 0);
+    EXPECT_EQ(transfer.FileTimer, 10000);
     EXPECT_EQ(transfer.BaseDir, "/save/");
     EXPECT_EQ(transfer.HostAddress, "192.168.100.200");
     EXPECT_EQ(transfer.HostPort, 2121);

@@ -16,6 +16,8 @@ from e2e_support import (HOST_PASSWORD, HOST_USER, Gate, Host, MailSink, Program
 def pytest_addoption(parser):
     parser.addoption("--qivftp", default=os.environ.get("QIVFTP"),
                      help="the qivftp binary (default: $QIVFTP)")
+    parser.addoption("--qivrestore", default=os.environ.get("QIVRESTORE"),
+                     help="the qivRestore binary (default: $QIVRESTORE)")
 
 
 @pytest.fixture(scope="session")
@@ -23,6 +25,15 @@ def qivftp_binary(pytestconfig):
     path = pytestconfig.getoption("--qivftp")
     if not path or not os.access(path, os.X_OK):
         raise pytest.UsageError(f"no qivftp binary: pass --qivftp PATH or set QIVFTP (got {path!r})")
+    return Path(path).resolve()
+
+
+@pytest.fixture(scope="session")
+def qivrestore_binary(pytestconfig):
+    path = pytestconfig.getoption("--qivrestore")
+    if not path or not os.access(path, os.X_OK):
+        raise pytest.UsageError(
+            f"no qivRestore binary: pass --qivrestore PATH or set QIVRESTORE (got {path!r})")
     return Path(path).resolve()
 
 

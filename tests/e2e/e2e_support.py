@@ -147,10 +147,10 @@ class ProgramUnderTest:
         env.update(QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=str(self.runtime))
         return env
 
-    def start(self, *args):
+    def start(self, *args, env=None):
         return subprocess.Popen([str(self.binary), *args], cwd=self.folder.path,
-                                env=self.environment(), stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT)
+                                env=self.environment() if env is None else env,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
 
     def finish(self, proc, started, timeout=90):
         try:
@@ -161,9 +161,9 @@ class ProgramUnderTest:
             raise AssertionError(f"qivftp still running after {timeout} s:\n{output.decode()}")
         return Run(proc.returncode, time.monotonic() - started, output.decode(errors="replace"))
 
-    def run(self, *args, timeout=90):
+    def run(self, *args, timeout=90, env=None):
         started = time.monotonic()
-        return self.finish(self.start(*args), started, timeout)
+        return self.finish(self.start(*args, env=env), started, timeout)
 
     # what the run left
 

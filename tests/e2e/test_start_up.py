@@ -1,7 +1,9 @@
 """Start-up: one instance at a time, the set name argument, a set file that is missing."""
 
 import os
+import re
 import time
+from pathlib import Path
 
 import pytest
 
@@ -11,7 +13,23 @@ from e2e_support import (MAIL_COMMANDS, BackupSet, ObjectRow, expected_mail, min
 ROWS = [ObjectRow("PAYLIB", "PAYROLL", "*FILE")]
 
 
-def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(program, host, mail, gate):
+def without_display(program, **changes):
+    """The environment of cron or ssh: no display, no Qt platform chosen."""
+    env = {k: v for k, v in program.environment().items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    env.update(changes)
+    return env
+
+
+# The lock is the program folder's: a run from cron (no runtime folder) and one from the desktop
+# (another runtime folder) exclude each other as two runs from one environment do.
+@pytest.mark.parametrize("second_runtime", [
+    pytest.param("same", id="same-environment"),
+    pytest.param("other", id="other-runtime-folder"),
+    pytest.param(None, id="no-runtime-folder"),
+])
+def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(program, host, mail, gate,
+                                                                  tmp_path, second_runtime):
     host.write_objects({"PAYLIB/PAYROLL": b"payroll"})
     host.control(hold_jobs=True)
     program.write_set("DEMO", BackupSet("二重起動", ROWS))
@@ -21,7 +39,14 @@ def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(program, host
         wait_for(lambda: (host.root / "DEMO" / "SAVLIBS").exists())  # the first one waits
         connections = gate.connections
 
-        second = program.run("DEMO", timeout=10)
+        env = program.environment()
+        if second_runtime is None:
+            env = without_display(program)
+            del env["XDG_RUNTIME_DIR"]
+        elif second_runtime == "other":
+            (tmp_path / "other-run").mkdir(mode=0o700)
+            env["XDG_RUNTIME_DIR"] = str(tmp_path / "other-run")
+        second = program.run("DEMO", timeout=10, env=env)
 
         assert second.returncode == 0, second.output
         assert second.seconds < 3
@@ -82,7 +107,8 @@ def test_a_missing_set_file_is_reported_and_the_job_still_ends_with_its_logs(
     assert gate.connections == 0
     # No file made: neither the set file, nor a request file, nor a save folder.
     assert os.listdir(program.folder.set_folder) == []
-    assert sorted(os.listdir(program.folder.path)) == ["BACKUPSET", "LOG_DAT", "zorva.ini"]
+    assert sorted(os.listdir(program.folder.path)) == [
+        ".qivftp.lock", "BACKUPSET", "LOG_DAT", "zorva.ini"]
     assert os.listdir(program.base) == []
     # A job without rows: an empty result word and an empty result log; a mail without rows.
     start, end, set_name, word, rows = only_result_log(program)
@@ -91,3 +117,40 @@ def test_a_missing_set_file_is_reported_and_the_job_still_ends_with_its_logs(
     (data, envelope), = mail.messages()
     assert envelope["commands"] == MAIL_COMMANDS
     assert data == expected_mail("NOSET", start, end, [])
+
+
+def test_without_a_display_the_job_runs_headless_and_keeps_no_core_file(program, host, mail):
+    host.write_objects({"PAYLIB/PAYROLL": b"payroll"})
+    host.control(hold_jobs=True)
+    program.write_set("DEMO", BackupSet("夜間", ROWS))
+    started = time.monotonic()
+    proc = program.start("DEMO", env=without_display(program))
+    try:
+        wait_for(lambda: (host.root / "DEMO" / "SAVLIBS").exists())
+        limits = Path(f"/proc/{proc.pid}/limits").read_text()
+        assert re.search(r"^Max core file size\s+0\s+0\s", limits, re.M), limits
+        host.control()
+    finally:
+        run = program.finish(proc, started)
+    assert run.returncode == 0, run.output
+    _, _, set_name, word, rows = only_result_log(program)
+    assert (set_name, word, rows[0].status) == ("DEMO", "正常完了", "保管正常完了")
+    assert len(mail.messages()) == 1
+    assert "ホストに接続しました" in program.daily_messages()
+
+
+def test_a_lock_file_that_cannot_be_opened_is_its_own_error_not_a_running_instance(
+        program, host, mail, gate):
+    program.write_set("DEMO", BackupSet("夜間", ROWS))
+    (program.folder.path / ".qivftp.lock").mkdir()  # where the lock file must be
+
+    run = program.run("DEMO", timeout=10)
+
+    assert run.returncode == 0, run.output
+    messages = program.daily_messages()
+    assert "プログラムが既に開始されている" not in messages
+    expected = f"{program.folder.path / '.qivftp.lock'}が開けない："
+    assert len(messages) == 1 and messages[0].startswith(expected), messages
+    assert expected in run.output
+    assert gate.connections == 0
+    assert program.result_logs() == {}

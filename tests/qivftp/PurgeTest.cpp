@@ -6,8 +6,9 @@
 #include <fstream>
 #include <set>
 
-#include "tests/support/RecordingReporter.h"
+#include "common/SavedData.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/RecordingReporter.h"
 #include "tests/support/TempFolder.h"
 
 namespace zorva::qivftp {
@@ -96,6 +97,7 @@ TEST_F(PurgeFolder, RemovesDayFoldersBeforeTheCutOffAndKeepsEightDays) {
 }
 
 TEST_F(PurgeFolder, OnlyRealEightDigitFoldersAreCandidates) {
+    MakeDay("20260310");  // today's copy: the older days are no last copy
     MakeDay("20260101");
     MakeDay("1999");  // sorts before the cut-off, but is not a day
     MakeDay("0");     // likewise
@@ -112,20 +114,22 @@ TEST_F(PurgeFolder, OnlyRealEightDigitFoldersAreCandidates) {
     fs::create_directory_symlink(base / "elsewhere", Folder() / "20260102" / "dirlink");
     fs::create_symlink(base / "elsewhere" / "keep", Folder() / "20260102" / "filelink");
     Purge();
-    EXPECT_EQ(Remaining(), (std::set<std::string>{"1999", "0", "Monday", "2026010", "202601011",
-                                                  "20250101", "notes.txt", "20250202"}));
+    EXPECT_EQ(Remaining(),
+              (std::set<std::string>{"1999", "0", "Monday", "2026010", "202601011", "20250101",
+                                     "notes.txt", "20250202", "20260310"}));
     EXPECT_TRUE(fs::exists(base / "elsewhere" / "keep"));
     EXPECT_TRUE(output.messages.empty());
 }
 
 TEST_F(PurgeFolder, AFolderHoldingASubfolderFailsAloneAndThePurgeGoesOn) {
+    MakeDay("20260310");
     MakeDay("20260101");
     MakeDay("20260102");
     MakeDay("20260103");
     fs::create_directories(Folder() / "20260102" / "inner");
     std::ofstream(Folder() / "20260102" / "inner" / "kept") << "x";
     Purge();
-    EXPECT_EQ(Remaining(), std::set<std::string>{"20260102"});
+    EXPECT_EQ(Remaining(), (std::set<std::string>{"20260102", "20260310"}));
     // Its plain files went; the subfolder and what is in it stayed.
     EXPECT_FALSE(fs::exists(Folder() / "20260102" / "PAYLIB"));
     EXPECT_TRUE(fs::exists(Folder() / "20260102" / "inner" / "kept"));
@@ -151,6 +155,58 @@ TEST_F(PurgeFolder, NeverLeavesTheSetsFolderThroughTheRetentionText) {
     EXPECT_TRUE(fs::exists(base / "DAILY" / "20200101"));
     EXPECT_TRUE(fs::exists(base / "20200101"));
 }
+
+struct LastCopyCase {
+    std::string label;
+    std::vector<std::string> savedDays;      // day folders holding save files
+    std::vector<std::string> emptyDays;      // day folders without any file
+    std::vector<std::string> temporaryDays;  // day folders holding only a download temporary
+    std::set<std::string> remaining;
+};
+
+class PurgeLastCopy : public PurgeFolder, public ::testing::WithParamInterface<LastCopyCase> {};
+
+// Today is 2026-03-10 and seven days are kept: the cut-off is 20260303.
+TEST_P(PurgeLastCopy, TheNewestDayHoldingASaveFileStaysWhateverItsAge) {
+    const LastCopyCase& c = GetParam();
+    for (const std::string& day : c.savedDays) MakeDay(day);
+    for (const std::string& day : c.emptyDays) fs::create_directories(Folder() / day);
+    for (const std::string& day : c.temporaryDays) {
+        fs::create_directories(Folder() / day);
+        std::ofstream(Folder() / day / DownloadTemporaryName("PAYLIB", 1)) << "part";
+    }
+    Purge();
+    EXPECT_EQ(Remaining(), c.remaining);
+    EXPECT_TRUE(output.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PurgeLastCopy,
+                         ::testing::Values(LastCopyCase{"HostDownLongerThanTheRetention",
+                                                        {"20260101", "20260102"},
+                                                        {"20260310"},
+                                                        {},
+                                                        {"20260102", "20260310"}},
+                                           LastCopyCase{"ATemporaryIsNoSaveFile",
+                                                        {"20260101"},
+                                                        {"20260310"},
+                                                        {"20260102"},
+                                                        {"20260101", "20260310"}},
+                                           LastCopyCase{"AnEmptyNewerDayIsNoCopy",
+                                                        {"20260101"},
+                                                        {"20260105", "20260310"},
+                                                        {},
+                                                        {"20260101", "20260310"}},
+                                           LastCopyCase{"ARecentCopyLetsTheOldOnesGo",
+                                                        {"20260101", "20260102", "20260309"},
+                                                        {},
+                                                        {},
+                                                        {"20260309"}},
+                                           LastCopyCase{"NothingSavedAnywhere",
+                                                        {},
+                                                        {"20260101", "20260310"},
+                                                        {"20260102"},
+                                                        {"20260310"}}),
+                         [](const auto& info) { return info.param.label; });
 
 TEST(DeleteFilesInFolder, DeletesPlainFilesOnlyAndFailsOnlyWhenUnlistable) {
     test::TempFolder dir;

@@ -1,0 +1,215 @@
+#include "qivRestore/engine/RestoreCommand.h"
+
+#include <algorithm>
+
+#include "common/BackupSet.h"
+#include "common/DailyLog.h"
+#include "common/SavedData.h"
+#include "common/SavlibsRecord.h"
+#include "qivRestore/engine/GenerationFiles.h"
+#include "qivRestore/engine/SetBrowsing.h"
+
+namespace zorva::restore {
+
+const char* const kRestoreUsage =
+    "Usage: qivRestore\n"
+    "       qivRestore --set SET --generation PATH [--restore] [--overwrite] [OBJECT...]\n"
+    "Without arguments opens the restore window. With --set and --generation sends the save\n"
+    "files of one generation of backup set SET (the folder BASEDIR/SET/PATH, such as\n"
+    "7/20261207 or Monday) back to the host library ZORVARST, from the program folder (the\n"
+    "current folder), without a window:\n"
+    "  --restore    also restore them on the host and wait for each object's result\n"
+    "  --overwrite  let the restore replace objects that exist (needs --restore)\n"
+    "  OBJECT...    only these objects (as the set names them, or their save file names);\n"
+    "               every save file of the generation when none is named\n"
+    "Prints the log lines and each object's status. Exit code 0 when every object was sent\n"
+    "(with --restore: restored), 1 otherwise.\n"
+    "  --help       this text\n"
+    "  --version    the program's version\n";
+
+std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments,
+                                                      std::string& error) {
+    RestoreArguments parsed;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        auto value = [&](std::string_view option, std::string& into) {
+            if (argument == option) {
+                if (i + 1 >= arguments.size()) return false;
+                into = arguments[++i];
+                return true;
+            }
+            into = argument.substr(option.size() + 1);  // --option=value
+            return true;
+        };
+        bool ok = true;
+        if (argument == "--help") {
+            parsed.Help = true;
+        } else if (argument == "--version") {
+            parsed.Version = true;
+        } else if (argument == "--restore") {
+            parsed.Restore = true;
+        } else if (argument == "--overwrite") {
+            parsed.Overwrite = true;
+        } else if (argument == "--set" || argument.starts_with("--set=")) {
+            ok = value("--set", parsed.SetName);
+        } else if (argument == "--generation" || argument.starts_with("--generation=")) {
+            ok = value("--generation", parsed.Generation);
+        } else if (argument == "--") {
+            parsed.Objects.insert(parsed.Objects.end(), arguments.begin() + i + 1, arguments.end());
+            break;
+        } else if (argument.starts_with("-")) {
+            error = "unknown option " + argument;
+            return std::nullopt;
+        } else {
+            parsed.Objects.push_back(argument);
+        }
+        if (!ok) {
+            error = argument + " needs a value";
+            return std::nullopt;
+        }
+    }
+    if (parsed.Help || parsed.Version) return parsed;
+    if (!IsBrowsableSetName(parsed.SetName)) {
+        error = "--set needs a backup set name (the name of a file in the set folder)";
+    } else if (parsed.Generation.empty()) {
+        error = "--generation needs the generation folder below the set's folder";
+    } else if (parsed.Overwrite && !parsed.Restore) {
+        error = "--overwrite needs --restore";
+    } else {
+        return parsed;
+    }
+    return std::nullopt;
+}
+
+bool SelectObjects(std::vector<RestoreRow>& rows, const std::vector<std::string>& objects,
+                   std::string& error) {
+    if (objects.empty()) return true;
+    for (RestoreRow& row : rows) row.Checked = false;
+    for (const std::string& object : objects) {
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const RestoreRow& r) {
+            return r.Object == object || HostObjectName(r.Object) == object;
+        });
+        if (row == rows.end()) {
+            error = object + "の保管データがこの世代に無い";
+            return false;
+        }
+        row->Checked = true;
+    }
+    return true;
+}
+
+bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, bool restore) {
+    if (outcome != (restore ? RestoreOutcome::Complete : RestoreOutcome::Uploaded)) return false;
+    const std::string_view wanted = restore ? kRestoredText : kUploadedText;
+    return std::all_of(rows.begin(), rows.end(),
+                       [&](const RestoreRow& r) { return !r.Checked || r.Status == wanted; });
+}
+
+RestoreHostFactory SessionHostFactory() {
+    return [](const Settings& settings, Waiter& waiter, HostSessionObserver& observer) {
+        HostEndpoint endpoint;
+        endpoint.address = settings.HostAddress;
+        endpoint.port = settings.HostPort;
+        endpoint.user = settings.User;
+        endpoint.password = settings.Password;
+        return std::make_unique<HostSession>(Program::Restore, endpoint, waiter, observer);
+    };
+}
+
+namespace {
+
+// Every log line goes to the daily log and, one per line, to standard output.
+class PrintingObserver final : public RestoreObserver, public HostSessionObserver {
+public:
+    PrintingObserver(DailyLog& log, std::ostream& out) : log_(log), out_(out) {}
+    void Message(std::string_view text) override {
+        log_.WriteDailyLog(text);
+        out_ << text << '\n' << std::flush;
+    }
+    void Status(std::string_view) override {}
+    void ShowRowStatus(std::size_t, const std::string&) override {}
+    void OnHostProgress(const HostProgress& progress) override {
+        if (!progress.log.empty()) Message(progress.log);
+    }
+    void OnHostReport(const std::string& text) override { Message(text); }
+
+private:
+    DailyLog& log_;
+    std::ostream& out_;
+};
+
+void PrintResults(const std::vector<RestoreRow>& rows, std::ostream& out) {
+    for (const RestoreRow& row : rows) {
+        if (!row.Checked) continue;
+        out << row.Library << '\t' << row.Object << '\t' << row.Type << '\t'
+            << (row.Status.empty() ? "-" : row.Status) << '\n';
+    }
+    out << std::flush;
+}
+
+}  // namespace
+
+int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnvironment& env) {
+    HostJobWait wait(env.waiter, env.steadyClock);
+    const Settings settings = ReadSettings(SettingsPath(env.ProgramFolder), Program::Restore);
+    wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.JobTimer));
+    DailyLog log(Program::Restore, env.ProgramFolder / kLogFolderName, settings.DetailLog,
+                 env.clock);
+
+    RestoreRequest request;
+    request.SetName = arguments.SetName;
+    request.RestoreOnHost = arguments.Restore;
+    request.Overwrite = arguments.Overwrite;
+    const auto set =
+        settings.BackupSetFolder.empty()
+            ? std::nullopt
+            : ReadSetForRestore(env.ProgramFolder / settings.BackupSetFolder, arguments.SetName);
+    if (!set) {
+        env.err << "バックアップセット：" << arguments.SetName << "を読み取ることが出来ない\n";
+        return 1;
+    }
+    std::string error;
+    request.ObjectTable = set->Rows;
+    // Without BASEDIR the path would lead somewhere below the current folder.
+    const auto folder =
+        settings.BaseDir.empty()
+            ? std::nullopt
+            : ResolveGeneration(settings.BaseDir, arguments.SetName, arguments.Generation);
+    const auto files = folder ? ListGenerationFiles(*folder) : std::nullopt;
+    if (!files) {
+        env.err << "バックアップセットディレクトリにファイルがない" << '\n';
+        return 1;
+    }
+    request.ChosenFolder = *folder;
+    request.Rows = BuildRestoreRows(*files, request.ObjectTable);
+    if (!SelectObjects(request.Rows, arguments.Objects, error)) {
+        env.err << error << '\n';
+        return 1;
+    }
+
+    PrintingObserver observer(log, env.out);
+    const auto host = env.hostFactory(settings, wait.PollWaiter(), observer);
+    RestoreEngine engine(env.ProgramFolder, settings, *host, wait, observer);
+    const RestoreOutcome outcome = engine.Run(std::move(request));
+    switch (outcome) {
+        case RestoreOutcome::NothingChecked:
+            env.err << "アップロードするオブジェクトが指定されていない" << '\n';
+            return 1;
+        case RestoreOutcome::ConnectFailed:
+            env.err << "ホストへの接続失敗" << '\n';
+            break;
+        case RestoreOutcome::UploadFailed:
+            env.err << " アップロード失敗、ログを参照してください" << '\n';
+            break;
+        case RestoreOutcome::NoResponse:
+            env.err << "ホストプログラムから応答が無いので終了します" << '\n';
+            break;
+        default:
+            break;
+    }
+    PrintResults(engine.Rows(), env.out);
+    host->Close();
+    return RunSucceeded(outcome, engine.Rows(), arguments.Restore) ? 0 : 1;
+}
+
+}  // namespace zorva::restore

@@ -1,0 +1,69 @@
+#pragma once
+// The restore from the command line, for a script or an ssh session after a disaster:
+//   qivRestore --set SET --generation PATH [--restore] [--overwrite] [OBJECT...]
+// runs the window's restore run without a window on the data of one generation, prints the
+// log lines and each object's 状況 text, and tells by its exit code whether every object came
+// through.
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/Clock.h"
+#include "common/HostJobWait.h"
+#include "common/Settings.h"
+#include "common/host/HostSession.h"
+#include "qivRestore/engine/RestoreEngine.h"
+
+namespace zorva::restore {
+
+struct RestoreArguments {
+    bool Help = false;
+    bool Version = false;
+    std::string SetName;
+    std::string Generation;            // below BASEDIR/SET, such as "7/20261207" or "Monday"
+    bool Restore = false;              // "レストアまで行う"
+    bool Overwrite = false;            // "上書き可"
+    std::vector<std::string> Objects;  // none: every save file of the generation
+};
+
+extern const char* const kRestoreUsage;
+
+// nullopt with `error` set for a command line that asks for nothing sensible.
+std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments,
+                                                      std::string& error);
+
+// Checks the rows of the named objects (by stored or host name) and clears the others; every
+// row stays checked when no object is named. False with `error` naming an object that has no
+// save file in the generation.
+bool SelectObjects(std::vector<RestoreRow>& rows, const std::vector<std::string>& objects,
+                   std::string& error);
+
+// True when the run ended as planned and every checked object ended "転送完了" (upload only)
+// or "復元完了" (restore).
+bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, bool restore);
+
+using RestoreHostFactory = std::function<std::unique_ptr<HostConnection>(
+    const Settings& settings, Waiter& waiter, HostSessionObserver& observer)>;
+
+// The libcurl session of the restore program.
+RestoreHostFactory SessionHostFactory();
+
+struct RestoreCommandEnvironment {
+    std::filesystem::path ProgramFolder;
+    const Clock& clock;
+    Waiter& waiter;
+    const SteadyClock& steadyClock;
+    std::ostream& out;  // log lines and results
+    std::ostream& err;  // what stops the command before the host is contacted
+    RestoreHostFactory hostFactory;
+};
+
+// Returns the exit code: 0 when RunSucceeded, 1 otherwise. The time limit (JOBTIMER) counts
+// from this call, as it counts from the window's opening.
+int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnvironment& env);
+
+}  // namespace zorva::restore

@@ -1,0 +1,77 @@
+// qivRestore: sends saved data back to the host. Without arguments it opens the restore
+// window; with --set and --generation it runs the same restore from the command line.
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/Clock.h"
+#include "common/DailyLog.h"
+#include "common/HostJobWait.h"
+#include "common/Settings.h"
+#include "common/Waiter.h"
+#include "common/ui/MessageBoxes.h"
+#include "qivRestore/engine/RestoreCommand.h"
+#include "qivRestore/ui/RestoreWindow.h"
+
+namespace {
+
+// The settings hold the host password: no core dump may carry it to disk.
+void ForbidCoreDumps() {
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+}
+
+int RunFromCommandLine(const std::vector<std::string>& arguments) {
+    using namespace zorva;
+    std::string error;
+    const auto parsed = restore::ParseRestoreArguments(arguments, error);
+    if (!parsed) {
+        std::cerr << "qivRestore: " << error << "\n" << restore::kRestoreUsage;
+        return 1;
+    }
+    if (parsed->Help) {
+        std::cout << restore::kRestoreUsage;
+        return 0;
+    }
+    if (parsed->Version) {
+        std::cout << "qivRestore " ZORVA_VERSION "\n";
+        return 0;
+    }
+    SystemClock clock;
+    SleepingWaiter waiter;
+    SystemSteadyClock steadyClock;
+    return restore::RunRestoreCommand(
+        *parsed, {std::filesystem::current_path(), clock, waiter, steadyClock, std::cout, std::cerr,
+                  restore::SessionHostFactory()});
+}
+
+int RunWindow(int argc, char* argv[]) {
+    using namespace zorva;
+    const std::filesystem::path programFolder = std::filesystem::current_path();
+    SystemClock clock;
+    SystemSteadyClock steadyClock;
+    const Settings settings = ReadSettings(SettingsPath(programFolder), Program::Restore);
+    DailyLog log(Program::Restore, programFolder / kLogFolderName, settings.DetailLog, clock);
+    ui::QtMessageBoxes boxes;
+
+    QApplication app(argc, argv);
+    restore::RestoreWindow window(
+        {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
+    window.show();
+    QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);
+    app.exec();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    ForbidCoreDumps();
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty()) return RunFromCommandLine(arguments);
+    return RunWindow(argc, argv);
+}

@@ -1,0 +1,139 @@
+#include "velmoro/engine/AgentStartup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/Codec.h"
+#include "common/DailyLog.h"
+#include "common/FileIo.h"
+#include "common/ProfileFile.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/TempFolder.h"
+#include "velmoro/engine/SetupKeys.h"
+
+namespace zorva::velmoro {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Folder {
+    test::TempFolder folder;
+    test::FakeClock clock{2026, 3, 2, 9, 0, 0};
+    DailyLog log{Program::Agent, folder.path() / "LOG_DAT", 0, clock};
+    ProgramContext context{Program::Agent, folder.path(), clock, log};
+
+    fs::path Ini() const { return folder / "zorva.ini"; }
+    void WriteIni(const std::string& text) { ASSERT_TRUE(WriteFileAtomically(Ini(), text)); }
+    std::string LogText() const {
+        return ReadFileBytes(folder / "LOG_DAT" / DailyLog::FileName(clock.Now())).value_or("");
+    }
+};
+
+TEST(SetupKeys, MissingKeysGetDefaultsPresentOnesStay) {
+    struct Case {
+        std::string label;
+        std::string ini;
+        std::vector<std::string> expected;  // VERSION, MONTIMER, FILETIMER, JOBTIMER
+    };
+    const std::vector<Case> cases = {
+        {"no file", "", {"3.0.0", "60000", "10000", "43200000"}},
+        {"all present",
+         "[SYSTEM]\r\nVERSION=2.1\r\n[TIMER]\r\nMONTIMER=500\r\nFILETIMER=1\r\n"
+         "JOBTIMER=0\r\n",
+         {"2.1", "500", "1", "0"}},
+        {"empty values count as present",
+         "[TIMER]\r\nMONTIMER=\r\n",
+         {"3.0.0", "", "10000", "43200000"}},
+        {"not a number stays",
+         "[TIMER]\r\nMONTIMER=soon\r\n",
+         {"3.0.0", "soon", "10000", "43200000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Folder f;
+        if (!c.ini.empty()) f.WriteIni(c.ini + "[HOST]\r\nUSER=ZORVA\r\n");
+        ASSERT_TRUE(EnsureSetupKeys(f.Ini(), "3.0.0"));
+        ProfileFile ini = ProfileFile::Load(f.Ini());
+        EXPECT_EQ(ini.GetText("SYSTEM", "VERSION", 63), c.expected[0]);
+        EXPECT_EQ(ini.GetText("TIMER", "MONTIMER", 63), c.expected[1]);
+        EXPECT_EQ(ini.GetText("TIMER", "FILETIMER", 63), c.expected[2]);
+        EXPECT_EQ(ini.GetText("TIMER", "JOBTIMER", 63), c.expected[3]);
+        if (!c.ini.empty()) {
+            EXPECT_EQ(ini.GetText("HOST", "USER", 63), "ZORVA");
+        }
+    }
+}
+
+TEST(SetupKeys, SchedulerPeriod) {
+    struct Case {
+        int monTimer;
+        int period;
+        bool logged;
+    };
+    for (const Case& c : std::vector<Case>{
+             {60000, 60000, false}, {1, 1, false}, {0, 60000, true}, {-5, 60000, true}}) {
+        SCOPED_TRACE(c.monTimer);
+        Folder f;
+        fs::create_directories(f.folder / "LOG_DAT");
+        f.log.SetDetailLog(1);
+        EXPECT_EQ(SchedulerPeriod(c.monTimer, f.log), c.period);
+        EXPECT_EQ(f.LogText().find(ToCp932(kMonitorIntervalReplaced)) != std::string::npos,
+                  c.logged);
+    }
+}
+
+TEST(AgentStartup, EmptyFolderGetsItsFilesAndTheWindowStaysLocked) {
+    Folder f;
+    AgentState state;
+    AgentStartup startup = StartAgent(f.context, state, "3.0.0");
+    EXPECT_TRUE(startup.setsLoaded);
+    EXPECT_FALSE(startup.hostInstalled);
+    EXPECT_EQ(startup.schedulerPeriod, 60000);  // from the default now in the file
+    EXPECT_TRUE(fs::is_directory(f.folder / "BACKUPSET"));
+    EXPECT_TRUE(fs::is_directory(f.folder / "LOG_DAT"));
+    EXPECT_EQ(ReadFileBytes(f.folder / "schedule.txt"), std::string());
+    EXPECT_EQ(state.settings.Version, "3.0.0");
+    EXPECT_EQ(ProfileFile::Load(f.Ini()).GetText("DIRECTORIES", "BACKUPSET", 63), "BACKUPSET");
+}
+
+TEST(AgentStartup, RunningJobFromAnEarlierRunIsWaitingAgain) {
+    Folder f;
+    f.WriteIni("[TIMER]\r\nMONTIMER=0\r\n[LOCAL]\r\nLOG=YES\r\n[INSTALL]\r\nAS=YES\r\n");
+    fs::create_directories(f.folder / "BACKUPSET");
+    ASSERT_TRUE(WriteFileAtomically(f.folder / "BACKUPSET/PAYROLL",
+                                    "x\r\n1\r\n1\t2200\r\n1\t7\r\n \t\r\nL\tO\t*FILE\t2\t1\t\r\n"));
+    // "実行中" in CP932
+    const std::string running = "\x8E\xC0\x8D\x73\x92\x86";
+    ASSERT_TRUE(WriteFileAtomically(
+        f.folder / "schedule.txt",
+        "1,PAYROLL, 2026/03/01 09:00, ,2026/03/01 22:00, ,\x82\x6F\x82\x62\x8B\x4E\x93\xAE," +
+            running + "\r\n"));
+    AgentState state;
+    AgentStartup startup = StartAgent(f.context, state, "3.0.0");
+    EXPECT_TRUE(startup.hostInstalled);
+    EXPECT_EQ(startup.schedulerPeriod, 60000);
+    ASSERT_EQ(state.jobs.Records.size(), 1u);
+    EXPECT_EQ(state.jobs.Records[0].StatusText, kStatusWaiting);
+    EXPECT_EQ(state.jobs.Records[0].NextRunText, "2026/03/02 22:00");
+    std::string file = ReadFileBytes(f.folder / "schedule.txt").value_or("");
+    EXPECT_EQ(file.find(running), std::string::npos);
+    EXPECT_NE(file.find("2026/03/02 22:00"), std::string::npos);
+    EXPECT_NE(f.LogText().find(ToCp932(kMonitorIntervalReplaced)), std::string::npos);
+}
+
+TEST(AgentStartup, UnreadableSetFolderIsReportedForTheStatusLine) {
+    Folder f;
+    f.WriteIni("[DIRECTORIES]\r\nBACKUPSET=SETS\r\n");
+    ASSERT_TRUE(WriteFileAtomically(f.folder / "SETS", "a file, not a folder"));
+    AgentState state;
+    AgentStartup startup = StartAgent(f.context, state, "3.0.0");
+    EXPECT_FALSE(startup.setsLoaded);
+    EXPECT_EQ(state.lastError, kSetsUnreadable);
+    EXPECT_TRUE(state.sets.Sets.empty());
+}
+
+}  // namespace
+}  // namespace zorva::velmoro

@@ -1,0 +1,48 @@
+// Opens one of the agent's dialogs on sample data, to look at it as a user would:
+//   velmoro_dialog_preview editor|connection   (in an empty folder: it writes LOG_DAT there)
+// The object editor shows its third row marked as the object check marks a missing object.
+
+#include <QApplication>
+#include <cstring>
+#include <filesystem>
+
+#include "common/Clock.h"
+#include "common/DailyLog.h"
+#include "velmoro/ui/ConnectionDialog.h"
+#include "velmoro/ui/ObjectEditorDialog.h"
+
+int main(int argc, char* argv[]) {
+    using namespace zorva;
+    QApplication app(argc, argv);
+    const auto folder = std::filesystem::current_path();
+    SystemClock clock;
+    DailyLog log(Program::Agent, folder / kLogFolderName, 0, clock);
+    ProgramContext context{Program::Agent, folder, clock, log};
+    Settings settings;
+    if (argc > 1 && std::strcmp(argv[1], "connection") == 0) {
+        settings.TermId = "PC01";
+        settings.BaseDir = "/srv/zorva/save/";
+        settings.HostAddress = "192.168.10.20";
+        settings.User = "ZORVA";
+        settings.Password = "SECRET";
+        settings.JobQueue = "QGPL/QBATCH";
+        velmoro::ConnectionDialog dialog(context, settings, [] { return false; });
+        return dialog.exec();
+    }
+    BackupSet set;
+    set.SetName = "DAILY";
+    set.Description = "日次保管（給与・売掛）";
+    auto row = [](const char* library, const char* object, const char* type, char option) {
+        ObjectRow r;
+        r.Library = library;
+        r.Object = object;
+        r.Type = type;
+        r.OptionCode = option;
+        return r;
+    };
+    set.Rows = {row("PAYLIB", "PAYROLL", "*FILE", '2'), row("QSYS", "ARLIB", "*LIB", '6'),
+                row("PAYLIB", "GONE", "*FILE", '1'), row("QSPL", "PRT01", "*SPL", '1')};
+    set.Rows[2].CheckMark = -1;
+    velmoro::ObjectEditorDialog dialog(context, settings, set);
+    return dialog.exec();
+}

@@ -1,0 +1,382 @@
+#include "velmoro/engine/Scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Codec.h"
+#include "common/DailyLog.h"
+#include "common/FileIo.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/ScriptedHost.h"
+#include "tests/support/TempFolder.h"
+#include "tests/velmoro/AgentDoubles.h"
+#include "velmoro/engine/Schedule.h"
+
+namespace zorva::velmoro {
+namespace {
+
+using zorva::test::FakeClock;
+using zorva::test::ScriptedHost;
+using Op = ScriptedHost::Op;
+
+BackupSet DailySet(std::string name, std::string saveTime, char method = '1') {
+    BackupSet set;
+    set.SetName = std::move(name);
+    set.StartMethod = method;
+    set.ScheduleGroup = '1';
+    set.DailyKind = '1';
+    set.SaveTime = std::move(saveTime);
+    return set;
+}
+
+// An agent with its sets and jobs, a clock at 2026-03-02 21:59 and a scheduler over doubles.
+struct Agent {
+    zorva::test::TempFolder folder;
+    FakeClock clock{2026, 3, 2, 21, 59, 0};
+    DailyLog log{Program::Agent, folder.path() / "LOG_DAT", 1, clock};
+    ProgramContext context{Program::Agent, folder.path(), clock, log};
+    AgentState state;
+    zorva::test::RecordingLauncher launcher;
+    zorva::test::RecordingReporter reporter;
+    zorva::test::InstantShell shell;
+    ProgramStarter starter{launcher, state, reporter};
+    std::shared_ptr<ScriptedHost> host = std::make_shared<ScriptedHost>();
+    int connections = 0;
+    Scheduler scheduler{context, state, starter, reporter, shell, [this](const Settings&) {
+                            ++connections;
+                            return std::unique_ptr<HostConnection>(new SharedHost(host));
+                        }};
+
+    // Hands the test's one scripted host to each poll.
+    struct SharedHost final : HostConnection {
+        explicit SharedHost(std::shared_ptr<ScriptedHost> h) : host(std::move(h)) {}
+        std::shared_ptr<ScriptedHost> host;
+        HostStatus Open(std::optional<RetryPolicy> r) override { return host->Open(r); }
+        HostStatus Command(std::string_view c, std::optional<RetryPolicy> r) override {
+            return host->Command(c, r);
+        }
+        HostStatus SetCurrentLibrary(std::string_view l, std::optional<RetryPolicy> r) override {
+            return host->SetCurrentLibrary(l, r);
+        }
+        HostStatus PutFile(const std::filesystem::path& p, std::string_view n, TransferType t,
+                           std::optional<RetryPolicy> r) override {
+            return host->PutFile(p, n, t, r);
+        }
+        HostStatus GetFile(std::string_view n, const std::filesystem::path& p, TransferType t,
+                           std::optional<RetryPolicy> r) override {
+            return host->GetFile(n, p, t, r);
+        }
+        HostStatus DeleteFile(std::string_view n, std::optional<RetryPolicy> r) override {
+            return host->DeleteFile(n, r);
+        }
+        HostStatus List(std::string_view l, std::vector<std::string>& n,
+                        std::optional<RetryPolicy> r) override {
+            return host->List(l, n, r);
+        }
+        void Close() override { host->Close(); }
+        bool IsOpen() const override { return host->IsOpen(); }
+        const std::vector<std::string>& LastReplyLines() const override {
+            return host->LastReplyLines();
+        }
+    };
+
+    Agent() {
+        std::filesystem::create_directories(folder / "LOG_DAT");
+        state.jobs.File = folder / "schedule.txt";
+        state.settings.TermId = "PC01";
+    }
+    void AddJob(const BackupSet& set) {
+        state.sets.Sets.push_back(set);
+        state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size()) - 1;
+        std::string error;
+        ASSERT_EQ(RegisterJob(state.jobs, state.sets, clock, error), 1) << error;
+    }
+    const JobRecord& Job(std::size_t i) const { return state.jobs.Records.at(i); }
+    std::string DailyLogText() const {
+        return ReadFileBytes(folder / "LOG_DAT" / DailyLog::FileName(clock.Now())).value_or("");
+    }
+};
+
+TEST(Scheduler, DueJobRunsOnceAndIsBookedWhenTheTransferAgentEnds) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    agent.scheduler.Tick();
+    EXPECT_TRUE(agent.launcher.started.empty());  // 21:59: not due
+    EXPECT_EQ(agent.shell.ticksEnded, 1);
+
+    agent.clock.Set(2026, 3, 2, 22, 0, 7);
+    agent.scheduler.Tick();
+    ASSERT_EQ(agent.launcher.started.size(), 1u);
+    EXPECT_EQ(agent.launcher.started[0].program, "qivftp");
+    EXPECT_EQ(agent.launcher.started[0].arguments, std::vector<std::string>{"PAYROLL"});
+    EXPECT_EQ(agent.Job(0).StatusText, kStatusRunning);
+    EXPECT_TRUE(agent.scheduler.TickRunning());
+    EXPECT_EQ(agent.shell.ticksEnded, 1);  // the timer stays stopped while it runs
+
+    agent.scheduler.Tick();  // a stray tick while it runs starts nothing
+    EXPECT_EQ(agent.launcher.started.size(), 1u);
+
+    agent.clock.Set(2026, 3, 2, 23, 12, 48);
+    agent.launcher.Finish(0);
+    EXPECT_EQ(agent.shell.ticksEnded, 2);
+    EXPECT_EQ(agent.Job(0).StatusText, kStatusWaiting);
+    EXPECT_EQ(agent.Job(0).LastRunText, " 2026/03/02 23:12");
+    EXPECT_EQ(agent.Job(0).LastDuration, "01:12:41");
+    EXPECT_EQ(agent.Job(0).NextRunText, "2026/03/03 22:00");
+    std::string file = ReadFileBytes(agent.folder / "schedule.txt").value_or("");
+    EXPECT_NE(file.find(",PAYROLL,"), std::string::npos);
+    EXPECT_NE(file.find(" 2026/03/02 23:12,2026/03/03 22:00,01:12:41,"), std::string::npos);
+
+    agent.scheduler.Tick();  // the same minute again: not due twice
+    EXPECT_EQ(agent.launcher.started.size(), 1u);
+}
+
+TEST(Scheduler, TwoJobsDueInOneMinuteStartOnConsecutiveTicksInListOrder) {
+    Agent agent;
+    agent.AddJob(DailySet("FIRST", "2200"));
+    agent.AddJob(DailySet("SECOND", "2200"));
+    agent.clock.Set(2026, 3, 2, 22, 0, 30);
+    agent.scheduler.Tick();
+    agent.launcher.Finish(0);
+    agent.scheduler.Tick();
+    ASSERT_EQ(agent.launcher.started.size(), 2u);
+    EXPECT_EQ(agent.launcher.started[0].arguments[0], "FIRST");
+    EXPECT_EQ(agent.launcher.started[1].arguments[0], "SECOND");
+}
+
+TEST(Scheduler, FailedStartIsBookedAndNotRetried) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    agent.launcher.startFails = true;
+    agent.clock.Set(2026, 3, 2, 22, 0, 0);
+    agent.scheduler.Tick();
+    EXPECT_EQ(agent.state.lastError, kTransferStartFailed);
+    EXPECT_EQ(agent.Job(0).StatusText, kStatusWaiting);
+    EXPECT_EQ(agent.Job(0).NextRunText, "2026/03/03 22:00");
+    EXPECT_EQ(agent.Job(0).LastRunText, " 2026/03/02 22:00");
+    EXPECT_FALSE(agent.starter.TransferRunning());
+    EXPECT_EQ(agent.reporter.messages, std::vector<std::string>{std::string(kTransferStartFailed) +
+                                                                "：No such file or directory"});
+    agent.scheduler.Tick();
+    EXPECT_EQ(agent.launcher.started.size(), 1u);
+}
+
+TEST(Scheduler, UnwritableJobFileIsLoggedAndTheTickEnds) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    std::filesystem::remove(agent.folder / "schedule.txt");
+    std::filesystem::create_directories(agent.folder / "schedule.txt" / "in the way");
+    agent.scheduler.Tick();
+    EXPECT_NE(agent.DailyLogText().find(ToCp932(kJobFileWriteFailed)), std::string::npos);
+    EXPECT_EQ(agent.shell.ticksEnded, 1);
+    EXPECT_EQ(agent.shell.refreshes, 1);
+}
+
+TEST(Scheduler, StoppedJobDoesNotStartForATimeMissedWhileStopped) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    agent.state.jobs.Records[0].Active = 0;
+    for (int minute : {0, 1, 2}) {
+        agent.clock.Set(2026, 3, 2, 22, minute, 0);
+        agent.scheduler.Tick();
+    }
+    agent.state.jobs.Records[0].Active = 1;
+    agent.clock.Set(2026, 3, 2, 22, 3, 0);
+    agent.scheduler.Tick();
+    EXPECT_TRUE(agent.launcher.started.empty());
+    EXPECT_EQ(agent.Job(0).NextRunText, "2026/03/03 22:00");
+}
+
+TEST(Scheduler, SecondTransferAgentIsRefused) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    ASSERT_TRUE(agent.starter.StartTransferAgent("PAYROLL", {}));
+    EXPECT_FALSE(agent.starter.StartTransferAgent("PAYROLL", {}));
+    EXPECT_EQ(agent.state.lastError, kTransferAlreadyRunning);
+    EXPECT_EQ(agent.reporter.statuses.back(), kTransferAlreadyRunning);
+    EXPECT_EQ(agent.launcher.started.size(), 1u);
+}
+
+TEST(Scheduler, ViewersNeverHoldUpTheScheduler) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    agent.starter.StartLogViewer("");
+    agent.starter.StartLogViewer("PAYROLL");
+    agent.starter.StartRestore();
+    agent.starter.StartSavedDataViewer();
+    agent.clock.Set(2026, 3, 2, 22, 0, 0);
+    agent.scheduler.Tick();
+    ASSERT_EQ(agent.launcher.started.size(), 5u);
+    EXPECT_EQ(agent.launcher.started[0].program, "qivLog");
+    EXPECT_TRUE(agent.launcher.started[0].arguments.empty());
+    EXPECT_EQ(agent.launcher.started[1].arguments, std::vector<std::string>{"PAYROLL"});
+    EXPECT_EQ(agent.launcher.started[2].program, "qivRestore");
+    EXPECT_EQ(agent.launcher.started[3].program, "qivWH");
+    EXPECT_EQ(agent.launcher.started[4].program, "qivftp");
+    agent.launcher.Finish(2, false, "Permission denied");
+    EXPECT_EQ(agent.state.lastError, "Permission denied");
+}
+
+TEST(Scheduler, AbandonedRunIsNotBooked) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    agent.clock.Set(2026, 3, 2, 22, 0, 0);
+    agent.scheduler.Tick();
+    agent.scheduler.Abandon();
+    agent.launcher.Finish(0);
+    EXPECT_EQ(agent.Job(0).LastRunText, " ");
+    EXPECT_EQ(agent.shell.ticksEnded, 0);
+}
+
+// Host-started jobs.
+
+Agent& WithHostJob(Agent& agent, int active = 1) {
+    agent.AddJob(DailySet("PAYROLL", "", '2'));
+    agent.state.jobs.Records[0].Active = active;
+    return agent;
+}
+
+TEST(HostStart, RequestRunsTheSetOnceAndDeletesTheStartFile) {
+    Agent agent;
+    WithHostJob(agent);
+    agent.host->files["ZORVADATA/PC01"] = "PAYROLL\r\n";
+    agent.clock.Set(2026, 3, 2, 10, 0, 5);
+    agent.scheduler.Tick();
+    ASSERT_EQ(agent.launcher.started.size(), 1u);
+    EXPECT_EQ(agent.launcher.started[0].arguments, std::vector<std::string>{"PAYROLL"});
+    EXPECT_TRUE(agent.host->files.count("ZORVADATA/PC01"));  // deleted only after the run
+    EXPECT_EQ(agent.reporter.statuses.back(), kHostStartReceived);
+
+    agent.clock.Set(2026, 3, 2, 10, 20, 6);
+    agent.launcher.Finish(0);
+    EXPECT_FALSE(agent.host->files.count("ZORVADATA/PC01"));
+    EXPECT_EQ(agent.shell.title, kHostStartWaitingTitle);
+    EXPECT_EQ(agent.Job(0).LastDuration, "00:20:01");
+    EXPECT_EQ(agent.Job(0).LastRunText, " 2026/03/02 10:20");
+    EXPECT_EQ(agent.Job(0).StatusText, kStatusWaiting);
+    EXPECT_FALSE(agent.host->IsOpen());
+
+    agent.scheduler.Tick();  // no file any more: waits
+    EXPECT_EQ(agent.launcher.started.size(), 1u);
+    EXPECT_EQ(agent.shell.title, kHostStartWaitingTitle);
+}
+
+TEST(HostStart, RequestForAStoppedOrPcStartJobStaysOnTheHost) {
+    for (bool pcJob : {false, true}) {
+        SCOPED_TRACE(pcJob ? "PC start job" : "stopped job");
+        Agent agent;
+        if (pcJob) {
+            WithHostJob(agent);
+            agent.AddJob(DailySet("OTHER", "2300"));
+        } else {
+            WithHostJob(agent, 0);
+            agent.AddJob(DailySet("WAITER", "", '2'));  // keeps the polls going
+        }
+        const std::string requested = pcJob ? "OTHER" : "PAYROLL";
+        agent.host->files["ZORVADATA/PC01"] = requested + "\r\n";
+        for (int i = 0; i < 2; ++i) agent.scheduler.Tick();
+        EXPECT_TRUE(agent.launcher.started.empty());
+        EXPECT_TRUE(agent.host->files.count("ZORVADATA/PC01"));
+        EXPECT_EQ(agent.reporter.messages,
+                  (std::vector<std::string>(2, std::string(kHostStartReceived))));
+        EXPECT_FALSE(agent.host->IsOpen());
+    }
+}
+
+TEST(HostStart, BadStartFiles) {
+    struct Case {
+        std::string label;
+        std::string content;
+        std::vector<std::string> messages;
+        bool deleted;
+    };
+    const std::vector<Case> cases = {
+        {"unknown set", "NOSUCH\r\n", {std::string(kHostStartUnknownSet)}, true},
+        {"twenty letters",
+         std::string(20, 'P') + "AYROLL",
+         {std::string(kHostStartUnknownSet)},
+         true},
+        {"binary junk",
+         std::string("\x00\xff\x81\x01PAYROLL", 11),
+         {std::string(kHostStartUnknownSet)},
+         true},
+        {"name past 20 bytes",
+         std::string(19, ' ') + "\r\nPAYROLL",
+         {std::string(kHostStartUnknownSet)},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Agent agent;
+        WithHostJob(agent);
+        agent.host->files["ZORVADATA/PC01"] = c.content;
+        agent.scheduler.Tick();
+        EXPECT_TRUE(agent.launcher.started.empty());
+        EXPECT_EQ(agent.reporter.messages, c.messages);
+        EXPECT_EQ(!agent.host->files.count("ZORVADATA/PC01"), c.deleted);
+        EXPECT_FALSE(std::filesystem::exists(agent.folder / ".hoststart"));
+    }
+}
+
+TEST(HostStart, EmptyStartFileGetsOneMorePollBeforeItIsDiscarded) {
+    Agent agent;
+    WithHostJob(agent);
+    agent.host->files["ZORVADATA/PC01"] = "\r\nPAYROLL\r\n";
+    agent.scheduler.Tick();  // misses 0 -> 1, kept
+    EXPECT_TRUE(agent.host->files.count("ZORVADATA/PC01"));
+    EXPECT_EQ(agent.scheduler.StartPollMisses(), 1);
+    agent.scheduler.Tick();  // at 1: discarded
+    EXPECT_FALSE(agent.host->files.count("ZORVADATA/PC01"));
+    EXPECT_EQ(agent.reporter.messages, std::vector<std::string>{std::string(kHostStartEmpty)});
+    EXPECT_EQ(agent.scheduler.StartPollMisses(), 0);
+    EXPECT_TRUE(agent.launcher.started.empty());
+}
+
+TEST(HostStart, NoticeComesOnceInSixtyOnePolls) {
+    Agent agent;
+    WithHostJob(agent);
+    std::vector<int> noticeAt;
+    for (int poll = 1; poll <= 122; ++poll) {
+        agent.reporter.messages.clear();
+        agent.scheduler.Tick();
+        if (!agent.reporter.messages.empty()) {
+            EXPECT_EQ(agent.reporter.messages,
+                      std::vector<std::string>{std::string(kHostStartNoAnswer)});
+            noticeAt.push_back(poll);
+        }
+    }
+    EXPECT_EQ(noticeAt, (std::vector<int>{61, 122}));
+    EXPECT_EQ(agent.shell.title, kHostStartWaitingTitle);
+    EXPECT_EQ(agent.connections, 122);  // each poll its own connection
+}
+
+TEST(HostStart, RefusedLogOnLeavesTheTitleAndRunsNothing) {
+    Agent agent;
+    WithHostJob(agent);
+    agent.host->files["ZORVADATA/PC01"] = "PAYROLL\r\n";
+    agent.host->Script(Op::Open, {HostStatus::Failed, HostStatus::Failed});
+    agent.scheduler.Tick();
+    agent.scheduler.Tick();
+    EXPECT_TRUE(agent.launcher.started.empty());
+    EXPECT_EQ(agent.shell.title, kAgentTitle);
+    EXPECT_EQ(agent.shell.ticksEnded, 2);
+    EXPECT_TRUE(agent.host->Arguments(Op::GetFile).empty());
+}
+
+TEST(HostStart, DuePcStartJobWinsOverThePoll) {
+    Agent agent;
+    WithHostJob(agent);
+    agent.AddJob(DailySet("NIGHTLY", "2200"));
+    agent.host->files["ZORVADATA/PC01"] = "PAYROLL\r\n";
+    agent.clock.Set(2026, 3, 2, 22, 0, 0);
+    agent.scheduler.Tick();
+    EXPECT_EQ(agent.connections, 0);
+    ASSERT_EQ(agent.launcher.started.size(), 1u);
+    EXPECT_EQ(agent.launcher.started[0].arguments[0], "NIGHTLY");
+}
+
+}  // namespace
+}  // namespace zorva::velmoro

@@ -1,0 +1,159 @@
+#include "velmoro/AdminCommands.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "common/BackupSet.h"
+#include "common/Codec.h"
+#include "common/DailyLog.h"
+#include "common/InstanceLock.h"
+#include "common/TextFields.h"
+#include "velmoro/engine/AgentHostSession.h"
+#include "velmoro/engine/ConnectionCheck.h"
+#include "velmoro/engine/HostInstall.h"
+#include "velmoro/engine/ObjectCheck.h"
+#include "velmoro/engine/ObjectEditor.h"
+
+namespace zorva::velmoro {
+namespace {
+
+constexpr const char* kTransferRunning = "既にダウンロードが開始されている";
+constexpr const char* kInstallDone = "iSeries/ASへのモジュールの導入が完了した";
+
+// Progress and the session's reports go to the terminal; messages to the daily log.
+class TerminalReporter final : public Reporter {
+public:
+    TerminalReporter(std::ostream& out, DailyLog& log) : out_(out), log_(log) {}
+    void Message(std::string_view text) override { log_.WriteDailyLog(text); }
+    void Status(std::string_view text) override { out_ << text << '\n' << std::flush; }
+
+private:
+    std::ostream& out_;
+    DailyLog& log_;
+};
+
+std::shared_ptr<HostConnection> MakeHost(AdminEnvironment& env, const Settings& settings,
+                                         Reporter& reporter) {
+    if (env.hostFactory) return env.hostFactory(settings, env.waiter, reporter);
+    return MakeAgentHost(settings, env.waiter, reporter);
+}
+
+// Everything a command works with: the settings, the daily log, the terminal.
+struct CommandContext {
+    explicit CommandContext(AdminEnvironment& env)
+        : env(env),
+          settings(ReadSettings(SettingsPath(env.ProgramFolder), Program::Agent)),
+          log(Program::Agent, env.ProgramFolder / kLogFolderName, settings.DetailLog, env.clock),
+          reporter(env.Out, log) {}
+
+    int Fail(std::string_view text) {
+        env.Out << text << '\n' << std::flush;
+        return 1;
+    }
+
+    AdminEnvironment& env;
+    Settings settings;
+    DailyLog log;
+    TerminalReporter reporter;
+};
+
+int Install(AdminEnvironment& env) {
+    CommandContext context(env);
+    // Held for the whole installation: it empties the exchange libraries a running transfer
+    // agent works in, and no transfer agent may start meanwhile.
+    InstanceLock transferAgent("qivftp");
+    if (!transferAgent.Acquired()) return context.Fail(kTransferRunning);
+    Settings checked = context.settings;
+    const ConnectionCheck check =
+        CheckConnectionSettings(EntriesFrom(context.settings), env.ProgramFolder, checked);
+    if (!check.Ok) return context.Fail(check.Message);
+    auto host = MakeHost(env, checked, context.reporter);
+    const HostTaskResult result = RunHostInstallation(*host, env.ProgramFolder, context.reporter);
+    if (result.Interrupted) return 1;
+    return result.Ok ? (env.Out << kInstallDone << '\n'
+                                << std::flush,
+                        0)
+                     : context.Fail(result.Text);
+}
+
+void PrintMarkedRows(std::ostream& out, const std::vector<ObjectRow>& rows, std::size_t count) {
+    for (std::size_t i = 0; i < count && i < rows.size(); ++i) {
+        if (rows[i].CheckMark != -1) continue;
+        char number[32];
+        std::snprintf(number, sizeof number, "%3zu ", i + 1);
+        out << number << PadRight(rows[i].Library, 10) << ' ' << PadRight(rows[i].Object, 10) << ' '
+            << rows[i].Type << '\n';
+    }
+    out << std::flush;
+}
+
+std::filesystem::path SetFolder(const CommandContext& context) {
+    const std::string& name = context.settings.BackupSetFolder;
+    return context.env.ProgramFolder / (name.empty() ? std::string(kDefaultSetFolderName) : name);
+}
+
+int Check(AdminEnvironment& env, const std::string& setName) {
+    CommandContext context(env);
+    if (!IsValidSetName(setName))
+        return context.Fail("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
+    BackupSet set;
+    std::string error;
+    if (!ReadSetFile(SetFolder(context), setName, set, error)) return context.Fail(error);
+
+    ObjectEditor editor(set.Rows);
+    std::size_t count = 0;
+    std::string message;
+    if (editor.CheckList(count, message) != ListCheck::Accepted) {
+        context.Fail(message);
+        PrintMarkedRows(env.Out, editor.Rows(), count);
+        return 1;
+    }
+    auto host = MakeHost(env, context.settings, context.reporter);
+    const HostTaskResult result =
+        CheckObjectsOnHost(*host, env.waiter, env.ProgramFolder, editor.Rows(), count);
+    if (result.Interrupted) return 1;
+    context.log.WriteDailyLog(result.Text);
+    env.Out << ObjectCheckMessage(result) << '\n';
+    PrintMarkedRows(env.Out, editor.Rows(), count);
+    return result.Ok ? 0 : 1;
+}
+
+}  // namespace
+
+std::optional<int> RunAdminCommand(const std::vector<std::string>& arguments,
+                                   AdminEnvironment& environment) {
+    if (arguments.empty()) return std::nullopt;
+    if (arguments[0] == "--install") {
+        if (arguments.size() != 1) {
+            environment.Out << AdminCommandUsage();
+            return 1;
+        }
+        return Install(environment);
+    }
+    if (arguments[0] == "--check") {
+        if (arguments.size() != 2) {
+            environment.Out << AdminCommandUsage();
+            return 1;
+        }
+        return Check(environment, arguments[1]);
+    }
+    return std::nullopt;
+}
+
+std::optional<int> RunAdminCommand(const std::vector<std::string>& arguments) {
+    SystemClock clock;
+    SleepingWaiter waiter;
+    std::error_code ec;
+    AdminEnvironment environment{std::filesystem::current_path(ec), std::cout, clock, waiter, {}};
+    return RunAdminCommand(arguments, environment);
+}
+
+const char* AdminCommandUsage() {
+    return "  --install    install the host module with the settings of zorva.ini in the\n"
+           "               current folder (refused while a transfer agent runs there)\n"
+           "  --check SET  ask the host whether every object of the stored set SET exists;\n"
+           "               rows of missing objects are listed with their row numbers\n"
+           "Both print their progress, write the daily log and exit 0 on success, 1 on failure.\n";
+}
+
+}  // namespace zorva::velmoro

@@ -1,0 +1,43 @@
+#include "velmoro/engine/AgentStartup.h"
+
+#include "common/DailyLog.h"
+#include "velmoro/engine/SetPanel.h"
+#include "velmoro/engine/SetupKeys.h"
+
+namespace zorva::velmoro {
+
+void ResetRunningJobs(JobTable& jobs) {
+    for (JobRecord& job : jobs.Records) {
+        if (job.StatusText == kStatusRunning) job.StatusText = kStatusWaiting;
+    }
+}
+
+AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
+                        std::string_view version) {
+    const std::filesystem::path ini = SettingsPath(context.folder);
+    MakeSettingsWritable(ini);
+    EnsureSetupKeys(ini, version);
+    EnsureSetFolder(context.folder);
+    state = AgentState();
+    state.settings = ReadSettings(ini, Program::Agent);
+    context.log.SetDetailLog(state.settings.DetailLog);
+
+    AgentStartup startup;
+    std::string error;
+    startup.setsLoaded = LoadSets(SetFolder(context.folder, state.settings), state.sets, error);
+    if (!startup.setsLoaded) state.lastError = kSetsUnreadable;
+    state.sets.CurrentSet = 0;
+    startup.hostInstalled = ReadInstallFlag(ini) == 1;
+    state.settings.HostInstalled = startup.hostInstalled ? 1 : 0;
+
+    state.jobs.File = context.folder / kJobFileName;
+    auto log = [&context](std::string_view message) { context.log.WriteDailyLog(message); };
+    if (LoadJobs(state.jobs, state.sets, context.clock, log) == 1) {
+        ResetRunningJobs(state.jobs);
+        if (SaveJobs(state.jobs) == -1) context.log.WriteDailyLog(kJobFileWriteFailed);
+    }
+    startup.schedulerPeriod = SchedulerPeriod(state.settings.MonitorInterval, context.log);
+    return startup;
+}
+
+}  // namespace zorva::velmoro

@@ -1,0 +1,31 @@
+#pragma once
+// The agent's start-up up to the window: settings, backup sets, the install flag and the job
+// file, in the order the window then shows them.
+
+#include <string_view>
+
+#include "common/Program.h"
+#include "velmoro/engine/AgentState.h"
+
+namespace zorva::velmoro {
+
+inline constexpr std::string_view kSetsUnreadable = "バックアップセットの設定でエラー";
+inline constexpr std::string_view kProgramStarted = "プログラムが起動された";
+inline constexpr std::string_view kProgramEnded = "プログラムが終了された";
+
+struct AgentStartup {
+    bool setsLoaded = false;  // false: lastError holds kSetsUnreadable for the status line
+    bool hostInstalled = false;
+    int schedulerPeriod = 0;  // milliseconds
+};
+
+// Makes zorva.ini writable, puts in the missing set-up keys, makes sure of the set folder and
+// LOG_DAT, reads the settings (the log switch included) and the sets, reads the install flag,
+// loads the jobs (a job left "実行中" by an earlier run is waiting again) and writes them back
+// with their fresh next runs.
+AgentStartup StartAgent(const ProgramContext& context, AgentState& state, std::string_view version);
+
+// A job still marked running from an earlier run of the agent: nothing runs it now.
+void ResetRunningJobs(JobTable& jobs);
+
+}  // namespace zorva::velmoro

@@ -1,0 +1,103 @@
+#include "velmoro/engine/Scheduler.h"
+
+#include "common/Clock.h"
+#include "common/DailyLog.h"
+#include "velmoro/engine/Schedule.h"
+
+namespace zorva::velmoro {
+
+void RecalcStoppedJobs(JobTable& jobs, const SetTable& sets, const Clock& clock) {
+    for (JobRecord& job : jobs.Records) {
+        if (job.Active == 0 && job.StartMethodText == kPcStart) CalcNextRun(job, sets, clock);
+    }
+}
+
+Scheduler::Scheduler(const ProgramContext& context, AgentState& state, ProgramStarter& starter,
+                     Reporter& reporter, SchedulerShell& shell, HostFactory hostFactory)
+    : context_(context),
+      state_(state),
+      starter_(starter),
+      reporter_(reporter),
+      shell_(shell),
+      hostFactory_(std::move(hostFactory)),
+      poller_(context.folder / ".hoststart", reporter) {}
+
+void Scheduler::Tick() {
+    if (running_ || abandoned_) return;
+    running_ = true;
+    shell_.SetTitle(kAgentTitle);
+    reporter_.Status("");
+    const int due = FindDueJob(state_.jobs, state_.sets, context_.clock);
+    if (due == kHostStartDue) {
+        PollHost();
+    } else if (due >= 0) {
+        RunDueSet(due);
+    } else {
+        EndTick();
+    }
+}
+
+void Scheduler::RunDueSet(int setIndex) {
+    const std::string setName = state_.sets.Sets[static_cast<std::size_t>(setIndex)].SetName;
+    auto booked = [this, setName](bool) {
+        if (abandoned_) return;
+        BookRun(setName);
+        EndTick();
+    };
+    // A refused or failed start is booked like a run: it is not retried at the next tick.
+    if (!starter_.StartTransferAgent(setName, booked)) booked(false);
+}
+
+void Scheduler::PollHost() {
+    auto result = std::make_shared<HostStartPollResult>();
+    std::shared_ptr<HostConnection> host(hostFactory_(state_.settings));
+    const std::string termId = state_.settings.TermId;
+    auto jobs = std::make_shared<std::vector<JobRecord>>(state_.jobs.Records);
+    shell_.RunInBackground(
+        [this, host, termId, jobs, result] { *result = poller_.Poll(*host, termId, *jobs); },
+        [this, host, result] {
+            if (abandoned_) return;
+            if (result->waitingTitle) shell_.SetTitle(kHostStartWaitingTitle);
+            if (result->setName.empty()) {
+                EndTick();
+                return;
+            }
+            host_ = host;
+            RunRequestedSet(result->setName);
+        });
+}
+
+void Scheduler::RunRequestedSet(const std::string& setName) {
+    auto finished = [this, setName](bool) {
+        if (abandoned_) return;
+        shell_.SetTitle(kHostStartWaitingTitle);
+        std::shared_ptr<HostConnection> host = std::move(host_);
+        const std::string termId = state_.settings.TermId;
+        shell_.RunInBackground([this, host, termId] { poller_.FinishRun(*host, termId); },
+                               [this, setName] {
+                                   if (abandoned_) return;
+                                   BookRun(setName);
+                                   EndTick();
+                               });
+    };
+    if (!starter_.StartTransferAgent(setName, finished)) finished(false);
+}
+
+void Scheduler::BookRun(const std::string& setName) {
+    const int jobIndex = FindJobBySetName(state_.jobs, setName);
+    if (jobIndex >= 0) {
+        CalcLastDuration(state_.jobs.Records[static_cast<std::size_t>(jobIndex)], context_.clock);
+    }
+    RecordJobRun(state_.jobs, state_.sets, FindSetByName(state_.sets, setName), context_.clock);
+    SetJobStatus(state_.jobs, setName, kStatusWaiting);
+}
+
+void Scheduler::EndTick() {
+    RecalcStoppedJobs(state_.jobs, state_.sets, context_.clock);
+    if (SaveJobs(state_.jobs) == -1) context_.log.WriteDailyLog(kJobFileWriteFailed);
+    shell_.RefreshJobList();
+    running_ = false;
+    shell_.TickEnded();
+}
+
+}  // namespace zorva::velmoro

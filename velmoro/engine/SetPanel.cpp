@@ -1,0 +1,344 @@
+#include "velmoro/engine/SetPanel.h"
+
+#include <algorithm>
+
+#include "common/Codec.h"
+#include "common/ProfileFile.h"
+
+namespace zorva::velmoro {
+namespace {
+
+bool AllDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void Uncheck(PanelToggle& toggle, bool enabled) {
+    toggle.checked = false;
+    toggle.enabled = enabled;
+}
+
+void SetWeekdayBoxes(SetPanelState& panel, bool enabled) {
+    for (PanelToggle& box : panel.weekdayBoxes) box.enabled = enabled;
+}
+
+char SelectedStartMethod(const SetPanelState& panel, char otherwise) {
+    if (panel.pcStart.checked) return '1';
+    if (panel.hostStart.checked) return '2';
+    if (panel.immediate.checked) return '3';
+    return otherwise;
+}
+
+// Only the first failure of a check sequence names the focus and the message.
+struct FirstFailure {
+    AgentState& state;
+    EntryCheck result{true, PanelFocus::None};
+
+    void Fail(PanelFocus focus, std::string_view text) {
+        if (!result.ok) return;
+        result = {false, focus};
+        state.lastError = text;
+    }
+};
+
+void CheckDailyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
+    set.ScheduleGroup = '1';
+    if (panel.everyDay.checked) {
+        set.DailyKind = '1';
+        set.RetentionDays = panel.retention.text.empty() ? "999" : panel.retention.text;
+        // The retention names the saved-data folder: only digits may reach it.
+        if (!AllDigits(panel.retention.text)) check.Fail(PanelFocus::Retention, kRetentionInvalid);
+        return;
+    }
+    if (!panel.weekdays.checked) return;
+    set.DailyKind = '2';
+    set.WeekdayFlags.clear();
+    for (const PanelToggle& box : panel.weekdayBoxes) set.WeekdayFlags += box.checked ? '1' : '0';
+    if (set.WeekdayFlags.find('1') == std::string::npos) {
+        check.Fail(PanelFocus::Weekdays, kNoWeekdayTicked);
+    }
+}
+
+void CheckMonthlyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
+    set.ScheduleGroup = '2';
+    if (panel.firstDay.checked) set.MonthlyKind = '1';
+    if (panel.lastDay.checked) set.MonthlyKind = '2';
+    if (!panel.givenDay.checked) return;
+    set.MonthlyKind = '3';
+    const std::string& day = panel.monthDay.text;
+    if (day.empty()) {
+        check.Fail(PanelFocus::MonthDay, kMonthDayMissing);
+        return;
+    }
+    // Pasted text passes the typed-digit filter; a day must still be a number 1-31.
+    if (!AllDigits(day) || std::stoi(day) < 1 || std::stoi(day) > 31) {
+        check.Fail(PanelFocus::MonthDay, kMonthDayInvalid);
+    }
+}
+
+void CheckSaveTime(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
+    const std::string& time = panel.saveTime.text;
+    set.SaveTime = time;
+    // Non-digits (pasted) would store a time that never comes: they fail like a short text.
+    if (time.size() != 4 || !AllDigits(time)) {
+        check.Fail(PanelFocus::SaveTime, kSaveTimeNotFourDigits);
+        return;
+    }
+    if (std::stoi(time.substr(0, 2)) > 23 || std::stoi(time.substr(2, 2)) > 59) {
+        check.Fail(PanelFocus::SaveTime, kSaveTimeInvalid);
+    }
+}
+
+}  // namespace
+
+void ClearMonthly(SetPanelState& panel) {
+    panel.monthlyGroup.checked = false;
+    Uncheck(panel.firstDay, false);
+    Uncheck(panel.lastDay, false);
+    Uncheck(panel.givenDay, false);
+    panel.monthDay = {"", false};
+}
+
+void EnableMonthly(SetPanelState& panel) {
+    panel.monthlyGroup.checked = true;
+    panel.firstDay.enabled = panel.lastDay.enabled = panel.givenDay.enabled = true;
+    panel.monthDay.enabled = true;
+}
+
+void ClearDaily(SetPanelState& panel, int kind) {
+    panel.dailyGroup.checked = false;
+    if (kind == 1) {
+        Uncheck(panel.everyDay, false);
+        panel.retention = {"", false};
+        return;
+    }
+    Uncheck(panel.weekdays, false);
+    for (PanelToggle& box : panel.weekdayBoxes) Uncheck(box, false);
+}
+
+void SelectDaily(SetPanelState& panel, int kind) {
+    panel.dailyGroup.checked = true;
+    panel.everyDay.enabled = panel.weekdays.enabled = true;
+    panel.everyDay.checked = kind == 1;
+    panel.weekdays.checked = kind != 1;
+    panel.retention.enabled = kind == 1;
+    if (kind != 1) SetWeekdayBoxes(panel, true);
+}
+
+void ClearSchedule(SetPanelState& panel) {
+    ClearMonthly(panel);
+    ClearDaily(panel, 1);
+    ClearDaily(panel, 2);
+}
+
+void ResetSetPanel(SetPanelState& panel) {
+    panel.selectorText.clear();
+    panel.description.clear();
+    panel.pcStart.checked = true;
+    panel.hostStart.checked = panel.immediate.checked = false;
+    panel.saveTime.text.clear();
+    ClearSchedule(panel);
+    SelectDaily(panel, 1);
+}
+
+void ResetScheduleForNewSet(SetPanelState& panel) {
+    panel.pcStart = {true, true};
+    panel.hostStart = {false, true};
+    panel.immediate = {false, true};
+    panel.saveTime = {"", true};
+    panel.dailyGroup.enabled = panel.monthlyGroup.enabled = true;
+    ClearSchedule(panel);
+    SelectDaily(panel, 1);
+}
+
+int ShowSelectedSet(SetPanelState& panel, AgentState& state) {
+    const int index = FindSetByName(state.sets, panel.selectorText);
+    if (index < 0) return -1;
+    state.sets.CurrentSet = index;
+    const BackupSet& set = state.sets.Sets[static_cast<std::size_t>(index)];
+    panel.description = set.Description;
+    ClearSchedule(panel);
+    panel.pcStart.checked = panel.hostStart.checked = panel.immediate.checked = false;
+    if (set.ScheduleGroup == '1') {
+        if (set.DailyKind == '1') {
+            SelectDaily(panel, 1);
+            panel.retention.text = set.RetentionDays;
+        } else {
+            SelectDaily(panel, 2);
+            for (std::size_t i = 0; i < panel.weekdayBoxes.size(); ++i) {
+                panel.weekdayBoxes[i].checked =
+                    i < set.WeekdayFlags.size() && set.WeekdayFlags[i] == '1';
+            }
+        }
+    } else {
+        EnableMonthly(panel);
+        if (set.MonthlyKind == '1') {
+            panel.firstDay.checked = true;
+        } else if (set.MonthlyKind == '2') {
+            panel.lastDay.checked = true;
+        } else {
+            panel.givenDay.checked = true;
+            panel.monthDay.text = set.MonthDay;
+        }
+    }
+    const bool pc = set.StartMethod == '1';
+    panel.pcStart.checked = pc;
+    panel.hostStart.checked = set.StartMethod == '2';
+    panel.immediate.checked = !pc && set.StartMethod != '2';
+    panel.saveTime = {pc ? set.SaveTime : std::string(), pc};
+    panel.dailyGroup.enabled = panel.monthlyGroup.enabled = pc;
+    return index;
+}
+
+void LockScheduleIfJob(SetPanelState& panel, const JobTable& jobs) {
+    const bool unlocked = !JobExistsForSet(jobs, panel.selectorText);
+    panel.pcStart.enabled = panel.hostStart.enabled = panel.immediate.enabled = unlocked;
+    panel.dailyGroup.enabled = panel.monthlyGroup.enabled = unlocked;
+    if (unlocked) return;
+    panel.firstDay.enabled = panel.lastDay.enabled = panel.givenDay.enabled = false;
+    SetWeekdayBoxes(panel, false);
+    panel.monthDay.enabled = panel.everyDay.enabled = panel.weekdays.enabled = false;
+    panel.retention.enabled = panel.saveTime.enabled = false;
+}
+
+void OnDailyGroupClicked(SetPanelState& panel) {
+    ClearSchedule(panel);
+    SelectDaily(panel, 1);
+}
+
+void OnWeekdaysClicked(SetPanelState& panel) {
+    ClearSchedule(panel);
+    SelectDaily(panel, 2);
+}
+
+void OnMonthlyGroupClicked(SetPanelState& panel) {
+    ClearSchedule(panel);
+    EnableMonthly(panel);
+    panel.firstDay.checked = true;
+}
+
+void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice) {
+    if (JobExistsForSet(state.jobs, panel.selectorText)) {
+        ShowSelectedSet(panel, state);
+        LockScheduleIfJob(panel, state.jobs);
+    } else {
+        ClearSchedule(panel);
+        if (choice == StartMethodChoice::Pc) {
+            panel.saveTime.enabled = true;
+        } else {
+            panel.saveTime = {"", false};
+        }
+        SelectDaily(panel, 1);
+    }
+    panel.pcStart.checked = choice == StartMethodChoice::Pc;
+    panel.hostStart.checked = choice == StartMethodChoice::Host;
+    panel.immediate.checked = choice == StartMethodChoice::Immediate;
+}
+
+int CheckSetName(const SetPanelState& panel, AgentState& state) {
+    const std::string& name = panel.selectorText;
+    if (name.empty()) {
+        state.lastError = kSetNameBlank;
+        return 0;
+    }
+    if (!std::all_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
+        state.lastError = kSetNameLettersOnly;
+        return 0;
+    }
+    const int index = FindSetByName(state.sets, name);
+    if (index >= 0) {
+        state.sets.CurrentSet = index;
+        state.sets.NewSet = 0;
+        return 1;
+    }
+    if (state.sets.Sets.size() >= kMaxSets) {
+        state.lastError = kSetTableFull;
+        return 0;
+    }
+    state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size());
+    state.sets.NewSet = 1;
+    return 1;
+}
+
+EntryCheck CheckSetEntries(const SetPanelState& panel, AgentState& state) {
+    if (CheckSetName(panel, state) == 0) return {false, PanelFocus::SetSelector};
+    BackupSet& set = CurrentRecord(state);
+    FirstFailure check{state};
+    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
+    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
+    if (panel.dailyGroup.checked) CheckDailyEntries(panel, set, check);
+    if (panel.monthlyGroup.checked) CheckMonthlyEntries(panel, set, check);
+    if (!panel.hostStart.checked && !panel.immediate.checked) CheckSaveTime(panel, set, check);
+    if (set.Rows.empty() || set.Rows.front().Library.empty()) {
+        check.Fail(PanelFocus::StoreButton, kNoObjects);
+    }
+    if (!SettingsComplete(state.settings)) {
+        check.Fail(PanelFocus::ConnectionButton, kSettingsIncomplete);
+    }
+    return check.result;
+}
+
+bool SettingsComplete(const Settings& s) {
+    const bool host = !s.TermId.empty() && !s.BaseDir.empty() && !s.HostAddress.empty() &&
+                      !s.User.empty() && !s.Password.empty() && !s.JobQueue.empty();
+    const bool mail =
+        s.MailActive != 1 || (!s.MailAddress.empty() && !s.Smtp.empty() && !s.MailFrom.empty());
+    return host && mail;
+}
+
+bool StartMethodConflict(const SetPanelState& panel, const JobTable& jobs) {
+    for (const JobRecord& job : jobs.Records) {
+        if (job.SetName != panel.selectorText) continue;
+        if (job.StartMethodText == kPcStart && !panel.pcStart.checked) return true;
+        if (job.StartMethodText == kHostStart && !panel.hostStart.checked) return true;
+    }
+    return false;
+}
+
+std::filesystem::path SetFolder(const std::filesystem::path& programFolder,
+                                const Settings& settings) {
+    // Read again at every store, as another copy of the settings may have changed it.
+    std::string name = ReadProfileText(SettingsPath(programFolder), "DIRECTORIES", "BACKUPSET", 63);
+    if (name.empty()) name = settings.BackupSetFolder;
+    if (name.empty()) name = kDefaultSetFolderName;
+    return programFolder / name;
+}
+
+bool StoreCurrentSet(const SetPanelState& panel, AgentState& state,
+                     const std::filesystem::path& programFolder) {
+    BackupSet& set = CurrentRecord(state);
+    set.SetName = CutToCp932Width(panel.selectorText, kSetNameWidth);
+    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
+    if (set.Description.empty()) set.Description = " ";
+    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
+    if (panel.dailyGroup.checked) {
+        set.ScheduleGroup = '1';
+        set.DailyKind = panel.everyDay.checked ? '1' : '2';
+        if (!panel.everyDay.checked) {
+            set.WeekdayFlags.clear();
+            for (const PanelToggle& box : panel.weekdayBoxes) {
+                set.WeekdayFlags += box.checked ? '1' : '0';
+            }
+        }
+    } else {
+        set.ScheduleGroup = '2';
+        set.DailyKind = '0';
+        if (panel.firstDay.checked) set.MonthlyKind = '1';
+        if (panel.lastDay.checked) set.MonthlyKind = '2';
+        if (panel.givenDay.checked) {
+            set.MonthlyKind = '3';
+            set.MonthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
+        }
+    }
+    set.SaveTime = panel.saveTime.text.substr(0, kSaveTimeWidth);
+
+    bool written = WriteSetFile(SetFolder(programFolder, state.settings), set, state.lastError);
+    if (written) WriteSettings(SettingsPath(programFolder), state.settings);
+    if (state.sets.NewSet == 1) {
+        state.sets.Sets.push_back(set);
+        state.draft = BackupSet();
+        state.sets.NewSet = 0;
+    }
+    return written;
+}
+
+}  // namespace zorva::velmoro

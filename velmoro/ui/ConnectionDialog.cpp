@@ -1,0 +1,215 @@
+#include "velmoro/ui/ConnectionDialog.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "common/ui/InputFilter.h"
+#include "common/ui/QtText.h"
+#include "ui_ConnectionDialog.h"
+#include "velmoro/engine/HostInstall.h"
+#include "velmoro/ui/DialogReporter.h"
+
+namespace zorva::velmoro {
+namespace {
+
+const QString kErrorCaption = QStringLiteral("エラーメッセージ");
+const QString kDoneCaption = QStringLiteral("完了メッセージ");
+const QString kTransferRunning = QStringLiteral("既にダウンロードが開始されている");
+
+QString ChooseWithPlatformDialog(QWidget* owner, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
+}
+
+}  // namespace
+
+ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings& current,
+                                   std::function<bool()> transferRunning, QWidget* parent,
+                                   ui::MessageBoxes* boxes)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::ConnectionDialog>()),
+      context_(context),
+      settings_(current),
+      transferRunning_(std::move(transferRunning)),
+      ownBoxes_(boxes ? nullptr : std::make_unique<ui::QtMessageBoxes>()),
+      boxes_(boxes ? *boxes : *ownBoxes_),
+      hostFactory_(MakeAgentHost),
+      chooseFolder_(ChooseWithPlatformDialog) {
+    ui_->setupUi(this);
+    settings_.HostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
+    ui_->installButton->setEnabled(settings_.HostInstalled != 1);
+    ui::InstallInputFilter(*ui_->termIdEdit, ui::InputFilterKind::Terminal);
+    ui::InstallInputFilter(*ui_->hostAddressEdit, ui::InputFilterKind::Address);
+    ui::InstallInputFilter(*ui_->userEdit, ui::InputFilterKind::Name);
+    ui::InstallInputFilter(*ui_->passwordEdit, ui::InputFilterKind::Name);
+    ui::InstallInputFilter(*ui_->jobQueueEdit, ui::InputFilterKind::Terminal);
+    ShowEntries(EntriesFrom(settings_));
+
+    connect(ui_->registerButton, &QPushButton::clicked, this, &ConnectionDialog::Register);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, [this] {
+        if (runner_.Running()) {
+            endWhenDone_ = kCancelled;
+            runner_.RequestStop();
+            return;
+        }
+        done(kCancelled);
+    });
+    connect(ui_->clearButton, &QPushButton::clicked, this, &ConnectionDialog::Clear);
+    connect(ui_->browseButton, &QPushButton::clicked, this, &ConnectionDialog::Browse);
+    connect(ui_->installButton, &QPushButton::clicked, this, &ConnectionDialog::Install);
+    connect(ui_->mailBox, &QCheckBox::toggled, this, &ConnectionDialog::MailToggled);
+    connect(&status_, &ui::QueuedReporter::statusReported, ui_->statusLabel, &QLabel::setText);
+    connect(&runner_, &ui::TaskRunner::finished, this, &ConnectionDialog::InstallEnded);
+}
+
+ConnectionDialog::~ConnectionDialog() = default;
+
+void ConnectionDialog::ShowEntries(const ConnectionEntries& e) {
+    ui_->termIdEdit->setText(ui::ToQ(e.TermId));
+    ui_->baseDirEdit->setText(ui::ToQ(e.BaseDir));
+    ui_->hostAddressEdit->setText(ui::ToQ(e.HostAddress));
+    ui_->userEdit->setText(ui::ToQ(e.User));
+    ui_->passwordEdit->setText(ui::ToQ(e.Password));
+    ui_->jobQueueEdit->setText(ui::ToQ(e.JobQueue));
+    ui_->mailBox->setChecked(e.MailActive);
+    ui_->mailAddressEdit->setText(ui::ToQ(e.MailAddress));
+    ui_->smtpEdit->setText(ui::ToQ(e.Smtp));
+    ui_->mailFromEdit->setText(ui::ToQ(e.MailFrom));
+    ui_->detailLogBox->setChecked(e.DetailLog);
+    ui_->statusLabel->clear();
+    MailToggled(e.MailActive);
+}
+
+ConnectionEntries ConnectionDialog::Entries() const {
+    ConnectionEntries e;
+    e.TermId = ui::FromQ(ui_->termIdEdit->text());
+    e.BaseDir = ui::FromQ(ui_->baseDirEdit->text());
+    e.HostAddress = ui::FromQ(ui_->hostAddressEdit->text());
+    e.User = ui::FromQ(ui_->userEdit->text());
+    e.Password = ui::FromQ(ui_->passwordEdit->text());
+    e.JobQueue = ui::FromQ(ui_->jobQueueEdit->text());
+    e.MailActive = ui_->mailBox->isChecked();
+    e.MailAddress = ui::FromQ(ui_->mailAddressEdit->text());
+    e.Smtp = ui::FromQ(ui_->smtpEdit->text());
+    e.MailFrom = ui::FromQ(ui_->mailFromEdit->text());
+    e.DetailLog = ui_->detailLogBox->isChecked();
+    return e;
+}
+
+QLineEdit* ConnectionDialog::EditFor(ConnectionField field) const {
+    switch (field) {
+        case ConnectionField::TermId:
+            return ui_->termIdEdit;
+        case ConnectionField::BaseDir:
+            return ui_->baseDirEdit;
+        case ConnectionField::HostAddress:
+            return ui_->hostAddressEdit;
+        case ConnectionField::User:
+            return ui_->userEdit;
+        case ConnectionField::Password:
+            return ui_->passwordEdit;
+        case ConnectionField::JobQueue:
+            return ui_->jobQueueEdit;
+        case ConnectionField::MailAddress:
+            return ui_->mailAddressEdit;
+        case ConnectionField::Smtp:
+            return ui_->smtpEdit;
+        case ConnectionField::MailFrom:
+            return ui_->mailFromEdit;
+        case ConnectionField::None:
+            break;
+    }
+    return nullptr;
+}
+
+// Takes over what passes into the dialog's settings; on a failure focuses the first faulty
+// entry and shows its message.
+bool ConnectionDialog::CheckEntries() {
+    const ConnectionCheck check = CheckConnectionSettings(Entries(), context_.folder, settings_);
+    if (check.Ok) return true;
+    if (QLineEdit* edit = EditFor(check.Focus)) {
+        edit->setFocus(Qt::OtherFocusReason);
+        if (check.SelectAll) edit->selectAll();
+    }
+    Tell(kErrorCaption, ui::ToQ(check.Message));
+    return false;
+}
+
+void ConnectionDialog::MailToggled(bool on) {
+    settings_.MailActive = on ? 1 : 0;
+    for (QLineEdit* edit : {ui_->mailAddressEdit, ui_->smtpEdit, ui_->mailFromEdit})
+        edit->setEnabled(on);
+}
+
+void ConnectionDialog::Register() {
+    if (runner_.Running()) return;
+    if (CheckEntries()) done(QDialog::Accepted);
+}
+
+void ConnectionDialog::Browse() {
+    const QString folder = chooseFolder_(this, QStringLiteral("ＳＡＶＦ保管用ディレクトリの指定"),
+                                         ui_->baseDirEdit->text());
+    if (!folder.isEmpty()) ui_->baseDirEdit->setText(folder);
+}
+
+void ConnectionDialog::Clear() {
+    ShowEntries(ConnectionEntries{});
+}
+
+void ConnectionDialog::Install() {
+    if (runner_.Running()) return;
+    if (transferRunning_ && transferRunning_()) return Tell(kErrorCaption, kTransferRunning);
+    if (!CheckEntries()) return;
+    // A transfer agent started from elsewhere holds its lock too.
+    transferLock_ = std::make_unique<InstanceLock>("qivftp");
+    if (!transferLock_->Acquired()) {
+        transferLock_.reset();
+        return Tell(kErrorCaption, kTransferRunning);
+    }
+    SetBusy(true);
+    installSettings_ = settings_;
+    ui_->statusLabel->clear();
+    runner_.Start([this](Waiter& waiter) {
+        DialogReporter reporter(context_.log, status_);
+        auto host = hostFactory_(installSettings_, waiter, reporter);
+        installResult_ = RunHostInstallation(*host, context_.folder, reporter);
+    });
+}
+
+void ConnectionDialog::InstallEnded() {
+    transferLock_.reset();
+    SetBusy(false);
+    if (installResult_.Interrupted || endWhenDone_ != 0) {
+        if (endWhenDone_ != 0) done(endWhenDone_);
+        return;
+    }
+    if (!installResult_.Ok) return Tell(kErrorCaption, ui::ToQ(installResult_.Text));
+    settings_.HostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
+    ui_->installButton->setEnabled(settings_.HostInstalled != 1);
+    Tell(kDoneCaption, QStringLiteral("iSeries/ASへのモジュールの導入が完了した"));
+    Q_EMIT hostModuleInstalled();
+}
+
+void ConnectionDialog::reject() {
+    if (runner_.Running()) {
+        endWhenDone_ = kEscaped;
+        runner_.RequestStop();
+        return;
+    }
+    done(kEscaped);
+}
+
+void ConnectionDialog::SetBusy(bool busy) {
+    ui_->registerButton->setEnabled(!busy);
+    ui_->clearButton->setEnabled(!busy);
+    ui_->browseButton->setEnabled(!busy);
+    ui_->installButton->setEnabled(!busy && settings_.HostInstalled != 1);
+}
+
+void ConnectionDialog::Tell(const QString& caption, const QString& text) {
+    boxes_.Inform(this, caption, text, ui::MessageIcon::Information);
+}
+
+}  // namespace zorva::velmoro

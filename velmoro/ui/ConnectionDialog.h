@@ -1,0 +1,96 @@
+#pragma once
+// The connection settings "SETUP" ("接続設定"): terminal ID, base folder, host log-on, job
+// queue, the report mail and the detailed log, and the host module installation.
+//
+// Ends with 1 when "登録" accepted the entries (Result() then holds the settings to write),
+// 1086 on "キャンセル" and 2 on Esc or the close box; the caller's settings stay untouched
+// unless it takes Result(). The installation runs on a worker thread with the status line
+// showing its progress; it is refused while a transfer agent runs.
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+#include "common/InstanceLock.h"
+#include "common/Program.h"
+#include "common/Settings.h"
+#include "common/ui/MessageBoxes.h"
+#include "common/ui/QueuedReporter.h"
+#include "common/ui/TaskRunner.h"
+#include "velmoro/engine/AgentHostSession.h"
+#include "velmoro/engine/ConnectionCheck.h"
+#include "velmoro/engine/HostTaskResult.h"
+
+class QLineEdit;
+
+namespace Ui {
+class ConnectionDialog;
+}
+
+namespace zorva::velmoro {
+
+class ConnectionDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `transferRunning` tells whether the agent has a transfer agent running; `boxes` asks the
+    // user (real message boxes without one).
+    ConnectionDialog(const ProgramContext& context, const Settings& current,
+                     std::function<bool()> transferRunning, QWidget* parent = nullptr,
+                     ui::MessageBoxes* boxes = nullptr);
+    ~ConnectionDialog() override;
+
+    // The settings as accepted; valid after the dialog ended with 1.
+    Settings Result() const { return settings_; }
+
+    // The host of the installation; the agent's FTP session unless a test gives another.
+    void SetHostFactory(AgentHostFactory factory) { hostFactory_ = std::move(factory); }
+    // Picks the base folder (title, start folder) -> folder or empty; the platform's folder
+    // dialog unless a test gives another.
+    using FolderChooser =
+        std::function<QString(QWidget* owner, const QString& title, const QString& start)>;
+    void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+
+    static constexpr int kCancelled = 1086;
+    static constexpr int kEscaped = 2;
+
+    void reject() override;
+
+Q_SIGNALS:
+    // The host module was installed: the main window unlocks.
+    void hostModuleInstalled();
+
+private:
+    void ShowEntries(const ConnectionEntries& entries);
+    ConnectionEntries Entries() const;
+    bool CheckEntries();
+    QLineEdit* EditFor(ConnectionField field) const;
+    void MailToggled(bool on);
+    void Register();
+    void Browse();
+    void Clear();
+    void Install();
+    void InstallEnded();
+    void SetBusy(bool busy);
+    void Tell(const QString& caption, const QString& text);
+
+    std::unique_ptr<Ui::ConnectionDialog> ui_;
+    ProgramContext context_;
+    Settings settings_;
+    std::function<bool()> transferRunning_;
+    std::unique_ptr<ui::MessageBoxes> ownBoxes_;
+    ui::MessageBoxes& boxes_;
+    AgentHostFactory hostFactory_;
+    FolderChooser chooseFolder_;
+
+    ui::QueuedReporter status_;
+    // Held while the installation runs: no transfer agent may start in the libraries it
+    // empties.
+    std::unique_ptr<InstanceLock> transferLock_;
+    Settings installSettings_;
+    HostTaskResult installResult_;
+    int endWhenDone_ = 0;
+    // Last: destroyed first, so a running task ends before what it uses goes.
+    ui::TaskRunner runner_;
+};
+
+}  // namespace zorva::velmoro

@@ -1,0 +1,149 @@
+#pragma once
+// The agent's main window "MAIN": the backup set panel, the object list, the job list with its
+// pop-up menu, the buttons that start the other programs, the scheduler timer and the
+// notification-area icon. It mirrors the engine's records and forwards every click to the
+// engine's rules; message boxes go through the MessageBoxes seam and programs are started
+// through the ProcessLauncher, so that tests answer and watch both.
+
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "common/Program.h"
+#include "common/Waiter.h"
+#include "common/host/HostSession.h"
+#include "common/ui/MessageBoxes.h"
+#include "common/ui/ProcessLauncher.h"
+#include "common/ui/QueuedReporter.h"
+#include "common/ui/TaskRunner.h"
+#include "velmoro/engine/AgentStartup.h"
+#include "velmoro/engine/Launch.h"
+#include "velmoro/engine/Scheduler.h"
+#include "velmoro/engine/SetPanel.h"
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace zorva::velmoro {
+
+// The two dialogs the main window opens (object editor and connection settings).
+class AgentDialogs {
+public:
+    virtual ~AgentDialogs() = default;
+    // The object editor on `set`; true when it ended with "登録". The two calls bracket the
+    // host check, while which the scheduler is held.
+    virtual bool EditObjects(QWidget* parent, BackupSet& set, const Settings& settings,
+                             std::function<void()> registrationStarted,
+                             std::function<void()> registrationFinished) = 0;
+    // The connection settings; the new settings when it ended with "登録". `installed` is called
+    // after a successful host module installation.
+    virtual std::optional<Settings> EditConnection(QWidget* parent, const Settings& current,
+                                                   std::function<bool()> transferRunning,
+                                                   std::function<void()> installed) = 0;
+};
+
+struct MainWindowServices {
+    ui::MessageBoxes& boxes;
+    ui::ProcessLauncher& launcher;
+    AgentDialogs* dialogs = nullptr;
+    // The host connection of a host-start poll; empty: a HostSession with the settings.
+    HostFactory hostFactory;
+    bool trayAvailable = false;
+};
+
+class MainWindow final : public QDialog, private SchedulerShell, private HostSessionObserver {
+    Q_OBJECT
+public:
+    MainWindow(const ProgramContext& context, MainWindowServices services,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up steps after the window is built; ends with the forced start entry.
+    void StartUp();
+
+    const AgentState& State() const { return state_; }
+    bool SchedulerTimerActive() const { return timer_.isActive(); }
+    int SchedulerPeriod() const { return timer_.interval(); }
+    // One scheduler tick now, as the timer would.
+    void RunSchedulerTick();
+    // The pop-up menu of the job list, for tests.
+    QMenu* JobMenu() const { return jobMenu_; }
+
+Q_SIGNALS:
+    // The user confirmed the exit question; the forced exit entry is written.
+    void exitConfirmed();
+
+protected:
+    void reject() override;  // Esc
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // SchedulerShell
+    void SetTitle(std::string_view title) override;
+    void RefreshJobList() override;
+    void RunInBackground(std::function<void()> work, std::function<void()> then) override;
+    void TickEnded() override;
+    // HostSessionObserver (worker thread)
+    void OnHostProgress(const HostProgress& progress) override;
+    void OnHostReport(const std::string& text) override;
+
+    void BuildLists();
+    void ConnectControls();
+    void ReadPanelTexts();
+    void ShowPanel();
+    void ShowSetObjects(const BackupSet& set);
+    void ShowStatus(const QString& text);
+    void ShowError(std::string_view text);
+    bool Ask(std::string_view text);
+    void LockMainWindow(bool locked);
+    void UnlockMainWindow();
+
+    void OnSetChosen();
+    void OnObjectsClicked();
+    void OnStoreClicked();
+    void OnSubmitClicked();
+    void OnConnectionClicked();
+    void OnJobMenuAction(int action);
+    void OnExitRequested();
+    void MinimizeToTray();
+    void RestoreFromTray();
+
+    // The scheduler timer runs while nothing holds it and no tick or immediate run is going on.
+    void HoldScheduler();
+    void ReleaseScheduler();
+    void UpdateTimer();
+
+    std::unique_ptr<HostConnection> MakeHostSession(const Settings& settings);
+
+    const ProgramContext& context_;
+    MainWindowServices services_;
+    std::unique_ptr<Ui::MainWindow> ui_;
+    AgentState state_;
+    SetPanelState panel_;
+    ui::QueuedReporter reporter_;
+    class LauncherAdapter;
+    std::unique_ptr<LauncherAdapter> launcher_;
+    std::unique_ptr<ProgramStarter> starter_;
+    std::unique_ptr<Scheduler> scheduler_;
+    SleepingWaiter hostWaiter_;
+    ui::TaskRunner worker_;
+    std::function<void()> workerThen_;
+    QTimer timer_;
+    int holds_ = 0;
+    bool immediateRunning_ = false;
+    bool locked_ = false;
+    bool exiting_ = false;
+    QMenu* jobMenu_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+};
+
+}  // namespace zorva::velmoro
