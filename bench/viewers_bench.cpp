@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
@@ -141,7 +142,9 @@ void BenchLogViewer(const fs::path& program, const Options& o) {
         }));
         lists.push_back(TimeCommand("ls -f '" + (program / "LOG_DAT").string() + "' >/dev/null"));
         fills.push_back(TimeIt([&] {
+            QSignalSpy shown(&window, &zorva::qivlog::LogWindow::jobListShown);
             show->click();
+            shown.wait(60000);
             jobs->scrollToBottom();  // the last row shown, not only filled in
             QApplication::processEvents();
         }));
