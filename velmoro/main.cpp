@@ -7,13 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
+#include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
+#include "velmoro/AdminCommands.h"
 #include "velmoro/ui/MainWindow.h"
 
 #include <QSystemTrayIcon>
@@ -21,25 +25,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: velmoro\n"
+    "Usage: velmoro [--install | --check SET | --help | --version]\n"
     "The resident backup agent of the program folder (the current folder): keeps the backup\n"
     "sets, their schedules and the job list, and starts qivftp for every due job and for every\n"
     "start request the host leaves for this terminal. One copy runs per program folder.\n";
-
-// The agent holds the host password in memory: a core dump must not carry it to disk.
-void DisableCoreDumps() {
-    rlimit none{0, 0};
-    setrlimit(RLIMIT_CORE, &none);
-}
-
-// An agent started without a display (a service, an ssh session) still schedules: it runs
-// without a window.
-void UseOffscreenWhenNoDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((display && *display) || (wayland && *wayland) || std::getenv("QT_QPA_PLATFORM")) return;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-}
 
 }  // namespace
 
@@ -47,29 +36,43 @@ int main(int argc, char* argv[]) {
     using namespace zorva;
     if (argc > 1 &&
         (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "velmoro " ZORVA_VERSION "\n",
-                   stdout);
+        if (std::strcmp(argv[1], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            std::fputs(velmoro::AdminCommandUsage(), stdout);
+        } else {
+            std::fputs("velmoro " ZORVA_VERSION "\n", stdout);
+        }
         return 0;
     }
     DisableCoreDumps();
+    // The administrator's commands need no window and no display.
+    if (const auto exitCode =
+            velmoro::RunAdminCommand(std::vector<std::string>(argv + 1, argv + argc))) {
+        return *exitCode;
+    }
     UseOffscreenWhenNoDisplay();
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;
 
-    InstanceLock instance("velmoro");
+    const std::filesystem::path programFolder = std::filesystem::current_path();
+    InstanceLock instance(programFolder, "velmoro");
     if (!instance.Acquired()) {
+        const bool busy = instance.State() == LockState::Busy;
+        const std::string text = busy ? "プログラムが既に開始されている" : instance.FailureText();
+        if (!busy) {
+            SystemClock clock;
+            DailyLog(Program::Agent, programFolder / kLogFolderName, 0, clock).WriteForced(text);
+        }
         // Without a display nobody could close the box: the text goes to standard error.
         if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
-            std::fputs("velmoro: プログラムが既に開始されている\n", stderr);
+            std::fputs(("velmoro: " + text + "\n").c_str(), stderr);
         } else {
             boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"),
-                         QStringLiteral("プログラムが既に開始されている"),
-                         ui::MessageIcon::Critical);
+                         QString::fromStdString(text), ui::MessageIcon::Critical);
         }
         return 0;
     }
 
-    const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
     DailyLog log(Program::Agent, programFolder / kLogFolderName, 0, clock);
     const ProgramContext context{Program::Agent, programFolder, clock, log};
