@@ -61,8 +61,17 @@ int Install(AdminEnvironment& env) {
     CommandContext context(env);
     // Held for the whole installation: it empties the exchange libraries a running transfer
     // agent works in, and no transfer agent may start meanwhile.
-    InstanceLock transferAgent("qivftp");
-    if (!transferAgent.Acquired()) return context.Fail(kTransferRunning);
+    InstanceLock transferAgent(env.ProgramFolder, "qivftp");
+    switch (transferAgent.State()) {
+        case LockState::Acquired:
+            break;
+        case LockState::Busy:
+            return context.Fail(kTransferRunning);
+        case LockState::Failed:
+            // Nothing is known about a transfer agent then: not "already running", but no go.
+            context.log.WriteDailyLog(transferAgent.FailureText());
+            return context.Fail(transferAgent.FailureText());
+    }
     Settings checked = context.settings;
     const ConnectionCheck check =
         CheckConnectionSettings(EntriesFrom(context.settings), env.ProgramFolder, checked);
