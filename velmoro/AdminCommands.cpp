@@ -61,8 +61,11 @@ int Install(AdminEnvironment& env) {
     CommandContext context(env);
     // Held for the whole installation: it empties the exchange libraries a running transfer
     // agent works in, and no transfer agent may start meanwhile.
-    InstanceLock transferAgent("qivftp");
-    if (!transferAgent.Acquired()) return context.Fail(kTransferRunning);
+    InstanceLock transferAgent(env.ProgramFolder, "qivftp");
+    if (transferAgent.State() == LockState::Busy) return context.Fail(kTransferRunning);
+    if (transferAgent.State() == LockState::Failed) {
+        return context.Fail(transferAgent.FailureText());
+    }
     Settings checked = context.settings;
     const ConnectionCheck check =
         CheckConnectionSettings(EntriesFrom(context.settings), env.ProgramFolder, checked);

@@ -56,20 +56,23 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;
 
-    InstanceLock instance("velmoro");
+    const std::filesystem::path programFolder = std::filesystem::current_path();
+    InstanceLock instance(programFolder, "velmoro");
     if (!instance.Acquired()) {
+        // A lock file that cannot be opened is its own error, never "already running".
+        const std::string text = instance.State() == LockState::Busy
+                                     ? std::string("プログラムが既に開始されている")
+                                     : instance.FailureText();
         // Without a display nobody could close the box: the text goes to standard error.
         if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
-            std::fputs("velmoro: プログラムが既に開始されている\n", stderr);
+            std::fprintf(stderr, "velmoro: %s\n", text.c_str());
         } else {
             boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"),
-                         QStringLiteral("プログラムが既に開始されている"),
-                         ui::MessageIcon::Critical);
+                         QString::fromStdString(text), ui::MessageIcon::Critical);
         }
         return 0;
     }
 
-    const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
     DailyLog log(Program::Agent, programFolder / kLogFolderName, 0, clock);
     const ProgramContext context{Program::Agent, programFolder, clock, log};

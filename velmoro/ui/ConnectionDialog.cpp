@@ -163,10 +163,13 @@ void ConnectionDialog::Install() {
     if (transferRunning_ && transferRunning_()) return Tell(kErrorCaption, kTransferRunning);
     if (!CheckEntries()) return;
     // A transfer agent started from elsewhere holds its lock too.
-    transferLock_ = std::make_unique<InstanceLock>("qivftp");
+    transferLock_ = std::make_unique<InstanceLock>(context_.folder, "qivftp");
     if (!transferLock_->Acquired()) {
+        const QString text = transferLock_->State() == LockState::Busy
+                                 ? kTransferRunning
+                                 : QString::fromStdString(transferLock_->FailureText());
         transferLock_.reset();
-        return Tell(kErrorCaption, kTransferRunning);
+        return Tell(kErrorCaption, text);
     }
     SetBusy(true);
     installSettings_ = settings_;
