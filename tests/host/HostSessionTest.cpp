@@ -365,5 +365,24 @@ TEST(HostSession, ASilentAnswerToTheLogOffEndsTheCloseSoon) {
     EXPECT_EQ(HostEndpoint{}.quitTimeout, 10s);
 }
 
+// The host speaks CP932; the session alone converts, so what it returns is UTF-8.
+TEST(HostSession, JapaneseRepliesAndListingsComeBackAsUtf8) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    WriteBytes(server.root() / "ZORVADATA" / ToCp932("給与"), "x");
+    WriteBytes(server.root() / "ZORVADATA" / "PAYROLL", "x");
+    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+
+    EXPECT_EQ(session.Command("RCMD JAPANESE", RetryPolicy{1, 0ms}), HostStatus::Failed);
+    EXPECT_EQ(session.LastReplyLines(), (Lines{"550-ジョブ待ち行列QGPL/夜間が見つかりません。",
+                                               "550 要求は処理されませんでした。"}));
+    std::vector<std::string> names;
+    ASSERT_EQ(session.List("ZORVADATA", names), HostStatus::Ok);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Lines{"PAYROLL", "給与"}));
+}
+
 }  // namespace
 }  // namespace zorva
