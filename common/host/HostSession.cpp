@@ -225,6 +225,7 @@ bool HostSession::Configure() {
     set(CURLOPT_OPENSOCKETFUNCTION, &HostSession::OnOpenSocket);
     set(CURLOPT_OPENSOCKETDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEFUNCTION, &Discard);
+    set(CURLOPT_ERRORBUFFER, errorText_);
     return ok;
 }
 
@@ -272,9 +273,21 @@ CURLcode HostSession::Perform(HostActivity activity, bool download) {
     replyCode_ = 0;
     replyComplete_ = true;
     if (download) tracker_.DownloadStarted();
+    errorText_[0] = '\0';
     CURLcode code = curl_easy_perform(easy_.get());
     tracker_.Begin(HostActivity::Idle);
+    if (code != CURLE_OK && (activity == HostActivity::Upload || activity == HostActivity::Download))
+        LogTransferError(code);
     return code;
+}
+
+// Why a transfer failed, in libcurl's own words, for the transfer agent's detail log: the
+// user-facing texts stay as they are, the log shows what went wrong on the wire.
+void HostSession::LogTransferError(CURLcode code) {
+    if (program_ != Program::TransferAgent) return;
+    if (code == CURLE_ABORTED_BY_CALLBACK && waiter_.Interrupted()) return;
+    const std::string reason = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(code);
+    observer_.OnHostProgress(HostProgress{{}, std::string(kTransferErrorPrefix) + reason});
 }
 
 HostStatus HostSession::Outcome(CURLcode code) const {

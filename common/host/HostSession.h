@@ -58,6 +58,10 @@ struct HostEndpoint {
     std::chrono::milliseconds quitTimeout{10'000};
 };
 
+// The transfer agent's detail log gets this followed by libcurl's reason for every failed
+// upload or download attempt.
+inline constexpr std::string_view kTransferErrorPrefix = "転送エラー（libcurl）：";
+
 enum class HostOperation { Open, Command, SetCurrentLibrary, PutFile, GetFile, DeleteFile, List };
 
 class HostSessionObserver {
@@ -151,6 +155,7 @@ private:
     HostStatus ListOnce(std::string_view library, std::vector<std::string>& names);
     void PrepareRequest(const std::string& path, CurlList quote, CurlList prequote);
     CURLcode Perform(HostActivity activity, bool download = false);
+    void LogTransferError(CURLcode code);
     HostStatus Outcome(CURLcode code) const;
     bool ReplyAccepted() const;
     std::string BaseUrl() const;
@@ -178,6 +183,7 @@ private:
     int replyCode_ = 0;
     bool replyComplete_ = true;
     bool loggingOff_ = false;
+    char errorText_[CURL_ERROR_SIZE] = {};  // libcurl's text of the last failure
 };
 
 }  // namespace zorva

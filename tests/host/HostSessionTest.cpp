@@ -384,5 +384,55 @@ TEST(HostSession, JapaneseRepliesAndListingsComeBackAsUtf8) {
     EXPECT_EQ(names, (Lines{"PAYROLL", "給与"}));
 }
 
+struct TransferErrorCase {
+    std::string label;
+    Program program;
+    bool logged;
+};
+
+class HostSessionTransferError : public ::testing::TestWithParam<TransferErrorCase> {};
+
+// A failed transfer leaves libcurl's own reason in the transfer agent's detail log; the
+// other programs' texts stay as they are.
+TEST_P(HostSessionTransferError, LibcurlsReasonGoesToTheDetailLog) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    WriteBytes(server.root() / "ZORVADATA" / "PRESENT", "x");
+    HostSession session(GetParam().program, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    auto errors = [&] {
+        Lines found;
+        for (const HostProgress& p : observer.Progress()) {
+            if (p.log.starts_with(kTransferErrorPrefix)) found.push_back(p.log);
+        }
+        return found;
+    };
+    ASSERT_EQ(session.GetFile("ZORVADATA/PRESENT", local / "PRESENT", TransferType::Binary),
+              HostStatus::Ok);
+    EXPECT_TRUE(errors().empty());
+
+    EXPECT_EQ(session.GetFile("ZORVADATA/MISSING", local / "MISSING", TransferType::Binary,
+                              RetryPolicy{2, 0ms}),
+              HostStatus::Failed);
+    const Lines found = errors();
+    ASSERT_EQ(found.size(), GetParam().logged ? 2u : 0u);  // one per attempt
+    for (const std::string& line : found) {
+        EXPECT_GT(line.size(), kTransferErrorPrefix.size()) << line;
+        EXPECT_TRUE(std::all_of(observer.Progress().begin(), observer.Progress().end(),
+                                [&](const HostProgress& p) {
+                                    return p.log != line || p.status.empty();
+                                }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PerProgram, HostSessionTransferError,
+    ::testing::Values(TransferErrorCase{"TransferAgent", Program::TransferAgent, true},
+                      TransferErrorCase{"Agent", Program::Agent, false},
+                      TransferErrorCase{"RestoreProgram", Program::Restore, false}),
+    [](const auto& info) { return info.param.label; });
+
 }  // namespace
 }  // namespace zorva
