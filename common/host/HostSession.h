@@ -166,7 +166,9 @@ private:
     static int OnTransferInfo(void* self, curl_off_t downloadTotal, curl_off_t downloaded,
                               curl_off_t uploadTotal, curl_off_t uploaded);
     static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
-    void OnDebugText(std::string_view text);
+    static int OnCloseSocket(void* self, curl_socket_t fd);
+    void ControlConnectionAnswered();
+    void ForgetSockets();
     void OnReplyLine(std::string_view line);
 
     Program program_;
@@ -178,7 +180,10 @@ private:
     CurlList quote_;
     CurlList prequote_;
     std::string currentLibrary_;
-    std::set<long> connections_;  // ids of the control connections libcurl has open
+    // Progress of the connections comes from libcurl's socket callbacks, not its debug text.
+    std::set<curl_socket_t> controlSockets_;            // control connections made and still open
+    curl_socket_t connectingSocket_ = CURL_SOCKET_BAD;  // a control connection being made
+    std::string connectingAddress_;
     std::vector<std::string> replyLines_;
     int replyCode_ = 0;
     bool replyComplete_ = true;

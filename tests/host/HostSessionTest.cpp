@@ -420,10 +420,9 @@ TEST_P(HostSessionTransferError, LibcurlsReasonGoesToTheDetailLog) {
     ASSERT_EQ(found.size(), GetParam().logged ? 2u : 0u);  // one per attempt
     for (const std::string& line : found) {
         EXPECT_GT(line.size(), kTransferErrorPrefix.size()) << line;
-        EXPECT_TRUE(std::all_of(observer.Progress().begin(), observer.Progress().end(),
-                                [&](const HostProgress& p) {
-                                    return p.log != line || p.status.empty();
-                                }));
+        EXPECT_TRUE(
+            std::all_of(observer.Progress().begin(), observer.Progress().end(),
+                        [&](const HostProgress& p) { return p.log != line || p.status.empty(); }));
     }
 }
 
