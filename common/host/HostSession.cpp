@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "common/Codec.h"
+#include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
 
 namespace zorva {
@@ -56,18 +57,6 @@ bool IsDigit(char c) {
 int LeadingCode(std::string_view line) {
     if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) return 0;
     return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
-}
-
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
-            if (i > start) lines.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    return lines;
 }
 
 struct FileCloser {
