@@ -10,13 +10,6 @@
 namespace zorva {
 namespace {
 
-std::string MinuteStamp(const LocalTime& t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour,
-                  t.minute);
-    return text;
-}
-
 }  // namespace
 
 std::span<const JobObjectRow> ListedRows(std::span<const JobObjectRow> rows) {

@@ -24,13 +24,6 @@ int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName) {
     return -1;
 }
 
-std::string SaveFileTimeText(const LocalTime& t) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%d年%02d月%02d日 %02d時%02d分%02d秒", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
 LocalTime LocalFileTime(std::filesystem::file_time_type time) {
     const auto system = std::chrono::file_clock::to_sys(time);
     const std::time_t seconds = std::chrono::system_clock::to_time_t(system);

@@ -29,9 +29,6 @@ struct SaveFileRow {
 // name holding '#', equals it with its first '#' turned into '*'; -1 when none does.
 int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName);
 
-// "%d年%02d月%02d日 %02d時%02d分%02d秒".
-std::string SaveFileTimeText(const LocalTime& t);
-
 // A file's modification time as local calendar time.
 LocalTime LocalFileTime(std::filesystem::file_time_type time);
 

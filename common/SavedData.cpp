@@ -44,6 +44,16 @@ std::string ObjectNameOfSaveFile(std::string_view fileName) {
     return ReplaceFirst(fileName, '#', '*');
 }
 
+std::optional<std::filesystem::path> SaveFilePath(const std::filesystem::path& saveFolder,
+                                                  std::string_view object) {
+    const std::string name = HostObjectName(object);
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+        return std::nullopt;
+    }
+    return saveFolder / name;
+}
+
 bool IsUsableBaseDir(std::string_view baseDir) {
     return baseDir.starts_with('/');
 }

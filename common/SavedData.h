@@ -30,6 +30,12 @@ std::string HostObjectName(std::string_view object);
 // The object name a save file stands for: its first '#' back to '*'.
 std::string ObjectNameOfSaveFile(std::string_view fileName);
 
+// Where the save file of `object` (a name the host reported) goes in `saveFolder`: a direct
+// child named by HostObjectName, or nothing when that name could leave the folder (empty,
+// ".", "..", or holding "/" or a NUL byte).
+std::optional<std::filesystem::path> SaveFilePath(const std::filesystem::path& saveFolder,
+                                                  std::string_view object);
+
 // True for a BASEDIR that can hold saved data: an absolute folder. An empty or relative one
 // would put the save folders into the program folder, where a set's folder is the name of its
 // request file.

@@ -62,8 +62,16 @@ int Install(AdminEnvironment& env) {
     // Held for the whole installation: it empties the exchange libraries a running transfer
     // agent works in, and no transfer agent may start meanwhile.
     InstanceLock transferAgent(env.ProgramFolder, "qivftp");
-    if (transferAgent.State() == LockState::Busy) return context.Fail(kTransferRunning);
-    if (transferAgent.State() == LockState::Failed) return context.Fail(transferAgent.FailureText());
+    switch (transferAgent.State()) {
+        case LockState::Acquired:
+            break;
+        case LockState::Busy:
+            return context.Fail(kTransferRunning);
+        case LockState::Failed:
+            // Nothing is known about a transfer agent then: not "already running", but no go.
+            context.log.WriteDailyLog(transferAgent.FailureText());
+            return context.Fail(transferAgent.FailureText());
+    }
     Settings checked = context.settings;
     const ConnectionCheck check =
         CheckConnectionSettings(EntriesFrom(context.settings), env.ProgramFolder, checked);

@@ -18,7 +18,8 @@ constexpr off_t kWritebackChunk = 8 << 20;
 
 }  // namespace
 
-DownloadFile::DownloadFile(std::filesystem::path target) : target_(std::move(target)) {
+DownloadFile::DownloadFile(std::filesystem::path target, std::uint64_t limit)
+    : target_(std::move(target)), limit_(limit) {
     std::random_device random;
     const std::filesystem::path folder = target_.parent_path();
     for (int tries = 0; tries < 16 && fd_ < 0; ++tries) {
@@ -38,6 +39,8 @@ DownloadFile::~DownloadFile() {
 }
 
 bool DownloadFile::Write(const char* data, std::size_t size) {
+    if (size > limit_ - received_) return false;
+    received_ += size;
     while (size > 0) {
         ssize_t n = ::write(fd_, data, size);
         if (n < 0 && errno == EINTR) continue;

@@ -7,7 +7,9 @@
 #include <sys/types.h>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -15,7 +17,10 @@ namespace zorva {
 
 class DownloadFile {
 public:
-    explicit DownloadFile(std::filesystem::path target);
+    // More than `limit` bytes make Write fail (a text file that never ends must not fill the
+    // disk).
+    explicit DownloadFile(std::filesystem::path target,
+                          std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
     ~DownloadFile();
     DownloadFile(const DownloadFile&) = delete;
     DownloadFile& operator=(const DownloadFile&) = delete;
@@ -23,6 +28,7 @@ public:
     bool Opened() const { return fd_ >= 0; }
     const std::filesystem::path& TemporaryPath() const { return path_; }
 
+    // False on a write error or past the limit.
     bool Write(const char* data, std::size_t size);
     // Makes the file durable and gives it the target's name, then syncs the folder so that the
     // name survives a power loss. False when any step fails: before the rename the target is
@@ -38,6 +44,8 @@ private:
     void WritebackLoop();
 
     std::filesystem::path target_;
+    std::uint64_t limit_;
+    std::uint64_t received_ = 0;
     std::filesystem::path path_;
     int fd_ = -1;
     bool committed_ = false;

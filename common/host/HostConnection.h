@@ -8,6 +8,7 @@
 // this interface as UTF-8; names and commands are converted at the wire.
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,6 +20,10 @@ namespace zorva {
 enum class HostStatus { Ok, Failed, Interrupted };
 
 enum class TransferType { Ascii, Binary };
+
+// A text file fetched from the host (progress list, VERIFIED, CHKOBJF, host start file, restore
+// list) is a few kilobytes; an ASCII download that grows past this is aborted as failed.
+inline constexpr std::uint64_t kTextFetchLimit = 1 << 20;
 
 // Attempts and the pause between two of them. Each operation takes an optional policy; without
 // one the connection uses the owning program's default for that operation.
@@ -53,7 +58,8 @@ public:
                                std::optional<RetryPolicy> retry = std::nullopt) = 0;
 
     // Downloads `remoteName` to `localPath`, replacing an earlier file only with a complete copy.
-    // A failed or interrupted download leaves no partial file. Reports nothing.
+    // A failed or interrupted download leaves no partial file. An ASCII download of more than
+    // kTextFetchLimit bytes fails. Reports nothing.
     virtual HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
                                TransferType type,
                                std::optional<RetryPolicy> retry = std::nullopt) = 0;
@@ -66,7 +72,8 @@ public:
     virtual HostStatus List(std::string_view library, std::vector<std::string>& names,
                             std::optional<RetryPolicy> retry = std::nullopt) = 0;
 
-    // Logs off and closes the connection; harmless when not open.
+    // Logs off and closes the connection, waiting a few seconds at most for the server's
+    // answer to the log-off; harmless when not open.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
 

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <random>
 #include <utility>
@@ -131,7 +133,7 @@ RetryPolicy HostSession::DefaultRetry(Program program, HostOperation operation) 
         case HostOperation::Command:
             return {program == Program::Agent           ? 11
                     : program == Program::TransferAgent ? 61
-                                                            : 1,
+                                                        : 1,
                     1s};
         case HostOperation::PutFile:
             return {restore ? 1 : 11, 1s};
@@ -407,7 +409,9 @@ HostStatus HostSession::PutFile(const fs::path& localPath, std::string_view remo
 HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& localPath,
                                 TransferType type) {
     if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
-    DownloadFile download(localPath);
+    DownloadFile download(localPath, type == TransferType::Ascii
+                                         ? kTextFetchLimit
+                                         : std::numeric_limits<std::uint64_t>::max());
     if (!download.Opened()) return HostStatus::Failed;
     PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
     CURL* h = easy_.get();
@@ -461,10 +465,30 @@ HostStatus HostSession::List(std::string_view library, std::vector<std::string>&
 void HostSession::Close() {
     if (!easy_) return;
     tracker_.Begin(HostActivity::Idle);
-    easy_.reset();  // sends QUIT and closes the connection
+    LogOff();
+    easy_.reset();  // closes what is left of the connection
     for (std::size_t open = connections_.size(); open > 0; --open) tracker_.ConnectionClosed();
     connections_.clear();
     currentLibrary_.clear();
+}
+
+// QUIT goes out as a command of our own, so that the wait for its answer has our short limit:
+// libcurl's own QUIT at cleanup waits as long as the session's reply time-out allows. The
+// connection is closed afterwards whatever the answer, and a stop request does not cut the
+// log-off short (it is already bounded).
+void HostSession::LogOff() {
+    if (!ControlConnectionAlive()) return;
+    CurlList quit;
+    if (!quit.Append("QUIT")) return;
+    PrepareRequest("", std::move(quit), {});
+    CURL* h = easy_.get();
+    const long seconds = static_cast<long>((endpoint_.quitTimeout.count() + 999) / 1000);
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds > 0 ? seconds : 1L);
+    loggingOff_ = true;
+    curl_easy_perform(h);
+    loggingOff_ = false;
 }
 
 int HostSession::OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
@@ -521,7 +545,7 @@ int HostSession::OnTransferInfo(void* self, curl_off_t, curl_off_t downloaded, c
     auto* session = static_cast<HostSession*>(self);
     const bool upload = session->tracker_.Activity() == HostActivity::Upload;
     session->tracker_.Bytes(static_cast<std::int64_t>(upload ? uploaded : downloaded));
-    return session->waiter_.Interrupted() ? 1 : 0;
+    return session->waiter_.Interrupted() && !session->loggingOff_ ? 1 : 0;
 }
 
 curl_socket_t HostSession::OnOpenSocket(void* self, curlsocktype, curl_sockaddr* address) {

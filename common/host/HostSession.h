@@ -53,6 +53,9 @@ struct HostEndpoint {
     // How long the server may take to answer a command or keep a transfer silent;
     // zero = the program's default (24 hours for the transfer agent, 60 seconds otherwise).
     std::chrono::milliseconds replyTimeout{0};
+    // How long Close waits for the answer to QUIT: a silent host must not hold the end of a
+    // job (and its lock) for the reply time-out's day.
+    std::chrono::milliseconds quitTimeout{10'000};
 };
 
 enum class HostOperation { Open, Command, SetCurrentLibrary, PutFile, GetFile, DeleteFile, List };
@@ -91,7 +94,8 @@ public:
     // Sends `command` as it is (a leading blank stays) without a data connection; a reply of
     // 400 or more fails the attempt. After the last failed attempt reports the command
     // followed by the program's failure text; LastReplyLines() then holds the server's answer.
-    HostStatus Command(std::string_view command, std::optional<RetryPolicy> retry = std::nullopt) override;
+    HostStatus Command(std::string_view command,
+                       std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // CWD to `library`; it stays current for later operations. Reports nothing.
     HostStatus SetCurrentLibrary(std::string_view library,
@@ -105,7 +109,8 @@ public:
 
     // Downloads `remoteName` into a temporary file beside `localPath` and renames it to
     // `localPath` only when complete (an existing file is replaced). A failed or interrupted
-    // download leaves no partial file and an earlier `localPath` intact. Reports nothing.
+    // download leaves no partial file and an earlier `localPath` intact; an ASCII download
+    // past kTextFetchLimit is aborted as failed. Reports nothing.
     HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
                        TransferType type, std::optional<RetryPolicy> retry = std::nullopt) override;
 
@@ -117,7 +122,8 @@ public:
     HostStatus List(std::string_view library, std::vector<std::string>& names,
                     std::optional<RetryPolicy> retry = std::nullopt) override;
 
-    // Logs off and closes the connection; harmless when not open.
+    // Logs off (waiting at most `quitTimeout` for the answer) and closes the connection;
+    // harmless when not open.
     void Close() override;
     bool IsOpen() const override { return static_cast<bool>(easy_); }
 
@@ -135,6 +141,7 @@ private:
     CurlList LogOnCommands() const;
     HostStatus ConnectOnce();
     HostStatus EnsureConnection();
+    void LogOff();
     bool ControlConnectionAlive() const;
     HostStatus Quote(HostActivity activity, const std::string& command);
     HostStatus PutOnce(const std::filesystem::path& localPath, std::string_view remoteName,
@@ -170,6 +177,7 @@ private:
     std::vector<std::string> replyLines_;
     int replyCode_ = 0;
     bool replyComplete_ = true;
+    bool loggingOff_ = false;
 };
 
 }  // namespace zorva

@@ -90,7 +90,7 @@ void GenerationBrowser::ShowFiles(const std::vector<SaveFileRow>& rows) {
     QList<QTreeWidgetItem*> items;
     for (const SaveFileRow& row : rows) {
         QStringList columns{ToQ(row.Library), ToQ(row.Object), ToQ(row.Type),
-                            ToQ(SaveFileTimeText(row.Written))};
+                            ToQ(JapaneseDateTime(row.Written))};
         if (options_.statusColumn) columns << QString();
         auto* item = new QTreeWidgetItem(columns);
         item->setData(0, kPathRole, ToQ(row.FileName));

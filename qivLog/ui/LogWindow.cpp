@@ -8,6 +8,7 @@
 #include "common/JobResultReader.h"
 #include "common/SetFolderReader.h"
 #include "common/Settings.h"
+#include "common/ui/TaskRunner.h"
 #include "qivLog/engine/JobHistory.h"
 #include "qivLog/ui/DetailWindow.h"
 #include "qivLog/ui/JobHistoryModel.h"
@@ -34,8 +35,10 @@ LogWindow::LogWindow(std::filesystem::path programFolder, const std::string& pre
     : QDialog(parent),
       ui_(std::make_unique<Ui::LogWindow>()),
       model_(new JobHistoryModel(this)),
-      programFolder_(std::move(programFolder)) {
+      programFolder_(std::move(programFolder)),
+      runner_(std::make_unique<ui::TaskRunner>()) {
     ui_->setupUi(this);
+    connect(runner_.get(), &ui::TaskRunner::finished, this, &LogWindow::ShowJobList);
     FillSetList();
     ui_->jobList->setModel(model_);
     for (int column = 0; column < 4; ++column) ui_->jobList->setColumnWidth(column, 120);
@@ -95,12 +98,22 @@ void LogWindow::ShowDescription(int entry) {
 }
 
 void LogWindow::FillJobList() {
+    if (runner_->Running()) return;  // the fill under way shows the same choice
     const int entry = ui_->setFilter->currentIndex();
     JobHistoryFilter filter{PickerDigits(ui_->fromDate), PickerDigits(ui_->toDate), {}};
     if (entry > 0) filter.SetName = ui_->setFilter->itemText(entry).toStdString();
-    JobHistory history = ListJobHistory(programFolder_, SetFolderName(), filter);
-    model_->SetRows(std::move(history.Rows));
-    ui_->statusLine->setText(QString::fromStdString(history.Status));
+    ui_->showButton->setEnabled(false);
+    runner_->Start([this, filter, folder = programFolder_, setFolder = SetFolderName()](Waiter&) {
+        pending_ = ListJobHistory(folder, setFolder, filter);
+    });
+}
+
+void LogWindow::ShowJobList() {
+    model_->SetRows(std::move(pending_.Rows));
+    ui_->statusLine->setText(QString::fromStdString(pending_.Status));
+    pending_ = {};
+    ui_->showButton->setEnabled(true);
+    Q_EMIT jobListShown();
 }
 
 DetailWindow* LogWindow::OpenDetail(int row) {

@@ -8,9 +8,14 @@
 #include <string>
 
 #include "common/Clock.h"
+#include "qivLog/engine/JobHistory.h"
 
 namespace Ui {
 class LogWindow;
+}
+
+namespace zorva::ui {
+class TaskRunner;
 }
 
 namespace zorva::qivlog {
@@ -26,12 +31,18 @@ public:
               const Clock& clock, QWidget* parent = nullptr);
     ~LogWindow() override;
 
-    // Fills the job list for the chosen range and set ("表示").
+    // Fills the job list for the chosen range and set ("表示"). The folder is read on a worker
+    // thread, so that a large LOG_DAT never freezes the window; jobListShown follows.
     void FillJobList();
     // Opens "DETAIL" over this window for the job of `row`, exactly the file the row came from.
     DetailWindow* OpenDetail(int row);
 
+Q_SIGNALS:
+    // The rows of the last "表示" are in the list.
+    void jobListShown();
+
 private:
+    void ShowJobList();
     std::string SetFolderName() const;
     void FillSetList();
     void ShowDescription(int entry);
@@ -40,6 +51,8 @@ private:
     std::unique_ptr<Ui::LogWindow> ui_;
     JobHistoryModel* model_;
     std::filesystem::path programFolder_;
+    JobHistory pending_;                      // written by the worker, read once it has finished
+    std::unique_ptr<ui::TaskRunner> runner_;  // last: it ends its task before the rest goes
 };
 
 }  // namespace zorva::qivlog

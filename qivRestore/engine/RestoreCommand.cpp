@@ -5,9 +5,10 @@
 #include "common/BackupSet.h"
 #include "common/DailyLog.h"
 #include "common/SavedData.h"
+#include "common/SavedDataCatalog.h"
 #include "common/SavlibsRecord.h"
-#include "qivRestore/engine/GenerationFiles.h"
-#include "qivRestore/engine/SetBrowsing.h"
+#include "common/SetFolderReader.h"
+#include "qivRestore/engine/GenerationPath.h"
 
 namespace zorva::restore {
 
@@ -160,28 +161,22 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     request.SetName = arguments.SetName;
     request.RestoreOnHost = arguments.Restore;
     request.Overwrite = arguments.Overwrite;
-    const auto set =
-        settings.BackupSetFolder.empty()
-            ? std::nullopt
-            : ReadSetForRestore(env.ProgramFolder / settings.BackupSetFolder, arguments.SetName);
-    if (!set) {
+    SavedDataCatalog catalog(env.ProgramFolder, {settings.BackupSetFolder, settings.BaseDir},
+                             kRestoreRowFields);
+    if (!catalog.LoadSet(arguments.SetName)) {
         env.err << "バックアップセット：" << arguments.SetName << "を読み取ることが出来ない\n";
         return 1;
     }
-    std::string error;
-    request.ObjectTable = set->Rows;
-    // Without BASEDIR the path would lead somewhere below the current folder.
-    const auto folder =
-        settings.BaseDir.empty()
-            ? std::nullopt
-            : ResolveGeneration(settings.BaseDir, arguments.SetName, arguments.Generation);
-    const auto files = folder ? ListGenerationFiles(*folder) : std::nullopt;
+    request.ObjectTable = catalog.ObjectTable();
+    const auto folder = ResolveGeneration(catalog.SetDataFolder(), arguments.Generation);
+    const auto files = folder ? ListSaveFileRows(*folder, request.ObjectTable) : std::nullopt;
     if (!files) {
         env.err << "バックアップセットディレクトリにファイルがない" << '\n';
         return 1;
     }
     request.ChosenFolder = *folder;
-    request.Rows = BuildRestoreRows(*files, request.ObjectTable);
+    request.Rows = RestoreRowsFrom(*files);
+    std::string error;
     if (!SelectObjects(request.Rows, arguments.Objects, error)) {
         env.err << error << '\n';
         return 1;
@@ -207,8 +202,8 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
         default:
             break;
     }
+    host->Close();  // its last log lines come before the results
     PrintResults(engine.Rows(), env.out);
-    host->Close();
     return RunSucceeded(outcome, engine.Rows(), arguments.Restore) ? 0 : 1;
 }
 

@@ -20,6 +20,9 @@
 
 namespace zorva::restore {
 
+// Fields an object row of a set file needs for the restore program.
+inline constexpr std::size_t kRestoreRowFields = 5;
+
 struct RestoreArguments {
     bool Help = false;
     bool Version = false;

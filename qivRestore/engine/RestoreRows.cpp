@@ -1,40 +1,12 @@
 #include "qivRestore/engine/RestoreRows.h"
 
-#include <algorithm>
-#include <cstdio>
-
 namespace zorva::restore {
 
-std::optional<std::size_t> FindObjectRow(const std::vector<ObjectRow>& table,
-                                         std::string_view name) {
-    std::optional<std::string> starred;
-    if (auto hash = name.find('#'); hash != std::string_view::npos) {
-        starred = std::string(name);
-        (*starred)[hash] = '*';
-    }
-    const std::size_t searched = std::min(table.size(), kObjectTableSearched);
-    for (std::size_t i = 0; i < searched; ++i) {
-        if (table[i].Object == name || (starred && table[i].Object == *starred)) return i;
-    }
-    return std::nullopt;
-}
-
-std::string FileTimeText(const LocalTime& t) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%d年%02d月%02d日 %02d時%02d分%02d秒", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
-std::vector<RestoreRow> BuildRestoreRows(const std::vector<SaveFileEntry>& files,
-                                         const std::vector<ObjectRow>& table) {
+std::vector<RestoreRow> RestoreRowsFrom(const std::vector<SaveFileRow>& files) {
     std::vector<RestoreRow> rows;
-    for (const SaveFileEntry& file : files) {
-        const auto entry = FindObjectRow(table, file.Name);
-        if (!entry) continue;
-        const ObjectRow& object = table[*entry];
+    for (const SaveFileRow& file : files) {
         rows.push_back(
-            {object.Library, object.Object, object.Type, FileTimeText(file.Modified), {}, true});
+            {file.Library, file.Object, file.Type, SaveFileTimeText(file.Written), {}, true});
     }
     return rows;
 }

@@ -1,14 +1,9 @@
 #include "qivRestore/ui/RestoreWindow.h"
 
-#include <QAbstractItemView>
-#include <QColor>
-#include <QHeaderView>
 #include <QTreeWidgetItem>
 
-#include "common/BackupSet.h"
+#include "common/ui/GenerationBrowser.h"
 #include "common/ui/QtText.h"
-#include "qivRestore/engine/GenerationFiles.h"
-#include "qivRestore/engine/SetBrowsing.h"
 #include "ui_RestoreWindow.h"
 
 namespace zorva::restore {
@@ -16,8 +11,6 @@ namespace {
 
 constexpr const char* kCaption = "エラー";
 constexpr const char* kEndCaption = "終了確認";
-constexpr int kPathRole = Qt::UserRole;
-const int kColumnWidths[] = {100, 90, 80, 180, 70};
 
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -41,19 +34,15 @@ RestoreWindow::RestoreWindow(RestoreWindowContext context, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::RestoreWindow>()),
       context_(std::move(context)),
-      wait_(stopWaiter_, context_.steadyClock) {
+      wait_(stopWaiter_, context_.steadyClock),
+      catalog_(context_.ProgramFolder,
+               {context_.settings.BackupSetFolder, context_.settings.BaseDir}, kRestoreRowFields) {
     ui_->setupUi(this);
     observer_ = std::make_unique<QueuedRestoreObserver>(context_.log, ui_->messageList->Feed());
-    for (int column = 0; column < 5; ++column)
-        ui_->objectList->header()->resizeSection(column, kColumnWidths[column]);
+    ui_->browser->Configure({.checkBoxes = true, .statusColumn = true, .typeColumnWidth = 80});
 
-    connect(ui_->setSelector, &SetSelector::popupClosed, this, &RestoreWindow::LoadSet);
-    // A choice made with the keys on the closed list loads the set as well.
-    connect(ui_->setSelector, &QComboBox::activated, this, [this] {
-        if (!ui_->setSelector->view()->isVisible()) LoadSet();
-    });
-    connect(ui_->generationTree, &QTreeWidget::itemSelectionChanged, this,
-            &RestoreWindow::OnTreeSelection);
+    connect(ui_->browser, &ui::GenerationBrowser::setListClosed, this, &RestoreWindow::LoadSet);
+    connect(ui_->browser, &ui::GenerationBrowser::generationChosen, this, &RestoreWindow::FillList);
     connect(ui_->selectAllButton, &QPushButton::clicked, this, [this] { SetAllChecks(true); });
     connect(ui_->clearSelectionButton, &QPushButton::clicked, this,
             [this] { SetAllChecks(false); });
@@ -78,24 +67,20 @@ RestoreWindow::RestoreWindow(RestoreWindowContext context, QWidget* parent)
 
 RestoreWindow::~RestoreWindow() {
     stopWaiter_.Interrupt();
-    // Hiding the window on its way out closes the list's popup: no set is loaded then.
-    ui_->setSelector->disconnect(this);
-    ui_->generationTree->disconnect(this);
+    ui_->browser->disconnect(this);
 }
 
-std::filesystem::path RestoreWindow::SetFolder() const {
-    return context_.ProgramFolder / context_.settings.BackupSetFolder;
+QTreeWidget* RestoreWindow::FileList() const {
+    return ui_->browser->FileList();
 }
 
 void RestoreWindow::FillSetList() {
-    const auto names =
-        context_.settings.BackupSetFolder.empty() ? std::nullopt : ListSetNames(SetFolder());
+    const auto names = catalog_.SetNames();
     if (!names) {
         Inform("バックアップセットの設定でエラー");
         return;
     }
-    for (const std::string& name : *names) ui_->setSelector->addItem(ui::ToQ(name));
-    ui_->setSelector->setCurrentIndex(-1);  // nothing chosen yet
+    ui_->browser->ShowSetNames(*names);
 }
 
 void RestoreWindow::EnableSetControls(bool enabled) {
@@ -108,78 +93,46 @@ void RestoreWindow::EnableSetControls(bool enabled) {
     ui_->restoreButton->setEnabled(enabled && !runner_.Running());
 }
 
-// Each closing of the list loads the set shown, chosen again or not.
+// Each closing of the list loads the set shown, chosen again or not; with nothing chosen the
+// set loaded before stays the one tried.
 void RestoreWindow::LoadSet() {
-    if (ui_->setSelector->currentIndex() >= 0)
-        setName_ = ui::FromQ(ui_->setSelector->currentText());
-    ui_->generationTree->clear();
-    ui_->objectList->clear();
-    ++listVersion_;
-    objectTable_.clear();  // no row of an earlier, longer set stays findable
+    std::string name = ui_->browser->ChosenSetName();
+    if (name.empty()) name = catalog_.SetName();
     chosenFolder_.clear();
-
-    const auto set = context_.settings.BackupSetFolder.empty()
-                         ? std::nullopt
-                         : ReadSetForRestore(SetFolder(), setName_);
-    if (!set) {
+    ++listVersion_;
+    // The catalog empties the object table first: no row of an earlier set stays findable.
+    if (!catalog_.LoadSet(name)) {
+        ui_->browser->ShowTree(name, {});
+        ui_->browser->Tree()->clear();
+        ui_->browser->ShowDescription({});
         EnableSetControls(false);
         ui_->savfOnlyRadio->setChecked(false);
         ui_->overwriteCheck->setEnabled(false);
         return;
     }
-    objectTable_ = set->Rows;
-    ui_->descriptionLabel->setText(ui::ToQ(set->Description));
-    BuildTree();
+    ui_->browser->ShowDescription(catalog_.Description());
+    const GenerationTree tree = catalog_.Tree();
+    ui_->browser->ShowTree(name, tree);
     EnableSetControls(true);
     ChooseSaveFilesOnly();
-}
-
-void RestoreWindow::BuildTree() {
-    auto* root = new QTreeWidgetItem(ui_->generationTree, {ui::ToQ(setName_)});
-    root->setForeground(0, QColor(255, 0, 0));
-    const GenerationTree tree =
-        ListGenerationTree(std::filesystem::path(context_.settings.BaseDir) / setName_);
-    std::vector<QTreeWidgetItem*> parents{root};
-    for (const GenerationFolder& folder : tree.Folders) {
-        parents.resize(static_cast<std::size_t>(folder.Depth));
-        auto* item = new QTreeWidgetItem(parents.back(), {ui::ToQ(folder.Name)});
-        item->setData(0, kPathRole, ui::ToQ(folder.Path));
-        item->setForeground(0, QColor(255, 0, 0));
-        parents.push_back(item);
-    }
-    ui_->generationTree->expandAll();
     if (!tree.Unreadable.empty()) Inform("バックアップセットディレクトリを取得出来ない");
 }
 
-void RestoreWindow::OnTreeSelection() {
-    const auto selected = ui_->generationTree->selectedItems();
-    if (selected.isEmpty()) return;
-    const QVariant path = selected.front()->data(0, kPathRole);
-    if (!path.isValid()) return;  // the root item: the list stays as it is
-    FillList(ui::FromQ(path.toString()));
-}
-
-void RestoreWindow::FillList(const std::string& treePath) {
-    ui_->objectList->clear();
+void RestoreWindow::FillList(const QString& treePath) {
     ++listVersion_;
-    chosenFolder_ = std::filesystem::path(context_.settings.BaseDir) / setName_ / treePath;
-    const auto files = ListGenerationFiles(chosenFolder_);
+    const std::string path = ui::FromQ(treePath);
+    chosenFolder_ = catalog_.GenerationFolder(path);
+    const auto files = catalog_.Files(path);
     if (!files) {
+        ui_->browser->ClearFiles();
         Inform("バックアップセットディレクトリにファイルがない");
         return;
     }
-    for (const RestoreRow& row : BuildRestoreRows(*files, objectTable_)) {
-        auto* item =
-            new QTreeWidgetItem(ui_->objectList, {ui::ToQ(row.Library), ui::ToQ(row.Object),
-                                                  ui::ToQ(row.Type), ui::ToQ(row.Date), QString()});
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Checked);
-    }
+    ui_->browser->ShowFiles(*files);
 }
 
 void RestoreWindow::SetAllChecks(bool checked) {
-    for (int i = 0; i < ui_->objectList->topLevelItemCount(); ++i)
-        ui_->objectList->topLevelItem(i)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    ui_->browser->SetAllChecked(checked);
 }
 
 void RestoreWindow::ChooseSaveFilesOnly() {
@@ -197,13 +150,13 @@ void RestoreWindow::ChooseRestore() {
 
 RestoreRequest RestoreWindow::MakeRequest() const {
     RestoreRequest request;
-    request.SetName = setName_;
+    request.SetName = catalog_.SetName();
     request.ChosenFolder = chosenFolder_;
-    request.ObjectTable = objectTable_;
+    request.ObjectTable = catalog_.ObjectTable();
     request.RestoreOnHost = ui_->restoreRadio->isChecked();
     request.Overwrite = ui_->overwriteCheck->isChecked();
-    for (int i = 0; i < ui_->objectList->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = ui_->objectList->topLevelItem(i);
+    for (int i = 0; i < FileList()->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = FileList()->topLevelItem(i);
         request.Rows.push_back({ui::FromQ(item->text(0)), ui::FromQ(item->text(1)),
                                 ui::FromQ(item->text(2)), ui::FromQ(item->text(3)),
                                 ui::FromQ(item->text(4)), item->checkState(0) == Qt::Checked});
@@ -235,7 +188,7 @@ void RestoreWindow::RunRestore() {
 
 void RestoreWindow::ShowRowStatus(int row, const QString& text) {
     if (runListVersion_ != listVersion_) return;  // the list shows other data now
-    if (QTreeWidgetItem* item = ui_->objectList->topLevelItem(row)) item->setText(4, text);
+    if (QTreeWidgetItem* item = FileList()->topLevelItem(row)) item->setText(4, text);
 }
 
 void RestoreWindow::RunEnded() {
@@ -272,7 +225,8 @@ void RestoreWindow::RunEnded() {
 void RestoreWindow::OnTimeLimit() {
     // During a run the engine meets the same deadline and ends the run itself.
     if (runner_.Running()) return;
-    context_.log.WriteDailyLog(setName_ + " 復元処理のタイムアウト", &ui_->messageList->Feed());
+    context_.log.WriteDailyLog(catalog_.SetName() + " 復元処理のタイムアウト",
+                               &ui_->messageList->Feed());
     reject();
 }
 

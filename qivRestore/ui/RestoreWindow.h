@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QTimer>
+#include <QTreeWidget>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "common/DailyLog.h"
 #include "common/HostJobWait.h"
+#include "common/SavedDataCatalog.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
 #include "common/ui/MessageBoxes.h"
@@ -82,9 +84,7 @@ private:
     void FillSetList();
     void LoadSet();
     void EnableSetControls(bool enabled);
-    void BuildTree();
-    void OnTreeSelection();
-    void FillList(const std::string& treePath);
+    void FillList(const QString& treePath);
     void SetAllChecks(bool checked);
     void ChooseSaveFilesOnly();
     void ChooseRestore();
@@ -95,7 +95,7 @@ private:
     void Inform(const char* text);
     bool AskToEnd(const char* text);
     RestoreRequest MakeRequest() const;
-    std::filesystem::path SetFolder() const;
+    QTreeWidget* FileList() const;
 
     std::unique_ptr<Ui::RestoreWindow> ui_;
     RestoreWindowContext context_;
@@ -106,8 +106,7 @@ private:
     std::unique_ptr<RestoreEngine> engine_;
     QTimer timeLimit_;
 
-    std::string setName_;
-    std::vector<ObjectRow> objectTable_;
+    SavedDataCatalog catalog_;  // the chosen set, its object table and generations
     std::filesystem::path chosenFolder_;
     int listVersion_ = 0;  // changes with every fill, so late results of a run find no row
     int runListVersion_ = -1;

@@ -1,7 +1,6 @@
 #include "qivftp/engine/Purge.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <system_error>
 #include <vector>
 
@@ -51,22 +50,8 @@ std::string NewestDayWithSaveFiles(const std::vector<fs::directory_entry>& entri
 }  // namespace
 
 std::string DateDaysAgo(const LocalTime& today, int days) {
-    int year = today.year, month = today.month, day = today.day;
-    for (int i = 0; i < days; ++i) {
-        if (day > 1) {
-            --day;
-        } else if (month == 1) {
-            --year;
-            month = 12;
-            day = 31;
-        } else {
-            --month;
-            day = DaysInMonth(year, month);
-        }
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
-    return text;
+    // A negative period keeps everything up to today, never a cut-off in the future.
+    return DateStamp(AddDays(CalendarDate(today), -std::max(days, 0)));
 }
 
 int RetentionCount(std::string_view retentionDays) {

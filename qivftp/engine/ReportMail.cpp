@@ -27,13 +27,6 @@ using std::chrono::steady_clock;
 constexpr int kDefaultMailPort = 25;
 constexpr std::size_t kReplyBufferSize = 1024;
 
-std::string MinuteText(const LocalTime& t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%d/%02d/%02d %02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute);
-    return text;
-}
-
 class Socket {
 public:
     explicit Socket(int fd) : fd_(fd) {}
@@ -160,7 +153,7 @@ std::string ReportObjectLine(const JobObjectRow& row) {
     }
     // Labelled as the end, this is when the host's save was found finished and the download
     // began.
-    return line + " 終了時刻 : " + MinuteText(row.DownloadStart);
+    return line + " 終了時刻 : " + MailTimeStamp(row.DownloadStart);
 }
 
 std::vector<std::string> ReportBody(const TransferJob& job) {
@@ -172,8 +165,8 @@ std::vector<std::string> ReportBody(const TransferJob& job) {
         body.push_back("ジョブ" + job.SetName + "はタイムアウトによりキャンセルされた");
     }
     body.push_back("使用したバックアップセット名 : " + job.SetName);
-    body.push_back(" 開始時刻 : " + MinuteText(job.StartTime));
-    body.push_back(" 終了時刻 : " + MinuteText(job.EndTime));
+    body.push_back(" 開始時刻 : " + MailTimeStamp(job.StartTime));
+    body.push_back(" 終了時刻 : " + MailTimeStamp(job.EndTime));
     for (const JobObjectRow& row : ListedRows(job.Rows)) body.push_back(ReportObjectLine(row));
     return body;
 }

@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ObjectRows,
                                            ObjectCase{"", -1}));
 
 TEST(SaveFileTimes, ShownInLocalTimeWithJapaneseUnits) {
-    EXPECT_EQ(SaveFileTimeText({2007, 3, 5, 9, 7, 2, 1}), "2007年03月05日 09時07分02秒");
+    EXPECT_EQ(JapaneseDateTime({2007, 3, 5, 9, 7, 2, 1}), "2007年03月05日 09時07分02秒");
 
     std::tm local{};
     local.tm_year = 2007 - 1900;
@@ -191,7 +191,7 @@ TEST(SaveFileTimes, ShownInLocalTimeWithJapaneseUnits) {
     local.tm_isdst = -1;
     const auto system = std::chrono::system_clock::from_time_t(std::mktime(&local));
     const LocalTime shown = LocalFileTime(std::chrono::file_clock::from_sys(system));
-    EXPECT_EQ(SaveFileTimeText(shown), "2007年03月05日 09時07分02秒");
+    EXPECT_EQ(JapaneseDateTime(shown), "2007年03月05日 09時07分02秒");
 }
 
 }  // namespace

@@ -141,5 +141,25 @@ TEST(ListSaveFiles, AMissingFolderCannotBeListed) {
     EXPECT_EQ(ListSaveFiles(dir.path()), std::vector<std::string>{});
 }
 
+TEST(SaveFilePath, StaysADirectChildOfTheSaveFolder) {
+    const fs::path folder = "/save/DAILY/20260101";
+    const struct {
+        std::string object;
+        std::optional<fs::path> expected;
+    } cases[] = {
+        {"PAYROLL", folder / "PAYROLL"},
+        {"*ALLUSR", folder / "#ALLUSR"},
+        {"A*B*", folder / "A#B*"},
+        {"..", std::nullopt},
+        {".", std::nullopt},
+        {"", std::nullopt},
+        {"../ETC", std::nullopt},
+        {"A/B", std::nullopt},
+        {std::string("A\0B", 3), std::nullopt},
+        {"...", folder / "..."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SaveFilePath(folder, c.object), c.expected) << c.object;
+}
+
 }  // namespace
 }  // namespace zorva

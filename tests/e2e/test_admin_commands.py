@@ -115,17 +115,9 @@ def test_install_then_check_marks_exactly_the_missing_row(tmp_path, bare_host, v
 def test_install_is_refused_while_a_transfer_agent_runs(tmp_path, bare_host, velmoro):
     root, port = bare_host
     agent = Agent(tmp_path, velmoro, port)
-    # The transfer agent's lock, wherever this build keeps it.
-    held = []
-    for path in (agent.runtime / "qivftp.lock", agent.folder.path / ".qivftp.lock"):
-        f = open(path, "a")
-        fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
-        held.append(f)
-    try:
+    with open(agent.folder.path / ".qivftp.lock", "a") as lock:  # the transfer agent's
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
         code, output = agent.run("--install", timeout=30)
-    finally:
-        for f in held:
-            f.close()
     assert code == 1
     assert output.strip() == "既にダウンロードが開始されている"
     assert "ZORVADATA" not in libraries(root)

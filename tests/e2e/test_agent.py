@@ -105,7 +105,7 @@ def test_a_due_pc_start_job_runs_the_transfer_agent_and_is_booked(agent, program
     program.write_set("PCSET", BackupSet("夜間", ROWS, save_time=save_time))
     agent.write_settings()
     agent.write_jobs(("PCSET", PC_START))
-    agent.start()
+    first = agent.start()
 
     def booked():
         fields = agent.jobs().get("PCSET")
@@ -123,6 +123,14 @@ def test_a_due_pc_start_job_runs_the_transfer_agent_and_is_booked(agent, program
 
     messages = daily_messages(program)
     assert "プログラムが起動された" in messages
+
+    # A second agent on the same folder ends at once and leaves the first alone.
+    second = subprocess.run([str(agent.binary)], cwd=agent.folder, env=program.environment(),
+                            capture_output=True, timeout=60)
+    assert second.returncode == 0
+    assert "プログラムが既に開始されている" in second.stderr.decode(errors="replace")
+    assert first.poll() is None
+    assert daily_messages(program).count("プログラムが起動された") == 1
 
 
 def test_a_host_start_request_runs_its_job_once_and_the_start_file_goes(agent, program, host):

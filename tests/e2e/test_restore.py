@@ -4,6 +4,8 @@ import os
 import shutil
 import subprocess
 
+import pytest
+
 from e2e_support import ENCODING, BackupSet, ObjectRow, host_tree, minute_stamp, only_result_log
 
 ROWS = [
@@ -132,3 +134,30 @@ def test_bad_command_lines_touch_no_host(program, host, qivrestore_binary):
         assert expected in err, (args, err)
     assert host.library("ZORVARST") == []
     assert not (program.folder.path / "SAVLIBS").exists()
+
+
+@pytest.mark.parametrize("control, job_timer, last_line, message", [
+    # The host job never finishes: the time limit, counted from the command's start, ends it.
+    ({"hold_jobs": True}, 2500, "DEMO 復元処理のタイムアウト", ""),
+    # The list can never be fetched: ten failed fetches in a row end the wait.
+    ({"refuse": {"RETR ZORVARST/SAVLIBS": True}}, 60000, "DEMO ホストプログラムから応答が無い",
+     "ホストプログラムから応答が無いので終了します"),
+])
+def test_a_host_that_does_not_finish_ends_the_wait(program, host, qivrestore_binary, control,
+                                                   job_timer, last_line, message):
+    program.write_set("DEMO", BackupSet("往復", ROWS))
+    generation = program.base / "DEMO" / "Monday"
+    generation.mkdir(parents=True)
+    (generation / "PAYROLL").write_bytes(b"not a real save file")
+    program.write_settings(job_timer=job_timer, file_timer=100)
+    host.control(**control)
+
+    code, out, err = restore(program, qivrestore_binary, "--set", "DEMO", "--generation",
+                             "Monday", "--restore")
+
+    assert code == 1, out
+    assert message in err, out
+    lines = out.splitlines()
+    assert last_line in lines
+    assert lines[-1] == "PAYLIB\tPAYROLL\t*FILE\t転送完了"  # sent, never restored
+    assert lines.count("SAVLIBSダウンロードに失敗しました") == (10 if message else 0)

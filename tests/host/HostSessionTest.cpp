@@ -309,5 +309,61 @@ TEST(HostSession, CancelEndsTheWaitForAReply) {
     EXPECT_EQ(observer.Reports(), Lines{"ホストに接続しました"});
 }
 
+struct TextCapCase {
+    std::string label;
+    std::size_t size;
+    TransferType type;
+    HostStatus expected;
+};
+
+class HostSessionTextCap : public ::testing::TestWithParam<TextCapCase> {};
+
+// A text file from the host is a few kilobytes; one that does not end (an endless progress
+// list filled 2 GB in seconds) is cut off past 1 MiB and counts as a failed fetch.
+TEST_P(HostSessionTextCap, TextFetchesStopPastOneMebibyte) {
+    const TextCapCase& c = GetParam();
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    WriteBytes(server.root() / "ZORVADATA" / "SAVLIBS", std::string(c.size, 'x'));
+    WriteBytes(local / "SAVLIBS", "the earlier copy");
+    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    EXPECT_EQ(session.GetFile("ZORVADATA/SAVLIBS", local / "SAVLIBS", c.type), c.expected);
+    EXPECT_EQ(ReadFileBytes(local / "SAVLIBS")->size(),
+              c.expected == HostStatus::Ok ? c.size : std::string("the earlier copy").size());
+    EXPECT_EQ(std::distance(fs::directory_iterator(local.path()), fs::directory_iterator()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, HostSessionTextCap,
+                         ::testing::Values(TextCapCase{"TextOfExactlyTheLimit", kTextFetchLimit,
+                                                       TransferType::Ascii, HostStatus::Ok},
+                                           TextCapCase{"TextOneByteOver", kTextFetchLimit + 1,
+                                                       TransferType::Ascii, HostStatus::Failed},
+                                           TextCapCase{"TextFarOver", 8 * kTextFetchLimit,
+                                                       TransferType::Ascii, HostStatus::Failed},
+                                           TextCapCase{"SaveFilesHaveNoLimit", 3 * kTextFetchLimit,
+                                                       TransferType::Binary, HostStatus::Ok}),
+                         [](const auto& info) { return info.param.label; });
+
+// The transfer agent waits a day for a reply; the log-off at the end must not.
+TEST(HostSession, ASilentAnswerToTheLogOffEndsTheCloseSoon) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    HostEndpoint endpoint = server.Endpoint();
+    endpoint.quitTimeout = 1s;
+    HostSession session(Program::TransferAgent, endpoint, waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    ASSERT_EQ(session.Command("RCMD MUTEQUIT"), HostStatus::Ok);
+
+    const auto start = std::chrono::steady_clock::now();
+    session.Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
+    EXPECT_FALSE(session.IsOpen());
+    EXPECT_EQ(HostEndpoint{}.quitTimeout, 10s);
+}
+
 }  // namespace
 }  // namespace zorva

@@ -10,6 +10,7 @@ answer:
   DROP...        the server closes the control connection without a reply
   BYE...         accepted, then the server closes the control connection
   HANG...        never answered
+  MUTEQUIT...    accepted; the QUIT that follows on this connection is never answered
   anything else  accepted
 Every command line as it arrived (the password masked) is appended to --transcript.
 Prints "listening on 127.0.0.1:PORT" once it accepts connections.
@@ -42,6 +43,7 @@ class HostHandler(FTPHandler):
     transcript = None
     refusals = {}
     name_format = 0
+    mute_quit = False
 
     def found_terminator(self):
         raw = b"".join(self._in_buffer).decode("utf-8", "replace")
@@ -63,6 +65,10 @@ class HostHandler(FTPHandler):
         if cmd in ("CWD", "XCWD") and arg and not arg.startswith("/"):
             arg = "/" + arg
         super().pre_process_command(line, cmd, arg)
+
+    def ftp_QUIT(self, line):
+        if not self.mute_quit:
+            super().ftp_QUIT(line)
 
     def ftp_SYST(self, line):
         self.respond('215 OS/400 is the remote operating system. The TCP/IP version is "V7R4M0".')
@@ -104,6 +110,9 @@ class HostHandler(FTPHandler):
             self.close()
         elif word.startswith("HANG"):
             pass
+        elif word.startswith("MUTEQUIT"):
+            self.mute_quit = True
+            self.respond("250 Command %s accepted." % word)
         else:
             self.respond("250 Command %s accepted." % word)
 

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "common/Codec.h"
+#include "common/JobResultLog.h"
 #include "tests/support/TempFolder.h"
 
 namespace zorva::qivlog {
@@ -174,6 +176,49 @@ TEST_F(History, NeverDownloadedObjectsShowTheNineZerosRegrouped) {
     ASSERT_EQ(detail.Lines.size(), 1u);
     EXPECT_EQ(detail.Lines[0].Start, "0000/00/00 0");
     EXPECT_EQ(detail.Lines[0].End, "0000/00/00 0");
+}
+
+// The whole road: what the transfer agent writes at the end of a job is what the viewer lists
+// and details.
+TEST_F(History, ShowsWhatTheTransferAgentWrote) {
+    const std::vector<JobObjectRow> rows{
+        {"PAYLIB",
+         "*ALL",
+         "*FILE",
+         '2',
+         '2',
+         kSaved,
+         {2007, 3, 9, 23, 58, 0, 5},
+         {2007, 3, 10, 0, 3, 0, 6}},
+        {"SALESLIB", "SALES*01", "*FILE", '2', '2', kHostFailed, kNoTime, kNoTime}};
+    const JobResult job{"SALES", {2007, 3, 9, 23, 55, 0, 5}, {2007, 3, 10, 0, 5, 0, 6}, rows};
+    ASSERT_TRUE(WriteJobResultLog(job, program_.path()));
+
+    const JobHistory history = List("SALES");
+    ASSERT_EQ(history.Rows.size(), 1u);
+    const JobHistoryRow& row = history.Rows[0];
+    EXPECT_EQ(row.Start, "2007/03/09 23:55");
+    EXPECT_EQ(row.End, "2007/03/10 00:05");
+    EXPECT_EQ(row.Result, "一部未完");
+    EXPECT_EQ(RebuildJobResultName(row.Start, row.End, row.SetName, row.Result), row.FileName);
+
+    const JobDetail detail = ReadJobDetail(program_.path(), row.FileName);
+    EXPECT_EQ(detail.Status, "");
+    EXPECT_EQ(detail.Lines,
+              (std::vector<JobDetailLine>{{"PAYLIB", "*ALL", "*FILE", "保管正常完了",
+                                           "2007/03/09 23:58", "2007/03/10 00:03"},
+                                          {"SALESLIB", "SALES*01", "*FILE", "ホストで保管失敗",
+                                           "0000/00/00 0", "0000/00/00 0"}}));
+}
+
+TEST_F(History, NamesThatAreNoTextAreListedAndOpenedAsTheyAre) {
+    const std::string odd = "APP-200703050930-200703050947-S\xff\xfe-R-.log";
+    WriteFile(logs() / odd, "A/B/C/D/200703050930/200703050947\r\n");
+    const JobHistory history = List("");
+    const auto found = std::find_if(history.Rows.begin(), history.Rows.end(),
+                                    [&](const JobHistoryRow& r) { return r.FileName == odd; });
+    ASSERT_NE(found, history.Rows.end());
+    EXPECT_EQ(ReadJobDetail(program_.path(), found->FileName).Lines.size(), 1u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -46,6 +47,8 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<LogWindow> Open(const std::string& preset);
+    // Clicks "表示" and waits until the rows are shown.
+    void Show(LogWindow& window);
     template <typename T>
     T* Child(QObject* parent, const char* name) {
         T* child = parent->findChild<T*>(QString::fromLatin1(name));
@@ -75,7 +78,19 @@ std::unique_ptr<LogWindow> LogWindowTest::Open(const std::string& preset) {
     auto window = std::make_unique<LogWindow>(program_->path(), preset, clock_);
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) qFatal("window not shown");
+    // A preset fills the list at once, on the worker: wait for its rows.
+    auto* show = Child<QPushButton>(window.get(), "showButton");
+    if (!QTest::qWaitFor([&] { return show->isEnabled(); })) qFatal("no rows shown");
     return window;
+}
+
+void LogWindowTest::Show(LogWindow& window) {
+    QSignalSpy shown(&window, &LogWindow::jobListShown);
+    auto* show = Child<QPushButton>(&window, "showButton");
+    QTest::mouseClick(show, Qt::LeftButton);
+    QVERIFY(!show->isEnabled());  // one fill at a time
+    QVERIFY(shown.wait(10000));
+    QVERIFY(show->isEnabled());
 }
 
 void LogWindowTest::presetChoosesTheSetAndListsItsJobsAtOnce() {
@@ -99,7 +114,7 @@ void LogWindowTest::showListsEveryChosenJobAndTheDescriptionFollowsTheChoice() {
     QCOMPARE(sets->currentIndex(), -1);
     auto* jobs = Child<QTreeView>(window.get(), "jobList");
     QCOMPARE(jobs->model()->rowCount(), 0);
-    QTest::mouseClick(Child<QPushButton>(window.get(), "showButton"), Qt::LeftButton);
+    Show(*window);
     QCOMPARE(jobs->model()->rowCount(), 2);
     const QStringList first{Cell(jobs, 0, 0), Cell(jobs, 0, 1), Cell(jobs, 0, 2), Cell(jobs, 0, 3),
                             Cell(jobs, 0, 4)};
@@ -117,14 +132,14 @@ void LogWindowTest::showListsEveryChosenJobAndTheDescriptionFollowsTheChoice() {
     QCOMPARE(description->text(), QString());
 
     Child<QDateEdit>(window.get(), "fromDate")->setDate(QDate(2007, 1, 1));
-    QTest::mouseClick(Child<QPushButton>(window.get(), "showButton"), Qt::LeftButton);
+    Show(*window);
     QCOMPARE(jobs->model()->rowCount(), 3);
     QCOMPARE(Cell(jobs, 0, 0), QStringLiteral("2007/01/05 09:30"));  // oldest first
 }
 
 void LogWindowTest::doubleClickOpensExactlyTheFileTheRowCameFrom() {
     auto window = Open("");
-    QTest::mouseClick(Child<QPushButton>(window.get(), "showButton"), Qt::LeftButton);
+    Show(*window);
     auto* jobs = Child<QTreeView>(window.get(), "jobList");
     QCOMPARE(Cell(jobs, 1, 2), QStringLiteral("MONTH"));
     // Its name has a piece more than the shown texts give back: the row still opens its file.
@@ -154,7 +169,7 @@ void LogWindowTest::doubleClickOpensExactlyTheFileTheRowCameFrom() {
 void LogWindowTest::whatCannotBeReadIsSaidInTheStatusLine() {
     WriteFile(program_->path() / "LOG_DAT" / kDaily, "");
     auto window = Open("");
-    QTest::mouseClick(Child<QPushButton>(window.get(), "showButton"), Qt::LeftButton);
+    Show(*window);
     DetailWindow* detail = window->OpenDetail(0);
     QVERIFY(detail);
     QCOMPARE(Child<QLabel>(detail, "statusLine")->text(),
@@ -162,7 +177,7 @@ void LogWindowTest::whatCannotBeReadIsSaidInTheStatusLine() {
     detail->close();
 
     fs::remove_all(program_->path() / "LOG_DAT");
-    QTest::mouseClick(Child<QPushButton>(window.get(), "showButton"), Qt::LeftButton);
+    Show(*window);
     QCOMPARE(Child<QTreeView>(window.get(), "jobList")->model()->rowCount(), 0);
     QCOMPARE(Child<QLabel>(window.get(), "statusLine")->text(),
              QStringLiteral("ログの取得でエラー"));

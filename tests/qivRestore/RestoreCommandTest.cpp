@@ -1,13 +1,12 @@
 #include "qivRestore/engine/RestoreCommand.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <sstream>
 
 #include "common/FileIo.h"
 #include "common/SavedData.h"
-#include "qivRestore/engine/GenerationFiles.h"
+#include "qivRestore/engine/GenerationPath.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSteadyClock.h"
 #include "tests/support/InstantWaiter.h"
@@ -68,34 +67,14 @@ TEST(RestoreCommandTest, ArgumentsAreReadOrRefused) {
     }
 }
 
-TEST(GenerationFilesTest, OnlyRegularVisibleFilesInNameOrder) {
-    test::TempFolder folder;
-    for (const char* name : {"SAVLIBS", "PAYROLL", "#ALLUSR", "ARLIB", "B"})
-        WriteFileAtomically(folder / name, name);
-    WriteFileAtomically(folder / ".PAYROLL.part", "hidden");
-    WriteFileAtomically(folder / DownloadTemporaryName("ARLIB", 0x1234abcd), "half a download");
-    fs::create_directories(folder / "SUBDIR");
-    fs::create_symlink(folder / "PAYROLL", folder / "LINKED");
-    fs::create_symlink(folder / "SUBDIR", folder / "DIRLINK");
-    ASSERT_EQ(::mkfifo((folder / "FIFO").c_str(), 0600), 0);
-
-    const auto files = ListGenerationFiles(folder.path());
-    ASSERT_TRUE(files.has_value());
-    std::vector<std::string> names;
-    for (const SaveFileEntry& file : *files) names.push_back(file.Name);
-    EXPECT_EQ(names, (std::vector<std::string>{"#ALLUSR", "ARLIB", "B", "PAYROLL", "SAVLIBS"}));
-    EXPECT_GE(files->front().Modified.year, 2024);
-    EXPECT_FALSE(ListGenerationFiles(folder / "MISSING").has_value());
-}
-
-TEST(GenerationFilesTest, GenerationPathsStayBelowTheSetFolder) {
+TEST(GenerationPathTest, GenerationPathsStayBelowTheSetFolder) {
     test::TempFolder base;
     fs::create_directories(base / "DAILY/7/20261207");
     fs::create_directories(base / "DAILY/a/b/c/d/e/f/g/h");
     fs::create_directories(base / "OTHER/7");
     fs::create_directory_symlink(base / "OTHER", base / "DAILY/LINK");
     WriteFileAtomically(base / "DAILY/FILE", "x");
-    const std::string baseDir = base.path().string() + "/";
+
     const std::pair<std::string, bool> cases[] = {
         {"7/20261207", true},
         {"7", true},
@@ -113,7 +92,7 @@ TEST(GenerationFilesTest, GenerationPathsStayBelowTheSetFolder) {
         {".", false},
     };
     for (const auto& [path, valid] : cases) {
-        const auto folder = ResolveGeneration(baseDir, "DAILY", path);
+        const auto folder = ResolveGeneration(base / "DAILY", path);
         EXPECT_EQ(folder.has_value(), valid) << path;
         if (folder) {
             EXPECT_TRUE(fs::is_directory(*folder)) << path;

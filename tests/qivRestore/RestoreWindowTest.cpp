@@ -14,8 +14,8 @@
 #include "common/DailyLog.h"
 #include "common/FileIo.h"
 #include "common/ui/MessageListWidget.h"
+#include "common/ui/PopupComboBox.h"
 #include "qivRestore/ui/RestoreWindow.h"
-#include "qivRestore/ui/SetSelector.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/ScriptedMessageBoxes.h"
@@ -127,10 +127,11 @@ void RestoreWindowTest::MakeWindow(int jobTimer) {
 }
 
 void RestoreWindowTest::ChooseSet(const QString& name) {
-    auto* selector = Find<SetSelector>("setSelector");
+    auto* selector = Find<ui::PopupComboBox>("setSelector");
     selector->setCurrentIndex(selector->findText(name));
     selector->showPopup();
     selector->hidePopup();
+    QCoreApplication::processEvents();  // the list says it closed once the click is handled
 }
 
 void RestoreWindowTest::ChooseGeneration(const QString& text) {
@@ -142,7 +143,7 @@ void RestoreWindowTest::ChooseGeneration(const QString& text) {
 
 QStringList RestoreWindowTest::Column(int column) {
     QStringList texts;
-    auto* list = Find<QTreeWidget>("objectList");
+    auto* list = Find<QTreeWidget>("fileList");
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         texts << list->topLevelItem(i)->text(column);
     return texts;
@@ -150,7 +151,7 @@ QStringList RestoreWindowTest::Column(int column) {
 
 void RestoreWindowTest::setListIsSortedWithoutFolders() {
     MakeWindow();
-    auto* selector = Find<SetSelector>("setSelector");
+    auto* selector = Find<ui::PopupComboBox>("setSelector");
     QStringList names;
     for (int i = 0; i < selector->count(); ++i) names << selector->itemText(i);
     QCOMPARE(names, Texts({"A01", "B01"}));
@@ -163,17 +164,18 @@ void RestoreWindowTest::setListIsSortedWithoutFolders() {
 void RestoreWindowTest::loadingASetEnablesTheChoicesAndBuildsTheTree() {
     MakeWindow();
     ChooseSet(QStringLiteral("B01"));
-    QCOMPARE(Find<QLabel>("descriptionLabel")->text(), QString::fromUtf8("日次"));
+    QCOMPARE(Find<QLabel>("descriptionField")->text(), QString::fromUtf8("日次"));
     QVERIFY(Find<QPushButton>("restoreButton")->isEnabled());
     QVERIFY(Find<QRadioButton>("savfOnlyRadio")->isChecked());
     QVERIFY(!Find<QCheckBox>("overwriteCheck")->isEnabled());
     // Depth first, each level in name order, the root named by the set, all expanded; the
     // eighth level below the root cannot be chosen and is not offered.
     QStringList shown;
-    for (QTreeWidgetItemIterator it(Find<QTreeWidget>("generationTree")); *it; ++it) {
+    auto* tree = Find<QTreeWidget>("generationTree");
+    QCOMPARE(tree->palette().color(QPalette::Text), QColor(255, 0, 0));
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
         shown << (*it)->text(0);
         QVERIFY((*it)->isExpanded() || (*it)->childCount() == 0);
-        QCOMPARE((*it)->foreground(0).color(), QColor(255, 0, 0));
     }
     QCOMPARE(shown, Texts({"B01", "1", "2", "3", "4", "5", "6", "7", "7", "20261206", "Monday"}));
 }
@@ -201,7 +203,7 @@ void RestoreWindowTest::generationListShowsObjectsOfTheSetOnly() {
     QCOMPARE(Column(0), Texts({"PAYLIB", "SALESLIB"}));
     QVERIFY(Column(3).front().contains(QRegularExpression(
         QString::fromUtf8("^\\d{4}年\\d\\d月\\d\\d日 \\d\\d時\\d\\d分\\d\\d秒$"))));
-    auto* list = Find<QTreeWidget>("objectList");
+    auto* list = Find<QTreeWidget>("fileList");
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         QCOMPARE(list->topLevelItem(i)->checkState(0), Qt::Checked);
     ChooseGeneration(QStringLiteral("Monday"));
@@ -253,7 +255,7 @@ void RestoreWindowTest::selectAllAndClear() {
     MakeWindow();
     ChooseSet(QStringLiteral("B01"));
     ChooseGeneration(QStringLiteral("20261206"));
-    auto* list = Find<QTreeWidget>("objectList");
+    auto* list = Find<QTreeWidget>("fileList");
     QTest::mouseClick(Find<QPushButton>("clearSelectionButton"), Qt::LeftButton);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         QCOMPARE(list->topLevelItem(i)->checkState(0), Qt::Unchecked);

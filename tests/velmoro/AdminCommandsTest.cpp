@@ -8,6 +8,7 @@
 
 #include "common/BackupSet.h"
 #include "common/FileIo.h"
+#include "common/InstanceLock.h"
 #include "common/Settings.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/InstantWaiter.h"
@@ -109,10 +110,29 @@ TEST_F(AdminCommandsTest, InstallNeedsTheSettingsTheDialogNeeds) {
 
 TEST_F(AdminCommandsTest, InstallPrintsTheOutcomeAndExitsZero) {
     ASSERT_TRUE(WriteFileAtomically(folder / "ZORVAV3", "module"));
-    setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);  // the transfer agent's lock
     EXPECT_EQ(Run({"--install"}), 0);
     EXPECT_EQ(Lines().back(), "iSeries/ASへのモジュールの導入が完了した");
     EXPECT_EQ(ReadInstallFlag(SettingsPath(folder.path())), 1);
+}
+
+TEST_F(AdminCommandsTest, InstallIsRefusedWhileTheTransferAgentsLockIsHeld) {
+    ASSERT_TRUE(WriteFileAtomically(folder / "ZORVAV3", "module"));
+    InstanceLock transferAgent(folder.path(), "qivftp");
+    ASSERT_TRUE(transferAgent.Acquired());
+    EXPECT_EQ(Run({"--install"}), 1);
+    EXPECT_EQ(Lines(), std::vector<std::string>{"既にダウンロードが開始されている"});
+    EXPECT_TRUE(host.Calls().empty());
+}
+
+TEST_F(AdminCommandsTest, LockThatCannotBeOpenedIsItsOwnError) {
+    ASSERT_TRUE(WriteFileAtomically(folder / "ZORVAV3", "module"));
+    std::filesystem::create_directory(InstanceLock::PathFor(folder.path(), "qivftp"));
+    EXPECT_EQ(Run({"--install"}), 1);
+    const std::string prefix =
+        InstanceLock::PathFor(folder.path(), "qivftp").string() + "が開けない：";
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0].substr(0, prefix.size()), prefix);
+    EXPECT_TRUE(host.Calls().empty());
 }
 
 }  // namespace

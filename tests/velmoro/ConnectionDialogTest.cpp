@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "common/FileIo.h"
+#include "common/InstanceLock.h"
 #include "common/ui/QtText.h"
 #include "tests/velmoro/DialogFixture.h"
 #include "velmoro/ui/ConnectionDialog.h"
@@ -204,6 +205,17 @@ private Q_SLOTS:
 
     void installIsRefusedWhileATransferAgentRuns() {
         transferRunning_ = true;
+        Open(Complete());
+        Click("installButton");
+        QCOMPARE(Asked(),
+                 QStringList{QStringLiteral("エラーメッセージ|既にダウンロードが開始されている")});
+        QVERIFY(host_->Calls().empty());
+    }
+
+    void installIsRefusedWhileATransferAgentStartedElsewhereRuns() {
+        InstanceLock transferAgent(fixture_->folder.path(), "qivftp");
+        QVERIFY(transferAgent.Acquired());
+        QVERIFY(WriteFileAtomically(fixture_->folder / "ZORVAV3", "module"));
         Open(Complete());
         Click("installButton");
         QCOMPARE(Asked(),

@@ -2,7 +2,6 @@
 // What a dialog test of the agent needs: a program folder with its daily log, a clock, the
 // message-box seam and a scripted host the dialog's worker thread talks to.
 
-#include <QByteArray>
 #include <memory>
 
 #include "common/DailyLog.h"
@@ -17,12 +16,7 @@
 namespace zorva::velmoro::test {
 
 struct DialogFixture {
-    DialogFixture() {
-        std::filesystem::create_directories(folder / "LOG_DAT");
-        std::filesystem::create_directories(folder / "run");
-        // The transfer agent's lock of an install lives here, never in the user's folders.
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString((folder / "run").string()));
-    }
+    DialogFixture() { std::filesystem::create_directories(folder / "LOG_DAT"); }
 
     // A factory that hands the dialog `host` (not owned).
     static AgentHostFactory Serving(HostConnection& host) {

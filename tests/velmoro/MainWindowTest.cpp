@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -46,15 +47,16 @@ struct Fixture {
     RecordingProcessLauncher launcher;
     std::unique_ptr<MainWindow> window;
 
-    explicit Fixture(const std::string& ini, const std::string& jobs = {}, bool tray = false) {
+    explicit Fixture(const std::string& ini, const std::string& jobs = {}, bool tray = false,
+                     AgentDialogs* dialogs = nullptr) {
         if (!ini.empty()) WriteFileAtomically(folder / "zorva.ini", ini);
         if (!jobs.empty()) WriteFileAtomically(folder / "schedule.txt", jobs);
         std::filesystem::create_directories(folder / "BACKUPSET");
         WriteFileAtomically(folder / "BACKUPSET/PAYROLL", kPayrollSet);
         MainWindowServices services{
-            boxes, launcher, nullptr,
+            boxes, launcher, dialogs,
             [](const Settings&) {
-                return std::unique_ptr<HostConnection>(new zorva::test::ScriptedHost);
+                return std::shared_ptr<HostConnection>(new zorva::test::ScriptedHost);
             },
             tray};
         window = std::make_unique<MainWindow>(context, services);
@@ -79,6 +81,36 @@ std::string JobLine(const std::string& active, const std::string& set) {
 QString Cell(const Fixture& f, int row, int column) {
     return f.Find<QTreeWidget>("jobList")->topLevelItem(row)->text(column);
 }
+
+// Dialogs that act as a user would in them, and note what the main window's scheduler did.
+class FakeDialogs final : public AgentDialogs {
+public:
+    bool EditObjects(QWidget*, BackupSet& set, const Settings&, std::function<void()> started,
+                     std::function<void()> finished) override {
+        started();
+        timerDuringRegistration = window->SchedulerTimerActive();
+        finished();
+        set.Rows = {{"ARLIB", "INV*", "*FILE", '2', '6', 0},
+                    {"QSYS", "ARLIB", "*LIB", '1', '1', 0}};
+        return registers;
+    }
+    std::optional<Settings> EditConnection(QWidget*, const Settings& current,
+                                           std::function<bool()> transferRunning,
+                                           std::function<void()> installed) override {
+        timerDuringConnection = window->SchedulerTimerActive();
+        transferWasRunning = transferRunning();
+        if (install) installed();
+        Settings result = current;
+        result.TermId = "PC02";
+        return result;
+    }
+    MainWindow* window = nullptr;
+    bool registers = true;
+    bool install = false;
+    bool timerDuringRegistration = true;
+    bool timerDuringConnection = true;
+    bool transferWasRunning = true;
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -225,6 +257,94 @@ private Q_SLOTS:
             QCOMPARE(f.boxes.asked[0].text, c.message);
             QCOMPARE(f.boxes.asked[0].icon, ui::MessageIcon::Information);
         }
+    }
+
+    void objectEditorFillsTheObjectListAndResetsANewSetsSchedule() {
+        FakeDialogs dialogs;
+        Fixture f(kInstalledIni, {}, false, &dialogs);
+        dialogs.window = f.window.get();
+        f.Find<QComboBox>("setSelector")->setEditText(QStringLiteral("NEWSET"));
+        f.Find<QLineEdit>("saveTimeEdit")->setText(QStringLiteral("0930"));
+        QTest::mouseClick(f.Find<QPushButton>("objectsButton"), Qt::LeftButton);
+        QVERIFY(!dialogs.timerDuringRegistration);
+        QVERIFY(f.window->SchedulerTimerActive());
+        auto* objects = f.Find<QTreeWidget>("objectList");
+        QCOMPARE(objects->topLevelItemCount(), 2);
+        QCOMPARE(objects->topLevelItem(0)->text(1), QStringLiteral("INV*"));
+        QCOMPARE(objects->topLevelItem(0)->text(3), QStringLiteral("○"));
+        QCOMPARE(objects->topLevelItem(0)->text(4), QStringLiteral("*HIGH"));
+        QCOMPARE(objects->topLevelItem(1)->text(4), QStringLiteral("*LOW"));
+        // A set being created gets the default schedule back: PC start, empty time.
+        QCOMPARE(f.Find<QLineEdit>("saveTimeEdit")->text(), QString());
+        QVERIFY(f.Find<QRadioButton>("pcStartRadio")->isChecked());
+        QVERIFY(f.Find<QRadioButton>("everyDayRadio")->isChecked());
+    }
+
+    void connectionSettingsUnlockAfterInstallationAndAreWritten() {
+        FakeDialogs dialogs;
+        dialogs.install = true;
+        Fixture f("[LOCAL]\r\nTERMID=PC01\r\n", {}, false, &dialogs);
+        dialogs.window = f.window.get();
+        QVERIFY(!f.Find<QPushButton>("storeButton")->isEnabled());
+        QTest::mouseClick(f.Find<QPushButton>("connectionButton"), Qt::LeftButton);
+        QVERIFY(!dialogs.timerDuringConnection);
+        QVERIFY(!dialogs.transferWasRunning);
+        QVERIFY(f.window->SchedulerTimerActive());
+        QVERIFY(f.Find<QPushButton>("storeButton")->isEnabled());
+        QCOMPARE(f.window->State().settings.TermId, std::string("PC02"));
+        QVERIFY(ReadFileBytes(f.folder / "zorva.ini")->find("TERMID=PC02") != std::string::npos);
+    }
+
+    void submitRegistersAJobOrRunsAnImmediateSetAtOnce() {
+        const std::string ini = std::string(kInstalledIni) +
+                                "[DIRECTORIES]\r\nBASEDIR=/srv/save/\r\n[HOST]\r\n"
+                                "ADDRESS=10.0.0.1\r\nUSER=ZORVA\r\nPASSWORD=\xBE\r\n"
+                                "JOBQ=QGPL/QBATCH\r\n";
+        struct Case {
+            const char* radio;
+            int jobs;
+            std::size_t launches;
+        };
+        for (const Case& c : {Case{"pcStartRadio", 1, 0}, Case{"hostStartRadio", 1, 0},
+                              Case{"immediateRadio", 0, 1}}) {
+            Fixture f(ini);
+            auto* selector = f.Find<QComboBox>("setSelector");
+            selector->setCurrentIndex(0);
+            Q_EMIT selector->activated(0);
+            QTest::mouseClick(f.Find<QRadioButton>(c.radio), Qt::LeftButton);
+            f.Find<QLineEdit>("saveTimeEdit")->setText(QStringLiteral("2230"));
+            QTest::mouseClick(f.Find<QPushButton>("submitButton"), Qt::LeftButton);
+            QVERIFY2(f.boxes.asked.empty(),
+                     f.boxes.asked.empty() ? "" : qPrintable(f.boxes.asked[0].text));
+            QCOMPARE(f.Find<QTreeWidget>("jobList")->topLevelItemCount(), c.jobs);
+            QCOMPARE(f.launcher.launches.size(), c.launches);
+            if (c.jobs == 1) {
+                QVERIFY(!f.Find<QRadioButton>("pcStartRadio")->isEnabled());  // locked by the job
+                QVERIFY(ReadFileBytes(f.folder / "schedule.txt")->rfind("1,PAYROLL,", 0) == 0);
+                QVERIFY(f.window->SchedulerTimerActive());
+            } else {
+                QCOMPARE(f.launcher.launches[0].request.arguments,
+                         QStringList{QStringLiteral("PAYROLL")});
+                QVERIFY(!f.window->SchedulerTimerActive());  // until the run has ended
+                QVERIFY(f.launcher.Finish(1));
+                QVERIFY(f.window->SchedulerTimerActive());
+                QCOMPARE(ReadFileBytes(f.folder / "schedule.txt"), std::string());
+            }
+            // The set file was stored with the start method chosen.
+            const char method = c.jobs == 0 ? '3' : c.radio[0] == 'p' ? '1' : '2';
+            QCOMPARE(ReadFileBytes(f.folder / "BACKUPSET/PAYROLL")->at(7), method);
+        }
+    }
+
+    void enterInAnEditPressesNoButton() {
+        Fixture f(kInstalledIni);
+        auto* edit = f.Find<QLineEdit>("descriptionEdit");
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(f.Find<QComboBox>("setSelector"), Qt::Key_Return);
+        QVERIFY(f.boxes.asked.empty());
+        QVERIFY(f.launcher.launches.empty());
+        QVERIFY(f.window->isVisible());
     }
 
     void digitsOnlyEditsDropTypedLetters() {

@@ -45,43 +45,11 @@ struct Agent {
     ProgramStarter starter{launcher, state, reporter};
     std::shared_ptr<ScriptedHost> host = std::make_shared<ScriptedHost>();
     int connections = 0;
-    Scheduler scheduler{context, state, starter, reporter, shell, [this](const Settings&) {
-                            ++connections;
-                            return std::unique_ptr<HostConnection>(new SharedHost(host));
-                        }};
-
-    // Hands the test's one scripted host to each poll.
-    struct SharedHost final : HostConnection {
-        explicit SharedHost(std::shared_ptr<ScriptedHost> h) : host(std::move(h)) {}
-        std::shared_ptr<ScriptedHost> host;
-        HostStatus Open(std::optional<RetryPolicy> r) override { return host->Open(r); }
-        HostStatus Command(std::string_view c, std::optional<RetryPolicy> r) override {
-            return host->Command(c, r);
-        }
-        HostStatus SetCurrentLibrary(std::string_view l, std::optional<RetryPolicy> r) override {
-            return host->SetCurrentLibrary(l, r);
-        }
-        HostStatus PutFile(const std::filesystem::path& p, std::string_view n, TransferType t,
-                           std::optional<RetryPolicy> r) override {
-            return host->PutFile(p, n, t, r);
-        }
-        HostStatus GetFile(std::string_view n, const std::filesystem::path& p, TransferType t,
-                           std::optional<RetryPolicy> r) override {
-            return host->GetFile(n, p, t, r);
-        }
-        HostStatus DeleteFile(std::string_view n, std::optional<RetryPolicy> r) override {
-            return host->DeleteFile(n, r);
-        }
-        HostStatus List(std::string_view l, std::vector<std::string>& n,
-                        std::optional<RetryPolicy> r) override {
-            return host->List(l, n, r);
-        }
-        void Close() override { host->Close(); }
-        bool IsOpen() const override { return host->IsOpen(); }
-        const std::vector<std::string>& LastReplyLines() const override {
-            return host->LastReplyLines();
-        }
-    };
+    Scheduler scheduler{
+        context, state, starter, reporter, shell, [this](const Settings&) {
+            ++connections;
+            return std::shared_ptr<HostConnection>(host);  // one scripted host for every poll
+        }};
 
     Agent() {
         std::filesystem::create_directories(folder / "LOG_DAT");
@@ -132,6 +100,21 @@ TEST(Scheduler, DueJobRunsOnceAndIsBookedWhenTheTransferAgentEnds) {
 
     agent.scheduler.Tick();  // the same minute again: not due twice
     EXPECT_EQ(agent.launcher.started.size(), 1u);
+}
+
+TEST(Scheduler, DurationCountsFromTheDueMomentEvenWhenTheListIsReread) {
+    Agent agent;
+    agent.AddJob(DailySet("PAYROLL", "2200"));
+    agent.AddJob(DailySet("OTHER", "2300"));
+    agent.clock.Set(2026, 3, 2, 22, 0, 7);
+    agent.scheduler.Tick();
+    // The user deletes the other job meanwhile: the list is written and read back.
+    auto log = [](std::string_view) {};
+    ASSERT_EQ(DeleteJob(agent.state.jobs, 1, agent.state.sets, agent.clock, log), 1);
+    agent.clock.Set(2026, 3, 2, 22, 10, 9);
+    agent.launcher.Finish(0);
+    EXPECT_EQ(agent.Job(0).LastDuration, "00:10:02");
+    EXPECT_EQ(agent.state.jobs.Records.size(), 1u);
 }
 
 TEST(Scheduler, TwoJobsDueInOneMinuteStartOnConsecutiveTicksInListOrder) {

@@ -35,21 +35,11 @@ std::optional<int> GivenDay(std::string_view text) {
     return day;
 }
 
-// At most seven days or one month have been added, so one pass is enough.
-Date Normalised(Date d) {
-    if (d.month > 12) {
-        d.month = 1;
-        ++d.year;
-    }
-    int length = DaysInMonth(d.year, d.month);
-    if (d.day > length) {
-        d.day -= length;
-        if (++d.month > 12) {
-            d.month = 1;
-            ++d.year;
-        }
-    }
-    return d;
+// The date `days` after today, across month and year ends.
+Date DaysAfter(const LocalTime& now, int days) {
+    const std::chrono::year_month_day date = AddDays(CalendarDate(now), days);
+    return Date{static_cast<int>(date.year()), static_cast<int>(unsigned{date.month()}),
+                static_cast<int>(unsigned{date.day()})};
 }
 
 Date NextMonth(Date d, int day) {
@@ -63,10 +53,9 @@ std::optional<Date> NextTickedWeekday(std::string_view flags, const LocalTime& n
         return i < flags.size() && flags[i] == '1';
     };
     const int today = (now.weekday + 6) % 7;
-    const Date date{now.year, now.month, now.day};
-    if (ticked(today) && later) return date;
+    if (ticked(today) && later) return Date{now.year, now.month, now.day};
     for (int k = ticked(today) ? today + 1 : today; k <= 13; ++k) {
-        if (ticked(k)) return Normalised({date.year, date.month, date.day + k - today});
+        if (ticked(k)) return DaysAfter(now, k - today);
     }
     return std::nullopt;
 }
@@ -76,7 +65,7 @@ std::optional<Date> NextMonthlyDate(const BackupSet& set, const LocalTime& now, 
     switch (set.MonthlyKind) {
         case '1':
             if (now.day == 1 && later) return today;
-            return Normalised({now.year, now.month + 1, 1});
+            return NextMonth(today, 1);
         case '2': {
             int last = DaysInMonth(now.year, now.month);
             if (now.day != last) return Date{now.year, now.month, last};
@@ -100,7 +89,7 @@ std::optional<Date> NextDate(const BackupSet& set, const LocalTime& now, bool la
     if (set.ScheduleGroup != '1') return NextMonthlyDate(set, now, later);
     if (set.DailyKind != '1') return NextTickedWeekday(set.WeekdayFlags, now, later);
     if (later) return Date{now.year, now.month, now.day};
-    return Normalised({now.year, now.month, now.day + 1});
+    return DaysAfter(now, 1);
 }
 
 // "YYYY/MM/DD HH:MM". A given-day schedule shows its day as typed, right-aligned with a blank,
@@ -116,14 +105,6 @@ std::string NextRunText(const BackupSet& set, const Date& date, const LocalTime&
         std::snprintf(text, sizeof text, "%04d/%02d/%02d ", date.year, date.month, date.day);
     }
     return text + set.SaveTime.substr(0, 2) + ":" + set.SaveTime.substr(2, 2);
-}
-
-// Days from a fixed origin, counted through the calendar's month lengths.
-long long DaySerial(int year, int month, int day) {
-    long long before = static_cast<long long>(year) - 1;
-    long long days = before * 365 + before / 4 - before / 100 + before / 400;
-    for (int m = 1; m < std::clamp(month, 1, 13); ++m) days += DaysInMonth(year, m);
-    return days + day;
 }
 
 long long SecondsSinceOrigin(int year, int month, int day, int hour, int minute, int second) {

@@ -39,6 +39,7 @@ void Scheduler::Tick() {
 
 void Scheduler::RunDueSet(int setIndex) {
     const std::string setName = state_.sets.Sets[static_cast<std::size_t>(setIndex)].SetName;
+    NoteDueMoment(setName);
     auto booked = [this, setName](bool) {
         if (abandoned_) return;
         BookRun(setName);
@@ -68,6 +69,7 @@ void Scheduler::PollHost() {
 }
 
 void Scheduler::RunRequestedSet(const std::string& setName) {
+    NoteDueMoment(setName);
     auto finished = [this, setName](bool) {
         if (abandoned_) return;
         shell_.SetTitle(kHostStartWaitingTitle);
@@ -83,10 +85,22 @@ void Scheduler::RunRequestedSet(const std::string& setName) {
     if (!starter_.StartTransferAgent(setName, finished)) finished(false);
 }
 
+void Scheduler::NoteDueMoment(const std::string& setName) {
+    const int jobIndex = FindJobBySetName(state_.jobs, setName);
+    if (jobIndex >= 0) dueMoment_ = state_.jobs.Records[static_cast<std::size_t>(jobIndex)];
+}
+
 void Scheduler::BookRun(const std::string& setName) {
     const int jobIndex = FindJobBySetName(state_.jobs, setName);
     if (jobIndex >= 0) {
-        CalcLastDuration(state_.jobs.Records[static_cast<std::size_t>(jobIndex)], context_.clock);
+        JobRecord& job = state_.jobs.Records[static_cast<std::size_t>(jobIndex)];
+        job.NextYear = dueMoment_.NextYear;
+        job.NextMonth = dueMoment_.NextMonth;
+        job.NextDay = dueMoment_.NextDay;
+        job.NextHour = dueMoment_.NextHour;
+        job.NextMinute = dueMoment_.NextMinute;
+        job.NextSecond = dueMoment_.NextSecond;
+        CalcLastDuration(job, context_.clock);
     }
     RecordJobRun(state_.jobs, state_.sets, FindSetByName(state_.sets, setName), context_.clock);
     SetJobStatus(state_.jobs, setName, kStatusWaiting);

@@ -33,7 +33,7 @@ public:
     virtual void TickEnded() = 0;
 };
 
-using HostFactory = std::function<std::unique_ptr<HostConnection>(const Settings&)>;
+using HostFactory = std::function<std::shared_ptr<HostConnection>(const Settings&)>;
 
 class Scheduler {
 public:
@@ -53,6 +53,7 @@ private:
     void RunDueSet(int setIndex);
     void PollHost();
     void RunRequestedSet(const std::string& setName);
+    void NoteDueMoment(const std::string& setName);
     void BookRun(const std::string& setName);
     void EndTick();
 
@@ -64,6 +65,9 @@ private:
     HostFactory hostFactory_;
     HostStartPoller poller_;
     std::shared_ptr<HostConnection> host_;  // open from a poll to the deletion of its file
+    // When the running job came due: the job list may be reread while it runs (a job deleted
+    // from the pop-up menu), which would recalculate the moment its duration counts from.
+    JobRecord dueMoment_;
     bool running_ = false;
     bool abandoned_ = false;
 };

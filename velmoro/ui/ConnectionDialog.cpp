@@ -162,14 +162,15 @@ void ConnectionDialog::Install() {
     if (runner_.Running()) return;
     if (transferRunning_ && transferRunning_()) return Tell(kErrorCaption, kTransferRunning);
     if (!CheckEntries()) return;
-    // A transfer agent started from elsewhere holds its lock too.
+    // A transfer agent started from elsewhere (cron, a shell) holds its lock too.
     transferLock_ = std::make_unique<InstanceLock>(context_.folder, "qivftp");
-    if (!transferLock_->Acquired()) {
-        const QString text = transferLock_->State() == LockState::Busy
-                                 ? kTransferRunning
-                                 : ui::ToQ(transferLock_->FailureText());
+    if (transferLock_->State() != LockState::Acquired) {
+        const bool busy = transferLock_->State() == LockState::Busy;
+        const std::string failure = transferLock_->FailureText();
         transferLock_.reset();
-        return Tell(kErrorCaption, text);
+        if (busy) return Tell(kErrorCaption, kTransferRunning);
+        context_.log.WriteDailyLog(failure);
+        return Tell(kErrorCaption, ui::ToQ(failure));
     }
     SetBusy(true);
     installSettings_ = settings_;

@@ -1,5 +1,7 @@
 #include "velmoro/ui/MainWindow.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -17,6 +19,7 @@
 #include "common/ui/InputFilter.h"
 #include "common/ui/QtText.h"
 #include "ui_MainWindow.h"
+#include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/JobList.h"
 #include "velmoro/engine/Schedule.h"
 
@@ -105,6 +108,11 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
       services_(std::move(services)),
       ui_(std::make_unique<Ui::MainWindow>()) {
     ui_->setupUi(this);
+    // Enter in an edit must not press a button: the window has no default action.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     QIcon icon;
     icon.addFile(QStringLiteral(":/velmoro/icon-16.png"), QSize(16, 16));
@@ -116,7 +124,12 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
     starter_->onJobsChanged = [this] { RefreshJobList(); };
     HostFactory factory = services_.hostFactory;
-    if (!factory) factory = [this](const Settings& s) { return MakeHostSession(s); };
+    if (!factory) {
+        factory = [this](const Settings& settings) {
+            hostWaiter_.Reset();
+            return MakeAgentHost(settings, hostWaiter_, reporter_);
+        };
+    }
     SchedulerShell& shell = *this;
     scheduler_ = std::make_unique<Scheduler>(context_, state_, *starter_, reporter_, shell,
                                              std::move(factory));
@@ -342,6 +355,18 @@ void MainWindow::RefreshJobList() {
     if (selected >= 0 && selected < list.topLevelItemCount()) {
         list.setCurrentItem(list.topLevelItem(selected));
     }
+    // The columns keep their widths unless a text needs more (this font is wider than the
+    // one the widths were made for).
+    const QFontMetrics metrics(list.font());
+    for (std::size_t i = 0; i < kJobListColumnCount; ++i) {
+        const int column = static_cast<int>(i);
+        int width = std::max(kJobListColumns[i].Width, list.header()->sectionSizeHint(column));
+        for (int row = 0; row < list.topLevelItemCount(); ++row) {
+            width = std::max(width,
+                             metrics.horizontalAdvance(list.topLevelItem(row)->text(column)) + 12);
+        }
+        list.setColumnWidth(column, width);
+    }
 }
 
 // Scheduler shell.
@@ -357,25 +382,6 @@ void MainWindow::RunInBackground(std::function<void()> work, std::function<void(
 
 void MainWindow::TickEnded() {
     UpdateTimer();
-}
-
-void MainWindow::OnHostProgress(const HostProgress& progress) {
-    if (!progress.status.empty()) reporter_.Status(progress.status);
-}
-
-void MainWindow::OnHostReport(const std::string& text) {
-    reporter_.MessageAndStatus(text);
-}
-
-std::unique_ptr<HostConnection> MainWindow::MakeHostSession(const Settings& settings) {
-    HostEndpoint endpoint;
-    endpoint.address = settings.HostAddress;
-    endpoint.port = settings.HostPort;
-    endpoint.user = settings.User;
-    endpoint.password = settings.Password;
-    hostWaiter_.Reset();
-    HostSessionObserver& observer = *this;
-    return std::make_unique<HostSession>(Program::Agent, endpoint, hostWaiter_, observer);
 }
 
 void MainWindow::RunSchedulerTick() {

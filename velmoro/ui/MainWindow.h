@@ -14,7 +14,6 @@
 
 #include "common/Program.h"
 #include "common/Waiter.h"
-#include "common/host/HostSession.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
 #include "common/ui/QueuedReporter.h"
@@ -53,12 +52,12 @@ struct MainWindowServices {
     ui::MessageBoxes& boxes;
     ui::ProcessLauncher& launcher;
     AgentDialogs* dialogs = nullptr;
-    // The host connection of a host-start poll; empty: a HostSession with the settings.
+    // The host connection of a host-start poll; empty: the agent's FTP session.
     HostFactory hostFactory;
     bool trayAvailable = false;
 };
 
-class MainWindow final : public QDialog, private SchedulerShell, private HostSessionObserver {
+class MainWindow final : public QDialog, private SchedulerShell {
     Q_OBJECT
 public:
     MainWindow(const ProgramContext& context, MainWindowServices services,
@@ -92,9 +91,6 @@ private:
     void RefreshJobList() override;
     void RunInBackground(std::function<void()> work, std::function<void()> then) override;
     void TickEnded() override;
-    // HostSessionObserver (worker thread)
-    void OnHostProgress(const HostProgress& progress) override;
-    void OnHostReport(const std::string& text) override;
 
     void BuildLists();
     void ConnectControls();
@@ -121,8 +117,6 @@ private:
     void HoldScheduler();
     void ReleaseScheduler();
     void UpdateTimer();
-
-    std::unique_ptr<HostConnection> MakeHostSession(const Settings& settings);
 
     const ProgramContext& context_;
     MainWindowServices services_;

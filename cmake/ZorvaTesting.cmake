@@ -1,0 +1,38 @@
+# How tests and fuzzers are declared, so that the sanitizer and fuzz runs find them all.
+
+include(GoogleTest)
+
+# Every GoogleTest executable tests Qt-free code: it is one of the core tests, which
+# scripts/test also runs under AddressSanitizer and UndefinedBehaviorSanitizer (label "core",
+# built together by the target zorva_core_tests).
+#   zorva_core_test(my_engine_tests)
+add_custom_target(zorva_core_tests)
+function(zorva_core_test target)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES
+    PROPERTIES LABELS core)
+  add_dependencies(zorva_core_tests ${target})
+endfunction()
+
+# A libFuzzer target over one parser of outside input (clang builds with ZORVA_FUZZ only):
+#   zorva_add_fuzzer(NAME SOURCE LIBRARIES...)
+# builds fuzz_NAME from SOURCE (which defines LLVMFuzzerTestOneInput and checks a property),
+# seeds it from tests/fuzz/corpus/NAME/, and adds a CTest test (label "fuzz") that runs it
+# briefly on those seeds. scripts/fuzz runs every fuzzer longer.
+function(zorva_add_fuzzer name source)
+  if(NOT ZORVA_FUZZ)
+    return()
+  endif()
+  add_executable(fuzz_${name} ${source})
+  target_link_libraries(fuzz_${name} PRIVATE zorva_build_options ${ARGN})
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  add_dependencies(zorva_core_tests fuzz_${name})
+  set(seeds ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  set(found ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  set(findings ${CMAKE_BINARY_DIR}/fuzz-findings/${name})
+  file(MAKE_DIRECTORY ${found} ${findings})
+  # New inputs go to the build folder; the seeds in the source tree stay as they are.
+  add_test(NAME fuzz_${name}
+    COMMAND fuzz_${name} -max_total_time=${ZORVA_FUZZ_TEST_SECONDS} -timeout=10
+            -artifact_prefix=${findings}/ ${found} ${seeds})
+  set_tests_properties(fuzz_${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+endfunction()

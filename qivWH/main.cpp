@@ -1,0 +1,35 @@
+// qivWH: shows the saved generations of the backup sets and the save files in each. It only
+// reads.
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "common/ui/MessageBoxes.h"
+#include "qivWH/ui/MainWindow.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: qivWH\n"
+    "Shows, for a backup set of the program folder (the current folder), the generation\n"
+    "folders below BASEDIR and the save files in the chosen one, with the library, object\n"
+    "and type each belongs to and the time it was written. It only reads files.\n";
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace zorva;
+    if (argc > 1 &&
+        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivWH " ZORVA_VERSION "\n",
+                   stdout);
+        return 0;
+    }
+    QApplication app(argc, argv);
+    ui::QtMessageBoxes boxes;
+    qivwh::MainWindow window(std::filesystem::current_path(), boxes);
+    window.show();
+    return app.exec();
+}

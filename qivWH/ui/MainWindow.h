@@ -1,0 +1,41 @@
+#pragma once
+// "MAIN" of the saved-data viewer: the sets, the generations of the chosen set and the save
+// files of the chosen generation. It only reads.
+
+#include <QDialog>
+#include <filesystem>
+#include <memory>
+
+#include "common/SavedDataCatalog.h"
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace zorva::ui {
+class GenerationBrowser;
+class MessageBoxes;
+}  // namespace zorva::ui
+
+namespace zorva::qivwh {
+
+class MainWindow final : public QDialog {
+    Q_OBJECT
+public:
+    MainWindow(const std::filesystem::path& programFolder, ui::MessageBoxes& boxes,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ui::GenerationBrowser* Browser() const;
+
+private:
+    void LoadChosenSet();
+    void ShowGeneration(const QString& treePath);
+    void ShowError(const char* text);
+
+    std::unique_ptr<Ui::MainWindow> ui_;
+    ui::MessageBoxes& boxes_;
+    SavedDataCatalog catalog_;
+};
+
+}  // namespace zorva::qivwh

@@ -1,0 +1,29 @@
+#include "velmoro/ui/QtAgentDialogs.h"
+
+#include "velmoro/ui/ConnectionDialog.h"
+#include "velmoro/ui/ObjectEditorDialog.h"
+
+namespace zorva::velmoro {
+
+bool QtAgentDialogs::EditObjects(QWidget* parent, BackupSet& set, const Settings& settings,
+                                 std::function<void()> registrationStarted,
+                                 std::function<void()> registrationFinished) {
+    ObjectEditorDialog dialog(context_, settings, set, parent, &boxes_);
+    QObject::connect(&dialog, &ObjectEditorDialog::registrationStarted, &dialog,
+                     [&registrationStarted] { registrationStarted(); });
+    QObject::connect(&dialog, &ObjectEditorDialog::registrationFinished, &dialog,
+                     [&registrationFinished] { registrationFinished(); });
+    return dialog.exec() == 1;
+}
+
+std::optional<Settings> QtAgentDialogs::EditConnection(QWidget* parent, const Settings& current,
+                                                       std::function<bool()> transferRunning,
+                                                       std::function<void()> installed) {
+    ConnectionDialog dialog(context_, current, std::move(transferRunning), parent, &boxes_);
+    QObject::connect(&dialog, &ConnectionDialog::hostModuleInstalled, &dialog,
+                     [&installed] { installed(); });
+    if (dialog.exec() != 1) return std::nullopt;
+    return dialog.Result();
+}
+
+}  // namespace zorva::velmoro
