@@ -16,7 +16,9 @@ constexpr const char* kUsage =
     "Lists the job result logs in LOG_DAT of the program folder (the current folder) for a\n"
     "date range, of all backup sets or of one, and shows the objects of a job on a double\n"
     "click. With SETNAME the first set beginning with it is chosen and its jobs of the last\n"
-    "month are listed at once. It only reads files.\n";
+    "month are listed at once. It only reads files.\n"
+    "  --help       this text\n"
+    "  --version    the program's version\n";
 
 }  // namespace
 

@@ -15,7 +15,9 @@ constexpr const char* kUsage =
     "Usage: qivWH\n"
     "Shows, for a backup set of the program folder (the current folder), the generation\n"
     "folders below BASEDIR and the save files in the chosen one, with the library, object\n"
-    "and type each belongs to and the time it was written. It only reads files.\n";
+    "and type each belongs to and the time it was written. It only reads files.\n"
+    "  --help       this text\n"
+    "  --version    the program's version\n";
 
 }  // namespace
 

@@ -23,7 +23,9 @@ constexpr const char* kUsage =
     "Runs one backup job for the backup set SETNAME (1 to 10 letters A-Z) of the program\n"
     "folder (the current folder): saves its objects on the host, downloads the save files\n"
     "below BASEDIR, writes the job result log in LOG_DAT and mails the report.\n"
-    "The exit code is always 0; the outcome is in the logs.\n";
+    "The exit code is always 0; the outcome is in the logs.\n"
+    "  --help       this text\n"
+    "  --version    the program's version\n";
 
 }  // namespace
 

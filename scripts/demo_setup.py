@@ -8,14 +8,24 @@ Used as a module by tests/e2e, and as a command by scripts/demo:
 
     demo_setup.py prepare   --dir DIR
     demo_setup.py configure --dir DIR --ftp-port P --mail-port M
+    demo_setup.py schedule  --dir DIR [--lead S]
+    demo_setup.py booked    --dir DIR
     demo_setup.py report    --dir DIR
+    demo_setup.py lose      --dir DIR
+    demo_setup.py restored  --dir DIR
 
 `prepare` empties DIR (only when an earlier `prepare` made it) and lays out
 the demo: DIR/program (the program folder), DIR/save (BASEDIR), DIR/host
 (the simulated host's root with a few objects), DIR/mail (the mail sink's
 folder) and DIR/logs (the simulators' output). `configure` writes zorva.ini
-once the simulators' ports are known. `report` shows what the backup left
-and exits 1 unless it is what the demo set must give.
+once the simulators' ports are known. `schedule --lead S` registers the demo set
+as the agent's job and prints a clock shift (seconds, for libfaketime) that
+makes the job due S seconds after the shift starts; without `--lead` the set
+becomes one the agent runs at once.
+`booked` exits 0 once the agent has booked a run of the job. `report` shows
+what the backup left and exits 1 unless it is what the demo set must give.
+`lose` deletes the saved objects the demo restores from the host, and
+`restored` exits 1 unless they are back byte for byte.
 """
 
 import argparse
@@ -24,6 +34,7 @@ import os
 import re
 import shutil
 import sys
+import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -75,6 +86,8 @@ class Settings:
     job_timer: int = 60000
     file_timer: int = 1000
     set_folder: str = SET_FOLDER
+    mon_timer: int = None  # the agent's scheduler period; None leaves the key out
+    installed: bool = False  # [INSTALL] AS=YES: the host module is in place
 
     def sections(self):
         base = self.base_dir if self.base_dir.endswith("/") else self.base_dir + "/"
@@ -85,8 +98,9 @@ class Settings:
                       ("PASSWORD", scramble(self.password)), ("JOBQ", self.job_queue)]),
             ("MAIL", [("ACT", self.mail), ("ADDRESS", self.mail_to), ("SMTP", self.smtp),
                       ("PORT", self.mail_port), ("MAILFROM", self.mail_from)]),
-            ("TIMER", [("JOBTIMER", self.job_timer), ("FILETIMER", self.file_timer)]),
-        ]
+            ("TIMER", [("JOBTIMER", self.job_timer), ("FILETIMER", self.file_timer)]
+             + ([("MONTIMER", self.mon_timer)] if self.mon_timer is not None else [])),
+        ] + ([("INSTALL", [("AS", "YES")])] if self.installed else [])
 
     def to_bytes(self):
         return settings_bytes(self.sections())
@@ -269,8 +283,9 @@ def prepare(top):
 
 def demo_settings(layout, ftp_port, mail_port):
     return Settings(base_dir=str(layout.save) + "/", ftp_port=ftp_port, mail_port=mail_port,
-                    user=DEMO_USER, password=DEMO_PASSWORD,
-                    job_timer=DEMO_JOB_TIMER, file_timer=DEMO_FILE_TIMER)
+                    user=DEMO_USER, password=DEMO_PASSWORD, mail_from="velmoro@example.com",
+                    job_timer=DEMO_JOB_TIMER, file_timer=DEMO_FILE_TIMER,
+                    mon_timer=DEMO_MON_TIMER)
 
 
 def configure(top, ftp_port, mail_port):
@@ -342,15 +357,115 @@ def report(top):
     return 0
 
 
+# --- the agent's job, and the restore of what the host lost
+
+JOB_FILE = "schedule.txt"
+PC_START, WAITING = "ＰＣ起動", "実行前"
+DEMO_MON_TIMER = 1000  # the agent looks for due jobs every second
+# What the demo deletes on the host and brings back: a whole library and one file.
+DEMO_LOST = ["ARLIB", "PAYLIB/PAYROLL"]
+DEMO_RESTORED = ["ARLIB", "PAYROLL"]  # the set's names of those objects
+
+
+def clock_shift(lead, now=None):
+    """Seconds to add to the clock so that it stands `lead` seconds before a new minute."""
+    now = time.time() if now is None else now
+    second = time.localtime(now).tm_sec + now % 1
+    return int(round(60 - lead - second)) % 60
+
+
+def job_line(set_name, submitted):
+    """A line of the agent's job file for a waiting PC-start job; the agent recalculates the
+    next run from the set's schedule when it reads the file."""
+    stamp = time.strftime("%Y/%m/%d %H:%M", submitted)
+    return f"1,{set_name}, {stamp}, ,{stamp}, ,{PC_START},{WAITING}{CRLF}"
+
+
+def schedule(top, lead=None):
+    """With `lead`: registers the demo set as the agent's PC-start job and returns the clock
+    shift that makes it due `lead` seconds after the shifted clock starts. Without: makes the
+    set an immediate one, which the agent's ジョブ投入 runs at once; returns 0."""
+    layout = DemoLayout(top)
+    if lead is None:
+        layout.program.write_set(DEMO_SET_NAME, BackupSet(DEMO_SET.description, DEMO_SET.rows,
+                                                          start_method="3"))
+        return 0
+    shift = clock_shift(lead)
+    due = time.localtime(time.time() + shift + lead + 1)
+    layout.program.write_set(DEMO_SET_NAME, BackupSet(DEMO_SET.description, DEMO_SET.rows,
+                                                      save_time=time.strftime("%H%M", due)))
+    now = time.localtime(time.time() + shift)
+    (layout.program.path / JOB_FILE).write_bytes(job_line(DEMO_SET_NAME, now).encode(ENCODING))
+    return shift
+
+
+def booked(top):
+    """True once the agent booked a run of the demo job (its last-run field is filled)."""
+    path = DemoLayout(top).program.path / JOB_FILE
+    try:
+        text = path.read_bytes().decode(ENCODING)
+    except (OSError, UnicodeDecodeError):
+        return False  # not there, or being replaced
+    for line in text.split(CRLF):
+        fields = line.split(",")
+        if len(fields) == 8 and fields[1].strip() == DEMO_SET_NAME:
+            return fields[3].strip() != ""
+    return False
+
+
+def _lost_objects():
+    return {name: data for name, data in demo_host_objects().items()
+            if any(name == lost or name.startswith(lost + "/") for lost in DEMO_LOST)}
+
+
+def _host_files_below(root, relative):
+    top = Path(root) / relative
+    return {str(p.relative_to(root)): p.read_bytes() for p in top.rglob("*") if p.is_file()}
+
+
+def lose(top):
+    layout = DemoLayout(top)
+    for relative in DEMO_LOST:
+        shutil.rmtree(layout.host / relative)
+        print(f"demo: deleted {relative} on the host")
+
+
+def restore_problems(top):
+    layout = DemoLayout(top)
+    found = {}
+    for relative in DEMO_LOST:
+        found.update(_host_files_below(layout.host, relative))
+    expected = _lost_objects()
+    problems = [f"{name} is missing on the host" for name in sorted(expected.keys() - found.keys())]
+    problems += [f"{name} is on the host but was never saved"
+                 for name in sorted(found.keys() - expected.keys())]
+    problems += [f"{name} differs from what was saved" for name in sorted(expected.keys() & found.keys())
+                 if found[name] != expected[name]]
+    return problems
+
+
+def restored(top):
+    problems = restore_problems(top)
+    for problem in problems:
+        print(f"demo: NOT AS EXPECTED: {problem}")
+    if problems:
+        return 1
+    print(f"demo: restore completed as expected: {len(_lost_objects())} host files of "
+          f"{' and '.join(DEMO_LOST)} are back byte for byte")
+    return 0
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description="Program folders for the demo.")
     commands = parser.add_subparsers(dest="command", required=True)
-    for name in ("prepare", "configure", "report"):
+    for name in ("prepare", "configure", "schedule", "booked", "report", "lose", "restored"):
         p = commands.add_parser(name)
         p.add_argument("--dir", required=True)
         if name == "configure":
             p.add_argument("--ftp-port", type=int, required=True)
             p.add_argument("--mail-port", type=int, required=True)
+        if name == "schedule":
+            p.add_argument("--lead", type=int)
     args = parser.parse_args(argv)
     if args.command == "prepare":
         prepare(args.dir)
@@ -358,6 +473,16 @@ def main(argv=None):
     if args.command == "configure":
         configure(args.dir, args.ftp_port, args.mail_port)
         return 0
+    if args.command == "schedule":
+        print(schedule(args.dir, args.lead))
+        return 0
+    if args.command == "booked":
+        return 0 if booked(args.dir) else 1
+    if args.command == "lose":
+        lose(args.dir)
+        return 0
+    if args.command == "restored":
+        return restored(args.dir)
     return report(args.dir)
 
 

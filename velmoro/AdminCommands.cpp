@@ -162,7 +162,9 @@ const char* AdminCommandUsage() {
            "               current folder (refused while a transfer agent runs there)\n"
            "  --check SET  ask the host whether every object of the stored set SET exists;\n"
            "               rows of missing objects are listed with their row numbers\n"
-           "Both print their progress, write the daily log and exit 0 on success, 1 on failure.\n";
+           "Both print their progress, write the daily log and exit 0 on success, 1 on failure.\n"
+           "  --help       this text\n"
+           "  --version    the program's version\n";
 }
 
 }  // namespace zorva::velmoro

@@ -1,5 +1,7 @@
 #include "qivRestore/engine/RestoreRows.h"
 
+#include "common/DateTime.h"
+
 namespace zorva::restore {
 
 std::vector<RestoreRow> RestoreRowsFrom(const std::vector<SaveFileRow>& files) {

@@ -1,4 +1,5 @@
-"""scripts/demo: a complete backup of the sample set, shown; the simulators always stopped."""
+"""scripts/demo --headless: installation, check, a scheduled backup and a restore against the
+simulator, shown; the simulators and the agent always stopped."""
 
 import os
 import re
@@ -6,11 +7,13 @@ import signal
 import socket
 import subprocess
 import time
+from pathlib import Path
 
 import pytest
 
 from e2e_support import (PYTHON, REPO, ProgramFolder, only_result_log, read_save_file,
                          received_mails)
+from demo_setup import demo_host_objects, write_host_objects  # noqa: E402 (path from e2e_support)
 
 DEMO = REPO / "scripts" / "demo"
 SETUP = REPO / "scripts" / "demo_setup.py"
@@ -20,7 +23,8 @@ def demo_environment(tmp_path, qivftp_binary):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     runtime = tmp_path / "run"  # the single-instance lock of this test's qivftp
     runtime.mkdir(mode=0o700, exist_ok=True)
-    env.update(QIVFTP=str(qivftp_binary), XDG_RUNTIME_DIR=str(runtime))
+    # The agent starts the transfer agent from its own folder: all programs come from one.
+    env.update(ZORVA_BIN=str(qivftp_binary.parent), XDG_RUNTIME_DIR=str(runtime))
     return env
 
 
@@ -35,14 +39,27 @@ def is_listening(port):
         return s.connect_ex(("127.0.0.1", port)) == 0
 
 
+def processes_in(folder):
+    """Process ids of the processes whose current folder is `folder` (the programs of the
+    demo all run in its program folder)."""
+    found = []
+    for entry in Path("/proc").iterdir():
+        try:
+            if entry.name.isdigit() and Path(os.readlink(entry / "cwd")) == folder:
+                found.append(int(entry.name))
+        except OSError:
+            pass
+    return found
+
+
 @pytest.fixture
 def demo_group():
     """Runs the demo in a process group of its own, and leaves nothing of it behind."""
     groups = []
 
     def start(*args, env):
-        proc = subprocess.Popen([str(DEMO), "--no-build", *args], env=env, text=True,
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+        proc = subprocess.Popen([str(DEMO), "--no-build", "--headless", *args], env=env,
+                                text=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                 start_new_session=True)
         groups.append(proc.pid)
         return proc
@@ -55,52 +72,73 @@ def demo_group():
             pass
 
 
-def test_the_demo_backs_up_the_sample_set_and_runs_again(tmp_path, qivftp_binary, demo_group):
+def test_the_headless_demo_runs_the_whole_road(tmp_path, qivftp_binary, demo_group):
     top = tmp_path / "demo"
-    for _ in range(2):
-        proc = demo_group("--dir", str(top), env=demo_environment(tmp_path, qivftp_binary))
-        output, _ = proc.communicate(timeout=120)
+    # An earlier demo's folder, with what its run left: the demo starts afresh.
+    subprocess.run([PYTHON, str(SETUP), "prepare", "--dir", str(top)], check=True)
+    (top / "save" / "DEMO" / "7" / "20200101").mkdir(parents=True)
+    (top / "mail" / "000001.eml").write_bytes(b"an old mail")
+    (top / "mail" / "000001.json").write_text('{"mail_from": "x", "rcpt_tos": []}')
 
-        assert proc.returncode == 0, output
-        assert not any(is_listening(port) for port in announced_ports(output))
-        # What the demo showed is what is on disk.
-        program = ProgramFolder(top / "program")
-        start, _, set_name, word, rows = only_result_log(program)
-        assert (set_name, word) == ("DEMO", "一部未完")
-        assert [(r.object, r.status) for r in rows] == [
-            ("*ALLUSR", "保管正常完了"), ("ARLIB", "保管正常完了"), ("PAYROLL", "保管正常完了"),
-            ("NOSUCHOBJ", "ホストで保管失敗")]
-        generation = top / "save" / "DEMO" / "7" / start[:8]
-        files = sorted(p.name for p in generation.iterdir())
-        assert files == ["#ALLUSR", "ARLIB", "PAYROLL"]
-        for name in files:
-            data = (generation / name).read_bytes()
-            read_save_file(data)  # complete
-            assert re.search(rf"^ +{len(data)}  {re.escape(name)}$", output, re.M), name
-        assert "PAYLIB/NOSUCHOBJ/*FILE/ホストで保管失敗/000000000/000000000" in output
-        assert "DEMO 全ての転送が完了" in output
-        (mail, _), = received_mails(top / "mail")  # the earlier run's mail went with its folder
-        assert "使用したバックアップセット名 : DEMO" in mail.decode("cp932")
-        assert "使用したバックアップセット名 : DEMO" in output
-        assert "demo: backup completed as expected" in output
+    proc = demo_group("--dir", str(top), env=demo_environment(tmp_path, qivftp_binary))
+    output, _ = proc.communicate(timeout=420)
+
+    assert proc.returncode == 0, output
+    assert not any(is_listening(port) for port in announced_ports(output))
+    assert processes_in(top / "program") == []
+    # The module went in and the check found the missing object.
+    assert "iSeries/ASへのモジュールの導入が完了した" in output
+    assert re.search(r"^ +4 PAYLIB +NOSUCHOBJ +\*FILE$", output, re.M), output
+    # The agent's scheduler ran the job: it is booked in the job file.
+    program = ProgramFolder(top / "program")
+    job = (top / "program" / "schedule.txt").read_bytes().decode("cp932").split(",")
+    assert job[1] == "DEMO" and job[3].strip(), job
+    start, _, set_name, word, rows = only_result_log(program)
+    assert (set_name, word) == ("DEMO", "一部未完")
+    assert [(r.object, r.status) for r in rows] == [
+        ("*ALLUSR", "保管正常完了"), ("ARLIB", "保管正常完了"), ("PAYROLL", "保管正常完了"),
+        ("NOSUCHOBJ", "ホストで保管失敗")]
+    generation = top / "save" / "DEMO" / "7" / start[:8]
+    assert sorted(p.name for p in (top / "save" / "DEMO" / "7").iterdir()) == [start[:8]]
+    files = sorted(p.name for p in generation.iterdir())
+    assert files == ["#ALLUSR", "ARLIB", "PAYROLL"]
+    for name in files:
+        data = (generation / name).read_bytes()
+        read_save_file(data)  # complete
+        assert re.search(rf"^ +{len(data)}  {re.escape(name)}$", output, re.M), name
+    assert "PAYLIB/NOSUCHOBJ/*FILE/ホストで保管失敗/000000000/000000000" in output
+    (mail, _), = received_mails(top / "mail")  # the earlier run's mail went with its folder
+    assert "使用したバックアップセット名 : DEMO" in mail.decode("cp932")
+    assert "使用したバックアップセット名 : DEMO" in output
+    # The restore brought back what the demo deleted on the host.
+    assert re.search(r"^QSYS\tARLIB\t\*LIB\t復元完了$", output, re.M), output
+    assert re.search(r"^PAYLIB\tPAYROLL\t\*FILE\t復元完了$", output, re.M), output
+    assert (top / "host" / "PAYLIB" / "PAYROLL" / "MBR2026").is_file()
+    assert "demo: restore completed as expected" in output
+    assert output.rstrip().endswith("demo: everything as expected")
 
 
-def test_the_demo_stops_the_simulators_when_it_is_ended(tmp_path, qivftp_binary, demo_group):
-    proc = demo_group("--dir", str(tmp_path / "demo"), env=demo_environment(tmp_path, qivftp_binary))
+def test_the_demo_stops_the_simulators_and_the_agent_when_it_is_ended(
+        tmp_path, qivftp_binary, demo_group):
+    top = tmp_path / "demo"
+    proc = demo_group("--dir", str(top), env=demo_environment(tmp_path, qivftp_binary))
     lines = []
     for line in proc.stdout:
         lines.append(line)
-        if line.startswith("demo: running qivftp"):
+        if line.startswith("demo: running the agent velmoro"):
             break
+    time.sleep(1)  # the agent is up
     proc.send_signal(signal.SIGTERM)  # to the script alone, not to the simulators
     output = "".join(lines) + proc.communicate(timeout=60)[0]
 
     assert proc.returncode == 128 + signal.SIGTERM, output
-    assert "backup completed as expected" not in output
-    deadline = time.monotonic() + 5
-    while any(is_listening(p) for p in announced_ports(output)) and time.monotonic() < deadline:
+    assert "everything as expected" not in output
+    deadline = time.monotonic() + 10
+    while (any(is_listening(p) for p in announced_ports(output)) or processes_in(top / "program")) \
+            and time.monotonic() < deadline:
         time.sleep(0.05)
     assert not any(is_listening(p) for p in announced_ports(output))
+    assert processes_in(top / "program") == []
 
 
 def test_the_demo_leaves_a_folder_it_did_not_make_alone(tmp_path, qivftp_binary, demo_group):
@@ -127,3 +165,35 @@ def test_the_demo_check_fails_when_the_backup_did_not_happen(tmp_path):
 
     assert report.returncode == 1
     assert "NOT AS EXPECTED" in report.stdout
+
+
+def lose_and_change(top, change):
+    subprocess.run([PYTHON, str(SETUP), "lose", "--dir", top], check=True,
+                   stdout=subprocess.DEVNULL)
+    objects = {k: v for k, v in demo_host_objects().items()
+               if k.startswith("ARLIB/") or k.startswith("PAYLIB/PAYROLL/")}
+    change(objects)
+    write_host_objects(Path(top) / "host", objects)
+
+
+@pytest.mark.parametrize("change, expected", [
+    (lambda o: None, None),
+    (lambda o: o.pop("ARLIB/INVOICES"), "ARLIB/INVOICES is missing on the host"),
+    (lambda o: o.update({"ARLIB/EXTRA": b"x"}), "ARLIB/EXTRA is on the host but was never saved"),
+    (lambda o: o.update({"PAYLIB/PAYROLL/MBR2026": o["PAYLIB/PAYROLL/MBR2026"][:-1]}),
+     "PAYLIB/PAYROLL/MBR2026 differs from what was saved"),
+])
+def test_the_restore_check_compares_every_byte(tmp_path, change, expected):
+    top = str(tmp_path / "demo")
+    subprocess.run([PYTHON, str(SETUP), "prepare", "--dir", top], check=True)
+    lose_and_change(top, change)
+
+    check = subprocess.run([PYTHON, str(SETUP), "restored", "--dir", top], text=True,
+                           stdout=subprocess.PIPE)
+
+    if expected is None:
+        assert check.returncode == 0, check.stdout
+        assert "restore completed as expected" in check.stdout
+    else:
+        assert check.returncode == 1
+        assert f"NOT AS EXPECTED: {expected}" in check.stdout
