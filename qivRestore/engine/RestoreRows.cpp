@@ -1,12 +1,14 @@
 #include "qivRestore/engine/RestoreRows.h"
 
+#include "common/DateTime.h"
+
 namespace zorva::restore {
 
 std::vector<RestoreRow> RestoreRowsFrom(const std::vector<SaveFileRow>& files) {
     std::vector<RestoreRow> rows;
     for (const SaveFileRow& file : files) {
         rows.push_back(
-            {file.Library, file.Object, file.Type, SaveFileTimeText(file.Written), {}, true});
+            {file.Library, file.Object, file.Type, JapaneseDateTime(file.Written), {}, true});
     }
     return rows;
 }
