@@ -15,7 +15,7 @@ struct RestoreRow {
     std::string Library;
     std::string Object;  // as the set stores it: "SALES*01" for the file SALES#01
     std::string Type;
-    std::string Date;    // SaveFileTimeText of the file's time
+    std::string Date;    // JapaneseDateTime of the file's time
     std::string Status;  // 状況
     bool Checked = true;
 
