@@ -9,39 +9,19 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "common/UniqueFd.h"
+
 namespace zorva {
-namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
 }
-
-}  // namespace
 
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std::size_t limit) {
     std::ifstream in(path, std::ios::binary);
@@ -59,7 +39,7 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std:
 std::optional<std::string> ReadRegularFileBytes(const std::filesystem::path& path,
                                                 std::size_t limit) {
     // Non-blocking, so that opening a pipe without a writer cannot hang the reader.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
@@ -78,7 +58,7 @@ std::optional<std::string> ReadRegularFileBytes(const std::filesystem::path& pat
 }
 
 bool SyncFolder(const std::filesystem::path& folder) {
-    Fd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
@@ -90,7 +70,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     }
 
     std::string temp = path.string() + ".XXXXXX";
-    Fd fd(::mkstemp(temp.data()));
+    UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0) return false;
     bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     ok = fd.Close() && ok;
@@ -104,7 +84,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
 }
 
 bool AppendToFile(const std::filesystem::path& path, std::string_view bytes) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
     if (fd.get() < 0) return false;
     ssize_t n;
     do {

@@ -11,6 +11,10 @@
 
 namespace zorva {
 
+// Writes every byte, however many write calls it takes (a pipe or a full page cache may take
+// fewer at a time); false on the first failure.
+bool WriteAll(int fd, std::string_view bytes);
+
 // Up to `limit` bytes from the start of the file; nullopt when it cannot be opened.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,
                                          std::size_t limit = static_cast<std::size_t>(-1));

@@ -18,21 +18,19 @@ std::filesystem::path InstanceLock::PathFor(const std::filesystem::path& program
 InstanceLock::InstanceLock(const std::filesystem::path& programFolder, std::string_view programName)
     : path_(PathFor(programFolder, programName)) {
     // O_NOFOLLOW: a link planted in the folder must not make us create or lock another file.
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    UniqueFd fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.valid()) {
         errorText_ = std::strerror(errno);
         return;
     }
     // Only a plain file is a lock file: a FIFO or device planted under its name is refused.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         errorText_ = std::strerror(EINVAL);
-        ::close(fd);
         return;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        ::close(fd);
         if (error == EWOULDBLOCK) {
             state_ = LockState::Busy;
         } else {
@@ -40,7 +38,7 @@ InstanceLock::InstanceLock(const std::filesystem::path& programFolder, std::stri
         }
         return;
     }
-    fd_ = fd;
+    fd_ = std::move(fd);
     state_ = LockState::Acquired;
 }
 
@@ -48,8 +46,6 @@ std::string InstanceLock::FailureText() const {
     return path_.string() + "が開けない：" + errorText_;
 }
 
-InstanceLock::~InstanceLock() {
-    if (fd_ >= 0) ::close(fd_);
-}
+InstanceLock::~InstanceLock() = default;
 
 }  // namespace zorva

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/UniqueFd.h"
+
 namespace zorva {
 
 enum class LockState {
@@ -38,7 +40,7 @@ public:
 
 private:
     std::filesystem::path path_;
-    int fd_ = -1;
+    UniqueFd fd_;
     LockState state_ = LockState::Failed;
     std::string errorText_;
 };

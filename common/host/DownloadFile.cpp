@@ -22,33 +22,29 @@ DownloadFile::DownloadFile(std::filesystem::path target, std::uint64_t limit)
     : target_(std::move(target)), limit_(limit) {
     std::random_device random;
     const std::filesystem::path folder = target_.parent_path();
-    for (int tries = 0; tries < 16 && fd_ < 0; ++tries) {
+    for (int tries = 0; tries < 16 && !fd_.valid(); ++tries) {
         path_ = folder /
                 DownloadTemporaryName(target_.filename().string(), static_cast<unsigned>(random()));
         // Private from the start: save files hold payroll and *ALLUSR data.
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd_ < 0 && errno != EEXIST) break;
+        fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fd_.valid() && errno != EEXIST) break;
     }
-    if (fd_ >= 0) StartWriteback();
+    if (fd_.valid()) StartWriteback();
 }
 
 DownloadFile::~DownloadFile() {
     StopWriteback();
-    if (fd_ >= 0) ::close(fd_);
+    fd_.reset();
     if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
 }
 
 bool DownloadFile::Write(const char* data, std::size_t size) {
     if (size > limit_ - received_) return false;
     received_ += size;
-    while (size > 0) {
-        ssize_t n = ::write(fd_, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
+    if (!WriteAll(fd_.get(), std::string_view(data, size))) return false;
+    {
         std::lock_guard lock(mutex_);
-        written_ += n;
+        written_ += static_cast<off_t>(size);
     }
     wake_.notify_one();
     return true;
@@ -56,9 +52,8 @@ bool DownloadFile::Write(const char* data, std::size_t size) {
 
 bool DownloadFile::Commit() {
     StopWriteback();
-    bool ok = ::fsync(fd_) == 0;
-    ok = ::close(fd_) == 0 && ok;
-    fd_ = -1;
+    bool ok = ::fsync(fd_.get()) == 0;
+    ok = fd_.Close() && ok;
     if (!ok || ::rename(path_.c_str(), target_.c_str()) != 0) return false;
     committed_ = true;
     // Until the folder is synced the new name may not survive a power loss, and the caller
@@ -94,13 +89,13 @@ void DownloadFile::WritebackLoop() {
         }
         // Start writing the next piece, then wait for the one before it and drop its pages
         // from the cache: the disk keeps busy while memory use stays flat.
-        ::sync_file_range(fd_, started, kWritebackChunk, SYNC_FILE_RANGE_WRITE);
+        ::sync_file_range(fd_.get(), started, kWritebackChunk, SYNC_FILE_RANGE_WRITE);
         if (started >= kWritebackChunk) {
             const off_t previous = started - kWritebackChunk;
             ::sync_file_range(
-                fd_, previous, kWritebackChunk,
+                fd_.get(), previous, kWritebackChunk,
                 SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
-            ::posix_fadvise(fd_, previous, kWritebackChunk, POSIX_FADV_DONTNEED);
+            ::posix_fadvise(fd_.get(), previous, kWritebackChunk, POSIX_FADV_DONTNEED);
         }
         started += kWritebackChunk;
     }

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/UniqueFd.h"
+
 namespace zorva {
 
 class DownloadFile {
@@ -25,7 +27,7 @@ public:
     DownloadFile(const DownloadFile&) = delete;
     DownloadFile& operator=(const DownloadFile&) = delete;
 
-    bool Opened() const { return fd_ >= 0; }
+    bool Opened() const { return fd_.valid(); }
     const std::filesystem::path& TemporaryPath() const { return path_; }
 
     // False on a write error or past the limit.
@@ -47,7 +49,7 @@ private:
     std::uint64_t limit_;
     std::uint64_t received_ = 0;
     std::filesystem::path path_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool committed_ = false;
 
     std::mutex mutex_;

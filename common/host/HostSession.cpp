@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "common/Codec.h"
+#include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
 
 namespace zorva {
@@ -56,29 +57,6 @@ bool IsDigit(char c) {
 int LeadingCode(std::string_view line) {
     if (line.size() < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) return 0;
     return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
-}
-
-// The number after `marker` in `text`, -1 when absent.
-long NumberAfter(std::string_view text, std::string_view marker) {
-    auto at = text.find(marker);
-    if (at == std::string_view::npos) return -1;
-    long value = -1;
-    for (std::size_t i = at + marker.size(); i < text.size() && IsDigit(text[i]); ++i) {
-        value = (value < 0 ? 0 : value * 10) + (text[i] - '0');
-    }
-    return value;
-}
-
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
-            if (i > start) lines.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    return lines;
 }
 
 struct FileCloser {
@@ -192,7 +170,7 @@ HostStatus HostSession::Open(std::optional<RetryPolicy> retry) {
         return status;
     }
     easy_.reset();
-    connections_.clear();
+    ForgetSockets();
     if (status == HostStatus::Failed) Report(HostConnectFailureText());
     return status;
 }
@@ -224,7 +202,10 @@ bool HostSession::Configure() {
     set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
     set(CURLOPT_OPENSOCKETFUNCTION, &HostSession::OnOpenSocket);
     set(CURLOPT_OPENSOCKETDATA, static_cast<void*>(this));
+    set(CURLOPT_CLOSESOCKETFUNCTION, &HostSession::OnCloseSocket);
+    set(CURLOPT_CLOSESOCKETDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEFUNCTION, &Discard);
+    set(CURLOPT_ERRORBUFFER, errorText_);
     return ok;
 }
 
@@ -272,9 +253,22 @@ CURLcode HostSession::Perform(HostActivity activity, bool download) {
     replyCode_ = 0;
     replyComplete_ = true;
     if (download) tracker_.DownloadStarted();
+    errorText_[0] = '\0';
     CURLcode code = curl_easy_perform(easy_.get());
     tracker_.Begin(HostActivity::Idle);
+    if (code != CURLE_OK &&
+        (activity == HostActivity::Upload || activity == HostActivity::Download))
+        LogTransferError(code);
     return code;
+}
+
+// Why a transfer failed, in libcurl's own words, for the transfer agent's detail log: the
+// user-facing texts stay as they are, the log shows what went wrong on the wire.
+void HostSession::LogTransferError(CURLcode code) {
+    if (program_ != Program::TransferAgent) return;
+    if (code == CURLE_ABORTED_BY_CALLBACK && waiter_.Interrupted()) return;
+    const std::string reason = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(code);
+    observer_.OnHostProgress(HostProgress{{}, std::string(kTransferErrorPrefix) + reason});
 }
 
 HostStatus HostSession::Outcome(CURLcode code) const {
@@ -467,8 +461,9 @@ void HostSession::Close() {
     tracker_.Begin(HostActivity::Idle);
     LogOff();
     easy_.reset();  // closes what is left of the connection
-    for (std::size_t open = connections_.size(); open > 0; --open) tracker_.ConnectionClosed();
-    connections_.clear();
+    // Connections libcurl let go without closing them itself still end here.
+    for (std::size_t open = controlSockets_.size(); open > 0; --open) tracker_.ConnectionClosed();
+    ForgetSockets();
     currentLibrary_.clear();
 }
 
@@ -495,15 +490,14 @@ int HostSession::OnDebug(CURL*, curl_infotype type, char* data, size_t size, voi
     auto* session = static_cast<HostSession*>(self);
     const std::string_view text(data, size);
     switch (type) {
-        case CURLINFO_TEXT:
-            session->OnDebugText(text);
-            break;
         case CURLINFO_HEADER_OUT:
             // Only the fact that a command went out is used: this text may be the password.
+            session->ControlConnectionAnswered();
             session->replyComplete_ = true;
             session->tracker_.CommandSent();
             break;
         case CURLINFO_HEADER_IN:
+            session->ControlConnectionAnswered();
             for (std::string_view line : SplitLines(text)) session->OnReplyLine(line);
             break;
         default:
@@ -512,19 +506,19 @@ int HostSession::OnDebug(CURL*, curl_infotype type, char* data, size_t size, voi
     return 0;
 }
 
-void HostSession::OnDebugText(std::string_view text) {
-    if (text.starts_with("Connected to ")) {
-        // A data connection is reported with its control connection's number.
-        if (!connections_.insert(NumberAfter(text, "(#")).second) return;
-        auto open = text.find('(');
-        auto close = text.find(')', open);
-        std::string_view address = open != std::string_view::npos && close != std::string_view::npos
-                                       ? text.substr(open + 1, close - open - 1)
-                                       : std::string_view(endpoint_.address);
-        tracker_.Connected(address);
-    } else if (text.starts_with("Closing connection")) {
-        if (connections_.erase(NumberAfter(text, "connection ")) > 0) tracker_.ConnectionClosed();
-    }
+// A control connection counts as made when the first byte of the conversation crosses it
+// (the server's greeting): after the TCP connect, before any command. A connect that fails
+// never gets here, so it is neither "connected" nor, later, "closed".
+void HostSession::ControlConnectionAnswered() {
+    if (connectingSocket_ == CURL_SOCKET_BAD) return;
+    controlSockets_.insert(connectingSocket_);
+    connectingSocket_ = CURL_SOCKET_BAD;
+    tracker_.Connected(connectingAddress_);
+}
+
+void HostSession::ForgetSockets() {
+    controlSockets_.clear();
+    connectingSocket_ = CURL_SOCKET_BAD;
 }
 
 void HostSession::OnReplyLine(std::string_view line) {
@@ -559,7 +553,21 @@ curl_socket_t HostSession::OnOpenSocket(void* self, curlsocktype, curl_sockaddr*
         ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
     }
     session->tracker_.Connecting(text);
-    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    const curl_socket_t fd =
+        ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    // Sockets opened while logging on are control connections; the others carry data.
+    if (fd >= 0 && session->tracker_.Activity() == HostActivity::Connect) {
+        session->connectingSocket_ = fd;
+        session->connectingAddress_ = text;
+    }
+    return fd;
+}
+
+int HostSession::OnCloseSocket(void* self, curl_socket_t fd) {
+    auto* session = static_cast<HostSession*>(self);
+    if (session->controlSockets_.erase(fd) > 0) session->tracker_.ConnectionClosed();
+    if (session->connectingSocket_ == fd) session->connectingSocket_ = CURL_SOCKET_BAD;
+    return ::close(fd);
 }
 
 }  // namespace zorva

@@ -58,6 +58,10 @@ struct HostEndpoint {
     std::chrono::milliseconds quitTimeout{10'000};
 };
 
+// The transfer agent's detail log gets this followed by libcurl's reason for every failed
+// upload or download attempt.
+inline constexpr std::string_view kTransferErrorPrefix = "転送エラー（libcurl）：";
+
 enum class HostOperation { Open, Command, SetCurrentLibrary, PutFile, GetFile, DeleteFile, List };
 
 class HostSessionObserver {
@@ -151,6 +155,7 @@ private:
     HostStatus ListOnce(std::string_view library, std::vector<std::string>& names);
     void PrepareRequest(const std::string& path, CurlList quote, CurlList prequote);
     CURLcode Perform(HostActivity activity, bool download = false);
+    void LogTransferError(CURLcode code);
     HostStatus Outcome(CURLcode code) const;
     bool ReplyAccepted() const;
     std::string BaseUrl() const;
@@ -161,7 +166,9 @@ private:
     static int OnTransferInfo(void* self, curl_off_t downloadTotal, curl_off_t downloaded,
                               curl_off_t uploadTotal, curl_off_t uploaded);
     static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
-    void OnDebugText(std::string_view text);
+    static int OnCloseSocket(void* self, curl_socket_t fd);
+    void ControlConnectionAnswered();
+    void ForgetSockets();
     void OnReplyLine(std::string_view line);
 
     Program program_;
@@ -173,11 +180,15 @@ private:
     CurlList quote_;
     CurlList prequote_;
     std::string currentLibrary_;
-    std::set<long> connections_;  // ids of the control connections libcurl has open
+    // Progress of the connections comes from libcurl's socket callbacks, not its debug text.
+    std::set<curl_socket_t> controlSockets_;            // control connections made and still open
+    curl_socket_t connectingSocket_ = CURL_SOCKET_BAD;  // a control connection being made
+    std::string connectingAddress_;
     std::vector<std::string> replyLines_;
     int replyCode_ = 0;
     bool replyComplete_ = true;
     bool loggingOff_ = false;
+    char errorText_[CURL_ERROR_SIZE] = {};  // libcurl's text of the last failure
 };
 
 }  // namespace zorva

@@ -1,6 +1,7 @@
 #include "qivLog/ui/DetailWindow.h"
 
 #include <QPushButton>
+#include <algorithm>
 
 #include "qivLog/engine/JobHistory.h"
 #include "ui_DetailWindow.h"
@@ -26,7 +27,10 @@ DetailWindow::DetailWindow(const std::filesystem::path& programFolder, const std
     }
     ui_->detailList->addTopLevelItems(items);
     for (int column = 0; column < ui_->detailList->columnCount(); ++column) {
-        ui_->detailList->setColumnWidth(column, 100);
+        // 100 pixels each, wider where a status text or a time would be cut off.
+        ui_->detailList->resizeColumnToContents(column);
+        ui_->detailList->setColumnWidth(column,
+                                        std::max(100, ui_->detailList->columnWidth(column) + 12));
         ui_->detailList->headerItem()->setTextAlignment(column, Qt::AlignCenter);
     }
     // The reason an empty list is empty: the program shows no message box.

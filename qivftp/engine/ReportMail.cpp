@@ -17,6 +17,7 @@
 
 #include "common/Codec.h"
 #include "common/JobResultLog.h"
+#include "common/UniqueFd.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -26,20 +27,6 @@ using std::chrono::steady_clock;
 
 constexpr int kDefaultMailPort = 25;
 constexpr std::size_t kReplyBufferSize = 1024;
-
-class Socket {
-public:
-    explicit Socket(int fd) : fd_(fd) {}
-    ~Socket() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Waits until `fd` is ready for `events` or the deadline passes.
 bool WaitReady(int fd, short events, steady_clock::time_point deadline) {
@@ -135,25 +122,14 @@ bool RunDialogue(int fd, const std::vector<MailStep>& steps, Reporter& output,
 }  // namespace
 
 std::string ReportObjectLine(const JobObjectRow& row) {
-    std::string line = row.Object;
-    switch (row.RowStatus) {
-        case kPending:
-            return line + ":保管未完了";
-        case kSaved:
-            line += ":保管正常完了 : \t";
-            break;
-        case kHostFailed:
-            line += ":ホストで保管失敗 : \t";
-            break;
-        case kDownloadFailed:
-            line += ":保管異常終了 : \t";
-            break;
-        default:
-            return line + ":不明 ";
-    }
+    // The status words are the result log's.
+    const std::string line = row.Object + ":" + ResultStatusText(row.RowStatus);
+    const bool finished = row.RowStatus == kSaved || row.RowStatus == kHostFailed ||
+                          row.RowStatus == kDownloadFailed;
+    if (!finished) return line;
     // Labelled as the end, this is when the host's save was found finished and the download
     // began.
-    return line + " 終了時刻 : " + MailTimeStamp(row.DownloadStart);
+    return line + " : \t 終了時刻 : " + MailTimeStamp(row.DownloadStart);
 }
 
 std::vector<std::string> ReportBody(const TransferJob& job) {
@@ -223,7 +199,7 @@ void SendJobReport(const TransferJob& job, const Settings& settings, Reporter& o
     const std::optional<sockaddr_in> address = ResolveIpv4(settings.Smtp, ReportMailPort(settings));
     if (!address) return output.MessageAndStatus("SMTPホストアドレスが見つからない");
 
-    const Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (socket.get() < 0) return output.Message("ソケットをオープンできない");
     if (!ConnectWithin(socket.get(), *address, timeouts.connect)) {
         return output.Message("サーバーソケットに接続失敗");

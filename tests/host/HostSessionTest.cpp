@@ -365,5 +365,73 @@ TEST(HostSession, ASilentAnswerToTheLogOffEndsTheCloseSoon) {
     EXPECT_EQ(HostEndpoint{}.quitTimeout, 10s);
 }
 
+// The host speaks CP932; the session alone converts, so what it returns is UTF-8.
+TEST(HostSession, JapaneseRepliesAndListingsComeBackAsUtf8) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    WriteBytes(server.root() / "ZORVADATA" / ToCp932("給与"), "x");
+    WriteBytes(server.root() / "ZORVADATA" / "PAYROLL", "x");
+    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+
+    EXPECT_EQ(session.Command("RCMD JAPANESE", RetryPolicy{1, 0ms}), HostStatus::Failed);
+    EXPECT_EQ(session.LastReplyLines(), (Lines{"550-ジョブ待ち行列QGPL/夜間が見つかりません。",
+                                               "550 要求は処理されませんでした。"}));
+    std::vector<std::string> names;
+    ASSERT_EQ(session.List("ZORVADATA", names), HostStatus::Ok);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Lines{"PAYROLL", "給与"}));
+}
+
+struct TransferErrorCase {
+    std::string label;
+    Program program;
+    bool logged;
+};
+
+class HostSessionTransferError : public ::testing::TestWithParam<TransferErrorCase> {};
+
+// A failed transfer leaves libcurl's own reason in the transfer agent's detail log; the
+// other programs' texts stay as they are.
+TEST_P(HostSessionTransferError, LibcurlsReasonGoesToTheDetailLog) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    WriteBytes(server.root() / "ZORVADATA" / "PRESENT", "x");
+    HostSession session(GetParam().program, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    auto errors = [&] {
+        Lines found;
+        for (const HostProgress& p : observer.Progress()) {
+            if (p.log.starts_with(kTransferErrorPrefix)) found.push_back(p.log);
+        }
+        return found;
+    };
+    ASSERT_EQ(session.GetFile("ZORVADATA/PRESENT", local / "PRESENT", TransferType::Binary),
+              HostStatus::Ok);
+    EXPECT_TRUE(errors().empty());
+
+    EXPECT_EQ(session.GetFile("ZORVADATA/MISSING", local / "MISSING", TransferType::Binary,
+                              RetryPolicy{2, 0ms}),
+              HostStatus::Failed);
+    const Lines found = errors();
+    ASSERT_EQ(found.size(), GetParam().logged ? 2u : 0u);  // one per attempt
+    for (const std::string& line : found) {
+        EXPECT_GT(line.size(), kTransferErrorPrefix.size()) << line;
+        EXPECT_TRUE(
+            std::all_of(observer.Progress().begin(), observer.Progress().end(),
+                        [&](const HostProgress& p) { return p.log != line || p.status.empty(); }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PerProgram, HostSessionTransferError,
+    ::testing::Values(TransferErrorCase{"TransferAgent", Program::TransferAgent, true},
+                      TransferErrorCase{"Agent", Program::Agent, false},
+                      TransferErrorCase{"RestoreProgram", Program::Restore, false}),
+    [](const auto& info) { return info.param.label; });
+
 }  // namespace
 }  // namespace zorva

@@ -11,6 +11,8 @@ answer:
   BYE...         accepted, then the server closes the control connection
   HANG...        never answered
   MUTEQUIT...    accepted; the QUIT that follows on this connection is never answered
+  JAPANESE...    refused with a two-line 550 reply in Japanese, in code page 932
+File names go out in listings as the bytes they have on disk (a host's names are CP932).
   anything else  accepted
 Every command line as it arrived (the password masked) is appended to --transcript.
 Prints "listening on 127.0.0.1:PORT" once it accepts connections.
@@ -22,6 +24,7 @@ import socket
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib import handlers
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.log import config_logging
 from pyftpdlib.servers import FTPServer
@@ -44,6 +47,7 @@ class HostHandler(FTPHandler):
     refusals = {}
     name_format = 0
     mute_quit = False
+    unicode_errors = "surrogateescape"  # names leave as their bytes on disk
 
     def found_terminator(self):
         raw = b"".join(self._in_buffer).decode("utf-8", "replace")
@@ -110,6 +114,10 @@ class HostHandler(FTPHandler):
             self.close()
         elif word.startswith("HANG"):
             pass
+        elif word.startswith("JAPANESE"):
+            reply = ("550-ジョブ待ち行列QGPL/夜間が見つかりません。\r\n"
+                     "550 要求は処理されませんでした。\r\n").encode("cp932")
+            handlers.asynchat.async_chat.push(self, reply)
         elif word.startswith("MUTEQUIT"):
             self.mute_quit = True
             self.respond("250 Command %s accepted." % word)

@@ -48,6 +48,7 @@ private Q_SLOTS:
     void runShowsEachResultAndKeepsTheButtonOffUntilItsWaitEnds();
     void nothingCheckedIsRefusedWithoutHost();
     void zeroTimeLimitClosesTheIdleWindow();
+    void cancelWhileTheHostWorksEndsAtOnce();
 
 private:
     void MakeWindow(int jobTimer = 3'600'000);
@@ -68,6 +69,7 @@ private:
     std::unique_ptr<DailyLog> log_;
     test::ScriptedMessageBoxes boxes_;
     std::vector<std::string> commands_;
+    bool holdHostJob_ = false;  // the host job never writes its results
     std::unique_ptr<RestoreWindow> window_;
 };
 
@@ -91,6 +93,7 @@ void RestoreWindowTest::init() {
     for (const char* name : {"SALES#01", "SAVLIBS", "PAYROLL", "STRAY"})
         QVERIFY(WriteFileAtomically(generation / name, name));
     commands_.clear();
+    holdHostJob_ = false;
     boxes_ = test::ScriptedMessageBoxes();
 }
 
@@ -115,8 +118,10 @@ void RestoreWindowTest::MakeWindow(int jobTimer) {
                           const test::ScriptedHost::Call& call) -> std::optional<HostStatus> {
             if (call.op == test::ScriptedHost::Op::Command) commands_.push_back(call.argument);
             if (call.argument.starts_with(" RCMD SBMJOB"))
-                h->files["ZORVARST/SAVLIBS"] =
-                    "2PAYROLL   PAYLIB    *FILE     0\r\n2SALES#01  SALESLIB  *FILE     7\r\n";
+                h->files["ZORVARST/SAVLIBS"] = holdHostJob_
+                                                   ? "2PAYROLL   PAYLIB    *FILE     2P\r\n"
+                                                   : "2PAYROLL   PAYLIB    *FILE     "
+                                                     "0\r\n2SALES#01  SALESLIB  *FILE     7\r\n";
             return std::nullopt;
         };
         return host;
@@ -310,6 +315,24 @@ void RestoreWindowTest::zeroTimeLimitClosesTheIdleWindow() {
     QVERIFY(log.has_value());
     QVERIFY(log->find("\x95\x9c\x8c\xb3\x8f\x88\x97\x9d\x82\xcc\x83\x5e\x83\x43\x83\x80\x83\x41"
                       "\x83\x45\x83\x67") != std::string::npos);  // 復元処理のタイムアウト
+    QVERIFY(boxes_.asked.empty());
+}
+
+void RestoreWindowTest::cancelWhileTheHostWorksEndsAtOnce() {
+    holdHostJob_ = true;
+    MakeWindow();
+    ChooseSet(QStringLiteral("B01"));
+    ChooseGeneration(QStringLiteral("20261206"));
+    QTest::mouseClick(Find<QRadioButton>("restoreRadio"), Qt::LeftButton);
+    QSignalSpy ended(window_.get(), &RestoreWindow::runEnded);
+    QTest::mouseClick(Find<QPushButton>("restoreButton"), Qt::LeftButton);
+    QTRY_COMPARE(Find<QLabel>("statusLabel")->text(), QString::fromUtf8("サーバーの処理完了待ち"));
+
+    QTest::mouseClick(Find<QPushButton>("cancelButton"), Qt::LeftButton);
+
+    QVERIFY(!window_->isVisible());  // at once, without a question
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(ended.front().front().value<RestoreOutcome>(), RestoreOutcome::Stopped);
     QVERIFY(boxes_.asked.empty());
 }
 
