@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    Fits(job.StatusText, kStatusWidth));
     }
     if (table.Records.empty()) return 0;
-    FUZZ_CHECK(SaveJobs(table) == 1);
+    FUZZ_CHECK(SaveJobs(table) == JobFileWrite::Written);
     JobTable again{JobFile(), {}};
     LoadJobs(again, sets, clock, quiet);
     FUZZ_CHECK(again.Records == Stored(table.Records));

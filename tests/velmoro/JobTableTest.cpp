@@ -110,7 +110,7 @@ TEST_F(JobFile, SavesEachJobAsOneLineOfEightNonEmptyFields) {
     odd.StatusText = "a,b\r\nc";  // separators inside a field must not split the line
     table.Records = {ExampleJob(), hosted, odd};
 
-    ASSERT_EQ(SaveJobs(table), 1);
+    ASSERT_EQ(SaveJobs(table), JobFileWrite::Written);
     EXPECT_EQ(FileBytes(), kExampleLine + "1,HOSTED, 2005/03/07 09:35, , , ," + kHostStartBytes +
                                "," + kWaitingBytes + "\r\n" +
                                "0,ODD, 2005/03/07 09:30, 2005/03/08 22:10,2005/03/09 22:00,"
@@ -152,10 +152,10 @@ TEST_P(ReadingJobFile, ReadsAsDefinedAndWritesBackStably) {
     EXPECT_EQ(logged, std::vector<std::string>(c.logged.begin(), c.logged.end()));
     if (c.jobs.empty()) return;
 
-    ASSERT_EQ(SaveJobs(table), 1);
+    ASSERT_EQ(SaveJobs(table), JobFileWrite::Written);
     std::string firstSave = FileBytes();
     ASSERT_EQ(Load(), 1);
-    ASSERT_EQ(SaveJobs(table), 1);
+    ASSERT_EQ(SaveJobs(table), JobFileWrite::Written);
     EXPECT_EQ(FileBytes(), firstSave);
     EXPECT_EQ(table.Records.size(), c.jobs.size());
 }
@@ -258,7 +258,7 @@ TEST_F(JobFile, UnreadableFileLeavesTheTableAsItWas) {
     EXPECT_EQ(Load(), 0);
     EXPECT_EQ(table.Records, std::vector<JobRecord>{ExampleJob()});
     EXPECT_EQ(logged, std::vector<std::string>{std::string(kJobFileUnreadable)});
-    EXPECT_EQ(SaveJobs(table), -1);
+    EXPECT_EQ(SaveJobs(table), JobFileWrite::Failed);
     EXPECT_TRUE(fs::is_directory(table.File));
 }
 
@@ -267,7 +267,7 @@ TEST_F(JobFile, FailedSaveKeepsTheOldFile) {
     table.Records = {NamedJob("A"), NamedJob("B")};
     {
         test::FileSizeLimit limit(16);
-        EXPECT_EQ(SaveJobs(table), -1);
+        EXPECT_EQ(SaveJobs(table), JobFileWrite::Failed);
     }
     EXPECT_EQ(FileBytes(), kExampleLine);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
@@ -275,7 +275,7 @@ TEST_F(JobFile, FailedSaveKeepsTheOldFile) {
 
 TEST_F(JobFile, EmptyTableDoesNotTouchTheFile) {
     WriteFile(kExampleLine);
-    EXPECT_EQ(SaveJobs(table), 0);
+    EXPECT_EQ(SaveJobs(table), JobFileWrite::NothingToWrite);
     EXPECT_EQ(FileBytes(), kExampleLine);
 }
 
@@ -283,14 +283,14 @@ TEST_F(JobFile, DeletingAJobRewritesTheFileWithoutItAndReadsItBack) {
     sets.Sets = {DailySet("A", "2200"), DailySet("B", "2200"), DailySet("C", "2300")};
     table.Records = {NamedJob("A"), NamedJob("B"), NamedJob("C")};
 
-    EXPECT_EQ(DeleteJob(table, 1, sets, clock, log), 1);
+    EXPECT_EQ(DeleteJob(table, 1, sets, clock, log), JobFileWrite::Written);
     ASSERT_EQ(table.Records.size(), 2u);
     EXPECT_EQ(table.Records[0].SetName, "A");
     EXPECT_EQ(table.Records[1].SetName, "C");
     EXPECT_EQ(table.Records[1].NextRunText, "2024/06/10 23:00");
 
-    EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), 1);
-    EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), 1);
+    EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), JobFileWrite::Written);
+    EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), JobFileWrite::Written);
     EXPECT_TRUE(table.Records.empty());
     EXPECT_EQ(FileBytes(), "");
     EXPECT_EQ(logged, std::vector<std::string>{std::string(kNoJobsRegistered)});
@@ -299,7 +299,7 @@ TEST_F(JobFile, DeletingAJobRewritesTheFileWithoutItAndReadsItBack) {
 TEST_F(JobFile, StoppedJobStaysStoppedAfterARestartWithAFreshNextRun) {
     sets.Sets = {DailySet("PAYROLL", "2200")};
     table.Records = {ExampleJob()};
-    ASSERT_EQ(SetJobActive(table, 0, false), 1);
+    ASSERT_EQ(SetJobActive(table, 0, false), JobFileWrite::Written);
 
     clock.Set(2024, 6, 12, 23, 0);
     JobTable restarted{table.File, {}};
@@ -319,7 +319,7 @@ TEST_F(JobFile, JobWhoseScheduleNamesNoMomentKeepsItsTextAndNeverRuns) {
     EXPECT_EQ(table.Records[0].NextRunText, "2005/03/09 22:00");
     for (int hour : {0, 22, 23}) {
         clock.Set(2024, 6, 11, hour, 59);
-        EXPECT_EQ(FindDueJob(table, sets, clock), -1);
+        EXPECT_EQ(FindDueJob(table, sets, clock), DueWork{});
     }
 }
 

@@ -221,7 +221,8 @@ TEST_P(FindDueJobSingle, ComparesDateAndTimeOfDayApart) {
     FakeClock clock;
     SetClock(clock, c.now);
     JobTable table{"unused", {c.job}};
-    EXPECT_EQ(FindDueJob(table, SetsNamed({"OTHER", "PAYROLL"}), clock), c.due ? 1 : -1);
+    EXPECT_EQ(FindDueJob(table, SetsNamed({"OTHER", "PAYROLL"}), clock),
+              c.due ? DueWork::RunSet(1) : DueWork{});
     EXPECT_EQ(table.Records[0].NextSecond, c.due ? c.now.second : c.job.NextSecond);
 }
 
@@ -250,7 +251,7 @@ TEST(FindDueJob, StartsTheFirstDueJobInListOrderAndAnswersItsSetIndex) {
         "unused",
         {PcJob("CHARLIE", 1, {2024, 6, 10, 23, 0, 7}), PcJob("BRAVO", 1, {2024, 6, 10, 22, 0, 7}),
          PcJob("ALPHA", 1, {2024, 6, 10, 21, 0, 7}), HostJob("HOSTED", 1)}};
-    EXPECT_EQ(FindDueJob(table, sets, clock), 1);
+    EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::RunSet(1));
     EXPECT_EQ(table.Records[1].NextSecond, 42);
     EXPECT_EQ(table.Records[2].NextSecond, 7);   // due too, but waits for the next tick
     EXPECT_EQ(table.Records[3].NextYear, 2020);  // no host poll while a PC job runs
@@ -264,7 +265,7 @@ TEST(FindDueJob, DueJobOfAMissingSetHoldsBackLaterJobsAndTheHostPoll) {
                     PcJob("PAYROLL", 1, {2024, 6, 10, 22, 0}), HostJob("HOSTED", 1)}};
     for (int tick = 0; tick < 3; ++tick) {
         clock.Set(2024, 6, 10, 22, tick, 10 + tick);
-        EXPECT_EQ(FindDueJob(table, sets, clock), -1);
+        EXPECT_EQ(FindDueJob(table, sets, clock), DueWork{});
     }
     EXPECT_EQ(table.Records[0].NextSecond, 12);
     EXPECT_EQ(table.Records[1].NextSecond, 0);
@@ -277,7 +278,7 @@ TEST(FindDueJob, WithoutADuePcJobStampsActiveHostStartJobsWithTheMoment) {
     JobTable table{
         "unused",
         {PcJob("PAYROLL", 1, {2024, 6, 10, 22, 0}), HostJob("HOSTED", 1), HostJob("PAUSED", 0)}};
-    EXPECT_EQ(FindDueJob(table, sets, clock), kHostStartDue);
+    EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::PollHost());
     const JobRecord& hosted = table.Records[1];
     EXPECT_EQ((At{hosted.NextYear, hosted.NextMonth, hosted.NextDay, hosted.NextHour,
                   hosted.NextMinute, hosted.NextSecond}),
@@ -285,7 +286,7 @@ TEST(FindDueJob, WithoutADuePcJobStampsActiveHostStartJobsWithTheMoment) {
     EXPECT_EQ(table.Records[2].NextYear, 2020);  // stopped: not polled for
 
     table.Records[1].Active = 0;
-    EXPECT_EQ(FindDueJob(table, sets, clock), -1);
+    EXPECT_EQ(FindDueJob(table, sets, clock), DueWork{});
 }
 
 // ---- CalcLastDuration ----

@@ -110,7 +110,8 @@ TEST(Scheduler, DurationCountsFromTheDueMomentEvenWhenTheListIsReread) {
     agent.scheduler.Tick();
     // The user deletes the other job meanwhile: the list is written and read back.
     auto log = [](std::string_view) {};
-    ASSERT_EQ(DeleteJob(agent.state.jobs, 1, agent.state.sets, agent.clock, log), 1);
+    ASSERT_EQ(DeleteJob(agent.state.jobs, 1, agent.state.sets, agent.clock, log),
+              JobFileWrite::Written);
     agent.clock.Set(2026, 3, 2, 22, 10, 9);
     agent.launcher.Finish(0);
     EXPECT_EQ(agent.Job(0).LastDuration, "00:10:02");

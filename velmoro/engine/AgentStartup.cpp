@@ -34,7 +34,8 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
     auto log = [&context](std::string_view message) { context.log.WriteDailyLog(message); };
     if (LoadJobs(state.jobs, state.sets, context.clock, log) == 1) {
         ResetRunningJobs(state.jobs);
-        if (SaveJobs(state.jobs) == -1) context.log.WriteDailyLog(kJobFileWriteFailed);
+        if (SaveJobs(state.jobs) == JobFileWrite::Failed)
+            context.log.WriteDailyLog(kJobFileWriteFailed);
     }
     startup.schedulerPeriod = SchedulerPeriod(state.settings.MonitorInterval, context.log);
     return startup;

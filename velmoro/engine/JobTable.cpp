@@ -121,13 +121,13 @@ int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const Lo
     return 1;
 }
 
-int SaveJobs(const JobTable& table, int skipIndex) {
-    if (table.Records.empty()) return 0;
+JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip) {
+    if (table.Records.empty()) return JobFileWrite::NothingToWrite;
     std::string text;
     for (std::size_t i = 0; i < table.Records.size(); ++i) {
-        if (static_cast<int>(i) != skipIndex) text += FormatJobLine(table.Records[i]);
+        if (i != skip) text += FormatJobLine(table.Records[i]);
     }
-    return WriteFileAtomically(table.File, text) ? 1 : -1;
+    return WriteFileAtomically(table.File, text) ? JobFileWrite::Written : JobFileWrite::Failed;
 }
 
 int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::string& lastError) {
@@ -156,15 +156,16 @@ int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::
     table.Records.push_back(std::move(job));
 
     switch (SaveJobs(table)) {
-        case 1:
+        case JobFileWrite::Written:
             return 1;
-        case 0:
+        case JobFileWrite::NothingToWrite:
             lastError = kNoJobToSave;
             return 0;
-        default:
-            lastError = kJobFileWriteFailed;
-            return 0;
+        case JobFileWrite::Failed:
+            break;
     }
+    lastError = kJobFileWriteFailed;
+    return 0;
 }
 
 void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clock& clock) {
@@ -187,15 +188,20 @@ int SetJobStatus(JobTable& table, std::string_view setName, std::string_view tex
     return -1;
 }
 
-int SetJobActive(JobTable& table, int row, bool active) {
-    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) return 0;
+JobFileWrite SetJobActive(JobTable& table, int row, bool active) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) {
+        return JobFileWrite::NothingToWrite;
+    }
     table.Records[static_cast<std::size_t>(row)].Active = active ? 1 : 0;
     return SaveJobs(table);
 }
 
-int DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
-              const LogSink& log) {
-    int saved = SaveJobs(table, row);
+JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
+                       const LogSink& log) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) {
+        return JobFileWrite::NothingToWrite;
+    }
+    const JobFileWrite saved = SaveJobs(table, static_cast<std::size_t>(row));
     LoadJobs(table, sets, clock, log);
     return saved;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,6 @@ namespace zorva::velmoro {
 
 inline constexpr std::size_t kMaxJobs = 100;
 inline constexpr std::size_t kJobFileReadLimit = 9900;
-inline constexpr int kNoSkip = 100;  // SaveJobs skip index that keeps every record
 inline constexpr const char* kJobFileName = "schedule.txt";
 
 // Field widths in CP932 bytes.
@@ -83,10 +83,15 @@ using LogSink = std::function<void(std::string_view message)>;
 // lines past the 100th job, lines without a set name.
 int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log);
 
-// Replaces the file atomically with every record but the one at `skipIndex`. 1 on success,
-// -1 when the file cannot be written (the old file stays), 0 for an empty table (the file is
-// not touched).
-int SaveJobs(const JobTable& table, int skipIndex = kNoSkip);
+// How a write of the job file ended.
+enum class JobFileWrite {
+    Written,
+    NothingToWrite,  // an empty table, or no such row: the file is not touched
+    Failed,          // the file cannot be written; the old file stays
+};
+
+// Replaces the file atomically with every record but the one at `skip`.
+JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip = std::nullopt);
 
 // Appends a job for the set at sets.CurrentSet and saves the table. 1, or 0 with `lastError`
 // set; when only the save failed, the job stays in the table.
@@ -100,14 +105,14 @@ void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clo
 // The index of the job changed, or -1.
 int SetJobStatus(JobTable& table, std::string_view setName, std::string_view text);
 
-// Stops or activates the job at `row` and saves the table; SaveJobs' result, or 0 for a row
-// that does not exist.
-int SetJobActive(JobTable& table, int row, bool active);
+// Stops or activates the job at `row` and saves the table; NothingToWrite for a row that does
+// not exist.
+JobFileWrite SetJobActive(JobTable& table, int row, bool active);
 
-// Writes the file without the job at `row` and reads it back. SaveJobs' result: on -1 the
-// reread brings the job back.
-int DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
-              const LogSink& log);
+// Writes the file without the job at `row` and reads it back. On Failed the reread brings the
+// job back.
+JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
+                       const LogSink& log);
 
 bool JobExistsForSet(const JobTable& table, std::string_view setName);
 // Index of the last job of the set, or -1.

@@ -144,7 +144,7 @@ void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock) {
     job.NextRunText = NextRunText(set, *date, now);
 }
 
-int FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
+DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
     const LocalTime now = clock.Now();
     const long long today = now.year * 10000LL + now.month * 100LL + now.day;
     const long long timeOfDay = now.hour * 100LL + now.minute;
@@ -152,7 +152,8 @@ int FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
         if (!IsDue(job, today, timeOfDay)) continue;
         job.NextSecond = now.second;
         // A missing set keeps the job due and holds back every later one.
-        return FindSetByName(sets, job.SetName);
+        const int set = FindSetByName(sets, job.SetName);
+        return set < 0 ? DueWork{} : DueWork::RunSet(static_cast<std::size_t>(set));
     }
     bool hostStart = false;
     for (JobRecord& job : table.Records) {
@@ -165,7 +166,7 @@ int FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
         job.NextSecond = now.second;
         hostStart = true;
     }
-    return hostStart ? kHostStartDue : -1;
+    return hostStart ? DueWork::PollHost() : DueWork{};
 }
 
 void CalcLastDuration(JobRecord& job, const Clock& clock) {

@@ -9,18 +9,31 @@
 
 namespace zorva::velmoro {
 
-// FindDueJob's answer when no PC start job is due but host start jobs wait for the host.
-inline constexpr int kHostStartDue = 108;
+// What a scheduler tick has to do.
+struct DueWork {
+    enum class Kind {
+        Nothing,
+        Set,        // run the set at setIndex: its PC start job is due
+        HostStart,  // no PC start job is due, but host start jobs wait for the host
+    };
+    Kind kind = Kind::Nothing;
+    std::size_t setIndex = 0;
+
+    static DueWork RunSet(std::size_t index) { return {Kind::Set, index}; }
+    static DueWork PollHost() { return {Kind::HostStart, 0}; }
+    friend bool operator==(const DueWork&, const DueWork&) = default;
+};
 
 // Fills the job's next run from its set's schedule and the present moment. The fields stay as
 // they were when the set is missing or its schedule names no day: no weekday ticked, a monthly
 // kind other than 1-3, a save time that is not HHMM (00:00-23:59), a given day outside 1-31.
 void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock);
 
-// The index of the set of the first due PC start job (its NextSecond set to now), -1 when that
-// set is missing; else kHostStartDue after stamping every active host start job with the
-// present moment; else -1. A job whose next run was never calculated is never due.
-int FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock);
+// The set of the first due PC start job (its NextSecond set to now), Nothing when that set is
+// missing (the job stays due and holds back the others); else HostStart after stamping every
+// active host start job with the present moment; else Nothing. A job whose next run was never
+// calculated is never due.
+DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock);
 
 // LastDuration = the time from the job's due moment to now, "HH:MM:SS".
 void CalcLastDuration(JobRecord& job, const Clock& clock);

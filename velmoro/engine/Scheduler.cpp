@@ -27,13 +27,14 @@ void Scheduler::Tick() {
     running_ = true;
     shell_.SetTitle(kAgentTitle);
     reporter_.Status("");
-    const int due = FindDueJob(state_.jobs, state_.sets, context_.clock);
-    if (due == kHostStartDue) {
-        PollHost();
-    } else if (due >= 0) {
-        RunDueSet(due);
-    } else {
-        EndTick();
+    const DueWork due = FindDueJob(state_.jobs, state_.sets, context_.clock);
+    switch (due.kind) {
+        case DueWork::Kind::Set:
+            return RunDueSet(static_cast<int>(due.setIndex));
+        case DueWork::Kind::HostStart:
+            return PollHost();
+        case DueWork::Kind::Nothing:
+            return EndTick();
     }
 }
 
@@ -108,7 +109,8 @@ void Scheduler::BookRun(const std::string& setName) {
 
 void Scheduler::EndTick() {
     RecalcStoppedJobs(state_.jobs, state_.sets, context_.clock);
-    if (SaveJobs(state_.jobs) == -1) context_.log.WriteDailyLog(kJobFileWriteFailed);
+    if (SaveJobs(state_.jobs) == JobFileWrite::Failed)
+        context_.log.WriteDailyLog(kJobFileWriteFailed);
     shell_.RefreshJobList();
     running_ = false;
     shell_.TickEnded();

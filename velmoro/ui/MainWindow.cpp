@@ -532,7 +532,7 @@ void MainWindow::OnJobMenuAction(int action) {
     const QModelIndex current = ui_->jobList->currentIndex();
     if (!current.isValid()) return;
     const int row = current.row();
-    int saved = 1;
+    JobFileWrite saved = JobFileWrite::Written;
     switch (action) {
         case StopJob:
             saved = SetJobActive(state_.jobs, row, false);
@@ -557,7 +557,7 @@ void MainWindow::OnJobMenuAction(int action) {
             return;
     }
     RefreshJobList();
-    if (saved == -1) ShowError(kJobFileWriteFailed);
+    if (saved == JobFileWrite::Failed) ShowError(kJobFileWriteFailed);
 }
 
 // Ending, minimising.
