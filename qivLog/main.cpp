@@ -2,11 +2,10 @@
 // line, and shows each job's objects.
 
 #include <QApplication>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "common/Clock.h"
+#include "common/CommandLine.h"
 #include "qivLog/ui/LogWindow.h"
 
 namespace {
@@ -24,11 +23,8 @@ constexpr const char* kUsage =
 
 int main(int argc, char* argv[]) {
     using namespace zorva;
-    if (argc > 1 &&
-        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivLog " ZORVA_VERSION "\n",
-                   stdout);
-        return 0;
+    if (const auto exitCode = AnswerCommonOptions(argc, argv, "qivLog", kUsage, true)) {
+        return *exitCode;
     }
     const std::string preset = argc > 1 ? argv[1] : "";
     QApplication app(argc, argv);

@@ -2,10 +2,9 @@
 // reads.
 
 #include <QApplication>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 
+#include "common/CommandLine.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivWH/ui/MainWindow.h"
 
@@ -23,11 +22,8 @@ constexpr const char* kUsage =
 
 int main(int argc, char* argv[]) {
     using namespace zorva;
-    if (argc > 1 &&
-        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivWH " ZORVA_VERSION "\n",
-                   stdout);
-        return 0;
+    if (const auto exitCode = AnswerCommonOptions(argc, argv, "qivWH", kUsage, true)) {
+        return *exitCode;
     }
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;

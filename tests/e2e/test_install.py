@@ -96,3 +96,11 @@ def test_help_and_version_have_one_form(prefix, program, tmp_path):
     assert lines[0].startswith(f"Usage: {program}"), lines[0]
     assert lines[-2:] == ["  --help       this text", "  --version    the program's version"]
     assert all(len(line) <= 100 for line in lines), usage.stdout
+
+
+@pytest.mark.parametrize("program", ["qivWH", "qivLog"])
+def test_a_viewer_refuses_an_unknown_option_instead_of_opening(prefix, program, tmp_path):
+    refused = run_installed(prefix, program, "--bogus", tmp_path)
+    assert refused.returncode == 2
+    assert refused.stdout == ""
+    assert refused.stderr.startswith(f"{program}: unknown option --bogus\nUsage: {program}")
