@@ -12,7 +12,7 @@
 #include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
-#include "qivftp/engine/SessionTransferHost.h"
+#include "qivftp/engine/JobEngine.h"
 #include "qivftp/ui/JobRunner.h"
 #include "qivftp/ui/JobWindow.h"
 
@@ -69,7 +69,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     qivftp::JobWindow window;
     qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,
-                             qivftp::SessionTransferHostFactory());
+                             qivftp::SessionHostFactory());
     window.show();
     runner.Start();
     app.exec();
