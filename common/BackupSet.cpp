@@ -15,7 +15,9 @@ std::string Field(std::string_view cp932, std::size_t width) {
     return FromCp932(CutCp932(cp932, width));
 }
 
-char FirstChar(std::string_view text) { return text.empty() ? ' ' : text.front(); }
+char FirstChar(std::string_view text) {
+    return text.empty() ? ' ' : text.front();
+}
 
 std::string_view FirstOr(const std::vector<std::string_view>& fields, std::size_t i) {
     return i < fields.size() ? fields[i] : std::string_view();
@@ -36,7 +38,8 @@ void ParseRow(std::string_view line, std::size_t rowFieldCount, BackupSet& set) 
 // Line 1 of the file holds no line break: any the description carries become blanks.
 std::string DescriptionLine(std::string_view description) {
     std::string line = ToCp932(description);
-    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     line = CutCp932(line, kDescriptionWidth);
     return line.empty() ? " " : line;  // an empty line would vanish and shift the others
 }

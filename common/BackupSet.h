@@ -40,7 +40,7 @@ struct BackupSet {
     char StartMethod = ' ';    // '1' PC start, '2' host start, '3' immediate
     char ScheduleGroup = ' ';  // '1' daily, '2' monthly
     std::string RetentionDays;
-    char DailyKind = ' ';  // '1' every day, '2' ticked weekdays, '0' monthly
+    char DailyKind = ' ';      // '1' every day, '2' ticked weekdays, '0' monthly
     std::string WeekdayFlags;  // Monday first
     std::string SaveTime;      // HHMM
     char MonthlyKind = ' ';    // '1' first day, '2' last day, '3' given day

@@ -58,7 +58,9 @@ std::size_t Utf8SequenceLength(std::string_view s) {
     return n;
 }
 
-bool IsCp932Lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsCp932Lead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 std::size_t Cp932SequenceLength(std::string_view s) {
     return IsCp932Lead(static_cast<unsigned char>(s[0])) && s.size() >= 2 ? 2 : 1;
@@ -94,6 +96,8 @@ std::string CutToCp932Width(std::string_view utf8, std::size_t width) {
     return FromCp932(CutCp932(cp, width));
 }
 
-std::size_t Cp932Width(std::string_view utf8) { return ToCp932(utf8).size(); }
+std::size_t Cp932Width(std::string_view utf8) {
+    return ToCp932(utf8).size();
+}
 
 }  // namespace zorva

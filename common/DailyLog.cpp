@@ -39,10 +39,11 @@ DailyLog::DailyLog(Program program, std::filesystem::path logFolder, int detailL
                    const Clock& clock)
     : program_(program), folder_(std::move(logFolder)), detailLog_(detailLog), clock_(clock) {}
 
-std::string DailyLog::FileName(const LocalTime& now) { return DateStamp(now) + ".log"; }
+std::string DailyLog::FileName(const LocalTime& now) {
+    return DateStamp(now) + ".log";
+}
 
-std::string DailyLog::FormatLine(Program program, std::string_view message,
-                                 const LocalTime& now) {
+std::string DailyLog::FormatLine(Program program, std::string_view message, const LocalTime& now) {
     const ProgramTraits traits = TraitsOf(program);
     const std::string stamp = LogTimeStamp(now);
     const std::size_t room = traits.lineBuffer - 1 - stamp.size() - traits.lineEnd.size();
@@ -71,6 +72,8 @@ void DailyLog::WriteDailyLog(std::string_view message, MessageList* list) {
     if (FileWanted()) Append(message);
 }
 
-void DailyLog::WriteForced(std::string_view message) { Append(message); }
+void DailyLog::WriteForced(std::string_view message) {
+    Append(message);
+}
 
 }  // namespace zorva

@@ -28,8 +28,7 @@ void AddToMessageList(MessageList& list, const std::string& message);
 class DailyLog {
 public:
     // `detailLog` is the Settings value (1 when LOG is "YES").
-    DailyLog(Program program, std::filesystem::path logFolder, int detailLog,
-             const Clock& clock);
+    DailyLog(Program program, std::filesystem::path logFolder, int detailLog, const Clock& clock);
 
     // Writes one line (UTF-8 message) and, when given, shows it in `list`. Failures are
     // silent: a message that cannot be written is lost from the file only.
@@ -42,8 +41,7 @@ public:
 
     // The line bytes (CP932) for a message at `now`: message cut on a character boundary so
     // that the whole line fits the program's buffer, time stamp, line end.
-    static std::string FormatLine(Program program, std::string_view message,
-                                  const LocalTime& now);
+    static std::string FormatLine(Program program, std::string_view message, const LocalTime& now);
     static std::string FileName(const LocalTime& now);
 
 private:

@@ -8,9 +8,7 @@
 #include "common/Settings.h"
 
 namespace zorva {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::span<const JobObjectRow> ListedRows(std::span<const JobObjectRow> rows) {
     std::size_t count = 0;

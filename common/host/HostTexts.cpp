@@ -113,12 +113,12 @@ std::optional<HostProgress> HostProgressText(Program program, HostActivity activ
 
 std::string HostOpenFailureText(Program program) {
     return program == Program::Agent ? "インターネット接続を開けません"
-                                         : "インターネットを開けません";
+                                     : "インターネットを開けません";
 }
 
 std::string HostCallbackFailureText(Program program) {
     return program == Program::Agent ? "FTP用コールバックを設定できません"
-                                         : "コールバックを設定できません";
+                                     : "コールバックを設定できません";
 }
 
 std::string HostReceiveTimeoutFailureText() {
@@ -135,8 +135,8 @@ std::string HostConnectedText() {
 
 std::string HostCommandFailureText(Program program, std::string_view command) {
     std::string text(command);
-    text += program == Program::Agent ? ":コマンド実行に失敗しました"
-                                          : "コマンド実行に失敗しました";
+    text +=
+        program == Program::Agent ? ":コマンド実行に失敗しました" : "コマンド実行に失敗しました";
     return text;
 }
 

@@ -116,8 +116,12 @@ class ObjectCodes : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(ObjectCodes, KindOptionAndDisplay) {
     const auto& c = GetParam();
-    ObjectRow row{c.library, "OBJ", c.type, ObjectKindFor(c.library, c.type),
-                  OptionCodeFor(c.type, c.isProtected, c.level), 0};
+    ObjectRow row{c.library,
+                  "OBJ",
+                  c.type,
+                  ObjectKindFor(c.library, c.type),
+                  OptionCodeFor(c.type, c.isProtected, c.level),
+                  0};
     EXPECT_EQ(row.ObjectKind, c.kind);
     EXPECT_EQ(row.OptionCode, c.option);
     EXPECT_EQ(ProtectionText(row), c.protection);

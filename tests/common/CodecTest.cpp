@@ -18,9 +18,13 @@ TEST(Codec, RoundTripsJapaneseAndAscii) {
 
 TEST(Codec, UnrepresentableCharacterBecomesQuestionMark) {
     EXPECT_EQ(ToCp932("a😀b"), "a?b");
-    EXPECT_EQ(ToCp932("a\xFF" "b"), "a?b");     // broken UTF-8
-    EXPECT_EQ(FromCp932("a\xA0" "b"), "a?b");  // not a CP932 byte
-    EXPECT_EQ(FromCp932("a\x83"), "a?");        // lead byte at the end
+    EXPECT_EQ(ToCp932("a\xFF"
+                      "b"),
+              "a?b");  // broken UTF-8
+    EXPECT_EQ(FromCp932("a\xA0"
+                        "b"),
+              "a?b");                     // not a CP932 byte
+    EXPECT_EQ(FromCp932("a\x83"), "a?");  // lead byte at the end
 }
 
 struct CutCase {
@@ -37,8 +41,7 @@ TEST_P(CutToWidth, CutsOnCharacterBoundary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, CutToWidth,
-                         ::testing::Values(CutCase{"ABCDEF", 4, "ABCD"},
-                                           CutCase{"AB", 10, "AB"},
+                         ::testing::Values(CutCase{"ABCDEF", 4, "ABCD"}, CutCase{"AB", 10, "AB"},
                                            CutCase{"Aあい", 4, "Aあ"},  // 1 + 2 fits, 1 + 2 + 2 not
                                            CutCase{"Aあい", 5, "Aあい"},
                                            CutCase{"ｱｲｳ", 2, "ｱｲ"},  // half-width kana: 1 byte

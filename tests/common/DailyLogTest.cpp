@@ -38,9 +38,9 @@ TEST_P(DailyLogLineEnd, AppendsMessageStampAndTheProgramsLineEnd) {
     log.WriteDailyLog("ジョブの書出しに失敗した");
     log.WriteDailyLog("A");
     const std::string stamp = " 2005/03/07 09:30";
-    EXPECT_EQ(ReadFileBytes(dir / "20050307.log"),
-              ToCp932("ジョブの書出しに失敗した") + stamp + GetParam().lineEnd + "A" + stamp +
-                  GetParam().lineEnd);
+    EXPECT_EQ(ReadFileBytes(dir / "20050307.log"), ToCp932("ジョブの書出しに失敗した") + stamp +
+                                                       GetParam().lineEnd + "A" + stamp +
+                                                       GetParam().lineEnd);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, DailyLogLineEnd,
@@ -67,8 +67,8 @@ TEST(DailyLog, DetailSwitchDecidesPerProgram) {
         bool written;
     };
     for (const Case c : {Case{Program::Agent, 0, false}, Case{Program::Agent, 2, false},
-                         Case{Program::TransferAgent, 2, false},
-                         Case{Program::Restore, 2, true}, Case{Program::Restore, 0, false}}) {
+                         Case{Program::TransferAgent, 2, false}, Case{Program::Restore, 2, true},
+                         Case{Program::Restore, 0, false}}) {
         test::TempFolder dir;
         DailyLog log(c.program, dir.path(), c.detail, clock);
         log.WriteDailyLog("m");

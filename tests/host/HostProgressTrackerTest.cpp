@@ -11,9 +11,8 @@ namespace {
 // One highest count serves uploads and downloads; only the start of a download resets it.
 TEST(HostProgressTracker, ByteCountsNeverGoBackUntilADownloadStarts) {
     std::vector<std::string> shown;
-    HostProgressTracker tracker(Program::Agent, [&](const HostProgress& progress) {
-        shown.push_back(progress.status);
-    });
+    HostProgressTracker tracker(
+        Program::Agent, [&](const HostProgress& progress) { shown.push_back(progress.status); });
     tracker.Begin(HostActivity::Download);
     tracker.DownloadStarted();
     for (std::int64_t count : {100, 50, 100, 150}) tracker.Bytes(count);

@@ -129,9 +129,11 @@ bool ObjectEditor::MarkIncompleteRows(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         ObjectRow& row = rows_[i];
         const bool complete = !row.Library.empty() && !row.Object.empty() && !row.Type.empty();
-        const bool valid = NormalizeName(row.Library, kLibraryCharacters) &
-                           NormalizeName(row.Object, kObjectCharacters) &
-                           NormalizeName(row.Type, kTypeCharacters);
+        // Each name is normalised, whether or not an earlier one failed.
+        const bool libraryValid = NormalizeName(row.Library, kLibraryCharacters);
+        const bool objectValid = NormalizeName(row.Object, kObjectCharacters);
+        const bool typeValid = NormalizeName(row.Type, kTypeCharacters);
+        const bool valid = libraryValid && objectValid && typeValid;
         if (complete && valid) {
             row.ObjectKind = ObjectKindFor(row.Library, row.Type);
             // *SPL… rows always save with option '1', whatever was pasted or upper-cased.
