@@ -32,7 +32,8 @@ constexpr const char* kUsage =
 int main(int argc, char* argv[]) {
     using namespace zorva;
     DisableCoreDumps();  // before the password is read
-    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+    if (argc > 1 &&
+        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
         std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivftp " ZORVA_VERSION "\n",
                    stdout);
         return 0;
