@@ -1,8 +1,6 @@
 // qivRestore: sends saved data back to the host. Without arguments it opens the restore
 // window; with --set and --generation it runs the same restore from the command line.
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <iostream>
 #include <string>
@@ -11,6 +9,7 @@
 #include "common/Clock.h"
 #include "common/DailyLog.h"
 #include "common/HostJobWait.h"
+#include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
 #include "common/ui/MessageBoxes.h"
@@ -18,12 +17,6 @@
 #include "qivRestore/ui/RestoreWindow.h"
 
 namespace {
-
-// The settings hold the host password: no core dump may carry it to disk.
-void ForbidCoreDumps() {
-    const rlimit none{0, 0};
-    setrlimit(RLIMIT_CORE, &none);
-}
 
 int RunFromCommandLine(const std::vector<std::string>& arguments) {
     using namespace zorva;
@@ -70,7 +63,7 @@ int RunWindow(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    ForbidCoreDumps();
+    zorva::DisableCoreDumps();  // before the password is read
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (!arguments.empty()) return RunFromCommandLine(arguments);
     return RunWindow(argc, argv);

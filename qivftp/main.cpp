@@ -12,7 +12,7 @@
 #include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
-#include "qivftp/engine/SessionTransferHost.h"
+#include "qivftp/engine/JobEngine.h"
 #include "qivftp/ui/JobRunner.h"
 #include "qivftp/ui/JobWindow.h"
 
@@ -32,7 +32,8 @@ constexpr const char* kUsage =
 int main(int argc, char* argv[]) {
     using namespace zorva;
     DisableCoreDumps();  // before the password is read
-    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
+    if (argc > 1 &&
+        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
         std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivftp " ZORVA_VERSION "\n",
                    stdout);
         return 0;
@@ -69,7 +70,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     qivftp::JobWindow window;
     qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,
-                             qivftp::SessionTransferHostFactory());
+                             qivftp::SessionHostFactory());
     window.show();
     runner.Start();
     app.exec();

@@ -9,6 +9,7 @@
 #include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
+#include "common/host/HostSession.h"
 #include "qivftp/engine/Purge.h"
 #include "qivftp/engine/ReportMail.h"
 
@@ -17,12 +18,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr Attempts kLibraryAttempts{61, 1s};
-constexpr Attempts kSubmitAttempts{61, 1s};
-constexpr Attempts kListAttempts{61, 1s};
-constexpr Attempts kDeleteListAttempts{61, 1s};
-constexpr Attempts kDownloadAttempts{60, 10s};
-constexpr int kMaxFailedPolls = 10;
+constexpr RetryPolicy kLibraryAttempts{61, 1s};
+constexpr RetryPolicy kSubmitAttempts{61, 1s};
+constexpr RetryPolicy kListAttempts{61, 1s};
+constexpr RetryPolicy kDeleteListAttempts{61, 1s};
+constexpr RetryPolicy kDownloadAttempts{60, 10s};
 constexpr std::string_view kExchangeLibrary = "ZORVADATA";
 
 // A save file name that stays inside the save folder.
@@ -31,14 +31,26 @@ bool IsSafeFileName(const std::string& name) {
            name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
-std::chrono::milliseconds Period(int milliseconds) {
-    return std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 0);
-}
-
 }  // namespace
 
+HostFactory SessionHostFactory() {
+    return [](const Settings& settings, Waiter& waiter,
+              HostSessionObserver& observer) -> std::unique_ptr<HostConnection> {
+        return std::make_unique<HostSession>(
+            Program::TransferAgent,
+            HostEndpoint{settings.HostAddress, settings.HostPort, settings.User, settings.Password},
+            waiter, observer);
+    };
+}
+
+const SteadyClock& JobEngine::SystemSteadyClockInstance() {
+    static const SystemSteadyClock clock;
+    return clock;
+}
+
 JobEngine::JobEngine(JobEnvironment environment, const Clock& clock, Waiter& waiter, DailyLog& log,
-                     JobView& view, HostFactory hostFactory, MailSender mailSender)
+                     JobView& view, HostFactory hostFactory, MailSender mailSender,
+                     const SteadyClock& steadyClock)
     : env_(std::move(environment)),
       clock_(clock),
       waiter_(waiter),
@@ -47,14 +59,14 @@ JobEngine::JobEngine(JobEnvironment environment, const Clock& clock, Waiter& wai
       hostFactory_(std::move(hostFactory)),
       mailSender_(mailSender ? std::move(mailSender)
                              : [](const TransferJob& job, const Settings& settings,
-                                  Reporter& output) { SendJobReport(job, settings, output); }) {
+                                  Reporter& output) { SendJobReport(job, settings, output); }),
+      steadyClock_(steadyClock),
+      wait_(waiter, steadyClock) {
     job_.SetName = env_.SetName;
     job_.StartTime = clock_.Now();
 }
 
-JobEngine::~JobEngine() {
-    StopTimeLimit();
-}
+JobEngine::~JobEngine() = default;
 
 void JobEngine::Message(std::string_view text) {
     log_.WriteDailyLog(text, &view_);
@@ -62,6 +74,15 @@ void JobEngine::Message(std::string_view text) {
 
 void JobEngine::Status(std::string_view text) {
     view_.SetStatus(std::string(text));
+}
+
+void JobEngine::OnHostProgress(const HostProgress& progress) {
+    if (!progress.status.empty()) Status(progress.status);
+    if (!progress.log.empty()) Message(progress.log);
+}
+
+void JobEngine::OnHostReport(const std::string& text) {
+    MessageAndStatus(text);
 }
 
 void JobEngine::RequestStop(StopReason reason) {
@@ -113,12 +134,10 @@ bool JobEngine::Start() {
     // A host silent before the submit must not hold the job (and its lock) for days: the
     // job's time limit runs from the log-on, and again from the submit as specified.
     // A JOBTIMER of 0 or less keeps its specified meaning: the limit fires right after the submit.
-    if (settings_.JobTimer > 0) StartTimeLimit(settings_.JobTimer);
-    ownedHost_ = hostFactory_(settings_, waiter_, *this);
-    host_ = ownedHost_.get();
-    if (host_->Open() != HostResult::Ok || Stopping()) return false;
+    if (settings_.JobTimer > 0) StartTimeLimit();
+    host_ = hostFactory_(settings_, wait_.PollWaiter(), *this);
+    if (host_->Open() != HostStatus::Ok || Stopping()) return false;
     const bool submitted = SubmitSaveJob();
-    StopTimeLimit();
     return submitted && !Stopping();
 }
 
@@ -160,24 +179,25 @@ bool JobEngine::SubmitSaveJob() {
         Message(requestPath.string() + "ローカルファイルが開けない");
         return false;
     }
-    HostResult result = host_->ChangeLibrary(std::string(kExchangeLibrary), kLibraryAttempts);
-    if (result != HostResult::Ok) {
-        if (result == HostResult::Failed) Message("ZORVADATAが見つかりません");
+    HostStatus result = host_->SetCurrentLibrary(kExchangeLibrary, kLibraryAttempts);
+    if (result != HostStatus::Ok) {
+        if (result == HostStatus::Failed) Message("ZORVADATAが見つかりません");
         return false;
     }
-    if (host_->PutText(requestPath, job_.SetName) != HostResult::Ok) return false;
+    if (host_->PutFile(requestPath, job_.SetName, TransferType::Ascii) != HostStatus::Ok)
+        return false;
 
     // The session converts names and replies at the wire; here they stay UTF-8.
     const std::string command = SubmitCommand(job_.SetName, settings_.JobQueue);
     result = host_->Command(command, kSubmitAttempts);
-    if (result == HostResult::Failed) {
+    if (result == HostStatus::Failed) {
         // The session has reported the command; the server's reasons follow line by line.
         for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(line);
     }
     // A submit interrupted while its reply was awaited may have been accepted: the job counts
     // as submitted, so a cancel still sends the stop request.
-    if (result == HostResult::Interrupted) job_.JobSubmitted = true;
-    return result == HostResult::Ok;
+    if (result == HostStatus::Interrupted) job_.JobSubmitted = true;
+    return result == HostStatus::Ok;
 }
 
 bool JobEngine::SendStopRequest() {
@@ -186,69 +206,54 @@ bool JobEngine::SendStopRequest() {
         MessageAndStatus("ファイルSTOPが作れない");
         return false;
     }
-    return host_->PutText(stopPath, job_.SetName + "/STOP") == HostResult::Ok;
+    return host_->PutFile(stopPath, job_.SetName + "/STOP", TransferType::Ascii) == HostStatus::Ok;
 }
 
-void JobEngine::StartTimeLimit(int milliseconds) {
-    {
-        std::lock_guard lock(limitMutex_);
-        deadline_ = std::chrono::steady_clock::now() + Period(milliseconds);
+// JOBTIMER bounds the steps from the log-on to the submit and, counted again from the submit,
+// the wait for the host job; a JOBTIMER of 0 or less ends the wait right after the submit.
+void JobEngine::StartTimeLimit() {
+    wait_.StartTimeLimit(steadyClock_.Now(), TimeLimit(settings_.JobTimer));
+}
+
+bool JobEngine::Stopping() {
+    if (wait_.TimeLimitPassed()) {
+        StopReason none = StopReason::None;
+        reason_.compare_exchange_strong(none, StopReason::TimeLimit);
     }
-    limitThread_ = std::jthread([this](std::stop_token stop) {
-        std::unique_lock lock(limitMutex_);
-        limitWake_.wait_until(lock, stop, deadline_, [] { return false; });
-        if (stop.stop_requested()) return;
-        lock.unlock();
-        RequestStop(StopReason::TimeLimit);
-    });
-}
-
-void JobEngine::StopTimeLimit() {
-    if (limitThread_.joinable()) {
-        limitThread_.request_stop();
-        limitThread_.join();
-    }
-}
-
-bool JobEngine::TimeLimitPassed() const {
-    return std::chrono::steady_clock::now() >= deadline_;
+    return reason_.load() != StopReason::None;
 }
 
 void JobEngine::WaitAndPoll() {
     job_.JobSubmitted = true;
-    StartTimeLimit(settings_.JobTimer);
-    while (waiter_.WaitFor(Period(settings_.FileTimer))) {
-        if (TimeLimitPassed()) {
-            RequestStop(StopReason::TimeLimit);
-            return;
-        }
-        const PollResult result = PollSaveResult();
-        if (Stopping()) return;
-        if (result == PollResult::Complete) {
+    StartTimeLimit();
+    const WaitEnd end =
+        wait_.Run(PollPeriod(settings_.FileTimer), [this] { return PollSaveResult(); });
+    switch (end) {
+        case WaitEnd::Complete:
             MessageAndStatus(job_.SetName + " 全ての転送が完了");
-            return;
-        }
-        if (result == PollResult::NoResponse) {
+            break;
+        case WaitEnd::NoResponse:
             MessageAndStatus(job_.SetName + " AS側プログラムから応答が無い");
-            return;
-        }
+            break;
+        case WaitEnd::TimeLimit:
+        case WaitEnd::Interrupted:
+            Stopping();  // takes a passed limit as the reason
+            break;
     }
 }
 
 PollResult JobEngine::PollSaveResult() {
-    if (failedPolls_ >= kMaxFailedPolls) {
-        failedPolls_ = 0;
-        return PollResult::NoResponse;
-    }
+    if (wait_.GiveUpFetching()) return PollResult::NoResponse;
     const std::string listName = job_.SetName + "/SAVLIBS";
-    const HostResult fetched = host_->Get(listName, LocalCopyPath(), false, kListAttempts);
-    if (fetched == HostResult::Interrupted) return PollResult::Retry;
-    if (fetched == HostResult::Failed) {
+    const HostStatus fetched =
+        host_->GetFile(listName, LocalCopyPath(), TransferType::Ascii, kListAttempts);
+    if (fetched == HostStatus::Interrupted) return PollResult::Retry;
+    if (fetched == HostStatus::Failed) {
         MessageAndStatus(listName + "ダウンロードに失敗しました");
-        ++failedPolls_;
+        wait_.FetchFailed();
         return PollResult::Retry;
     }
-    failedPolls_ = 0;
+    wait_.FetchSucceeded();
     const auto list = ReadFileBytes(LocalCopyPath(), kSetFileReadLimit);
     if (!list) return PollResult::Retry;
 
@@ -301,12 +306,13 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::string fileName = HostObjectName(row.Object);
     const std::string remote = job_.SetName + "/" + fileName;
     row.DownloadStart = clock_.Now();
-    const HostResult result = IsSafeFileName(fileName) ? host_->Get(remote, saveFolder_ / fileName,
-                                                                    true, kDownloadAttempts)
-                                                       : HostResult::Failed;
-    if (result == HostResult::Interrupted) return;  // the row stays unfinished
+    const HostStatus result = IsSafeFileName(fileName)
+                                  ? host_->GetFile(remote, saveFolder_ / fileName,
+                                                   TransferType::Binary, kDownloadAttempts)
+                                  : HostStatus::Failed;
+    if (result == HostStatus::Interrupted) return;  // the row stays unfinished
     row.DownloadEnd = clock_.Now();
-    if (result == HostResult::Failed) {
+    if (result == HostStatus::Failed) {
         MessageAndStatus(remote + "ダウンロードに失敗しました");
         row.RowStatus = kDownloadFailed;
         view_.SetDownloadState(item, "転送失敗");
@@ -321,25 +327,26 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
 // A stop request may come between a completed download and this delete: the delete then
 // waits for the end of the job, so the host's copy never outlives a good local one.
 void JobEngine::DeleteSaveFile(const std::string& remote) {
-    const HostResult result = host_->Delete(remote);
-    if (result == HostResult::Interrupted) {
+    const HostStatus result = host_->DeleteFile(remote);
+    if (result == HostStatus::Interrupted) {
         undeleted_.push_back(remote);
         return;
     }
-    MessageAndStatus(remote + (result == HostResult::Ok ? "削除しました" : "削除に失敗しました"));
+    MessageAndStatus(remote + (result == HostStatus::Ok ? "削除しました" : "削除に失敗しました"));
 }
 
 void JobEngine::DeleteUndeletedSaveFiles() {
     if (undeleted_.empty()) return;
     waiter_.Reset();  // the stop request has been taken; these deletes are one attempt each
     for (const std::string& remote : std::exchange(undeleted_, {})) {
-        const bool deleted = host_->Delete(remote) == HostResult::Ok;
+        const bool deleted = host_->DeleteFile(remote) == HostStatus::Ok;
         MessageAndStatus(remote + (deleted ? "削除しました" : "削除に失敗しました"));
     }
 }
 
 void JobEngine::HandleStop() {
-    StopTimeLimit();
+    Stopping();             // a limit that passed during the last step is the reason
+    wait_.StopTimeLimit();  // the stop request and the final deletes are not bound by it
     switch (reason_.load()) {
         case StopReason::CancelButton:
             Message("中止処理中...");
@@ -361,7 +368,6 @@ void JobEngine::HandleStop() {
 }
 
 void JobEngine::EndJob() {
-    StopTimeLimit();
     job_.EndTime = clock_.Now();
     if (settings_.MailActive == 1) mailSender_(job_, settings_, *this);
     WriteJobResultLog(ResultOf(job_), env_.ProgramFolder);

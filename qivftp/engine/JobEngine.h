@@ -4,20 +4,17 @@
 // worker thread; RequestStop() may come from any thread and ends the job at its next step.
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "common/Clock.h"
 #include "common/DailyLog.h"
+#include "common/HostJobWait.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
-#include "qivftp/engine/TransferHost.h"
+#include "common/host/HostSession.h"
 #include "qivftp/engine/TransferJob.h"
 
 namespace zorva::qivftp {
@@ -34,12 +31,13 @@ public:
 
 enum class StopReason { None, CancelButton, WindowClosed, TimeLimit };
 
-enum class PollResult { Complete = 1, Retry = 2, NoResponse = 3, Incomplete = 4 };
+// Makes the job's host connection; it must wait through `waiter` so that a stop request and
+// the job's time limit end its pauses and transfers. Its progress and reports go to `observer`.
+using HostFactory = std::function<std::unique_ptr<HostConnection>(
+    const Settings& settings, Waiter& waiter, HostSessionObserver& observer)>;
 
-// Makes the job's host session; it must wait through `waiter` so that a stop request ends its
-// pauses and transfers.
-using HostFactory = std::function<std::unique_ptr<TransferHost>(const Settings& settings,
-                                                                Waiter& waiter, Reporter& output)>;
+// The transfer agent's FTP session, its progress and reports going to the job's output.
+HostFactory SessionHostFactory();
 
 // Sends the report mail; the default is the SMTP sender.
 using MailSender =
@@ -50,11 +48,13 @@ struct JobEnvironment {
     std::string SetName;  // already checked to be a set name
 };
 
-class JobEngine final : private Reporter {
+class JobEngine final : private Reporter, private HostSessionObserver {
 public:
     // The job's start time is taken here, when the window is created.
+    // `steadyClock` measures the job's time limit (JOBTIMER).
     JobEngine(JobEnvironment environment, const Clock& clock, Waiter& waiter, DailyLog& log,
-              JobView& view, HostFactory hostFactory, MailSender mailSender = {});
+              JobView& view, HostFactory hostFactory, MailSender mailSender = {},
+              const SteadyClock& steadyClock = SystemSteadyClockInstance());
     ~JobEngine() override;
 
     void Run();
@@ -65,10 +65,15 @@ public:
 private:
     void Message(std::string_view text) override;
     void Status(std::string_view text) override;
+    // The session's progress shows in the status line (and, where marked, in the log); its
+    // reports in both.
+    void OnHostProgress(const HostProgress& progress) override;
+    void OnHostReport(const std::string& text) override;
 
     bool Start();
     bool SubmitSaveJob();
     PollResult PollSaveResult();
+    static const SteadyClock& SystemSteadyClockInstance();
     bool SendStopRequest();
     bool LoadSetAndSettings();
     void WaitAndPoll();
@@ -84,10 +89,9 @@ private:
     bool AllRowsFinished() const;
     void DeleteProgressList();
 
-    void StartTimeLimit(int milliseconds);
-    void StopTimeLimit();
-    bool TimeLimitPassed() const;
-    bool Stopping() const { return reason_.load() != StopReason::None; }
+    void StartTimeLimit();
+    // True once a stop was requested or the time limit passed (which then becomes the reason).
+    bool Stopping();
 
     std::filesystem::path LocalCopyPath() const;
 
@@ -98,21 +102,17 @@ private:
     JobView& view_;
     HostFactory hostFactory_;
     MailSender mailSender_;
+    const SteadyClock& steadyClock_;
+    HostJobWait wait_;  // its PollWaiter is the host's waiter: declared before the host
 
     Settings settings_;
     TransferJob job_;
     std::filesystem::path saveFolder_;
-    std::unique_ptr<TransferHost> ownedHost_;
-    TransferHost* host_ = nullptr;
-    int failedPolls_ = 0;
+    std::unique_ptr<HostConnection> host_;
     std::size_t downloadedCount_ = 0;
     std::vector<std::string> undeleted_;  // downloaded, host delete cut short by a stop request
 
     std::atomic<StopReason> reason_{StopReason::None};
-    std::mutex limitMutex_;
-    std::condition_variable_any limitWake_;
-    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-    std::jthread limitThread_;
 };
 
 }  // namespace zorva::qivftp

@@ -124,8 +124,8 @@ bool RunDialogue(int fd, const std::vector<MailStep>& steps, Reporter& output,
 std::string ReportObjectLine(const JobObjectRow& row) {
     // The status words are the result log's.
     const std::string line = row.Object + ":" + ResultStatusText(row.RowStatus);
-    const bool finished = row.RowStatus == kSaved || row.RowStatus == kHostFailed ||
-                          row.RowStatus == kDownloadFailed;
+    const bool finished =
+        row.RowStatus == kSaved || row.RowStatus == kHostFailed || row.RowStatus == kDownloadFailed;
     if (!finished) return line;
     // Labelled as the end, this is when the host's save was found finished and the download
     // began.

@@ -14,7 +14,9 @@
 #include "common/SavlibsRecord.h"
 #include "common/Settings.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakeSteadyClock.h"
 #include "tests/support/InstantWaiter.h"
+#include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
 
 namespace zorva::qivftp {
@@ -23,72 +25,95 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A host whose answers the test scripts. Progress lists are served one per fetch; the last
-// one is repeated.
-class ScriptedHost final : public TransferHost {
-public:
-    HostResult Open() override {
-        calls.push_back("OPEN");
-        if (onOpen) onOpen();
-        return openResult;
-    }
-    HostResult ChangeLibrary(const std::string& library, Attempts attempts) override {
-        calls.push_back("CWD " + library);
-        attemptsOf["CWD"] = attempts;
-        return onChangeLibrary ? onChangeLibrary() : HostResult::Ok;
-    }
-    HostResult PutText(const fs::path& local, const std::string& remote) override {
-        calls.push_back("STOR " + remote);
-        uploads[remote] = ReadFileBytes(local).value_or("<unreadable>");
-        return HostResult::Ok;
-    }
-    HostResult Command(const std::string& command, Attempts attempts) override {
-        calls.push_back("CMD" + command);
-        attemptsOf[command.substr(0, 11)] = attempts;
-        if (command.find("SBMJOB") == std::string::npos) return HostResult::Ok;
-        if (onSubmit) onSubmit();
-        return submitResult;
-    }
-    std::vector<std::string> LastReplyLines() const override { return replyLines; }
-    HostResult Get(const std::string& remote, const fs::path& local, bool binary,
-                   Attempts attempts) override {
-        calls.push_back("RETR " + remote);
-        if (remote.ends_with("/SAVLIBS")) {
-            attemptsOf["LIST"] = attempts;
-            if (onListFetch) onListFetch();
-            if (lists.empty()) return HostResult::Failed;
-            std::string list = lists.front();
-            if (lists.size() > 1) lists.pop_front();
-            return WriteFileAtomically(local, list) ? HostResult::Ok : HostResult::Failed;
-        }
-        attemptsOf["SAVF"] = attempts;
-        EXPECT_TRUE(binary);
-        if (failDownloads.contains(remote)) return HostResult::Failed;
-        return WriteFileAtomically(local, "savefile:" + remote) ? HostResult::Ok
-                                                                : HostResult::Failed;
-    }
-    HostResult Delete(const std::string& remote) override {
-        calls.push_back("DELE " + remote);
-        if (onDelete) return onDelete();
-        return HostResult::Ok;
-    }
-    void Close() override { calls.push_back("CLOSE"); }
+// The job's host: the shared scripted host, with progress lists served one per fetch (the last
+// one repeated), save files made on the fly and hooks at the steps the tests interrupt.
+struct JobHost {
+    using Op = test::ScriptedHost::Op;
 
+    std::deque<std::string> lists;
+    std::set<std::string> failDownloads;
+    HostStatus submitResult = HostStatus::Ok;
+    std::vector<std::string> replyLines;
+    std::function<void()> onOpen, onListFetch, onSubmit;
+    std::function<HostStatus()> onChangeLibrary, onDelete;
+    test::ScriptedHost* host = nullptr;  // the engine's, while it lives
+    Waiter* waiter = nullptr;            // the waiter the engine gave its host
+
+    std::unique_ptr<HostConnection> Make(Waiter& hostWaiter) {
+        auto made = std::make_unique<test::ScriptedHost>();
+        made->replyLines = replyLines;
+        made->react = [this](const test::ScriptedHost::Call& call) { return React(call); };
+        host = made.get();
+        waiter = &hostWaiter;
+        return made;
+    }
+
+    // The calls as "OPEN", "CWD lib", "STOR name", "CMD command", "RETR name", "DELE name".
+    std::vector<std::string> Calls() const {
+        static const std::map<Op, std::string> kVerbs{
+            {Op::Open, "OPEN"},     {Op::Command, "CMD"},   {Op::SetCurrentLibrary, "CWD "},
+            {Op::PutFile, "STOR "}, {Op::GetFile, "RETR "}, {Op::DeleteFile, "DELE "},
+            {Op::List, "NLST "},    {Op::Close, "CLOSE"}};
+        std::vector<std::string> texts;
+        if (host == nullptr) return texts;
+        for (const auto& call : host->Calls()) texts.push_back(kVerbs.at(call.op) + call.argument);
+        return texts;
+    }
     std::size_t Count(std::string_view prefix) const {
+        const auto calls = Calls();
         return std::count_if(calls.begin(), calls.end(),
                              [&](const std::string& c) { return c.starts_with(prefix); });
     }
+    // What was uploaded under `remote` (relative to the exchange library or qualified).
+    std::optional<std::string> Upload(const std::string& remote) const {
+        const std::string name =
+            remote.find('/') == std::string::npos ? "ZORVADATA/" + remote : remote;
+        if (host == nullptr || !host->files.contains(name)) return std::nullopt;
+        return host->files.at(name);
+    }
+    // The retry policy of the last call of `op` whose argument starts with `prefix`.
+    RetryPolicy RetryOf(Op op, std::string_view prefix) const {
+        RetryPolicy policy{};
+        for (const auto& call : host->Calls())
+            if (call.op == op && call.argument.starts_with(prefix) && call.retry)
+                policy = *call.retry;
+        return policy;
+    }
 
-    HostResult openResult = HostResult::Ok;
-    HostResult submitResult = HostResult::Ok;
-    std::vector<std::string> replyLines;
-    std::deque<std::string> lists;
-    std::set<std::string> failDownloads;
-    std::function<void()> onOpen, onListFetch, onSubmit;
-    std::function<HostResult()> onChangeLibrary, onDelete;
-    std::vector<std::string> calls;
-    std::map<std::string, std::string> uploads;
-    std::map<std::string, Attempts> attemptsOf;
+private:
+    std::optional<HostStatus> React(const test::ScriptedHost::Call& call) {
+        switch (call.op) {
+            case Op::Open:
+                if (onOpen) onOpen();
+                return std::nullopt;
+            case Op::SetCurrentLibrary:
+                if (onChangeLibrary) return onChangeLibrary();
+                return std::nullopt;
+            case Op::Command:
+                if (call.argument.find("SBMJOB") == std::string::npos) return std::nullopt;
+                if (onSubmit) onSubmit();
+                return submitResult;
+            case Op::GetFile:
+                return Serve(call.argument);
+            case Op::DeleteFile:
+                if (onDelete) return onDelete();
+                return std::nullopt;
+            default:
+                return std::nullopt;
+        }
+    }
+    std::optional<HostStatus> Serve(const std::string& remote) {
+        if (remote.ends_with("/SAVLIBS")) {
+            if (onListFetch) onListFetch();
+            if (lists.empty()) return HostStatus::Failed;
+            host->files[remote] = lists.front();
+            if (lists.size() > 1) lists.pop_front();
+            return std::nullopt;
+        }
+        if (failDownloads.contains(remote)) return HostStatus::Failed;
+        host->files[remote] = "savefile:" + remote;
+        return std::nullopt;
+    }
 };
 
 class RecordingView final : public JobView {
@@ -152,14 +177,17 @@ protected:
     }
 
     void Run() {
+        engine_.reset();
+        host_.host = nullptr;
         engine_ = std::make_unique<JobEngine>(
             JobEnvironment{program_, "DAILY"}, clock_, waiter_, log_, view_,
-            [this](const Settings&, Waiter&, Reporter&) {
-                return std::unique_ptr<TransferHost>(new Forwarder(host_));
+            [this](const Settings&, Waiter& hostWaiter, HostSessionObserver&) {
+                return host_.Make(hostWaiter);
             },
             [this](const TransferJob& job, const Settings&, Reporter&) {
                 mail_ = {true, job};
-            });
+            },
+            steady_);
         engine_->Run();
     }
 
@@ -170,37 +198,15 @@ protected:
         return Line('2', object, "PAYLIB", "*FILE", 'P');
     }
 
-    // Hands the engine a host it does not own, so the test can inspect it afterwards.
-    class Forwarder final : public TransferHost {
-    public:
-        explicit Forwarder(ScriptedHost& host) : h_(host) {}
-        HostResult Open() override { return h_.Open(); }
-        HostResult ChangeLibrary(const std::string& l, Attempts a) override {
-            return h_.ChangeLibrary(l, a);
-        }
-        HostResult PutText(const fs::path& p, const std::string& r) override {
-            return h_.PutText(p, r);
-        }
-        HostResult Command(const std::string& c, Attempts a) override { return h_.Command(c, a); }
-        std::vector<std::string> LastReplyLines() const override { return h_.LastReplyLines(); }
-        HostResult Get(const std::string& r, const fs::path& p, bool b, Attempts a) override {
-            return h_.Get(r, p, b, a);
-        }
-        HostResult Delete(const std::string& r) override { return h_.Delete(r); }
-        void Close() override { h_.Close(); }
-
-    private:
-        ScriptedHost& h_;
-    };
-
     test::TempFolder root_;
     fs::path program_ = root_ / "program";
     fs::path save_ = root_ / "save";
     test::FakeClock clock_{2026, 3, 10, 22, 0};
     test::InstantWaiter waiter_;
+    test::FakeSteadyClock steady_;  // moves by each wait, and where a test says so
     DailyLog log_{Program::TransferAgent, program_ / "LOG_DAT", 1, clock_};
     RecordingView view_;
-    ScriptedHost host_;
+    JobHost host_;
     SentMail mail_;
     std::unique_ptr<JobEngine> engine_;
 };
@@ -217,14 +223,14 @@ TEST(SubmitCommand, PlacesTheJobQueueUnchanged) {
 TEST_F(JobEngineTest, CompleteJobDownloadsDeletesAndReports) {
     host_.lists = {Pending("PAYROLL"), PayrollDone() + AllUsrDone()};
     Run();
-    EXPECT_EQ(host_.uploads["DAILY"],
+    EXPECT_EQ(host_.Upload("DAILY"),
               "2PAYROLL   PAYLIB    *FILE     2\r\n1*ALLUSR   QSYS      *LIB      1\r\n");
     const fs::path generation = save_ / "DAILY" / "7" / "20260310";
     EXPECT_EQ(ReadFileBytes(generation / "PAYROLL"), "savefile:DAILY/PAYROLL");
     EXPECT_EQ(ReadFileBytes(generation / "#ALLUSR"), "savefile:DAILY/#ALLUSR");
     EXPECT_EQ(host_.Count("DELE DAILY/PAYROLL"), 1u);
     EXPECT_EQ(host_.Count("DELE DAILY/#ALLUSR"), 1u);
-    EXPECT_EQ(host_.calls.back(), "CLOSE");
+    EXPECT_EQ(host_.Calls().back(), "CLOSE");
     EXPECT_EQ(host_.Count("CMD RCMD DLTF DAILY/SAVLIBS"), 1u);
     EXPECT_TRUE(view_.HasMessage("DAILY 全ての転送が完了"));
     EXPECT_TRUE(view_.HasMessage("DAILY/#ALLUSR削除しました"));
@@ -233,11 +239,11 @@ TEST_F(JobEngineTest, CompleteJobDownloadsDeletesAndReports) {
     ASSERT_TRUE(mail_.sent);
     EXPECT_EQ(mail_.job.Rows[0].RowStatus, kSaved);
     EXPECT_EQ(mail_.job.Rows[1].RowStatus, kSaved);
-    EXPECT_EQ(host_.attemptsOf["LIST"].count, 61);
-    EXPECT_EQ(host_.attemptsOf["SAVF"].count, 60);
-    EXPECT_EQ(host_.attemptsOf["SAVF"].pause, 10s);
-    EXPECT_EQ(host_.attemptsOf["CWD"].count, 61);
-    EXPECT_EQ(host_.attemptsOf[" RCMD SBMJO"].count, 61);
+    using Op = JobHost::Op;
+    EXPECT_EQ(host_.RetryOf(Op::GetFile, "DAILY/SAVLIBS"), (RetryPolicy{61, 1s}));
+    EXPECT_EQ(host_.RetryOf(Op::GetFile, "DAILY/PAYROLL"), (RetryPolicy{60, 10s}));
+    EXPECT_EQ(host_.RetryOf(Op::SetCurrentLibrary, "ZORVADATA"), (RetryPolicy{61, 1s}));
+    EXPECT_EQ(host_.RetryOf(Op::Command, " RCMD SBMJOB"), (RetryPolicy{61, 1s}));
     EXPECT_TRUE(
         fs::exists(program_ / "LOG_DAT" / "APP-202603102200-202603102200-DAILY-正常完了-.log"));
 }
@@ -288,7 +294,7 @@ TEST_F(JobEngineTest, TenFailedFetchesMeanTheHostDoesNotAnswer) {
 }
 
 TEST_F(JobEngineTest, RefusedSubmitLogsEachReplyLine) {
-    host_.submitResult = HostResult::Failed;
+    host_.submitResult = HostStatus::Failed;
     host_.replyLines = {"550-Error occurred on command SBMJOB.",
                         "550 CPF1338: Job queue not found."};
     Run();
@@ -307,12 +313,12 @@ TEST_F(JobEngineTest, CancelAfterSubmissionSendsTheStopRequest) {
     host_.lists = {Pending("PAYROLL")};
     host_.onListFetch = [this] { engine_->RequestStop(StopReason::CancelButton); };
     Run();
-    EXPECT_EQ(host_.uploads["DAILY/STOP"], "DAILY");
+    EXPECT_EQ(host_.Upload("DAILY/STOP"), "DAILY");
     EXPECT_EQ(ReadFileBytes(program_ / "STOP"), "DAILY");
     EXPECT_TRUE(view_.HasMessage("中止処理中..."));
     EXPECT_TRUE(mail_.job.CancelledByButton);
     EXPECT_FALSE(mail_.job.TimedOut);
-    EXPECT_EQ(host_.calls.back(), "CLOSE");
+    EXPECT_EQ(host_.Calls().back(), "CLOSE");
 }
 
 TEST_F(JobEngineTest, CancelBeforeSubmissionSetsNoFlagAndSendsNothing) {
@@ -329,7 +335,7 @@ TEST_F(JobEngineTest, ClosingTheWindowSendsNoStopRequest) {
     host_.lists = {Pending("PAYROLL")};
     host_.onListFetch = [this] { engine_->RequestStop(StopReason::WindowClosed); };
     Run();
-    EXPECT_EQ(host_.uploads.count("DAILY/STOP"), 0u);
+    EXPECT_FALSE(host_.Upload("DAILY/STOP").has_value());
     EXPECT_FALSE(mail_.job.CancelledByButton);
     EXPECT_FALSE(view_.HasMessage("中止処理中..."));
     EXPECT_TRUE(mail_.sent);
@@ -343,13 +349,13 @@ TEST_F(JobEngineTest, AbsentJobTimerEndsTheJobAsTimedOutRightAfterSubmission) {
     EXPECT_EQ(host_.Count("RETR"), 0u);
     EXPECT_TRUE(mail_.job.TimedOut);
     EXPECT_TRUE(view_.HasMessage("DAILY バックアップジョブのタイムアウト"));
-    EXPECT_EQ(host_.uploads.count("DAILY/STOP"), 0u);
+    EXPECT_FALSE(host_.Upload("DAILY/STOP").has_value());
 }
 
 TEST_F(JobEngineTest, MissingSetFileEndsBeforeAnyHostContact) {
     fs::remove(program_ / "BACKUPSET" / "DAILY");
     Run();
-    EXPECT_TRUE(host_.calls.empty());
+    EXPECT_TRUE(host_.Calls().empty());
     EXPECT_FALSE(fs::exists(program_ / "BACKUPSET" / "DAILY"));
     EXPECT_TRUE(view_.HasMessage("バックアップセット：DAILYを読み取ることが出来ない"));
     EXPECT_TRUE(mail_.sent);
@@ -359,7 +365,7 @@ TEST_F(JobEngineTest, MissingSetFileEndsBeforeAnyHostContact) {
 TEST_F(JobEngineTest, SaveFolderThatCannotBeMadeEndsBeforeConnecting) {
     ASSERT_TRUE(WriteFileAtomically(save_, "a file where the base folder should be"));
     Run();
-    EXPECT_TRUE(host_.calls.empty());
+    EXPECT_TRUE(host_.Calls().empty());
     EXPECT_TRUE(mail_.sent);
 }
 
@@ -393,30 +399,58 @@ TEST_F(JobEngineTest, ObjectNamesNeverLeaveTheSaveFolder) {
 
 // --- a hostile host, a careless disk and stop requests at awkward moments
 
-// Blocks like a host that never answers, until the engine interrupts the wait (or 10 s pass).
-HostResult SilentUntilInterrupted(const Waiter& waiter) {
-    const auto giveUp = std::chrono::steady_clock::now() + 10s;
-    while (!waiter.Interrupted() && std::chrono::steady_clock::now() < giveUp) {
-        std::this_thread::sleep_for(1ms);
+// JOBTIMER bounds the steps from the log-on to the submit and, counted again from the submit,
+// the wait; host steps that outlast it are cut short by the waiter the engine gave its host.
+struct TimeLimitCase {
+    std::string label;
+    std::string jobTimer;
+    std::chrono::milliseconds atLibrary;  // host time the CWD takes
+    std::chrono::milliseconds atFetch;    // host time each list fetch takes
+    std::size_t submits;
+    std::size_t listFetches;
+    bool timedOut;
+};
+
+class JobTimeLimit : public JobEngineTest, public ::testing::WithParamInterface<TimeLimitCase> {
+protected:
+    void SetUp() override {
+        JobEngineTest::SetUp();
+        steady_.Follow(waiter_);
     }
-    return waiter.Interrupted() ? HostResult::Interrupted : HostResult::Failed;
+    // A step that takes `duration` and is cut short when the limit passes meanwhile.
+    HostStatus Takes(std::chrono::milliseconds duration) {
+        steady_.Advance(duration);
+        return host_.waiter->Interrupted() ? HostStatus::Interrupted : HostStatus::Ok;
+    }
+};
+
+TEST_P(JobTimeLimit, EndsTheJobAsTimedOutOnlyWhenItPasses) {
+    const TimeLimitCase& c = GetParam();
+    WriteIni(c.jobTimer, "500");
+    host_.lists = {Pending("PAYROLL"), PayrollDone() + AllUsrDone()};
+    host_.onChangeLibrary = [&] { return Takes(c.atLibrary); };
+    host_.onListFetch = [&] { steady_.Advance(c.atFetch); };
+    Run();
+    EXPECT_EQ(host_.Count("CMD RCMD SBMJOB"), c.submits);
+    EXPECT_EQ(host_.Count("RETR DAILY/SAVLIBS"), c.listFetches);
+    EXPECT_EQ(view_.HasMessage("DAILY バックアップジョブのタイムアウト"), c.timedOut);
+    EXPECT_EQ(view_.HasMessage("DAILY 全ての転送が完了"), !c.timedOut);
+    ASSERT_TRUE(mail_.sent);
+    EXPECT_EQ(mail_.job.TimedOut, c.timedOut);
+    EXPECT_FALSE(host_.Upload("DAILY/STOP").has_value());  // a time-out sends no stop request
+    EXPECT_EQ(host_.Calls().back(), "CLOSE");
 }
 
-TEST_F(JobEngineTest, AHostSilentBeforeTheSubmitIsBoundByTheJobTimeLimit) {
-    WriteIni("50", "500");
-    host_.onChangeLibrary = [this] { return SilentUntilInterrupted(waiter_); };
-    const auto start = std::chrono::steady_clock::now();
-    Run();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_EQ(host_.Count("CMD RCMD SBMJOB"), 0u);
-    EXPECT_TRUE(view_.HasMessage("DAILY バックアップジョブのタイムアウト"));
-    ASSERT_TRUE(mail_.sent);
-    EXPECT_TRUE(mail_.job.TimedOut);
-    EXPECT_EQ(host_.uploads.count("DAILY/STOP"), 0u);
-    EXPECT_EQ(host_.calls.back(), "CLOSE");
-    EXPECT_TRUE(
-        fs::exists(program_ / "LOG_DAT" / "APP-202603102200-202603102200-DAILY-異常終了-.log"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, JobTimeLimit,
+    ::testing::Values(TimeLimitCase{"WellWithin", "60000", 10ms, 10ms, 1, 2, false},
+                      TimeLimitCase{"SilentHostBeforeTheSubmit", "50", 51ms, 0ms, 0, 0, true},
+                      // 1,199 ms before the submit and two waits of 500 ms after it.
+                      TimeLimitCase{"CountedAgainFromTheSubmit", "1200", 1199ms, 0ms, 1, 2, false},
+                      // Waits of 500 ms against 800 ms: the second wait meets the limit.
+                      TimeLimitCase{"PassesWhileWaiting", "800", 0ms, 0ms, 1, 1, true},
+                      TimeLimitCase{"PassesDuringAFetch", "1200", 0ms, 1200ms, 1, 1, true}),
+    [](const auto& info) { return info.param.label; });
 
 struct SubmitStopCase {
     std::string label;
@@ -430,9 +464,9 @@ class InterruptedSubmit : public JobEngineTest,
 // The host may have accepted a submit whose reply never came: a cancel then stops that job.
 TEST_P(InterruptedSubmit, CountsAsPossiblySubmitted) {
     host_.onSubmit = [this] { engine_->RequestStop(GetParam().reason); };
-    host_.submitResult = HostResult::Interrupted;
+    host_.submitResult = HostStatus::Interrupted;
     Run();
-    EXPECT_EQ(host_.uploads.count("DAILY/STOP"), GetParam().stopSent ? 1u : 0u);
+    EXPECT_EQ(host_.Upload("DAILY/STOP").has_value(), GetParam().stopSent);
     ASSERT_TRUE(mail_.sent);
     EXPECT_EQ(mail_.job.CancelledByButton, GetParam().stopSent);
     EXPECT_EQ(host_.Count("RETR"), 0u);
@@ -452,17 +486,17 @@ TEST_P(StopAfterDownload, TheSaveFileIsStillDeletedOnTheHostOnce) {
     host_.lists = {PayrollDone() + Pending("*ALLUSR")};
     bool stopped = false;
     host_.onDelete = [this, &stopped] {
-        if (stopped) return HostResult::Ok;
+        if (stopped) return HostStatus::Ok;
         stopped = true;
         engine_->RequestStop(GetParam());
-        return HostResult::Interrupted;  // the session's answer to a stop before it starts
+        return HostStatus::Interrupted;  // the session's answer to a stop before it starts
     };
     Run();
     EXPECT_EQ(host_.Count("DELE DAILY/PAYROLL"), 2u);  // the cut-short call, then the real one
     EXPECT_TRUE(view_.HasMessage("DAILY/PAYROLL削除しました"));
     EXPECT_FALSE(view_.HasMessage("DAILY/PAYROLL削除に失敗しました"));
     EXPECT_EQ(mail_.job.Rows[0].RowStatus, kSaved);
-    EXPECT_EQ(host_.calls.back(), "CLOSE");
+    EXPECT_EQ(host_.Calls().back(), "CLOSE");
 }
 
 INSTANTIATE_TEST_SUITE_P(Reasons, StopAfterDownload,
@@ -478,7 +512,7 @@ TEST_F(JobEngineTest, RowsSharingASaveFileNameAreFailedAtOnceAndNeverRequested) 
                                     "LIBC\t#ALLUSR\t*FILE\t2\t2\t\r\n"));
     host_.lists = {Line('2', "CUST", "LIBA", "*FILE", '0') + AllUsrDone()};
     Run();
-    EXPECT_EQ(host_.uploads["DAILY"],
+    EXPECT_EQ(host_.Upload("DAILY"),
               "2CUST      LIBA      *FILE     2\r\n1*ALLUSR   QSYS      *LIB      1\r\n");
     ASSERT_TRUE(mail_.sent);
     const auto& rows = mail_.job.Rows;
@@ -504,7 +538,7 @@ TEST_F(JobEngineTest, TextsCrossTheHostInterfaceAsUtf8Once) {
     ASSERT_TRUE(WriteFileAtomically(program_ / "BACKUPSET" / "DAILY",
                                     ToCp932("Nightly\r\n1\r\n1\t2200\r\n1\t7\r\n \t\r\n"
                                             "PAYLIB\t給与\t*FILE\t2\t2\t\r\n")));
-    host_.submitResult = HostResult::Failed;
+    host_.submitResult = HostStatus::Failed;
     host_.replyLines = {"550 ジョブ待ち行列QGPL/夜間が見つかりません。"};
     Run();
     EXPECT_EQ(host_.Count("CMD RCMD SBMJOB CMD(CALL PGM(ZORVAV3/ZORVASAVE)  PARM('DAILY')) "
@@ -513,7 +547,7 @@ TEST_F(JobEngineTest, TextsCrossTheHostInterfaceAsUtf8Once) {
     EXPECT_EQ(view_.messages.front(), "550 ジョブ待ち行列QGPL/夜間が見つかりません。");
     EXPECT_EQ(view_.status, "550 ジョブ待ち行列QGPL/夜間が見つかりません。");
     // The request file is content: CP932 there.
-    EXPECT_NE(host_.uploads["DAILY"].find(ToCp932("給与")), std::string::npos);
+    EXPECT_NE(host_.Upload("DAILY").value_or("").find(ToCp932("給与")), std::string::npos);
 }
 
 TEST_F(JobEngineTest, ADownloadedNonAsciiObjectIsFetchedAndDeletedByItsUtf8Name) {
@@ -542,7 +576,7 @@ TEST_P(UnusableBaseDir, EndsTheJobBeforeAnyHostContact) {
     ini.replace(at, ini.find("\r\n", at) - at, "BASEDIR=" + GetParam().baseDir);
     ASSERT_TRUE(WriteFileAtomically(program_ / "zorva.ini", ini));
     Run();
-    EXPECT_TRUE(host_.calls.empty());
+    EXPECT_TRUE(host_.Calls().empty());
     EXPECT_TRUE(view_.HasMessage("保管用ベースディレクトリの指定が不正です"));
     EXPECT_EQ(view_.status, "保管用ベースディレクトリの指定が不正です");
     EXPECT_FALSE(fs::exists(program_ / "DAILY"));

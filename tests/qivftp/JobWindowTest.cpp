@@ -15,8 +15,8 @@
 #include "common/FileIo.h"
 #include "common/ProfileFile.h"
 #include "common/Settings.h"
+#include "qivftp/engine/JobEngine.h"
 #include "qivftp/engine/ReportMail.h"
-#include "qivftp/engine/SessionTransferHost.h"
 #include "qivftp/ui/JobRunner.h"
 #include "qivftp/ui/JobWindow.h"
 #include "tests/support/TempFolder.h"
@@ -99,7 +99,7 @@ void JobWindowTest::RunAndThen(const std::function<void(JobWindow&)>& act) {
     SystemClock clock;
     DailyLog log(Program::TransferAgent, program_ / "LOG_DAT", 1, clock);
     JobWindow window;
-    JobRunner runner(window, {program_, "DAILY"}, clock, log, SessionTransferHostFactory(),
+    JobRunner runner(window, {program_, "DAILY"}, clock, log, SessionHostFactory(),
                      [this](const TransferJob& job, const Settings&, Reporter&) {
                          std::lock_guard lock(mailMutex_);
                          mailBody_ = ReportBody(job);
