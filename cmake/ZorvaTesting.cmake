@@ -17,7 +17,8 @@ endfunction()
 #   zorva_add_fuzzer(NAME SOURCE LIBRARIES...)
 # builds fuzz_NAME from SOURCE (which defines LLVMFuzzerTestOneInput and checks a property),
 # seeds it from tests/fuzz/corpus/NAME/, and adds a CTest test (label "fuzz") that runs it
-# briefly on those seeds. scripts/fuzz runs every fuzzer longer.
+# briefly on those seeds, with a fixed seed and count so that the test gives the same answer on
+# every run of a fresh build. scripts/fuzz runs every fuzzer longer, at random.
 function(zorva_add_fuzzer name source)
   if(NOT ZORVA_FUZZ)
     return()
@@ -32,7 +33,7 @@ function(zorva_add_fuzzer name source)
   file(MAKE_DIRECTORY ${found} ${findings})
   # New inputs go to the build folder; the seeds in the source tree stay as they are.
   add_test(NAME fuzz_${name}
-    COMMAND fuzz_${name} -max_total_time=${ZORVA_FUZZ_TEST_SECONDS} -timeout=10
+    COMMAND fuzz_${name} -seed=1 -runs=${ZORVA_FUZZ_TEST_RUNS} -timeout=10
             -artifact_prefix=${findings}/ ${found} ${seeds})
   set_tests_properties(fuzz_${name} PROPERTIES LABELS fuzz TIMEOUT 300)
 endfunction()
