@@ -1,12 +1,10 @@
-// The window with its engine against the host simulator: "中止" while the job waits sends the
+// The window with its engine against the scripted host: "中止" while the job waits sends the
 // stop request and ends the job; closing the window ends it without one.
 
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
-#include <QTreeWidget>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 
@@ -14,11 +12,13 @@
 #include "common/DailyLog.h"
 #include "common/FileIo.h"
 #include "common/ProfileFile.h"
+#include "common/SavlibsRecord.h"
 #include "common/Settings.h"
 #include "qivftp/engine/JobEngine.h"
 #include "qivftp/engine/ReportMail.h"
 #include "qivftp/ui/JobRunner.h"
 #include "qivftp/ui/JobWindow.h"
+#include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
 
 namespace zorva::qivftp {
@@ -39,9 +39,15 @@ private:
     // window to close.
     void RunAndThen(const std::function<void(JobWindow&)>& act);
 
+    // The host holds the job: every look at the progress list finds the object still pending.
+    std::optional<HostStatus> React(test::ScriptedHost& host, const test::ScriptedHost::Call& call);
+    bool StopSent();
+
     std::unique_ptr<test::TempFolder> temp_;
-    fs::path root_, program_;
-    QProcess host_;
+    fs::path program_;
+    std::atomic<int> listFetches_{0};
+    std::mutex uploadsMutex_;
+    std::vector<std::string> uploads_;
     std::mutex mailMutex_;
     std::vector<std::string> mailBody_;
     bool cancelled_ = false;
@@ -49,26 +55,11 @@ private:
 
 void JobWindowTest::init() {
     temp_ = std::make_unique<test::TempFolder>();
-    root_ = temp_->path() / "host";
     program_ = temp_->path() / "program";
-    fs::create_directories(root_ / "PAYLIB");
     fs::create_directories(program_ / "BACKUPSET");
     fs::create_directories(program_ / "LOG_DAT");
-    QVERIFY(WriteFileAtomically(root_ / "PAYLIB" / "PAYROLL", "payroll"));
-    // The host holds every job, so the transfer agent waits until it is told to stop.
-    QVERIFY(WriteFileAtomically(root_ / "hostsim-control.json", R"({"hold_jobs": true})"));
-
-    host_.setWorkingDirectory(QStringLiteral(ZORVA_SOURCE_DIR));
-    host_.start(QStringLiteral(ZORVA_PYTHON),
-                {QStringLiteral("-m"), QStringLiteral("hostsim"), QStringLiteral("serve"),
-                 QStringLiteral("--root"), QString::fromStdString(root_.string()),
-                 QStringLiteral("--installed"), QStringLiteral("--job-delay"), QStringLiteral("0"),
-                 QStringLiteral("--user"), QStringLiteral("ZORVA"), QStringLiteral("--password"),
-                 QStringLiteral("SECRET")});
-    QVERIFY(host_.waitForReadyRead(15000));
-    const QString line = QString::fromUtf8(host_.readLine()).trimmed();
-    const auto match = QRegularExpression(QStringLiteral(":(\\d+)$")).match(line);
-    QVERIFY2(match.hasMatch(), qPrintable(line));
+    listFetches_ = 0;
+    uploads_.clear();
 
     Settings settings;
     settings.BaseDir = (temp_->path() / "save").string() + "/";
@@ -81,7 +72,6 @@ void JobWindowTest::init() {
     QVERIFY(WriteSettings(SettingsPath(program_), settings));
     const auto ini = SettingsPath(program_);
     QVERIFY(WriteProfileText(ini, "DIRECTORIES", "BACKUPSET", "BACKUPSET"));
-    QVERIFY(WriteProfileText(ini, "HOST", "PORT", match.captured(1).toStdString()));
     QVERIFY(WriteProfileText(ini, "TIMER", "FILETIMER", "200"));
     QVERIFY(WriteProfileText(ini, "TIMER", "JOBTIMER", "60000"));
     QVERIFY(WriteFileAtomically(program_ / "BACKUPSET" / "DAILY",
@@ -90,16 +80,40 @@ void JobWindowTest::init() {
 }
 
 void JobWindowTest::cleanup() {
-    host_.terminate();
-    host_.waitForFinished(5000);
     temp_.reset();
+}
+
+std::optional<HostStatus> JobWindowTest::React(test::ScriptedHost& host,
+                                               const test::ScriptedHost::Call& call) {
+    using Op = test::ScriptedHost::Op;
+    if (call.op == Op::GetFile && call.argument.ends_with("/SAVLIBS")) {
+        host.files[call.argument] = BuildSavlibsRecord({'2', "PAYROLL", "PAYLIB", "*FILE", 'P'});
+        ++listFetches_;
+    }
+    if (call.op == Op::PutFile) {
+        std::lock_guard lock(uploadsMutex_);
+        uploads_.push_back(call.argument);
+    }
+    return std::nullopt;
+}
+
+bool JobWindowTest::StopSent() {
+    std::lock_guard lock(uploadsMutex_);
+    return std::find(uploads_.begin(), uploads_.end(), "DAILY/STOP") != uploads_.end();
 }
 
 void JobWindowTest::RunAndThen(const std::function<void(JobWindow&)>& act) {
     SystemClock clock;
     DailyLog log(Program::TransferAgent, program_ / "LOG_DAT", 1, clock);
     JobWindow window;
-    JobRunner runner(window, {program_, "DAILY"}, clock, log, SessionHostFactory(),
+    auto scriptedHost = [this](const Settings&, Waiter&, HostSessionObserver&) {
+        auto host = std::make_unique<test::ScriptedHost>();
+        host->react = [this, raw = host.get()](const test::ScriptedHost::Call& call) {
+            return React(*raw, call);
+        };
+        return std::unique_ptr<HostConnection>(std::move(host));
+    };
+    JobRunner runner(window, {program_, "DAILY"}, clock, log, scriptedHost,
                      [this](const TransferJob& job, const Settings&, Reporter&) {
                          std::lock_guard lock(mailMutex_);
                          mailBody_ = ReportBody(job);
@@ -107,9 +121,8 @@ void JobWindowTest::RunAndThen(const std::function<void(JobWindow&)>& act) {
                      });
     window.show();
     runner.Start();
-    // The host has taken the request and begun the job: the progress list stands pending.
-    QTRY_VERIFY_WITH_TIMEOUT(fs::exists(root_ / "DAILY" / "SAVLIBS"), 20000);
-    QTest::qWait(300);  // at least one poll
+    // The job is submitted and the engine has looked at the pending list twice: it waits.
+    QTRY_VERIFY_WITH_TIMEOUT(listFetches_.load() >= 2, 20000);
     QVERIFY(window.isVisible());
     act(window);
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 20000);
@@ -121,7 +134,7 @@ void JobWindowTest::cancelWhileWaitingSendsStopAndCloses() {
         QVERIFY(cancel != nullptr);
         QTest::mouseClick(cancel, Qt::LeftButton);
     });
-    QCOMPARE(ReadFileBytes(root_ / "DAILY" / "STOP").value_or("<none>"), std::string("DAILY"));
+    QVERIFY(StopSent());
     std::lock_guard lock(mailMutex_);
     QVERIFY(cancelled_);
     QVERIFY(!mailBody_.empty());
@@ -130,7 +143,7 @@ void JobWindowTest::cancelWhileWaitingSendsStopAndCloses() {
 
 void JobWindowTest::closingTheWindowSendsNoStop() {
     RunAndThen([](JobWindow& window) { window.close(); });
-    QVERIFY(!fs::exists(root_ / "DAILY" / "STOP"));
+    QVERIFY(!StopSent());
     std::lock_guard lock(mailMutex_);
     QVERIFY(!cancelled_);
     QVERIFY(!mailBody_.empty());
