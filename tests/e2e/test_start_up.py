@@ -48,8 +48,9 @@ def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(program, host
             env["XDG_RUNTIME_DIR"] = str(tmp_path / "other-run")
         second = program.run("DEMO", timeout=10, env=env)
 
+        # No wall-clock bound (a busy machine breaks it): the run's timeout and the untouched
+        # host show that the second ended at once instead of running the job.
         assert second.returncode == 0, second.output
-        assert second.seconds < 3
         assert gate.connections == connections  # the second never contacted the host
         assert first.poll() is None
         assert "プログラムが既に開始されている" in program.daily_messages()
@@ -85,7 +86,6 @@ def test_an_argument_that_is_not_a_set_name_ends_the_program_before_anything_els
     run = program.run(*args, timeout=10)
 
     assert run.returncode == 0, run.output
-    assert run.seconds < 3
     assert program.daily_messages() == ([logged] if logged else [])
     assert gate.connections == 0
     assert sorted(os.listdir(program.folder.path)) == program_before

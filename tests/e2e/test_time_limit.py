@@ -45,7 +45,9 @@ def test_the_job_ends_as_timed_out_at_the_time_limit(program, host, mail, contro
     run = program.run("DEMO")
 
     assert run.returncode == 0, run.output
-    assert LIMIT_MS / 1000 <= run.seconds < LIMIT_MS / 1000 + 6
+    # Not before the limit; the upper bound is generous so that a busy machine cannot break it
+    # (the result word below tells that the limit, not something else, ended the job).
+    assert LIMIT_MS / 1000 <= run.seconds < LIMIT_MS / 1000 + 60
     start, end, set_name, word, rows = only_result_log(program)
     saved = [obj for obj, status, _ in expected if status == "保管正常完了"]
     assert (set_name, word) == ("DEMO", "一部未完" if saved else "異常終了")
