@@ -89,6 +89,7 @@ public:
                      std::function<void()> finished) override {
         started();
         timerDuringRegistration = window->SchedulerTimerActive();
+        editedSetName = set.SetName;
         finished();
         set.Rows = {{"ARLIB", "INV*", "*FILE", '2', '6', 0},
                     {"QSYS", "ARLIB", "*LIB", '1', '1', 0}};
@@ -108,6 +109,7 @@ public:
     bool registers = true;
     bool install = false;
     bool timerDuringRegistration = true;
+    std::string editedSetName;
     bool timerDuringConnection = true;
     bool transferWasRunning = true;
 };
@@ -267,6 +269,7 @@ private Q_SLOTS:
         f.Find<QLineEdit>("saveTimeEdit")->setText(QStringLiteral("0930"));
         QTest::mouseClick(f.Find<QPushButton>("objectsButton"), Qt::LeftButton);
         QVERIFY(!dialogs.timerDuringRegistration);
+        QCOMPARE(dialogs.editedSetName, std::string("NEWSET"));  // the editor names it as typed
         QVERIFY(f.window->SchedulerTimerActive());
         auto* objects = f.Find<QTreeWidget>("objectList");
         QCOMPARE(objects->topLevelItemCount(), 2);

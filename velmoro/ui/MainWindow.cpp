@@ -422,9 +422,14 @@ void MainWindow::OnObjectsClicked() {
         return;
     }
     if (!services_.dialogs) return;
+    BackupSet& record = CurrentRecord(state_);
+    if (record.SetName.empty()) {
+        // A set being created: the editor names it as typed; storing it fills the rest.
+        record.SetName = panel_.selectorText;
+        record.Description = panel_.description;
+    }
     bool registered = services_.dialogs->EditObjects(
-        this, CurrentRecord(state_), state_.settings, [this] { HoldScheduler(); },
-        [this] { ReleaseScheduler(); });
+        this, record, state_.settings, [this] { HoldScheduler(); }, [this] { ReleaseScheduler(); });
     if (registered) ShowSetObjects(CurrentRecord(state_));
     if (FindSetByName(state_.sets, panel_.selectorText) < 0) {
         ReadPanelTexts();
