@@ -12,6 +12,7 @@
 #include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
+#include "common/ui/QuietOffscreen.h"
 #include "qivftp/engine/JobEngine.h"
 #include "qivftp/ui/JobRunner.h"
 #include "qivftp/ui/JobWindow.h"
@@ -67,6 +68,7 @@ int main(int argc, char* argv[]) {
     }
 
     UseOffscreenWhenNoDisplay();
+    ui::QuietOffscreenWarnings();
     QApplication app(argc, argv);
     qivftp::JobWindow window;
     qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,

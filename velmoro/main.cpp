@@ -18,6 +18,7 @@
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
 #include "common/ui/QtText.h"
+#include "common/ui/QuietOffscreen.h"
 #include "velmoro/AdminCommands.h"
 #include "velmoro/ui/MainWindow.h"
 #include "velmoro/ui/QtAgentDialogs.h"
@@ -53,6 +54,7 @@ int main(int argc, char* argv[]) {
         return *code;
     }
     UseOffscreenWhenNoDisplay();
+    ui::QuietOffscreenWarnings();
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;
 

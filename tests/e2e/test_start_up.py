@@ -137,6 +137,8 @@ def test_without_a_display_the_job_runs_headless_and_keeps_no_core_file(program,
     assert (set_name, word, rows[0].status) == ("DEMO", "正常完了", "保管正常完了")
     assert len(mail.messages()) == 1
     assert "ホストに接続しました" in program.daily_messages()
+    # cron mails whatever a job prints: the offscreen platform's notes stay out of it.
+    assert "propagateSizeHints" not in run.output
 
 
 def test_a_lock_file_that_cannot_be_opened_is_its_own_error_not_a_running_instance(

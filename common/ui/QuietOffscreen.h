@@ -1,0 +1,11 @@
+#pragma once
+// A program run without a display (cron, a systemd timer) must not fill its caller's mail with
+// the offscreen platform's notes about window hints it cannot honour.
+
+namespace zorva::ui {
+
+// Drops the offscreen platform's "does not support propagateSizeHints()" warnings; every other
+// message goes to the handler installed before. Call once, before the first window.
+void QuietOffscreenWarnings();
+
+}  // namespace zorva::ui
