@@ -40,7 +40,7 @@ void GenerationBrowser::Configure(const GenerationBrowserOptions& options) {
     list->clear();
     list->setColumnCount(static_cast<int>(titles.size()));
     list->setHeaderLabels(titles);
-    const int widths[] = {100, 90, options.typeColumnWidth, 180, 70};
+    const int widths[] = {100, 90, options.typeColumnWidth, 230, 90};
     for (int column = 0; column < list->columnCount(); ++column) {
         list->setColumnWidth(column, widths[column]);
     }
