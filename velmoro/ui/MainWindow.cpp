@@ -248,7 +248,8 @@ void MainWindow::ConnectControls() {
 void MainWindow::StartUp() {
     ResetSetPanel(panel_);
     AgentStartup startup = StartAgent(context_, state_, ZORVA_VERSION);
-    ui_->statusLabel->setText(startup.setsLoaded ? QString() : ToQ(state_.lastError));
+    const bool notice = !startup.setsLoaded || startup.setsLeftOut;
+    ui_->statusLabel->setText(notice ? ToQ(state_.lastError) : QString());
     ui_->setSelector->clear();
     for (const BackupSet& set : state_.sets.Sets) ui_->setSelector->addItem(ToQ(set.SetName));
     ui_->setSelector->setCurrentIndex(-1);
