@@ -171,19 +171,28 @@ bool WriteSetFile(const std::filesystem::path& folder, const BackupSet& set, std
 bool LoadSets(const std::filesystem::path& folder, SetTable& table, std::string& error) {
     table.Sets.clear();
     table.CurrentSet = 0;
+    table.LeftOut = 0;
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec);
     if (ec) {
         error = "バックアップセットの設定でエラー";
         return false;
     }
-    for (; it != std::filesystem::directory_iterator() && table.Sets.size() < kMaxSets;
-         it.increment(ec)) {
-        if (it->is_directory(ec)) continue;
-        const std::string name = it->path().filename().string();
-        if (!IsValidSetName(name)) continue;
+    std::vector<std::string> names;
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        std::string name = it->path().filename().string();
+        if (IsValidSetName(name) && !it->is_directory(ec)) names.push_back(std::move(name));
+    }
+    // Name order, as the viewers list them: which sets fit is the same on every start.
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
         BackupSet set;
-        if (ReadSetFile(folder, name, set, error)) table.Sets.push_back(std::move(set));
+        if (table.Sets.size() == kMaxSets) {
+            ++table.LeftOut;
+        } else if (ReadSetFile(folder, name, set, error)) {
+            table.Sets.push_back(std::move(set));
+        }
     }
     table.CurrentSet = static_cast<int>(table.Sets.size());
     return true;

@@ -54,6 +54,7 @@ struct SetTable {
     std::vector<BackupSet> Sets;  // SetCount is Sets.size()
     int CurrentSet = 0;
     int NewSet = 0;
+    std::size_t LeftOut = 0;  // set files the last LoadSets found past the kMaxSets it loaded
 };
 
 // True for 1 to 10 letters A-Z: the only names that may become file and folder names.
@@ -82,9 +83,10 @@ bool ReadSetFile(const std::filesystem::path& folder, std::string_view name, Bac
                  std::string& error);
 // Replaces folder/SetName atomically; false with `error` set, the old file untouched.
 bool WriteSetFile(const std::filesystem::path& folder, const BackupSet& set, std::string& error);
-// Every plain file of the folder whose name is a set name, in the order found, at most
-// kMaxSets; false with `error` when the folder cannot be listed. Other names (such as the
-// temporary file of an interrupted write) are not sets.
+// Every plain file of the folder whose name is a set name, in name order, at most kMaxSets
+// (the rest are counted in LeftOut); false with `error` when the folder cannot be listed. Other
+// names (such as the temporary file of an interrupted write) are not sets; a file that cannot
+// be read is skipped.
 bool LoadSets(const std::filesystem::path& folder, SetTable& table, std::string& error);
 // Index of the first set named exactly `name`, or -1.
 int FindSetByName(const SetTable& table, std::string_view name);

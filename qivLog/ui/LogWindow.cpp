@@ -67,7 +67,8 @@ void LogWindow::FillSetList() {
     ui_->setFilter->clear();
     const auto names = ListSetNames(SetFolderPath(programFolder_, SetFolderName()));
     if (!names) {
-        ui_->statusLine->setText(QString::fromUtf8("バックアップセットの設定でエラー"));
+        setListFailure_ = QString::fromUtf8("バックアップセットの設定でエラー");
+        ui_->statusLine->setText(setListFailure_);
         return;
     }
     for (const std::string& entry : SetFilterEntries(*names)) {
@@ -110,7 +111,9 @@ void LogWindow::FillJobList() {
 
 void LogWindow::ShowJobList() {
     model_->SetRows(std::move(pending_.Rows));
-    ui_->statusLine->setText(QString::fromStdString(pending_.Status));
+    // A fill that went well leaves the set list's failure in view.
+    ui_->statusLine->setText(pending_.Status.empty() ? setListFailure_
+                                                     : QString::fromStdString(pending_.Status));
     pending_ = {};
     ui_->showButton->setEnabled(true);
     Q_EMIT jobListShown();

@@ -51,6 +51,8 @@ private:
     std::unique_ptr<Ui::LogWindow> ui_;
     JobHistoryModel* model_;
     std::filesystem::path programFolder_;
+    // Why the set list is empty; it stays in view while nothing else fails.
+    QString setListFailure_;
     JobHistory pending_;                      // written by the worker, read once it has finished
     std::unique_ptr<ui::TaskRunner> runner_;  // last: it ends its task before the rest goes
 };

@@ -44,6 +44,7 @@ private Q_SLOTS:
     void showListsEveryChosenJobAndTheDescriptionFollowsTheChoice();
     void doubleClickOpensExactlyTheFileTheRowCameFrom();
     void whatCannotBeReadIsSaidInTheStatusLine();
+    void setListFailureStaysInViewAfterAPresetFill();
 
 private:
     std::unique_ptr<LogWindow> Open(const std::string& preset);
@@ -186,6 +187,15 @@ void LogWindowTest::whatCannotBeReadIsSaidInTheStatusLine() {
     auto without = Open("");
     QCOMPARE(Child<QComboBox>(without.get(), "setFilter")->count(), 0);
     QCOMPARE(Child<QLabel>(without.get(), "statusLine")->text(),
+             QStringLiteral("バックアップセットの設定でエラー"));
+}
+
+void LogWindowTest::setListFailureStaysInViewAfterAPresetFill() {
+    fs::remove_all(program_->path() / "SETS");
+    fs::remove(program_->path() / "LOG_DAT" / kDaily);
+    fs::remove(program_->path() / "LOG_DAT" / kOddName);
+    auto window = Open("DAILY");  // its range finds no job, so no description is read
+    QCOMPARE(Child<QLabel>(window.get(), "statusLine")->text(),
              QStringLiteral("バックアップセットの設定でエラー"));
 }
 

@@ -135,5 +135,22 @@ TEST(AgentStartup, UnreadableSetFolderIsReportedForTheStatusLine) {
     EXPECT_TRUE(state.sets.Sets.empty());
 }
 
+TEST(AgentStartup, SetsPastTheNinetyNinthByNameAreLeftOutAndSaid) {
+    Folder f;
+    f.WriteIni("[LOCAL]\r\nLOG=YES\r\n");
+    fs::create_directories(f.folder / "BACKUPSET");
+    for (int i = 100; i >= 0; --i) {  // SAA ... SDW, written last to first
+        const std::string name{'S', static_cast<char>('A' + i / 26),
+                               static_cast<char>('A' + i % 26)};
+        ASSERT_TRUE(WriteFileAtomically(f.folder / "BACKUPSET" / name, "x\r\n1\r\n"));
+    }
+    AgentState state;
+    EXPECT_TRUE(StartAgent(f.context, state, "3.0.0").setsLeftOut);
+    ASSERT_EQ(state.sets.Sets.size(), 99u);
+    EXPECT_EQ(state.sets.Sets.front().SetName + state.sets.Sets.back().SetName, "SAASDU");
+    EXPECT_EQ(state.lastError, SetsLeftOutText(2));
+    EXPECT_NE(f.LogText().find(ToCp932(state.lastError)), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zorva::velmoro

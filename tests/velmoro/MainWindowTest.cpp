@@ -85,11 +85,12 @@ QString Cell(const Fixture& f, int row, int column) {
 // Dialogs that act as a user would in them, and note what the main window's scheduler did.
 class FakeDialogs final : public AgentDialogs {
 public:
-    bool EditObjects(QWidget*, BackupSet& set, const Settings&, std::function<void()> started,
-                     std::function<void()> finished) override {
+    bool EditObjects(QWidget*, BackupSet& set, const EditedSetLabels& labels, const Settings&,
+                     std::function<void()> started, std::function<void()> finished) override {
         started();
         timerDuringRegistration = window->SchedulerTimerActive();
-        editedSetName = set.SetName;
+        editedSetName = labels.name;
+        editedDescription = labels.description;
         finished();
         set.Rows = {{"ARLIB", "INV*", "*FILE", '2', '6', 0},
                     {"QSYS", "ARLIB", "*LIB", '1', '1', 0}};
@@ -110,6 +111,7 @@ public:
     bool install = false;
     bool timerDuringRegistration = true;
     std::string editedSetName;
+    std::string editedDescription;
     bool timerDuringConnection = true;
     bool transferWasRunning = true;
 };
@@ -277,8 +279,8 @@ private Q_SLOTS:
         QCOMPARE(objects->topLevelItem(0)->text(3), QStringLiteral("○"));
         QCOMPARE(objects->topLevelItem(0)->text(4), QStringLiteral("*HIGH"));
         QCOMPARE(objects->topLevelItem(1)->text(4), QStringLiteral("*LOW"));
-        // A set being created gets the default schedule back: PC start, empty time.
-        QCOMPARE(f.Find<QLineEdit>("saveTimeEdit")->text(), QString());
+        // A set being created gets the default schedule back: PC start; the time typed stays.
+        QCOMPARE(f.Find<QLineEdit>("saveTimeEdit")->text(), QStringLiteral("0930"));
         QVERIFY(f.Find<QRadioButton>("pcStartRadio")->isChecked());
         QVERIFY(f.Find<QRadioButton>("everyDayRadio")->isChecked());
     }
@@ -316,9 +318,11 @@ private Q_SLOTS:
             Q_EMIT selector->activated(0);
             QTest::mouseClick(f.Find<QRadioButton>(c.radio), Qt::LeftButton);
             f.Find<QLineEdit>("saveTimeEdit")->setText(QStringLiteral("2230"));
+            f.boxes.Answer(ui::MessageAnswer::Ok);
             QTest::mouseClick(f.Find<QPushButton>("submitButton"), Qt::LeftButton);
-            QVERIFY2(f.boxes.asked.empty(),
-                     f.boxes.asked.empty() ? "" : qPrintable(f.boxes.asked[0].text));
+            QCOMPARE(f.boxes.asked.size(), std::size_t{1});
+            QCOMPARE(f.boxes.asked[0].text,
+                     QStringLiteral("既存のバックアップセットを上書きします"));
             QCOMPARE(f.Find<QTreeWidget>("jobList")->topLevelItemCount(), c.jobs);
             QCOMPARE(f.launcher.launches.size(), c.launches);
             if (c.jobs == 1) {
@@ -336,6 +340,41 @@ private Q_SLOTS:
             // The set file was stored with the start method chosen.
             const char method = c.jobs == 0 ? '3' : c.radio[0] == 'p' ? '1' : '2';
             QCOMPARE(ReadFileBytes(f.folder / "BACKUPSET/PAYROLL")->at(7), method);
+        }
+    }
+
+    void failedCheckPutsTheFocusOnTheControlItNames() {
+        struct Case {
+            const char* radio;
+            const char* saveTime;
+            const char* focus;
+        };
+        for (const Case& c :
+             {Case{"weekdaysRadio", "2200", "weekdaysRadio"}, Case{nullptr, "93", "saveTimeEdit"},
+              Case{nullptr, "2200", "connectionButton"}}) {
+            Fixture f(kInstalledIni);
+            f.Find<QComboBox>("setSelector")->setCurrentIndex(0);
+            Q_EMIT f.Find<QComboBox>("setSelector")->activated(0);
+            if (c.radio) QTest::mouseClick(f.Find<QRadioButton>(c.radio), Qt::LeftButton);
+            f.Find<QLineEdit>("saveTimeEdit")->setText(QString::fromLatin1(c.saveTime));
+            QTest::mouseClick(f.Find<QPushButton>("storeButton"), Qt::LeftButton);
+            QCOMPARE(f.window->focusWidget(), f.Find<QWidget>(c.focus));
+        }
+    }
+
+    void theTypedTextNamesTheSetUncompleted() {
+        FakeDialogs dialogs;
+        Fixture f(kInstalledIni, {}, false, &dialogs);
+        dialogs.window = f.window.get();
+        for (const char* typed : {"PAY", "NEWB", "PAYROLL"}) {  // PAY is no PAYROLL
+            f.Find<QComboBox>("setSelector")->setEditText(QString());
+            QTest::keyClicks(f.Find<QComboBox>("setSelector")->lineEdit(),
+                             QString::fromLatin1(typed));
+            f.Find<QLineEdit>("descriptionEdit")->setText(QString::fromLatin1(typed).toLower());
+            QTest::mouseClick(f.Find<QPushButton>("objectsButton"), Qt::LeftButton);
+            // The object editor names the set and its description as typed now.
+            QCOMPARE(QString::fromStdString(dialogs.editedSetName + dialogs.editedDescription),
+                     QString::fromLatin1(typed) + QString::fromLatin1(typed).toLower());
         }
     }
 

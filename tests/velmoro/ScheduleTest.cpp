@@ -257,19 +257,18 @@ TEST(FindDueJob, StartsTheFirstDueJobInListOrderAndAnswersItsSetIndex) {
     EXPECT_EQ(table.Records[3].NextYear, 2020);  // no host poll while a PC job runs
 }
 
-TEST(FindDueJob, DueJobOfAMissingSetHoldsBackLaterJobsAndTheHostPoll) {
-    FakeClock clock(2024, 6, 10, 22, 0, 0);
+TEST(FindDueJob, DueJobOfAMissingSetIsNamedOnceAndHoldsBackNoOtherJob) {
+    FakeClock clock(2024, 6, 10, 22, 0, 10);
     SetTable sets = SetsNamed({"PAYROLL"});
     JobTable table{"unused",
                    {PcJob("GONE", 1, {2024, 6, 10, 22, 0}),
                     PcJob("PAYROLL", 1, {2024, 6, 10, 22, 0}), HostJob("HOSTED", 1)}};
-    for (int tick = 0; tick < 3; ++tick) {
-        clock.Set(2024, 6, 10, 22, tick, 10 + tick);
-        EXPECT_EQ(FindDueJob(table, sets, clock), DueWork{});
-    }
-    EXPECT_EQ(table.Records[0].NextSecond, 12);
-    EXPECT_EQ(table.Records[1].NextSecond, 0);
-    EXPECT_EQ(table.Records[2].NextYear, 2020);
+    DueWork expected = DueWork::RunSet(0);
+    expected.unloadedSets = {"GONE"};
+    EXPECT_EQ(FindDueJob(table, sets, clock), expected);
+    EXPECT_EQ(table.Records[1].NextSecond, 10);
+    table.Records[1].NextYear = 0;  // booked meanwhile
+    EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::PollHost());
 }
 
 TEST(FindDueJob, WithoutADuePcJobStampsActiveHostStartJobsWithTheMoment) {

@@ -148,6 +148,35 @@ TEST(Scheduler, FailedStartIsBookedAndNotRetried) {
     EXPECT_EQ(agent.launcher.started.size(), 1u);
 }
 
+TEST(Scheduler, JobStoppedWhileItRunsIsWaitingWhenTheRunEnds) {
+    for (char method : {'1', '2'}) {
+        Agent agent;
+        agent.AddJob(DailySet("PAYROLL", "2200", method));
+        agent.host->files["ZORVADATA/PC01"] = "PAYROLL\r\n";
+        agent.clock.Set(2026, 3, 2, 22, 0, 0);
+        agent.scheduler.Tick();
+        ASSERT_EQ(SetJobActive(agent.state.jobs, 0, false), JobFileWrite::Written);
+        agent.launcher.Finish(0);
+        const std::string file = ReadFileBytes(agent.folder / "schedule.txt").value_or("");
+        EXPECT_EQ(file.find(ToCp932(kStatusRunning)), std::string::npos) << method;
+    }
+}
+
+TEST(Scheduler, DueJobOfASetNotLoadedIsLoggedAndHoldsUpNoOther) {
+    Agent agent;
+    agent.state.sets.Sets = {DailySet("PAYROLL", "2200")};
+    const std::string tail = ", 2026/03/01 09:00, ,2026/03/02 22:00, ,ＰＣ起動,実行前\r\n";
+    ASSERT_TRUE(
+        WriteFileAtomically(agent.state.jobs.File, ToCp932("1,GONE" + tail + "1,PAYROLL" + tail)));
+    ASSERT_EQ(LoadJobs(agent.state.jobs, agent.state.sets, agent.clock, [](std::string_view) {}),
+              1);
+    agent.clock.Set(2026, 3, 2, 22, 0, 0);
+    agent.scheduler.Tick();
+    ASSERT_EQ(agent.launcher.started.size(), 1u);
+    EXPECT_EQ(agent.launcher.started[0].arguments, std::vector<std::string>{"PAYROLL"});
+    EXPECT_EQ(agent.reporter.messages, std::vector<std::string>{DueJobWithoutSetText("GONE")});
+}
+
 TEST(Scheduler, UnwritableJobFileIsLoggedAndTheTickEnds) {
     Agent agent;
     agent.AddJob(DailySet("PAYROLL", "2200"));
@@ -266,6 +295,20 @@ TEST(HostStart, RequestForAStoppedOrPcStartJobStaysOnTheHost) {
         EXPECT_TRUE(agent.host->files.count("ZORVADATA/PC01"));
         EXPECT_EQ(agent.reporter.messages,
                   (std::vector<std::string>(2, std::string(kHostStartReceived))));
+        EXPECT_FALSE(agent.host->IsOpen());
+    }
+}
+
+TEST(HostStart, RequestWhoseRunDidNotStartStaysUnbookedForTheNextTick) {
+    for (bool busy : {true, false}) {  // another transfer agent runs, or it cannot start
+        Agent agent;
+        WithHostJob(agent);
+        agent.host->files["ZORVADATA/PC01"] = "PAYROLL\r\n";
+        agent.launcher.startFails = !busy;
+        if (busy) agent.starter.StartTransferAgent("OTHER", {});
+        agent.scheduler.Tick();
+        EXPECT_TRUE(agent.host->files.count("ZORVADATA/PC01")) << busy;
+        EXPECT_EQ(agent.Job(0).LastRunText, " ");
         EXPECT_FALSE(agent.host->IsOpen());
     }
 }

@@ -6,6 +6,11 @@
 
 namespace zorva::velmoro {
 
+std::string SetsLeftOutText(std::size_t count) {
+    return "バックアップセットが９９を超えたため、名前順で後の" + std::to_string(count) +
+           "件を読み込まなかった";
+}
+
 void ResetRunningJobs(JobTable& jobs) {
     for (JobRecord& job : jobs.Records) {
         if (job.StatusText == kStatusRunning) job.StatusText = kStatusWaiting;
@@ -26,6 +31,11 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
     std::string error;
     startup.setsLoaded = LoadSets(SetFolder(context.folder, state.settings), state.sets, error);
     if (!startup.setsLoaded) state.lastError = kSetsUnreadable;
+    startup.setsLeftOut = state.sets.LeftOut > 0;
+    if (startup.setsLeftOut) {
+        state.lastError = SetsLeftOutText(state.sets.LeftOut);
+        context.log.WriteDailyLog(state.lastError);
+    }
     state.sets.CurrentSet = 0;
     startup.hostInstalled = ReadInstallFlag(ini) == 1;
     state.settings.HostInstalled = startup.hostInstalled ? 1 : 0;

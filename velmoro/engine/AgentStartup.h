@@ -2,6 +2,8 @@
 // The agent's start-up up to the window: settings, backup sets, the install flag and the job
 // file, in the order the window then shows them.
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "common/Program.h"
@@ -13,8 +15,13 @@ inline constexpr std::string_view kSetsUnreadable = "バックアップセット
 inline constexpr std::string_view kProgramStarted = "プログラムが起動された";
 inline constexpr std::string_view kProgramEnded = "プログラムが終了された";
 
+// The sets past the 99 the agent holds, said once at start: their jobs cannot run.
+std::string SetsLeftOutText(std::size_t count);
+
 struct AgentStartup {
     bool setsLoaded = false;  // false: lastError holds kSetsUnreadable for the status line
+    // Sets past the 99 loaded: lastError holds SetsLeftOutText for the status line.
+    bool setsLeftOut = false;
     bool hostInstalled = false;
     int schedulerPeriod = 0;  // milliseconds
 };

@@ -92,8 +92,8 @@ HostStartPollResult HostStartPoller::Poll(HostConnection& host, std::string_view
     return result;
 }
 
-void HostStartPoller::FinishRun(HostConnection& host, std::string_view termId) {
-    host.DeleteFile(HostStartFileName(termId));
+void HostStartPoller::FinishRun(HostConnection& host, std::string_view termId, bool ran) {
+    if (ran) host.DeleteFile(HostStartFileName(termId));
     host.Close();
 }
 

@@ -45,8 +45,9 @@ public:
     // run, the connection stays open for FinishRun; otherwise it is closed.
     HostStartPollResult Poll(HostConnection& host, std::string_view termId,
                              const std::vector<JobRecord>& jobs);
-    // After the transfer agent ran: deletes the start file and closes the connection.
-    void FinishRun(HostConnection& host, std::string_view termId);
+    // After the run: deletes the start file when the transfer agent ran (otherwise the request
+    // stays for the next poll) and closes the connection.
+    void FinishRun(HostConnection& host, std::string_view termId, bool ran);
 
     // FetchHostStartRequest: the requested set name when a job carries it.
     std::optional<std::string> FetchHostStartRequest(HostConnection& host, std::string_view termId,

@@ -1,6 +1,19 @@
 #include "velmoro/engine/Launch.h"
 
 namespace zorva::velmoro {
+namespace {
+
+// The end of a run frees its job whether or not the job was stopped meanwhile (SetJobStatus
+// leaves a stopped job alone, which would keep it "実行中" for good).
+void EndJobRun(JobTable& jobs, std::string_view setName) {
+    for (JobRecord& job : jobs.Records) {
+        if (job.SetName == setName && job.StatusText == kStatusRunning) {
+            job.StatusText = kStatusWaiting;
+        }
+    }
+}
+
+}  // namespace
 
 bool ProgramStarter::StartTransferAgent(const std::string& setName,
                                         std::function<void(bool ran)> ended) {
@@ -15,8 +28,9 @@ bool ProgramStarter::StartTransferAgent(const std::string& setName,
     if (onJobsChanged) onJobsChanged();
     launcher_.Start(
         kTransferAgentProgram, {setName},
-        [this, ended = std::move(ended)](const LaunchOutcome& outcome) {
+        [this, setName, ended = std::move(ended)](const LaunchOutcome& outcome) {
             transferRunning_ = false;
+            EndJobRun(state_.jobs, setName);
             if (!outcome.ran) {
                 state_.lastError = kTransferStartFailed;
                 reporter_.Message(std::string(kTransferStartFailed) + "：" + outcome.errorText);

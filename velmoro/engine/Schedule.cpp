@@ -111,6 +111,34 @@ long long SecondsSinceOrigin(int year, int month, int day, int hour, int minute,
     return DaySerial(year, month, day) * 86400 + hour * 3600LL + minute * 60LL + second;
 }
 
+// A number of the next run's text; a blank may lead (a given day shows as typed).
+std::optional<int> ShownNumber(std::string_view text, int low, int high) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    if (text.empty() || !AllDigits(text)) return std::nullopt;
+    const int value = std::stoi(std::string(text));
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+// The next run as the job's text "YYYY/MM/DD HH:MM" shows it; false when the text is no moment.
+bool TakeShownNextRun(JobRecord& job) {
+    const std::string_view t = job.NextRunText;
+    if (t.size() != 16 || t[4] != '/' || t[7] != '/' || t[10] != ' ' || t[13] != ':') return false;
+    const auto year = ShownNumber(t.substr(0, 4), 1, 9999);
+    const auto month = ShownNumber(t.substr(5, 2), 1, 12);
+    const auto day = ShownNumber(t.substr(8, 2), 1, 31);
+    const auto hour = ShownNumber(t.substr(11, 2), 0, 23);
+    const auto minute = ShownNumber(t.substr(14, 2), 0, 59);
+    if (!year || !month || !day || !hour || !minute) return false;
+    job.NextYear = *year;
+    job.NextMonth = *month;
+    job.NextDay = *day;
+    job.NextHour = *hour;
+    job.NextMinute = *minute;
+    job.NextSecond = 0;
+    return true;
+}
+
 bool IsDue(const JobRecord& job, long long today, long long timeOfDay) {
     if (job.Active != 1 || job.StartMethodText != kPcStart || job.NextYear == 0) return false;
     long long date = job.NextYear * 10000LL + job.NextMonth * 100LL + job.NextDay;
@@ -124,7 +152,10 @@ bool IsDue(const JobRecord& job, long long today, long long timeOfDay) {
 void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock) {
     const LocalTime now = clock.Now();
     int index = FindSetByName(sets, job.SetName);
-    if (index < 0) return;
+    if (index < 0) {
+        if (job.NextYear == 0) TakeShownNextRun(job);
+        return;
+    }
     const BackupSet& set = sets.Sets[static_cast<std::size_t>(index)];
     if (!IsSaveTime(set.SaveTime)) return;
 
@@ -148,12 +179,19 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
     const LocalTime now = clock.Now();
     const long long today = now.year * 10000LL + now.month * 100LL + now.day;
     const long long timeOfDay = now.hour * 100LL + now.minute;
+    DueWork work;
     for (JobRecord& job : table.Records) {
         if (!IsDue(job, today, timeOfDay)) continue;
         job.NextSecond = now.second;
-        // A missing set keeps the job due and holds back every later one.
         const int set = FindSetByName(sets, job.SetName);
-        return set < 0 ? DueWork{} : DueWork::RunSet(static_cast<std::size_t>(set));
+        if (set >= 0) {
+            work.kind = DueWork::Kind::Set;
+            work.setIndex = static_cast<std::size_t>(set);
+            return work;
+        }
+        // Nothing can run it: say so once and let the jobs after it run.
+        work.unloadedSets.push_back(job.SetName);
+        job.NextYear = 0;
     }
     bool hostStart = false;
     for (JobRecord& job : table.Records) {
@@ -166,7 +204,8 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
         job.NextSecond = now.second;
         hostStart = true;
     }
-    return hostStart ? DueWork::PollHost() : DueWork{};
+    if (hostStart) work.kind = DueWork::Kind::HostStart;
+    return work;
 }
 
 void CalcLastDuration(JobRecord& job, const Clock& clock) {

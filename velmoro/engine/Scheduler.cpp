@@ -6,6 +6,11 @@
 
 namespace zorva::velmoro {
 
+std::string DueJobWithoutSetText(std::string_view setName) {
+    return "ジョブ：" + std::string(setName) +
+           "のバックアップセットが読み込まれていないため実行しない";
+}
+
 void RecalcStoppedJobs(JobTable& jobs, const SetTable& sets, const Clock& clock) {
     for (JobRecord& job : jobs.Records) {
         if (job.Active == 0 && job.StartMethodText == kPcStart) CalcNextRun(job, sets, clock);
@@ -28,6 +33,9 @@ void Scheduler::Tick() {
     shell_.SetTitle(kAgentTitle);
     reporter_.Status("");
     const DueWork due = FindDueJob(state_.jobs, state_.sets, context_.clock);
+    for (const std::string& setName : due.unloadedSets) {
+        reporter_.MessageAndStatus(DueJobWithoutSetText(setName));
+    }
     switch (due.kind) {
         case DueWork::Kind::Set:
             return RunDueSet(static_cast<int>(due.setIndex));
@@ -71,15 +79,17 @@ void Scheduler::PollHost() {
 
 void Scheduler::RunRequestedSet(const std::string& setName) {
     NoteDueMoment(setName);
-    auto finished = [this, setName](bool) {
+    // Only a run that really started answers the request; one refused (another transfer agent
+    // runs) or that could not start leaves it on the host for the next tick, unbooked.
+    auto finished = [this, setName](bool ran) {
         if (abandoned_) return;
         shell_.SetTitle(kHostStartWaitingTitle);
         std::shared_ptr<HostConnection> host = std::move(host_);
         const std::string termId = state_.settings.TermId;
-        shell_.RunInBackground([this, host, termId] { poller_.FinishRun(*host, termId); },
-                               [this, setName] {
+        shell_.RunInBackground([this, host, termId, ran] { poller_.FinishRun(*host, termId, ran); },
+                               [this, setName, ran] {
                                    if (abandoned_) return;
-                                   BookRun(setName);
+                                   if (ran) BookRun(setName);
                                    EndTick();
                                });
     };

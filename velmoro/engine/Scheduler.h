@@ -21,6 +21,9 @@ namespace zorva::velmoro {
 
 inline constexpr std::string_view kAgentTitle = "Velmoro";
 
+// A due job whose set the agent has not loaded (missing, unreadable or past the 99 loaded).
+std::string DueJobWithoutSetText(std::string_view setName);
+
 // What the tick shows and how it hands blocking work away.
 class SchedulerShell {
 public:

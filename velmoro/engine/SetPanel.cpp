@@ -88,6 +88,34 @@ void CheckSaveTime(const SetPanelState& panel, BackupSet& set, FirstFailure& che
     }
 }
 
+// The record as storing the panel writes it.
+void FillSetFromPanel(const SetPanelState& panel, BackupSet& set) {
+    set.SetName = CutToCp932Width(panel.selectorText, kSetNameWidth);
+    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
+    if (set.Description.empty()) set.Description = " ";
+    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
+    if (panel.dailyGroup.checked) {
+        set.ScheduleGroup = '1';
+        set.DailyKind = panel.everyDay.checked ? '1' : '2';
+        if (!panel.everyDay.checked) {
+            set.WeekdayFlags.clear();
+            for (const PanelToggle& box : panel.weekdayBoxes) {
+                set.WeekdayFlags += box.checked ? '1' : '0';
+            }
+        }
+    } else {
+        set.ScheduleGroup = '2';
+        set.DailyKind = '0';
+        if (panel.firstDay.checked) set.MonthlyKind = '1';
+        if (panel.lastDay.checked) set.MonthlyKind = '2';
+        if (panel.givenDay.checked) {
+            set.MonthlyKind = '3';
+            set.MonthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
+        }
+    }
+    set.SaveTime = panel.saveTime.text.substr(0, kSaveTimeWidth);
+}
+
 }  // namespace
 
 void ClearMonthly(SetPanelState& panel) {
@@ -144,7 +172,7 @@ void ResetScheduleForNewSet(SetPanelState& panel) {
     panel.pcStart = {true, true};
     panel.hostStart = {false, true};
     panel.immediate = {false, true};
-    panel.saveTime = {"", true};
+    panel.saveTime.enabled = true;  // what the user typed stays
     panel.dailyGroup.enabled = panel.monthlyGroup.enabled = true;
     ClearSchedule(panel);
     SelectDaily(panel, 1);
@@ -303,34 +331,23 @@ std::filesystem::path SetFolder(const std::filesystem::path& programFolder,
     return programFolder / name;
 }
 
+bool StoreChangesSetFile(const SetPanelState& panel, AgentState& state,
+                         const std::filesystem::path& programFolder) {
+    BackupSet wanted = CurrentRecord(state);
+    FillSetFromPanel(panel, wanted);
+    BackupSet stored;
+    std::string ignored;
+    if (!ReadSetFile(SetFolder(programFolder, state.settings), wanted.SetName, stored, ignored)) {
+        return true;
+    }
+    // Compared as written: what the file holds beyond the record's fields does not count.
+    return FormatSetFile(stored) != FormatSetFile(wanted);
+}
+
 bool StoreCurrentSet(const SetPanelState& panel, AgentState& state,
                      const std::filesystem::path& programFolder) {
     BackupSet& set = CurrentRecord(state);
-    set.SetName = CutToCp932Width(panel.selectorText, kSetNameWidth);
-    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
-    if (set.Description.empty()) set.Description = " ";
-    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
-    if (panel.dailyGroup.checked) {
-        set.ScheduleGroup = '1';
-        set.DailyKind = panel.everyDay.checked ? '1' : '2';
-        if (!panel.everyDay.checked) {
-            set.WeekdayFlags.clear();
-            for (const PanelToggle& box : panel.weekdayBoxes) {
-                set.WeekdayFlags += box.checked ? '1' : '0';
-            }
-        }
-    } else {
-        set.ScheduleGroup = '2';
-        set.DailyKind = '0';
-        if (panel.firstDay.checked) set.MonthlyKind = '1';
-        if (panel.lastDay.checked) set.MonthlyKind = '2';
-        if (panel.givenDay.checked) {
-            set.MonthlyKind = '3';
-            set.MonthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
-        }
-    }
-    set.SaveTime = panel.saveTime.text.substr(0, kSaveTimeWidth);
-
+    FillSetFromPanel(panel, set);
     bool written = WriteSetFile(SetFolder(programFolder, state.settings), set, state.lastError);
     if (written) WriteSettings(SettingsPath(programFolder), state.settings);
     if (state.sets.NewSet == 1) {

@@ -83,8 +83,8 @@ void ClearDaily(SetPanelState& panel, int kind);
 void SelectDaily(SetPanelState& panel, int kind);
 void ClearSchedule(SetPanelState& panel);
 void ResetSetPanel(SetPanelState& panel);
-// After the object editor closed on a name that is not stored yet: PC start with an empty
-// save time, every day.
+// After the object editor closed on a name that is not stored yet: PC start, every day; the
+// save time keeps its text.
 void ResetScheduleForNewSet(SetPanelState& panel);
 
 // Shows the set named by the selector. The set's index (now sets.CurrentSet), or -1 when no
@@ -118,6 +118,11 @@ bool SettingsComplete(const Settings& settings);
 // True when the selected set's job was registered with another start method than the one
 // selected now.
 bool StartMethodConflict(const SetPanelState& panel, const JobTable& jobs);
+
+// True when storing the panel would change the current set's file: its entries or object rows
+// differ from what the file holds, or the file cannot be read.
+bool StoreChangesSetFile(const SetPanelState& panel, AgentState& state,
+                         const std::filesystem::path& programFolder);
 
 // Fills the current record from the panel and writes its file (then the settings). False with
 // state.lastError set when the write failed. A new set joins the table either way, as its

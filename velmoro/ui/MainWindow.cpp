@@ -197,6 +197,8 @@ void MainWindow::BuildLists() {
 
 void MainWindow::ConnectControls() {
     ui_->setSelector->lineEdit()->setMaxLength(static_cast<int>(kSelectorTextLimit));
+    // The typed text is the set's name: completing it to a stored name would store over that set.
+    ui_->setSelector->setCompleter(nullptr);
     for (QLineEdit* edit : {ui_->retentionEdit, ui_->monthDayEdit, ui_->saveTimeEdit}) {
         ui::InstallInputFilter(*edit, ui::InputFilterKind::Digits);
     }
@@ -248,7 +250,8 @@ void MainWindow::ConnectControls() {
 void MainWindow::StartUp() {
     ResetSetPanel(panel_);
     AgentStartup startup = StartAgent(context_, state_, ZORVA_VERSION);
-    ui_->statusLabel->setText(startup.setsLoaded ? QString() : ToQ(state_.lastError));
+    const bool notice = !startup.setsLoaded || startup.setsLeftOut;
+    ui_->statusLabel->setText(notice ? ToQ(state_.lastError) : QString());
     ui_->setSelector->clear();
     for (const BackupSet& set : state_.sets.Sets) ui_->setSelector->addItem(ToQ(set.SetName));
     ui_->setSelector->setCurrentIndex(-1);
@@ -320,6 +323,36 @@ void MainWindow::ShowStatus(const QString& text) {
 
 void MainWindow::ShowError(std::string_view text) {
     services_.boxes.Inform(this, ToQ(kErrorCaption), ToQ(text));
+}
+
+void MainWindow::FocusOn(PanelFocus focus) {
+    QWidget* target = nullptr;
+    switch (focus) {
+        case PanelFocus::None:
+            return;
+        case PanelFocus::SetSelector:
+            target = ui_->setSelector;
+            break;
+        case PanelFocus::Retention:
+            target = ui_->retentionEdit;
+            break;
+        case PanelFocus::Weekdays:
+            target = ui_->weekdaysRadio;
+            break;
+        case PanelFocus::MonthDay:
+            target = ui_->monthDayEdit;
+            break;
+        case PanelFocus::SaveTime:
+            target = ui_->saveTimeEdit;
+            break;
+        case PanelFocus::StoreButton:
+            target = ui_->storeButton;
+            break;
+        case PanelFocus::ConnectionButton:
+            target = ui_->connectionButton;
+            break;
+    }
+    target->setFocus(Qt::OtherFocusReason);
 }
 
 bool MainWindow::Ask(std::string_view text) {
@@ -422,14 +455,9 @@ void MainWindow::OnObjectsClicked() {
         return;
     }
     if (!services_.dialogs) return;
-    BackupSet& record = CurrentRecord(state_);
-    if (record.SetName.empty()) {
-        // A set being created: the editor names it as typed; storing it fills the rest.
-        record.SetName = panel_.selectorText;
-        record.Description = panel_.description;
-    }
     bool registered = services_.dialogs->EditObjects(
-        this, record, state_.settings, [this] { HoldScheduler(); }, [this] { ReleaseScheduler(); });
+        this, CurrentRecord(state_), {panel_.selectorText, panel_.description}, state_.settings,
+        [this] { HoldScheduler(); }, [this] { ReleaseScheduler(); });
     if (registered) ShowSetObjects(CurrentRecord(state_));
     if (FindSetByName(state_.sets, panel_.selectorText) < 0) {
         ReadPanelTexts();
@@ -447,6 +475,7 @@ void MainWindow::OnStoreClicked() {
     EntryCheck check = CheckSetEntries(panel_, state_);
     if (!check.ok) {
         ShowError(state_.lastError);
+        FocusOn(check.focus);
         return;
     }
     const bool isNew = state_.sets.NewSet == 1;
@@ -464,11 +493,14 @@ void MainWindow::OnSubmitClicked() {
     EntryCheck check = CheckSetEntries(panel_, state_);
     if (!check.ok) {
         ShowError(state_.lastError);
+        FocusOn(check.focus);
         ReleaseScheduler();
         return;
     }
     const bool isNew = state_.sets.NewSet == 1;
-    if (isNew && !Ask(kAskNewSet)) {
+    // A stored set is rewritten only when the user agrees, as "バックアップセット保管" asks.
+    const bool overwrites = !isNew && StoreChangesSetFile(panel_, state_, context_.folder);
+    if ((isNew && !Ask(kAskNewSet)) || (overwrites && !Ask(kAskOverwriteSet))) {
         ReleaseScheduler();
         return;
     }

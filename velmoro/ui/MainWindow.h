@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "common/Program.h"
 #include "common/Waiter.h"
@@ -32,14 +33,20 @@ class MainWindow;
 
 namespace zorva::velmoro {
 
+// The set name and description the object editor shows: as typed in the main window now.
+struct EditedSetLabels {
+    std::string name;
+    std::string description;
+};
+
 // The two dialogs the main window opens (object editor and connection settings).
 class AgentDialogs {
 public:
     virtual ~AgentDialogs() = default;
     // The object editor on `set`; true when it ended with "登録". The two calls bracket the
     // host check, while which the scheduler is held.
-    virtual bool EditObjects(QWidget* parent, BackupSet& set, const Settings& settings,
-                             std::function<void()> registrationStarted,
+    virtual bool EditObjects(QWidget* parent, BackupSet& set, const EditedSetLabels& labels,
+                             const Settings& settings, std::function<void()> registrationStarted,
                              std::function<void()> registrationFinished) = 0;
     // The connection settings; the new settings when it ended with "登録". `installed` is called
     // after a successful host module installation.
@@ -99,6 +106,7 @@ private:
     void ShowSetObjects(const BackupSet& set);
     void ShowStatus(const QString& text);
     void ShowError(std::string_view text);
+    void FocusOn(PanelFocus focus);
     bool Ask(std::string_view text);
     void LockMainWindow(bool locked);
     void UnlockMainWindow();

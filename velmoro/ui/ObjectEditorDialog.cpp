@@ -35,8 +35,7 @@ ObjectEditorDialog::ObjectEditorDialog(const ProgramContext& context, const Sett
       hostFactory_(MakeAgentHost),
       editor_(set.Rows) {
     ui_->setupUi(this);
-    ui_->setNameLabel->setText(ui::ToQ(set.SetName));
-    ui_->descriptionLabel->setText(ui::ToQ(set.Description));
+    ShowSetLabels(set.SetName, set.Description);
     BindLines();
     ShowRows();
     connect(ui_->rowScrollBar, &QScrollBar::valueChanged, this, &ObjectEditorDialog::Scrolled);
@@ -48,6 +47,11 @@ ObjectEditorDialog::ObjectEditorDialog(const ProgramContext& context, const Sett
 }
 
 ObjectEditorDialog::~ObjectEditorDialog() = default;
+
+void ObjectEditorDialog::ShowSetLabels(const std::string& name, const std::string& description) {
+    ui_->setNameLabel->setText(ui::ToQ(name));
+    ui_->descriptionLabel->setText(ui::ToQ(description));
+}
 
 void ObjectEditorDialog::BindLines() {
     for (int k = 0; k < kVisibleLines; ++k) {

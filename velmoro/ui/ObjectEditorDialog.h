@@ -39,6 +39,9 @@ public:
                        QWidget* parent = nullptr, ui::MessageBoxes* boxes = nullptr);
     ~ObjectEditorDialog() override;
 
+    // The set name and description shown at the top (those of `set` until told otherwise).
+    void ShowSetLabels(const std::string& name, const std::string& description);
+
     // The host of the check; the agent's FTP session unless a test gives another.
     void SetHostFactory(AgentHostFactory factory) { hostFactory_ = std::move(factory); }
 

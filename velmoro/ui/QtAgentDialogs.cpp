@@ -5,10 +5,12 @@
 
 namespace zorva::velmoro {
 
-bool QtAgentDialogs::EditObjects(QWidget* parent, BackupSet& set, const Settings& settings,
+bool QtAgentDialogs::EditObjects(QWidget* parent, BackupSet& set, const EditedSetLabels& labels,
+                                 const Settings& settings,
                                  std::function<void()> registrationStarted,
                                  std::function<void()> registrationFinished) {
     ObjectEditorDialog dialog(context_, settings, set, parent, &boxes_);
+    dialog.ShowSetLabels(labels.name, labels.description);
     QObject::connect(&dialog, &ObjectEditorDialog::registrationStarted, &dialog,
                      [&registrationStarted] { registrationStarted(); });
     QObject::connect(&dialog, &ObjectEditorDialog::registrationFinished, &dialog,

@@ -13,8 +13,8 @@ public:
     QtAgentDialogs(const ProgramContext& context, ui::MessageBoxes& boxes)
         : context_(context), boxes_(boxes) {}
 
-    bool EditObjects(QWidget* parent, BackupSet& set, const Settings& settings,
-                     std::function<void()> registrationStarted,
+    bool EditObjects(QWidget* parent, BackupSet& set, const EditedSetLabels& labels,
+                     const Settings& settings, std::function<void()> registrationStarted,
                      std::function<void()> registrationFinished) override;
     std::optional<Settings> EditConnection(QWidget* parent, const Settings& current,
                                            std::function<bool()> transferRunning,
