@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "common/BackupSet.h"
-#include "common/DailyLog.h"
 #include "common/SavedData.h"
 #include "common/SavedDataCatalog.h"
 #include "common/SavlibsRecord.h"
@@ -106,6 +105,20 @@ bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, b
                        [&](const RestoreRow& r) { return !r.Checked || r.Status == wanted; });
 }
 
+std::optional<std::string> RestoreLockRefusal(const InstanceLock& lock, DailyLog& log) {
+    switch (lock.State()) {
+        case LockState::Acquired:
+            return std::nullopt;
+        case LockState::Busy:
+            log.WriteDailyLog(kRestoreRunningText);
+            return std::string(kRestoreRunningText);
+        case LockState::Failed:
+            break;
+    }
+    log.WriteForced(lock.FailureText());
+    return lock.FailureText();
+}
+
 RestoreHostFactory SessionHostFactory() {
     return [](const Settings& settings, Waiter& waiter, HostSessionObserver& observer) {
         HostEndpoint endpoint;
@@ -156,6 +169,11 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.JobTimer));
     DailyLog log(Program::Restore, env.ProgramFolder / kLogFolderName, settings.DetailLog,
                  env.clock);
+    const InstanceLock lock(env.ProgramFolder, kRestoreLockName);
+    if (const auto refusal = RestoreLockRefusal(lock, log)) {
+        env.err << *refusal << '\n';
+        return 1;
+    }
 
     RestoreRequest request;
     request.SetName = arguments.SetName;

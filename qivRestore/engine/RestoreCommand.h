@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/DailyLog.h"
 #include "common/HostJobWait.h"
+#include "common/InstanceLock.h"
 #include "common/Settings.h"
 #include "common/host/HostSession.h"
 #include "qivRestore/engine/RestoreEngine.h"
@@ -65,8 +67,18 @@ struct RestoreCommandEnvironment {
     RestoreHostFactory hostFactory;
 };
 
-// Returns the exit code: 0 when RunSucceeded, 1 otherwise. The time limit (JOBTIMER) counts
-// from this call, as it counts from the window's opening.
+// The program folder's lock: one restore at a time, since a second one would clear ZORVARST
+// under the first. Window and command line take it for the life of the process.
+inline constexpr std::string_view kRestoreLockName = "qivRestore";
+inline constexpr std::string_view kRestoreRunningText = "プログラムが既に開始されている";
+
+// nullopt when `lock` is held; else what to tell the operator, already written to the daily
+// log: another restore runs, or the lock file cannot be opened (never taken as running).
+std::optional<std::string> RestoreLockRefusal(const InstanceLock& lock, DailyLog& log);
+
+// Returns the exit code: 0 when RunSucceeded, 1 otherwise (also when another restore holds the
+// program folder). The time limit (JOBTIMER) counts from this call, as it counts from the
+// window's opening.
 int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnvironment& env);
 
 }  // namespace zorva::restore
