@@ -40,10 +40,6 @@ std::string HostObjectName(std::string_view object) {
     return ReplaceFirst(object, '*', '#');
 }
 
-std::string ObjectNameOfSaveFile(std::string_view fileName) {
-    return ReplaceFirst(fileName, '#', '*');
-}
-
 std::optional<std::filesystem::path> SaveFilePath(const std::filesystem::path& saveFolder,
                                                   std::string_view object) {
     const std::string name = HostObjectName(object);

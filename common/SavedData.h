@@ -27,8 +27,6 @@ struct SaveSchedule {
 // The object name with its first '*' (only the first) replaced by '#': the name of the save
 // file on the host and on the PC.
 std::string HostObjectName(std::string_view object);
-// The object name a save file stands for: its first '#' back to '*'.
-std::string ObjectNameOfSaveFile(std::string_view fileName);
 
 // Where the save file of `object` (a name the host reported) goes in `saveFolder`: a direct
 // child named by HostObjectName, or nothing when that name could leave the folder (empty,

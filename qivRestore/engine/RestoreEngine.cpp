@@ -133,7 +133,7 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
     const RestoreRow& row = request_.Rows[index];
     const std::string hostName = HostObjectName(row.Object);
     const bool starred = row.Object.find('*') != std::string::npos;
-    const int entry = FindObjectRow(request_.ObjectTable, row.Object);
+    const int entry = FindObjectRow(request_.ObjectTable, hostName);
     // A row without an object-table entry is taken as not protected.
     const char option =
         entry >= 0 ? request_.ObjectTable[static_cast<std::size_t>(entry)].OptionCode : ' ';

@@ -84,9 +84,8 @@ struct NameCase {
 
 class SaveFileNames : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(SaveFileNames, OnlyTheFirstStarBecomesAHashAndComesBack) {
+TEST_P(SaveFileNames, OnlyTheFirstStarBecomesAHash) {
     EXPECT_EQ(HostObjectName(GetParam().object), GetParam().fileName);
-    EXPECT_EQ(ObjectNameOfSaveFile(GetParam().fileName), GetParam().object);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, SaveFileNames,
