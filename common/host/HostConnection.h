@@ -44,7 +44,8 @@ public:
 
     // Sends `command` as it is (a leading blank stays); a reply of 400 or more fails the
     // attempt. After the last failed attempt reports the command with the program's failure
-    // text; LastReplyLines() then holds the server's answer.
+    // text; LastReplyLines() then holds the server's answer. When a stop (or a time limit) ends
+    // the retries, it holds the refusal of the last attempt, or nothing when there was none.
     virtual HostStatus Command(std::string_view command,
                                std::optional<RetryPolicy> retry = std::nullopt) = 0;
 

@@ -341,9 +341,15 @@ HostStatus HostSession::Quote(HostActivity activity, const std::string& command)
 HostStatus HostSession::Command(std::string_view command, std::optional<RetryPolicy> retry) {
     const std::string text(command);
     HostStatus status = HostStatus::Failed;
+    // Only this command's refusal may be read afterwards: a stop that comes before the first
+    // attempt or in the middle of one leaves no answer of the host behind.
+    replyLines_.clear();
     if (easy_) {
-        status = Repeat(PolicyFor(HostOperation::Command, retry),
-                        [&] { return Quote(HostActivity::Command, text); });
+        status = Repeat(PolicyFor(HostOperation::Command, retry), [&] {
+            const HostStatus attempt = Quote(HostActivity::Command, text);
+            if (attempt == HostStatus::Interrupted) replyLines_.clear();
+            return attempt;
+        });
     }
     if (status == HostStatus::Failed) Report(HostCommandFailureText(program_, text));
     return status;

@@ -98,6 +98,7 @@ public:
     // Sends `command` as it is (a leading blank stays) without a data connection; a reply of
     // 400 or more fails the attempt. After the last failed attempt reports the command
     // followed by the program's failure text; LastReplyLines() then holds the server's answer.
+    // When a stop ends the retries, it holds the refusal of the last attempt, or nothing.
     HostStatus Command(std::string_view command,
                        std::optional<RetryPolicy> retry = std::nullopt) override;
 
