@@ -60,7 +60,8 @@ std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& sett
                               const LocalTime& today);
 
 // Creates the folder and every missing parent, each with mode 0700. On failure the message
-// and status line are the path followed by "が作成できません".
+// and status line are the path followed by "が作成できません", a full-width colon and the
+// system's reason.
 bool MakeSaveFolder(const std::string& saveFolder, Reporter& output);
 
 // The hidden name a download is written to until it is complete: "." + name + "." + eight

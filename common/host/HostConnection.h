@@ -60,7 +60,8 @@ public:
 
     // Downloads `remoteName` to `localPath`, replacing an earlier file only with a complete copy.
     // A failed or interrupted download leaves no partial file. An ASCII download of more than
-    // kTextFetchLimit bytes fails. Reports nothing.
+    // kTextFetchLimit bytes fails. Reports only a local file that could not be written (after
+    // the last attempt, with the system's reason).
     virtual HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
                                TransferType type,
                                std::optional<RetryPolicy> retry = std::nullopt) = 0;

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "common/Codec.h"
+#include "common/FileIo.h"
 #include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
 
@@ -407,11 +408,13 @@ HostStatus HostSession::PutFile(const fs::path& localPath, std::string_view remo
 }
 
 HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& localPath,
-                                TransferType type) {
+                                TransferType type, std::error_code& localError) {
+    localError.clear();
     if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
     DownloadFile download(localPath, type == TransferType::Ascii
                                          ? kTextFetchLimit
                                          : std::numeric_limits<std::uint64_t>::max());
+    localError = download.LocalError();
     if (!download.Opened()) return HostStatus::Failed;
     PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
     CURL* h = easy_.get();
@@ -424,14 +427,22 @@ HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& loc
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
     if (status == HostStatus::Ok && !download.Commit()) status = HostStatus::Failed;
+    localError = download.LocalError();
     return status;
 }
 
 HostStatus HostSession::GetFile(std::string_view remoteName, const fs::path& localPath,
                                 TransferType type, std::optional<RetryPolicy> retry) {
     if (!easy_) return HostStatus::Failed;
-    return Repeat(PolicyFor(HostOperation::GetFile, retry),
-                  [&] { return GetOnce(remoteName, localPath, type); });
+    std::error_code localError;
+    const HostStatus status = Repeat(PolicyFor(HostOperation::GetFile, retry), [&] {
+        return GetOnce(remoteName, localPath, type, localError);
+    });
+    // The host's failures stay the caller's to word; a PC that could not keep what came (a
+    // full disk) is said here, with the system's reason.
+    if (status == HostStatus::Failed && localError)
+        Report(LocalFileFailureText(localPath, localError));
+    return status;
 }
 
 HostStatus HostSession::ListOnce(std::string_view library, std::vector<std::string>& names) {

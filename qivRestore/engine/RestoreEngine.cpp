@@ -95,8 +95,8 @@ bool RestoreEngine::ConnectHost() {
 
 bool RestoreEngine::UploadSelected() {
     const auto listPath = ListPath();
-    if (!WriteFileAtomically(listPath, {}, 0600)) {
-        observer_.Message(listPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(listPath, {}, 0600)) {
+        observer_.Message(LocalFileFailureText(listPath, error));
         return false;
     }
     // The session reports a refused command with its failure text.
@@ -110,8 +110,8 @@ bool RestoreEngine::UploadSelected() {
         if (request_.Rows[i].Checked && !UploadRow(i, list)) return false;
     }
     sentList_ = list;
-    if (!WriteFileAtomically(listPath, list, 0600)) {
-        observer_.Message(listPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(listPath, list, 0600)) {
+        observer_.Message(LocalFileFailureText(listPath, error));
         return false;
     }
     if (!request_.RestoreOnHost) return true;

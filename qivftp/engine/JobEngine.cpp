@@ -176,8 +176,8 @@ bool JobEngine::SubmitSaveJob() {
                                        ToCp932(row.Type), row.OptionCode});
     }
     const auto requestPath = LocalCopyPath();
-    if (!WriteFileAtomically(requestPath, request)) {
-        Message(requestPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(requestPath, request)) {
+        Message(LocalFileFailureText(requestPath, error));
         return false;
     }
     HostStatus result = host_->SetCurrentLibrary(kExchangeLibrary, kLibraryAttempts);
@@ -209,8 +209,8 @@ bool JobEngine::SubmitSaveJob() {
 
 bool JobEngine::SendStopRequest() {
     const auto stopPath = env_.ProgramFolder / "STOP";
-    if (!WriteFileAtomically(stopPath, job_.SetName)) {
-        MessageAndStatus("ファイルSTOPが作れない");
+    if (const std::error_code error = TryWriteFileAtomically(stopPath, job_.SetName)) {
+        MessageAndStatus("ファイルSTOPが作れない：" + error.message());
         return false;
     }
     return host_->PutFile(stopPath, job_.SetName + "/STOP", TransferType::Ascii) == HostStatus::Ok;

@@ -71,7 +71,7 @@ TEST(MakeSaveFolder, FailureNamesThePathInMessageAndStatus) {
     test::RecordingReporter output;
     const std::string folder = (dir / "base/DAILY/20260310").string();
     EXPECT_FALSE(MakeSaveFolder(folder, output));
-    const std::vector<std::string> expected = {folder + "が作成できません"};
+    const std::vector<std::string> expected = {folder + "が作成できません：Not a directory"};
     EXPECT_EQ(output.messages, expected);
     EXPECT_EQ(output.statuses, expected);
     EXPECT_FALSE(MakeSaveFolder((dir / "base").string(), output));  // a file, not a folder

@@ -321,6 +321,14 @@ TEST_F(JobEngineTest, TimeLimitEndingTheSubmitRetriesLogsTheHostsLastReplyFirst)
     EXPECT_EQ(view_.messages[0], "DAILY バックアップジョブのタイムアウト");
 }
 
+TEST_F(JobEngineTest, AStopFileThatCannotBeWrittenNamesTheSystemsReason) {
+    fs::create_directories(program_ / "STOP");  // a folder where the file should go
+    host_.lists = {Pending("PAYROLL")};
+    host_.onListFetch = [this] { engine_->RequestStop(StopReason::CancelButton); };
+    Run();
+    EXPECT_TRUE(view_.HasMessage("ファイルSTOPが作れない：Is a directory"));
+}
+
 TEST_F(JobEngineTest, CancelAfterSubmissionSendsTheStopRequest) {
     host_.lists = {Pending("PAYROLL")};
     host_.onListFetch = [this] { engine_->RequestStop(StopReason::CancelButton); };
