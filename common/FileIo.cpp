@@ -13,6 +13,11 @@
 
 namespace zorva {
 
+std::error_code LastError() {
+    // A failing call that set no reason (a write of nothing) still needs one.
+    return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -62,8 +67,8 @@ bool SyncFolder(const std::filesystem::path& folder) {
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
-                         ExistingMode existing) {
+std::error_code TryWriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                       mode_t mode, ExistingMode existing) {
     struct stat old {};
     if (existing == ExistingMode::Keep && ::stat(path.c_str(), &old) == 0) {
         mode = old.st_mode & 07777;
@@ -71,16 +76,26 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
 
     std::string temp = path.string() + ".XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
-    if (fd.get() < 0) return false;
+    if (fd.get() < 0) return LastError();
     bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    ok = fd.Close() && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
+    std::error_code error = ok ? std::error_code() : LastError();
+    if (!fd.Close() && !error) error = LastError();
+    if (!error && ::rename(temp.c_str(), path.c_str()) != 0) error = LastError();
+    if (error) {
         ::unlink(temp.c_str());
-        return false;
+        return error;
     }
     SyncFolder(path.parent_path());  // make the rename itself durable
-    return true;
+    return {};
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
+                         ExistingMode existing) {
+    return !TryWriteFileAtomically(path, bytes, mode, existing);
+}
+
+std::string LocalFileFailureText(const std::filesystem::path& path, std::error_code error) {
+    return path.string() + "ローカルファイルが開けない：" + error.message();
 }
 
 bool AppendToFile(const std::filesystem::path& path, std::string_view bytes) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace zorva {
 
@@ -32,6 +33,18 @@ enum class ExistingMode { Keep, Replace };
 // keeps its permission bits unless `existing` is Replace.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          mode_t mode = 0644, ExistingMode existing = ExistingMode::Keep);
+// The same, saying why it failed: the system's error of the step that failed ("No space left
+// on device"); an empty error_code on success.
+std::error_code TryWriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                       mode_t mode = 0644,
+                                       ExistingMode existing = ExistingMode::Keep);
+
+// The system's last error (errno) as an error_code, EIO when a failing call set none.
+std::error_code LastError();
+
+// A local file that could not be written: its path, "ローカルファイルが開けない", a full-width
+// colon and the system's reason.
+std::string LocalFileFailureText(const std::filesystem::path& path, std::error_code error);
 
 // Flushes the folder's entries (a rename into it) to disk; false when that fails.
 bool SyncFolder(const std::filesystem::path& folder);

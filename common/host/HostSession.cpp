@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "common/Codec.h"
+#include "common/FileIo.h"
 #include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
 
@@ -341,9 +342,15 @@ HostStatus HostSession::Quote(HostActivity activity, const std::string& command)
 HostStatus HostSession::Command(std::string_view command, std::optional<RetryPolicy> retry) {
     const std::string text(command);
     HostStatus status = HostStatus::Failed;
+    // Only this command's refusal may be read afterwards: a stop that comes before the first
+    // attempt or in the middle of one leaves no answer of the host behind.
+    replyLines_.clear();
     if (easy_) {
-        status = Repeat(PolicyFor(HostOperation::Command, retry),
-                        [&] { return Quote(HostActivity::Command, text); });
+        status = Repeat(PolicyFor(HostOperation::Command, retry), [&] {
+            const HostStatus attempt = Quote(HostActivity::Command, text);
+            if (attempt == HostStatus::Interrupted) replyLines_.clear();
+            return attempt;
+        });
     }
     if (status == HostStatus::Failed) Report(HostCommandFailureText(program_, text));
     return status;
@@ -401,11 +408,13 @@ HostStatus HostSession::PutFile(const fs::path& localPath, std::string_view remo
 }
 
 HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& localPath,
-                                TransferType type) {
+                                TransferType type, std::error_code& localError) {
+    localError.clear();
     if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
     DownloadFile download(localPath, type == TransferType::Ascii
                                          ? kTextFetchLimit
                                          : std::numeric_limits<std::uint64_t>::max());
+    localError = download.LocalError();
     if (!download.Opened()) return HostStatus::Failed;
     PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
     CURL* h = easy_.get();
@@ -418,14 +427,22 @@ HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& loc
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
     if (status == HostStatus::Ok && !download.Commit()) status = HostStatus::Failed;
+    localError = download.LocalError();
     return status;
 }
 
 HostStatus HostSession::GetFile(std::string_view remoteName, const fs::path& localPath,
                                 TransferType type, std::optional<RetryPolicy> retry) {
     if (!easy_) return HostStatus::Failed;
-    return Repeat(PolicyFor(HostOperation::GetFile, retry),
-                  [&] { return GetOnce(remoteName, localPath, type); });
+    std::error_code localError;
+    const HostStatus status = Repeat(PolicyFor(HostOperation::GetFile, retry), [&] {
+        return GetOnce(remoteName, localPath, type, localError);
+    });
+    // The host's failures stay the caller's to word; a PC that could not keep what came (a
+    // full disk) is said here, with the system's reason.
+    if (status == HostStatus::Failed && localError)
+        Report(LocalFileFailureText(localPath, localError));
+    return status;
 }
 
 HostStatus HostSession::ListOnce(std::string_view library, std::vector<std::string>& names) {

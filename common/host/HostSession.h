@@ -32,6 +32,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "common/Waiter.h"
@@ -98,6 +99,7 @@ public:
     // Sends `command` as it is (a leading blank stays) without a data connection; a reply of
     // 400 or more fails the attempt. After the last failed attempt reports the command
     // followed by the program's failure text; LastReplyLines() then holds the server's answer.
+    // When a stop ends the retries, it holds the refusal of the last attempt, or nothing.
     HostStatus Command(std::string_view command,
                        std::optional<RetryPolicy> retry = std::nullopt) override;
 
@@ -114,7 +116,8 @@ public:
     // Downloads `remoteName` into a temporary file beside `localPath` and renames it to
     // `localPath` only when complete (an existing file is replaced). A failed or interrupted
     // download leaves no partial file and an earlier `localPath` intact; an ASCII download
-    // past kTextFetchLimit is aborted as failed. Reports nothing.
+    // past kTextFetchLimit is aborted as failed. Reports only a local file that could not be
+    // written after the last attempt: its path, "ローカルファイルが開けない：" and the reason.
     HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
                        TransferType type, std::optional<RetryPolicy> retry = std::nullopt) override;
 
@@ -150,8 +153,9 @@ private:
     HostStatus Quote(HostActivity activity, const std::string& command);
     HostStatus PutOnce(const std::filesystem::path& localPath, std::string_view remoteName,
                        TransferType type);
+    // `localError`: why the PC's side of this attempt failed, empty when it did not.
     HostStatus GetOnce(std::string_view remoteName, const std::filesystem::path& localPath,
-                       TransferType type);
+                       TransferType type, std::error_code& localError);
     HostStatus ListOnce(std::string_view library, std::vector<std::string>& names);
     void PrepareRequest(const std::string& path, CurlList quote, CurlList prequote);
     CURLcode Perform(HostActivity activity, bool download = false);

@@ -95,8 +95,8 @@ bool RestoreEngine::ConnectHost() {
 
 bool RestoreEngine::UploadSelected() {
     const auto listPath = ListPath();
-    if (!WriteFileAtomically(listPath, {}, 0600)) {
-        observer_.Message(listPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(listPath, {}, 0600)) {
+        observer_.Message(LocalFileFailureText(listPath, error));
         return false;
     }
     // The session reports a refused command with its failure text.
@@ -110,8 +110,8 @@ bool RestoreEngine::UploadSelected() {
         if (request_.Rows[i].Checked && !UploadRow(i, list)) return false;
     }
     sentList_ = list;
-    if (!WriteFileAtomically(listPath, list, 0600)) {
-        observer_.Message(listPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(listPath, list, 0600)) {
+        observer_.Message(LocalFileFailureText(listPath, error));
         return false;
     }
     if (!request_.RestoreOnHost) return true;
@@ -133,7 +133,7 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
     const RestoreRow& row = request_.Rows[index];
     const std::string hostName = HostObjectName(row.Object);
     const bool starred = row.Object.find('*') != std::string::npos;
-    const int entry = FindObjectRow(request_.ObjectTable, row.Object);
+    const int entry = FindObjectRow(request_.ObjectTable, hostName);
     // A row without an object-table entry is taken as not protected.
     const char option =
         entry >= 0 ? request_.ObjectTable[static_cast<std::size_t>(entry)].OptionCode : ' ';

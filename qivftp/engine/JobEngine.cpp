@@ -10,6 +10,7 @@
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
 #include "common/host/HostSession.h"
+#include "common/host/HostTexts.h"
 #include "qivftp/engine/Purge.h"
 #include "qivftp/engine/ReportMail.h"
 
@@ -175,8 +176,8 @@ bool JobEngine::SubmitSaveJob() {
                                        ToCp932(row.Type), row.OptionCode});
     }
     const auto requestPath = LocalCopyPath();
-    if (!WriteFileAtomically(requestPath, request)) {
-        Message(requestPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(requestPath, request)) {
+        Message(LocalFileFailureText(requestPath, error));
         return false;
     }
     HostStatus result = host_->SetCurrentLibrary(kExchangeLibrary, kLibraryAttempts);
@@ -190,7 +191,13 @@ bool JobEngine::SubmitSaveJob() {
     // The session converts names and replies at the wire; here they stay UTF-8.
     const std::string command = SubmitCommand(job_.SetName, settings_.JobQueue);
     result = host_->Command(command, kSubmitAttempts);
-    if (result == HostStatus::Failed) {
+    // When the time limit ends the retries of a submit the host keeps refusing, the log names
+    // the host's reasons before the time-out, as after the last attempt.
+    const bool refusedUntilTheLimit = result == HostStatus::Interrupted && !wait_.StopRequested() &&
+                                      wait_.TimeLimitPassed() && !host_->LastReplyLines().empty();
+    if (refusedUntilTheLimit)
+        MessageAndStatus(HostCommandFailureText(Program::TransferAgent, command));
+    if (result == HostStatus::Failed || refusedUntilTheLimit) {
         // The session has reported the command; the server's reasons follow line by line.
         for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(line);
     }
@@ -202,8 +209,8 @@ bool JobEngine::SubmitSaveJob() {
 
 bool JobEngine::SendStopRequest() {
     const auto stopPath = env_.ProgramFolder / "STOP";
-    if (!WriteFileAtomically(stopPath, job_.SetName)) {
-        MessageAndStatus("ファイルSTOPが作れない");
+    if (const std::error_code error = TryWriteFileAtomically(stopPath, job_.SetName)) {
+        MessageAndStatus("ファイルSTOPが作れない：" + error.message());
         return false;
     }
     return host_->PutFile(stopPath, job_.SetName + "/STOP", TransferType::Ascii) == HostStatus::Ok;

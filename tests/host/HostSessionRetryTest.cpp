@@ -195,6 +195,20 @@ TEST(HostSessionRetry, CancelDuringAPauseEndsTheRetriesWithoutAReport) {
     EXPECT_TRUE(observer.Reports().empty());
 }
 
+// A stop leaves readable only the command's own last refusal, never an earlier answer.
+TEST(HostSessionRetry, AStoppedCommandLeavesOnlyItsOwnRefusal) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    waiter.onWait = [&](std::size_t) { waiter.Interrupt(); };
+    EXPECT_EQ(session.Command("RCMD REFUSE"), HostStatus::Interrupted);  // in the first pause
+    EXPECT_EQ(session.LastReplyLines().size(), 3u);
+    EXPECT_EQ(session.Command("RCMD REFUSE"), HostStatus::Interrupted);  // before any attempt
+    EXPECT_TRUE(session.LastReplyLines().empty());
+}
+
 TEST(HostSessionRetry, UploadOfAMissingFileNamesThePath) {
     FtpServerProcess server;
     InstantWaiter waiter;

@@ -11,6 +11,7 @@
 #include "common/Codec.h"
 #include "common/FileIo.h"
 #include "tests/host/HostPeers.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/InstantWaiter.h"
 
 namespace zorva {
@@ -68,6 +69,23 @@ TEST(HostSession, CurrentLibraryHoldsAcrossPutAndGetOnOneLogOn) {
     EXPECT_EQ(Count(transcript, "STOR DAILY/#ALLUSR"), 1);
     EXPECT_EQ(Count(transcript, "RETR DAILY"), 1);
     EXPECT_EQ(observer.Reports(), Lines{"ホストに接続しました"});
+}
+
+// A download the PC cannot keep (a full disk) says why, in the system's words.
+TEST(HostSession, ADownloadThePcCannotKeepNamesTheSystemsReason) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    WriteBytes(server.root() / "ZORVADATA" / "SAVE", Pattern(4096));
+    test::FileSizeLimit limit(16);
+    EXPECT_EQ(session.GetFile("ZORVADATA/SAVE", local / "SAVE", TransferType::Binary),
+              HostStatus::Failed);
+    EXPECT_EQ(observer.Reports(),
+              (Lines{"ホストに接続しました",
+                     (local / "SAVE").string() + "ローカルファイルが開けない：File too large"}));
 }
 
 // A command goes out as given, leading blank included. A refused command or CWD leaves the

@@ -448,7 +448,8 @@ TEST_F(RestoreEngineTest, ListThatCannotBeWrittenSendsNothing) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     std::filesystem::create_directories(engine.ListPath());  // SAVLIBS is in the way
     EXPECT_EQ(Run(), RestoreOutcome::UploadFailed);
-    EXPECT_EQ(observer.messages.back(), engine.ListPath().string() + "ローカルファイルが開けない");
+    EXPECT_EQ(observer.messages.back(),
+              engine.ListPath().string() + "ローカルファイルが開けない：Is a directory");
     EXPECT_TRUE(host.Arguments(Op::Command).empty());
 }
 

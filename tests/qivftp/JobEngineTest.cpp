@@ -309,6 +309,26 @@ TEST_F(JobEngineTest, RefusedSubmitLogsEachReplyLine) {
         fs::exists(program_ / "LOG_DAT" / "APP-202603102200-202603102200-DAILY-異常終了-.log"));
 }
 
+TEST_F(JobEngineTest, TimeLimitEndingTheSubmitRetriesLogsTheHostsLastReplyFirst) {
+    host_.replyLines = {"550 CPF1338: Job queue not found."};
+    host_.submitResult = HostStatus::Interrupted;
+    host_.onSubmit = [this] { steady_.Advance(61s); };  // past JOBTIMER, counted from the log-on
+    Run();
+    ASSERT_GE(view_.messages.size(), 3u);  // newest first
+    EXPECT_EQ(view_.messages[2],
+              JobEngine::SubmitCommand("DAILY", "QGPL/QBATCH") + "コマンド実行に失敗しました");
+    EXPECT_EQ(view_.messages[1], host_.replyLines[0]);
+    EXPECT_EQ(view_.messages[0], "DAILY バックアップジョブのタイムアウト");
+}
+
+TEST_F(JobEngineTest, AStopFileThatCannotBeWrittenNamesTheSystemsReason) {
+    fs::create_directories(program_ / "STOP");  // a folder where the file should go
+    host_.lists = {Pending("PAYROLL")};
+    host_.onListFetch = [this] { engine_->RequestStop(StopReason::CancelButton); };
+    Run();
+    EXPECT_TRUE(view_.HasMessage("ファイルSTOPが作れない：Is a directory"));
+}
+
 TEST_F(JobEngineTest, CancelAfterSubmissionSendsTheStopRequest) {
     host_.lists = {Pending("PAYROLL")};
     host_.onListFetch = [this] { engine_->RequestStop(StopReason::CancelButton); };
