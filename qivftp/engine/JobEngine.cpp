@@ -201,9 +201,10 @@ bool JobEngine::SubmitSaveJob() {
         // The session has reported the command; the server's reasons follow line by line.
         for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(line);
     }
-    // A submit interrupted while its reply was awaited may have been accepted: the job counts
-    // as submitted, so a cancel still sends the stop request.
-    if (result == HostStatus::Interrupted) job_.JobSubmitted = true;
+    // A submit the host accepted, or one interrupted while its reply was awaited (it may have
+    // been accepted), counts as submitted: a cancel that came meanwhile still sends the stop
+    // request.
+    if (result != HostStatus::Failed) job_.JobSubmitted = true;
     return result == HostStatus::Ok;
 }
 

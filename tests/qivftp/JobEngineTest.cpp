@@ -476,15 +476,17 @@ struct SubmitStopCase {
     std::string label;
     StopReason reason;
     bool stopSent;
+    HostStatus submitResult = HostStatus::Interrupted;
 };
 
 class InterruptedSubmit : public JobEngineTest,
                           public ::testing::WithParamInterface<SubmitStopCase> {};
 
-// The host may have accepted a submit whose reply never came: a cancel then stops that job.
+// The host may have accepted a submit whose reply never came, or did accept one while a cancel
+// came: a cancel then stops that job.
 TEST_P(InterruptedSubmit, CountsAsPossiblySubmitted) {
     host_.onSubmit = [this] { engine_->RequestStop(GetParam().reason); };
-    host_.submitResult = HostStatus::Interrupted;
+    host_.submitResult = GetParam().submitResult;
     Run();
     EXPECT_EQ(host_.Upload("DAILY/STOP").has_value(), GetParam().stopSent);
     ASSERT_TRUE(mail_.sent);
@@ -492,11 +494,13 @@ TEST_P(InterruptedSubmit, CountsAsPossiblySubmitted) {
     EXPECT_EQ(host_.Count("RETR"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Reasons, InterruptedSubmit,
-                         ::testing::Values(SubmitStopCase{"Cancel", StopReason::CancelButton, true},
-                                           SubmitStopCase{"WindowClosed", StopReason::WindowClosed,
-                                                          false}),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, InterruptedSubmit,
+    ::testing::Values(SubmitStopCase{"Cancel", StopReason::CancelButton, true},
+                      SubmitStopCase{"WindowClosed", StopReason::WindowClosed, false},
+                      SubmitStopCase{"CancelDuringAnAcceptedSubmit", StopReason::CancelButton, true,
+                                     HostStatus::Ok}),
+    [](const auto& info) { return info.param.label; });
 
 class StopAfterDownload : public JobEngineTest, public ::testing::WithParamInterface<StopReason> {};
 
