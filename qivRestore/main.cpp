@@ -55,6 +55,11 @@ int RunWindow(int argc, char* argv[]) {
     ui::QtMessageBoxes boxes;
 
     QApplication app(argc, argv);
+    if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
+        log.WriteForced(*failure);
+        ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *failure);
+        return 1;
+    }
     const InstanceLock lock(programFolder, restore::kRestoreLockName);
     if (const auto refusal = restore::RestoreLockRefusal(lock, log)) {
         // Without a display nobody could close the box: the text goes to standard error.

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/CommandLine.h"
+#include "common/Settings.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivWH/ui/MainWindow.h"
 
@@ -27,6 +28,10 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     ui::QtMessageBoxes boxes;
+    if (const auto failure = SettingsReadFailure(SettingsPath(std::filesystem::current_path()))) {
+        ui::ReportStartFailure(boxes, "qivWH", QStringLiteral("エラー"), *failure);
+        return 1;
+    }
     qivwh::MainWindow window(std::filesystem::current_path(), boxes);
     window.show();
     return app.exec();

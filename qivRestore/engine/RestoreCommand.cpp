@@ -169,6 +169,11 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.JobTimer));
     DailyLog log(Program::Restore, env.ProgramFolder / kLogFolderName, settings.DetailLog,
                  env.clock);
+    if (const auto failure = SettingsReadFailure(SettingsPath(env.ProgramFolder))) {
+        log.WriteForced(*failure);
+        env.err << *failure << '\n';
+        return 1;
+    }
     const InstanceLock lock(env.ProgramFolder, kRestoreLockName);
     if (const auto refusal = RestoreLockRefusal(lock, log)) {
         env.err << *refusal << '\n';

@@ -250,7 +250,7 @@ void MainWindow::ConnectControls() {
 void MainWindow::StartUp() {
     ResetSetPanel(panel_);
     AgentStartup startup = StartAgent(context_, state_, ZORVA_VERSION);
-    const bool notice = !startup.setsLoaded || startup.setsLeftOut;
+    const bool notice = !startup.setsLoaded || startup.setsLeftOut || startup.jobFileKept;
     ui_->statusLabel->setText(notice ? ToQ(state_.lastError) : QString());
     ui_->setSelector->clear();
     for (const BackupSet& set : state_.sets.Sets) ui_->setSelector->addItem(ToQ(set.SetName));
