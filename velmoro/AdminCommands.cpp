@@ -34,8 +34,8 @@ private:
 
 std::shared_ptr<HostConnection> MakeHost(AdminEnvironment& env, const Settings& settings,
                                          Reporter& reporter) {
-    if (env.hostFactory) return env.hostFactory(settings, env.waiter, reporter);
-    return MakeAgentHost(settings, env.waiter, reporter);
+    return MakeAgentHost(env.hostFactory ? env.hostFactory : SessionHostFactory(), settings,
+                         env.waiter, reporter);
 }
 
 // Everything a command works with: the settings, the daily log, the terminal.

@@ -8,6 +8,7 @@
 #include "common/SavlibsRecord.h"
 #include "common/SetFolderReader.h"
 #include "qivRestore/engine/GenerationPath.h"
+#include "qivRestore/engine/RestoreHostProfile.h"
 
 namespace zorva::restore {
 
@@ -119,15 +120,8 @@ std::optional<std::string> RestoreLockRefusal(const InstanceLock& lock, DailyLog
     return lock.FailureText();
 }
 
-RestoreHostFactory SessionHostFactory() {
-    return [](const Settings& settings, Waiter& waiter, HostSessionObserver& observer) {
-        HostEndpoint endpoint;
-        endpoint.address = settings.HostAddress;
-        endpoint.port = settings.HostPort;
-        endpoint.user = settings.User;
-        endpoint.password = settings.Password;
-        return std::make_unique<HostSession>(Program::Restore, endpoint, waiter, observer);
-    };
+HostFactory SessionHostFactory() {
+    return SessionFactory(kRestoreHostProfile);
 }
 
 namespace {

@@ -17,6 +17,7 @@
 #include "common/HostJobWait.h"
 #include "common/InstanceLock.h"
 #include "common/Settings.h"
+#include "common/host/HostFactory.h"
 #include "common/host/HostSession.h"
 #include "qivRestore/engine/RestoreEngine.h"
 
@@ -51,11 +52,8 @@ bool SelectObjects(std::vector<RestoreRow>& rows, const std::vector<std::string>
 // or "復元完了" (restore).
 bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, bool restore);
 
-using RestoreHostFactory = std::function<std::unique_ptr<HostConnection>(
-    const Settings& settings, Waiter& waiter, HostSessionObserver& observer)>;
-
 // The libcurl session of the restore program.
-RestoreHostFactory SessionHostFactory();
+HostFactory SessionHostFactory();
 
 struct RestoreCommandEnvironment {
     std::filesystem::path ProgramFolder;
@@ -64,7 +62,7 @@ struct RestoreCommandEnvironment {
     const SteadyClock& steadyClock;
     std::ostream& out;  // log lines and results
     std::ostream& err;  // what stops the command before the host is contacted
-    RestoreHostFactory hostFactory;
+    HostFactory hostFactory;
 };
 
 // The program folder's lock: one restore at a time, since a second one would clear ZORVARST

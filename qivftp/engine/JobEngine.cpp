@@ -13,6 +13,7 @@
 #include "common/host/HostTexts.h"
 #include "qivftp/engine/Purge.h"
 #include "qivftp/engine/ReportMail.h"
+#include "qivftp/engine/TransferHostProfile.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -35,13 +36,7 @@ bool IsSafeFileName(const std::string& name) {
 }  // namespace
 
 HostFactory SessionHostFactory() {
-    return [](const Settings& settings, Waiter& waiter,
-              HostSessionObserver& observer) -> std::unique_ptr<HostConnection> {
-        return std::make_unique<HostSession>(
-            Program::TransferAgent,
-            HostEndpoint{settings.HostAddress, settings.HostPort, settings.User, settings.Password},
-            waiter, observer);
-    };
+    return SessionFactory(kTransferHostProfile);
 }
 
 const SteadyClock& JobEngine::SystemSteadyClockInstance() {
@@ -196,7 +191,7 @@ bool JobEngine::SubmitSaveJob() {
     const bool refusedUntilTheLimit = result == HostStatus::Interrupted && !wait_.StopRequested() &&
                                       wait_.TimeLimitPassed() && !host_->LastReplyLines().empty();
     if (refusedUntilTheLimit)
-        MessageAndStatus(HostCommandFailureText(Program::TransferAgent, command));
+        MessageAndStatus(HostCommandFailureText(kTransferHostProfile, command));
     if (result == HostStatus::Failed || refusedUntilTheLimit) {
         // The session has reported the command; the server's reasons follow line by line.
         for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(line);

@@ -9,6 +9,7 @@
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
 #include "common/host/HostTexts.h"
+#include "velmoro/engine/AgentHostProfile.h"
 
 namespace zorva::velmoro {
 namespace {
@@ -169,13 +170,13 @@ HostTaskResult CheckObjectsOnHost(HostConnection& host, Waiter& waiter,
         s != HostStatus::Ok)
         return s == HostStatus::Interrupted
                    ? Stopped(host)
-                   : Closed(host, HostTaskResult::Failure(
-                                      *HostUploadFailureText(Program::Agent, localList.string())));
+                   : Closed(host, HostTaskResult::Failure(*HostUploadFailureText(
+                                      kAgentHostProfile, localList.string())));
     if (HostStatus s = host.Command(kCheckCommand); s != HostStatus::Ok)
         return s == HostStatus::Interrupted
                    ? Stopped(host)
                    : Closed(host, HostTaskResult::Failure(
-                                      HostCommandFailureText(Program::Agent, kCheckCommand)));
+                                      HostCommandFailureText(kAgentHostProfile, kCheckCommand)));
 
     HostStatus s = FetchAnswer(host, waiter, kVerifiedName, localVerified,
                                [&] { return VerifiedWritten(localVerified); });

@@ -123,16 +123,10 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
                                                   QString::fromStdString(context.folder.string()));
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
     starter_->onJobsChanged = [this] { RefreshJobList(); };
-    HostFactory factory = services_.hostFactory;
-    if (!factory) {
-        factory = [this](const Settings& settings) {
-            hostWaiter_.Reset();
-            return MakeAgentHost(settings, hostWaiter_, reporter_);
-        };
-    }
+    HostFactory factory = services_.hostFactory ? services_.hostFactory : SessionHostFactory();
     SchedulerShell& shell = *this;
     scheduler_ = std::make_unique<Scheduler>(context_, state_, *starter_, reporter_, shell,
-                                             std::move(factory));
+                                             std::move(factory), hostWaiter_);
 
     timer_.setObjectName(QStringLiteral("schedulerTimer"));
     connect(&timer_, &QTimer::timeout, this, &MainWindow::RunSchedulerTick);
