@@ -253,7 +253,7 @@ TEST(SetPanel, ShowSelectedSetMirrorsTheRecord) {
     SetPanelState before = panel;
     panel.selectorText = "NOSUCH";
     before.selectorText = "NOSUCH";
-    EXPECT_EQ(ShowSelectedSet(panel, state), -1);
+    EXPECT_EQ(ShowSelectedSet(panel, state), std::nullopt);
     EXPECT_EQ(panel, before);
     EXPECT_EQ(state.sets.CurrentSet, 2);
 }

@@ -28,8 +28,8 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
     context.log.SetDetailLog(state.settings.DetailLog);
 
     AgentStartup startup;
-    std::string error;
-    startup.setsLoaded = LoadSets(SetFolder(context.folder, state.settings), state.sets, error);
+    startup.setsLoaded =
+        LoadSets(SetFolder(context.folder, state.settings), state.sets).has_value();
     if (!startup.setsLoaded) state.lastError = kSetsUnreadable;
     startup.setsLeftOut = state.sets.LeftOut > 0;
     if (startup.setsLeftOut) {

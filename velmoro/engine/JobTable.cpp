@@ -227,9 +227,10 @@ int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::
     return 0;
 }
 
-void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clock& clock) {
-    if (setIndex < 0 || static_cast<std::size_t>(setIndex) >= sets.Sets.size()) return;
-    const BackupSet& set = sets.Sets[static_cast<std::size_t>(setIndex)];
+void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,
+                  const Clock& clock) {
+    if (!setIndex || *setIndex >= sets.Sets.size()) return;
+    const BackupSet& set = sets.Sets[*setIndex];
     int index = FindJobBySetName(table, set.SetName);
     if (index < 0) return;
     JobRecord& job = table.Records[static_cast<std::size_t>(index)];

@@ -106,7 +106,8 @@ int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::
 
 // Books a finished run of the set at `setIndex`: its job's next run is recalculated for a PC
 // start set, and its last run becomes now.
-void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clock& clock);
+void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,
+                  const Clock& clock);
 
 // Puts `text` into the status of the first active job of the set; stopped jobs keep theirs.
 // The index of the job changed, or -1.

@@ -178,11 +178,11 @@ void ResetScheduleForNewSet(SetPanelState& panel) {
     SelectDaily(panel, 1);
 }
 
-int ShowSelectedSet(SetPanelState& panel, AgentState& state) {
-    const int index = FindSetByName(state.sets, panel.selectorText);
-    if (index < 0) return -1;
-    state.sets.CurrentSet = index;
-    const BackupSet& set = state.sets.Sets[static_cast<std::size_t>(index)];
+std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state) {
+    const std::optional<std::size_t> index = FindSetByName(state.sets, panel.selectorText);
+    if (!index) return std::nullopt;
+    state.sets.CurrentSet = static_cast<int>(*index);
+    const BackupSet& set = state.sets.Sets[*index];
     panel.description = set.Description;
     ClearSchedule(panel);
     panel.pcStart.checked = panel.hostStart.checked = panel.immediate.checked = false;
@@ -272,9 +272,8 @@ int CheckSetName(const SetPanelState& panel, AgentState& state) {
         state.lastError = kSetNameLettersOnly;
         return 0;
     }
-    const int index = FindSetByName(state.sets, name);
-    if (index >= 0) {
-        state.sets.CurrentSet = index;
+    if (const auto index = FindSetByName(state.sets, name)) {
+        state.sets.CurrentSet = static_cast<int>(*index);
         state.sets.NewSet = 0;
         return 1;
     }
@@ -335,27 +334,26 @@ bool StoreChangesSetFile(const SetPanelState& panel, AgentState& state,
                          const std::filesystem::path& programFolder) {
     BackupSet wanted = CurrentRecord(state);
     FillSetFromPanel(panel, wanted);
-    BackupSet stored;
-    std::string ignored;
-    if (!ReadSetFile(SetFolder(programFolder, state.settings), wanted.SetName, stored, ignored)) {
-        return true;
-    }
+    const Expected<BackupSet> stored =
+        ReadSetFile(SetFolder(programFolder, state.settings), wanted.SetName);
+    if (!stored) return true;
     // Compared as written: what the file holds beyond the record's fields does not count.
-    return FormatSetFile(stored) != FormatSetFile(wanted);
+    return FormatSetFile(*stored) != FormatSetFile(wanted);
 }
 
 bool StoreCurrentSet(const SetPanelState& panel, AgentState& state,
                      const std::filesystem::path& programFolder) {
     BackupSet& set = CurrentRecord(state);
     FillSetFromPanel(panel, set);
-    bool written = WriteSetFile(SetFolder(programFolder, state.settings), set, state.lastError);
+    const Expected<void> written = WriteSetFile(SetFolder(programFolder, state.settings), set);
+    if (!written) state.lastError = written.error().text;
     if (written) WriteSettings(SettingsPath(programFolder), state.settings);
     if (state.sets.NewSet == 1) {
         state.sets.Sets.push_back(set);
         state.draft = BackupSet();
         state.sets.NewSet = 0;
     }
-    return written;
+    return written.has_value();
 }
 
 }  // namespace zorva::velmoro

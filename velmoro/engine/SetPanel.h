@@ -4,7 +4,9 @@
 // consistent, check the entries and store a set work on this record; the window only mirrors it.
 
 #include <array>
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -87,9 +89,9 @@ void ResetSetPanel(SetPanelState& panel);
 // save time keeps its text.
 void ResetScheduleForNewSet(SetPanelState& panel);
 
-// Shows the set named by the selector. The set's index (now sets.CurrentSet), or -1 when no
-// stored set has that name (then nothing changes).
-int ShowSelectedSet(SetPanelState& panel, AgentState& state);
+// Shows the set named by the selector. The set's index (now sets.CurrentSet), or nullopt when
+// no stored set has that name (then nothing changes).
+std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state);
 // Locks the start method and schedule while the selected set has a job.
 void LockScheduleIfJob(SetPanelState& panel, const JobTable& jobs);
 

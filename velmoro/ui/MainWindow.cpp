@@ -436,7 +436,7 @@ void MainWindow::UpdateTimer() {
 
 void MainWindow::OnSetChosen() {
     ReadPanelTexts();
-    if (ShowSelectedSet(panel_, state_) >= 0) ShowSetObjects(CurrentRecord(state_));
+    if (ShowSelectedSet(panel_, state_)) ShowSetObjects(CurrentRecord(state_));
     LockScheduleIfJob(panel_, state_.jobs);
     ShowPanel();
 }
@@ -453,7 +453,7 @@ void MainWindow::OnObjectsClicked() {
         this, CurrentRecord(state_), {panel_.selectorText, panel_.description}, state_.settings,
         [this] { HoldScheduler(); }, [this] { ReleaseScheduler(); });
     if (registered) ShowSetObjects(CurrentRecord(state_));
-    if (FindSetByName(state_.sets, panel_.selectorText) < 0) {
+    if (!FindSetByName(state_.sets, panel_.selectorText)) {
         ReadPanelTexts();
         ResetScheduleForNewSet(panel_);
         ShowPanel();
@@ -579,7 +579,7 @@ void MainWindow::OnJobMenuAction(int action) {
             auto log = [this](std::string_view message) { context_.log.WriteDailyLog(message); };
             saved = DeleteJob(state_.jobs, row, state_.sets, context_.clock, log);
             ReadPanelTexts();
-            if (ShowSelectedSet(panel_, state_) >= 0) ShowSetObjects(CurrentRecord(state_));
+            if (ShowSelectedSet(panel_, state_)) ShowSetObjects(CurrentRecord(state_));
             LockScheduleIfJob(panel_, state_.jobs);
             ShowPanel();
             break;
