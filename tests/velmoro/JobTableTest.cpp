@@ -403,8 +403,8 @@ TEST_F(JobFile, BookingARunMovesThePcStartJobOnAndStampsTheLastRun) {
 
 TEST(JobStatus, GoesToTheFirstActiveJobOfTheSet) {
     JobTable table{"unused", {NamedJob("A", 0), NamedJob("A"), NamedJob("A"), NamedJob("B", 0)}};
-    EXPECT_EQ(SetJobStatus(table, "A", kStatusRunning), 1);
-    EXPECT_EQ(SetJobStatus(table, "B", kStatusRunning), -1);
+    EXPECT_EQ(SetJobStatus(table, "A", kStatusRunning), 1u);
+    EXPECT_EQ(SetJobStatus(table, "B", kStatusRunning), std::nullopt);
     std::vector<std::string> statuses;
     for (const JobRecord& job : table.Records) statuses.push_back(job.StatusText);
     EXPECT_EQ(statuses, (std::vector<std::string>{"実行前", "実行中", "実行前", "実行前"}));

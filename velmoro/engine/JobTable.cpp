@@ -231,21 +231,22 @@ void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size
                   const Clock& clock) {
     if (!setIndex || *setIndex >= sets.Sets.size()) return;
     const BackupSet& set = sets.Sets[*setIndex];
-    int index = FindJobBySetName(table, set.SetName);
-    if (index < 0) return;
-    JobRecord& job = table.Records[static_cast<std::size_t>(index)];
+    const std::optional<std::size_t> index = FindJobBySetName(table, set.SetName);
+    if (!index) return;
+    JobRecord& job = table.Records[*index];
     if (set.StartMethod == '1') CalcNextRun(job, sets, clock);
     job.LastRunText = LogTimeStamp(clock.Now());
 }
 
-int SetJobStatus(JobTable& table, std::string_view setName, std::string_view text) {
+std::optional<std::size_t> SetJobStatus(JobTable& table, std::string_view setName,
+                                        std::string_view text) {
     for (std::size_t i = 0; i < table.Records.size(); ++i) {
         JobRecord& job = table.Records[i];
         if (job.Active != 1 || job.SetName != setName) continue;
         job.StatusText = CutToCp932Width(text, kStatusWidth);
-        return static_cast<int>(i);
+        return i;
     }
-    return -1;
+    return std::nullopt;
 }
 
 JobFileWrite SetJobActive(JobTable& table, int row, bool active) {
@@ -267,14 +268,14 @@ JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clo
 }
 
 bool JobExistsForSet(const JobTable& table, std::string_view setName) {
-    return FindJobBySetName(table, setName) >= 0;
+    return FindJobBySetName(table, setName).has_value();
 }
 
-int FindJobBySetName(const JobTable& table, std::string_view setName) {
+std::optional<std::size_t> FindJobBySetName(const JobTable& table, std::string_view setName) {
     for (std::size_t i = table.Records.size(); i-- > 0;) {
-        if (table.Records[i].SetName == setName) return static_cast<int>(i);
+        if (table.Records[i].SetName == setName) return i;
     }
-    return -1;
+    return std::nullopt;
 }
 
 }  // namespace zorva::velmoro

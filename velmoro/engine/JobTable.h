@@ -110,8 +110,9 @@ void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size
                   const Clock& clock);
 
 // Puts `text` into the status of the first active job of the set; stopped jobs keep theirs.
-// The index of the job changed, or -1.
-int SetJobStatus(JobTable& table, std::string_view setName, std::string_view text);
+// The index of the job changed.
+std::optional<std::size_t> SetJobStatus(JobTable& table, std::string_view setName,
+                                        std::string_view text);
 
 // Stops or activates the job at `row` and saves the table; NothingToWrite for a row that does
 // not exist.
@@ -127,7 +128,7 @@ JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clo
 std::string JobFileKeptText(const std::filesystem::path& copy);
 
 bool JobExistsForSet(const JobTable& table, std::string_view setName);
-// Index of the last job of the set, or -1.
-int FindJobBySetName(const JobTable& table, std::string_view setName);
+// Index of the last job of the set.
+std::optional<std::size_t> FindJobBySetName(const JobTable& table, std::string_view setName);
 
 }  // namespace zorva::velmoro
