@@ -3,6 +3,7 @@
 // std::expected (has_value, value, error, Unexpected) so that it can replace this one later.
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -27,8 +28,8 @@ struct Unexpected {
     Failure failure;
 };
 
-inline Unexpected MakeFailure(FailureCode code, std::string text) {
-    return Unexpected{Failure{code, std::move(text)}};
+inline Unexpected MakeFailure(FailureCode code, std::string_view text) {
+    return Unexpected{Failure{code, std::string(text)}};
 }
 
 template <typename T>

@@ -332,7 +332,9 @@ protected:
     Registration() { sets.Sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")}; }
     int Register(int setIndex) {
         sets.CurrentSet = setIndex;
-        return RegisterJob(table, sets, clock, lastError);
+        const Expected<void> registered = RegisterJob(table, sets, clock);
+        if (!registered) lastError = registered.error().text;
+        return registered ? 1 : 0;
     }
     std::string lastError;
 };

@@ -67,8 +67,8 @@ struct Agent {
     void AddJob(const BackupSet& set) {
         state.sets.Sets.push_back(set);
         state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size()) - 1;
-        std::string error;
-        ASSERT_EQ(RegisterJob(state.jobs, state.sets, clock, error), 1) << error;
+        const Expected<void> registered = RegisterJob(state.jobs, state.sets, clock);
+        ASSERT_TRUE(registered) << registered.error().text;
     }
     const JobRecord& Job(std::size_t i) const { return state.jobs.Records.at(i); }
     std::string DailyLogText() const {

@@ -189,20 +189,16 @@ JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip) {
     return WriteFileAtomically(table.File, text) ? JobFileWrite::Written : JobFileWrite::Failed;
 }
 
-int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::string& lastError) {
+Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock) {
     if (sets.CurrentSet < 0 || static_cast<std::size_t>(sets.CurrentSet) >= sets.Sets.size()) {
-        lastError = kNoJobToSave;
-        return 0;
+        return MakeFailure(FailureCode::NotFound, kNoJobToSave);
     }
     const BackupSet& set = sets.Sets[static_cast<std::size_t>(sets.CurrentSet)];
     if (JobExistsForSet(table, set.SetName)) {
-        lastError = kJobAlreadyRegistered;
-        return 0;
+        return MakeFailure(FailureCode::BadArgument, kJobAlreadyRegistered);
     }
-    if (table.Records.size() >= kMaxJobs) {
-        lastError = kTooManyJobs;
-        return 0;
-    }
+    if (table.Records.size() >= kMaxJobs)
+        return MakeFailure(FailureCode::BadArgument, kTooManyJobs);
     JobRecord job;
     job.Active = 1;
     job.SetName = set.SetName;
@@ -216,15 +212,13 @@ int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::
 
     switch (SaveJobs(table)) {
         case JobFileWrite::Written:
-            return 1;
+            return {};
         case JobFileWrite::NothingToWrite:
-            lastError = kNoJobToSave;
-            return 0;
+            return MakeFailure(FailureCode::NotFound, kNoJobToSave);
         case JobFileWrite::Failed:
             break;
     }
-    lastError = kJobFileWriteFailed;
-    return 0;
+    return MakeFailure(FailureCode::WriteFailed, kJobFileWriteFailed);
 }
 
 void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,

@@ -12,6 +12,7 @@
 
 #include "common/BackupSet.h"
 #include "common/Clock.h"
+#include "common/Expected.h"
 
 namespace zorva::velmoro {
 
@@ -100,9 +101,9 @@ enum class JobFileWrite {
 // Replaces the file atomically with every record but the one at `skip`.
 JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip = std::nullopt);
 
-// Appends a job for the set at sets.CurrentSet and saves the table. 1, or 0 with `lastError`
-// set; when only the save failed, the job stays in the table.
-int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::string& lastError);
+// Appends a job for the set at sets.CurrentSet and saves the table; when only the save failed,
+// the job stays in the table.
+Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock);
 
 // Books a finished run of the set at `setIndex`: its job's next run is recalculated for a PC
 // start set, and its last run becomes now.

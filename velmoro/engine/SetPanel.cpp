@@ -262,32 +262,30 @@ void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodCh
     panel.immediate.checked = choice == StartMethodChoice::Immediate;
 }
 
-int CheckSetName(const SetPanelState& panel, AgentState& state) {
+Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state) {
+    // The status line shows the agent's last error, so a refusal is kept there too.
+    auto refuse = [&state](std::string_view text) {
+        state.lastError = text;
+        return MakeFailure(FailureCode::BadArgument, state.lastError);
+    };
     const std::string& name = panel.selectorText;
-    if (name.empty()) {
-        state.lastError = kSetNameBlank;
-        return 0;
-    }
+    if (name.empty()) return refuse(kSetNameBlank);
     if (!std::all_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
-        state.lastError = kSetNameLettersOnly;
-        return 0;
+        return refuse(kSetNameLettersOnly);
     }
     if (const auto index = FindSetByName(state.sets, name)) {
         state.sets.CurrentSet = static_cast<int>(*index);
         state.sets.NewSet = 0;
-        return 1;
+        return {};
     }
-    if (state.sets.Sets.size() >= kMaxSets) {
-        state.lastError = kSetTableFull;
-        return 0;
-    }
+    if (state.sets.Sets.size() >= kMaxSets) return refuse(kSetTableFull);
     state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size());
     state.sets.NewSet = 1;
-    return 1;
+    return {};
 }
 
 EntryCheck CheckSetEntries(const SetPanelState& panel, AgentState& state) {
-    if (CheckSetName(panel, state) == 0) return {false, PanelFocus::SetSelector};
+    if (!CheckSetName(panel, state)) return {false, PanelFocus::SetSelector};
     BackupSet& set = CurrentRecord(state);
     FirstFailure check{state};
     set.Description = CutToCp932Width(panel.description, kDescriptionWidth);

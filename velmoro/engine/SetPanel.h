@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Expected.h"
 #include "velmoro/engine/AgentState.h"
 
 namespace zorva::velmoro {
@@ -102,9 +103,9 @@ void OnMonthlyGroupClicked(SetPanelState& panel);
 enum class StartMethodChoice { Pc, Host, Immediate };
 void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice);
 
-// 1, or 0 with state.lastError set. Makes sets.CurrentSet the named set, or the next free
-// index for a new name (NewSet 1).
-int CheckSetName(const SetPanelState& panel, AgentState& state);
+// Makes sets.CurrentSet the named set, or the next free index for a new name (NewSet 1). A
+// refused name's failure text is also kept in state.lastError.
+Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state);
 
 struct EntryCheck {
     bool ok = false;

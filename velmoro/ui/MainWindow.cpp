@@ -443,7 +443,7 @@ void MainWindow::OnSetChosen() {
 
 void MainWindow::OnObjectsClicked() {
     ReadPanelTexts();
-    if (CheckSetName(panel_, state_) == 0) {
+    if (!CheckSetName(panel_, state_)) {
         ShowError(state_.lastError);
         ui_->setSelector->setFocus();
         return;
@@ -508,10 +508,11 @@ void MainWindow::OnSubmitClicked() {
     switch (set.StartMethod) {
         case '1':
         case '2':
-            if (RegisterJob(state_.jobs, state_.sets, context_.clock, state_.lastError) == 1) {
+            if (const auto registered = RegisterJob(state_.jobs, state_.sets, context_.clock)) {
                 LockScheduleIfJob(panel_, state_.jobs);
                 ShowPanel();
             } else {
+                state_.lastError = registered.error().text;
                 ShowError(state_.lastError);
             }
             RefreshJobList();
