@@ -82,21 +82,20 @@ std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::str
     return std::nullopt;
 }
 
-bool SelectObjects(std::vector<RestoreRow>& rows, const std::vector<std::string>& objects,
-                   std::string& error) {
-    if (objects.empty()) return true;
+Expected<void> SelectObjects(std::vector<RestoreRow>& rows,
+                             const std::vector<std::string>& objects) {
+    if (objects.empty()) return {};
     for (RestoreRow& row : rows) row.Checked = false;
     for (const std::string& object : objects) {
         const auto row = std::find_if(rows.begin(), rows.end(), [&](const RestoreRow& r) {
             return r.Object == object || HostObjectName(r.Object) == object;
         });
         if (row == rows.end()) {
-            error = object + "の保管データがこの世代に無い";
-            return false;
+            return MakeFailure(FailureCode::NotFound, object + "の保管データがこの世代に無い");
         }
         row->Checked = true;
     }
-    return true;
+    return {};
 }
 
 bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, bool restore) {
@@ -193,9 +192,8 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     }
     request.ChosenFolder = *folder;
     request.Rows = RestoreRowsFrom(*files);
-    std::string error;
-    if (!SelectObjects(request.Rows, arguments.Objects, error)) {
-        env.err << error << '\n';
+    if (const auto selected = SelectObjects(request.Rows, arguments.Objects); !selected) {
+        env.err << selected.error().text << '\n';
         return 1;
     }
 

@@ -111,14 +111,14 @@ TEST(RestoreCommandTest, NamedObjectsAreFoundByStoredOrHostName) {
     };
     for (const auto& [objects, checked] : cases) {
         auto rows = all;
-        std::string error;
-        ASSERT_TRUE(SelectObjects(rows, objects, error)) << error;
+        const Expected<void> selected = SelectObjects(rows, objects);
+        ASSERT_TRUE(selected) << selected.error().text;
         for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Checked, checked[i]);
     }
     auto rows = all;
-    std::string error;
-    EXPECT_FALSE(SelectObjects(rows, {"PAYROLL", "SAL#ES#1"}, error));
-    EXPECT_EQ(error, "SAL#ES#1の保管データがこの世代に無い");
+    const Expected<void> missing = SelectObjects(rows, {"PAYROLL", "SAL#ES#1"});
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error().text, "SAL#ES#1の保管データがこの世代に無い");
 }
 
 TEST(RestoreCommandTest, SuccessNeedsTheRightOutcomeAndEveryCheckedObjectThrough) {
