@@ -176,8 +176,7 @@ TEST(Scheduler, DueJobOfASetNotLoadedIsLoggedAndHoldsUpNoOther) {
     const std::string tail = ", 2026/03/01 09:00, ,2026/03/02 22:00, ,ＰＣ起動,実行前\r\n";
     ASSERT_TRUE(
         WriteFileAtomically(agent.state.jobs.File, ToCp932("1,GONE" + tail + "1,PAYROLL" + tail)));
-    ASSERT_EQ(LoadJobs(agent.state.jobs, agent.state.sets, agent.clock, [](std::string_view) {}),
-              1);
+    ASSERT_TRUE(LoadJobs(agent.state.jobs, agent.state.sets, agent.clock, [](std::string_view) {}));
     agent.clock.Set(2026, 3, 2, 22, 0, 0);
     agent.scheduler.Tick();
     ASSERT_EQ(agent.launcher.started.size(), 1u);

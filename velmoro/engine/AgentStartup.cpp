@@ -48,7 +48,7 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
         startup.jobFileKept = true;
         if (state.lastError.empty()) state.lastError = message;
     };
-    if (LoadJobs(state.jobs, state.sets, context.clock, log) == 1) {
+    if (LoadJobs(state.jobs, state.sets, context.clock, log)) {
         ResetRunningJobs(state.jobs);
         if (SaveJobs(state.jobs) == JobFileWrite::Failed)
             context.log.WriteDailyLog(kJobFileWriteFailed);

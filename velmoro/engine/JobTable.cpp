@@ -150,30 +150,29 @@ std::optional<fs::path> KeepOriginal(const fs::path& file, const LocalTime& now)
 
 }  // namespace
 
-int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log) {
+Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock,
+                        const LogSink& log) {
+    // Each refusal is logged here, so that every caller tells the daily log the same.
+    auto refuse = [&log](FailureCode code, std::string_view text) {
+        log(text);
+        return MakeFailure(code, text);
+    };
     std::optional<std::string> bytes = ReadJobFile(table.File);
-    if (!bytes) {
-        log(kJobFileUnreadable);
-        return 0;
-    }
+    if (!bytes) return refuse(FailureCode::ReadFailed, kJobFileUnreadable);
     ParsedJobs parsed = ParseJobFile(std::move(*bytes), log);
     if (!parsed.whole) {
         std::optional<fs::path> copy = KeepOriginal(table.File, clock.Now());
         if (!copy) {
             // The table stays as it was: nothing writes the jobs this read would lose.
-            log(kJobFileNotKept);
-            return 0;
+            return refuse(FailureCode::WriteFailed, kJobFileNotKept);
         }
         log(JobFileKeptText(*copy));
     }
 
     table.Records = std::move(parsed.records);
     for (JobRecord& job : table.Records) CalcNextRun(job, sets, clock);
-    if (table.Records.empty()) {
-        log(kNoJobsRegistered);
-        return 0;
-    }
-    return 1;
+    if (table.Records.empty()) return refuse(FailureCode::NotFound, kNoJobsRegistered);
+    return {};
 }
 
 std::string JobFileKeptText(const fs::path& copy) {

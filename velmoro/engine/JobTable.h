@@ -82,14 +82,15 @@ struct JobTable {
 using LogSink = std::function<void(std::string_view message)>;
 
 // Reads the file into a fresh table (creating it empty when missing) and calculates every
-// job's next run from the present moment. 1 when jobs were read; 0 when the file holds none
-// (the table is then empty) or cannot be read (the table is left as it was). What does not fit
-// is ignored and logged once per read: bytes past kJobFileReadLimit (with the line they cut),
-// lines past the 100th job, lines without a set name. A file not read whole and clean (any of
-// these, or a field that would not be written back as it stands) would lose that part with the next
-// write: it is first kept beside, as "schedule.txt.damaged-YYYYMMDDhhmmss", and JobFileKeptText
-// is logged; when even that fails, the read counts as failed.
-int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log);
+// job's next run from the present moment. A failure when the file holds no job (the table is
+// then empty) or cannot be read (the table is left as it was); its text is the one logged. What
+// does not fit is ignored and logged once per read: bytes past kJobFileReadLimit (with the line
+// they cut), lines past the 100th job, lines without a set name. A file not read whole and clean
+// (any of these, or a field that would not be written back as it stands) would lose that part with
+// the next write: it is first kept beside, as "schedule.txt.damaged-YYYYMMDDhhmmss", and
+// JobFileKeptText is logged; when even that fails, the read counts as failed.
+Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock,
+                        const LogSink& log);
 
 // How a write of the job file ended.
 enum class JobFileWrite {
