@@ -23,10 +23,9 @@ namespace {
 
 int RunFromCommandLine(const std::vector<std::string>& arguments) {
     using namespace zorva;
-    std::string error;
-    const auto parsed = restore::ParseRestoreArguments(arguments, error);
+    const auto parsed = restore::ParseRestoreArguments(arguments);
     if (!parsed) {
-        std::cerr << "qivRestore: " << error << "\n" << restore::kRestoreUsage;
+        std::cerr << "qivRestore: " << parsed.error().text << "\n" << restore::kRestoreUsage;
         return 1;
     }
     if (parsed->Help) {

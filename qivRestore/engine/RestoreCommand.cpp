@@ -28,8 +28,7 @@ const char* const kRestoreUsage =
     "  --help       this text\n"
     "  --version    the program's version\n";
 
-std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments,
-                                                      std::string& error) {
+Expected<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments) {
     RestoreArguments parsed;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -59,27 +58,25 @@ std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::str
             parsed.Objects.insert(parsed.Objects.end(), arguments.begin() + i + 1, arguments.end());
             break;
         } else if (argument.starts_with("-")) {
-            error = "unknown option " + argument;
-            return std::nullopt;
+            return MakeFailure(FailureCode::BadArgument, "unknown option " + argument);
         } else {
             parsed.Objects.push_back(argument);
         }
-        if (!ok) {
-            error = argument + " needs a value";
-            return std::nullopt;
-        }
+        if (!ok) return MakeFailure(FailureCode::BadArgument, argument + " needs a value");
     }
     if (parsed.Help || parsed.Version) return parsed;
     if (!IsBrowsableSetName(parsed.SetName)) {
-        error = "--set needs a backup set name (the name of a file in the set folder)";
-    } else if (parsed.Generation.empty()) {
-        error = "--generation needs the generation folder below the set's folder";
-    } else if (parsed.Overwrite && !parsed.Restore) {
-        error = "--overwrite needs --restore";
-    } else {
-        return parsed;
+        return MakeFailure(FailureCode::BadArgument,
+                           "--set needs a backup set name (the name of a file in the set folder)");
     }
-    return std::nullopt;
+    if (parsed.Generation.empty()) {
+        return MakeFailure(FailureCode::BadArgument,
+                           "--generation needs the generation folder below the set's folder");
+    }
+    if (parsed.Overwrite && !parsed.Restore) {
+        return MakeFailure(FailureCode::BadArgument, "--overwrite needs --restore");
+    }
+    return parsed;
 }
 
 Expected<void> SelectObjects(std::vector<RestoreRow>& rows,

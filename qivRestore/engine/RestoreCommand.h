@@ -39,9 +39,8 @@ struct RestoreArguments {
 
 extern const char* const kRestoreUsage;
 
-// nullopt with `error` set for a command line that asks for nothing sensible.
-std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments,
-                                                      std::string& error);
+// A failure for a command line that asks for nothing sensible.
+Expected<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments);
 
 // Checks the rows of the named objects (by stored or host name) and clears the others; every
 // row stays checked when no object is named. A failure names an object that has no save file

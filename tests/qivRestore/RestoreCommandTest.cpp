@@ -49,12 +49,11 @@ TEST(RestoreCommandTest, ArgumentsAreReadOrRefused) {
         {{"--version"}, RestoreArguments{false, true, "", "", false, false, {}}},
     };
     for (const ArgumentsCase& c : cases) {
-        std::string error;
-        const auto parsed = ParseRestoreArguments(c.arguments, error);
+        const auto parsed = ParseRestoreArguments(c.arguments);
         ASSERT_EQ(parsed.has_value(), c.expected.has_value())
             << testing::PrintToString(c.arguments);
         if (!parsed) {
-            EXPECT_FALSE(error.empty());
+            EXPECT_FALSE(parsed.error().text.empty());
             continue;
         }
         EXPECT_EQ(parsed->SetName, c.expected->SetName);
@@ -182,10 +181,9 @@ TEST(RestoreCommandTest, CommandRunsTheEngineOnTheGenerationAndPrintsEachObject)
             };
             return made;
         }};
-    std::string error;
     const auto arguments =
-        ParseRestoreArguments({"--set", "DAILY", "--generation", "Monday", "--restore"}, error);
-    ASSERT_TRUE(arguments) << error;
+        ParseRestoreArguments({"--set", "DAILY", "--generation", "Monday", "--restore"});
+    ASSERT_TRUE(arguments) << arguments.error().text;
 
     EXPECT_EQ(RunRestoreCommand(*arguments, env), 0) << err.str();
 
