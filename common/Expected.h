@@ -1,6 +1,7 @@
 #pragma once
 // The one shape of an operation that can fail: its value or a Failure. Shaped like C++23's
 // std::expected (has_value, value, error, Unexpected) so that it can replace this one later.
+// As there, value() of a failure throws and error() of a value throws: check first.
 
 #include <string>
 #include <string_view>
