@@ -24,7 +24,7 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
     const auto parsed = restore::ParseRestoreArguments(arguments, error);
     if (!parsed) {
         std::cerr << "qivRestore: " << error << "\n" << restore::kRestoreUsage;
-        return 1;
+        return 2;  // a usage error, as in every program of the system
     }
     if (parsed->Help) {
         std::cout << restore::kRestoreUsage;

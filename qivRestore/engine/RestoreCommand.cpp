@@ -24,7 +24,7 @@ const char* const kRestoreUsage =
     "  OBJECT...    only these objects (as the set names them, or their save file names);\n"
     "               every save file of the generation when none is named\n"
     "Prints the log lines and each object's status. Exit code 0 when every object was sent\n"
-    "(with --restore: restored), 1 otherwise.\n"
+    "(with --restore: restored), 1 otherwise, 2 for a command line it cannot use.\n"
     "  --help       this text\n"
     "  --version    the program's version\n";
 

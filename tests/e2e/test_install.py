@@ -98,8 +98,8 @@ def test_help_and_version_have_one_form(prefix, program, tmp_path):
     assert all(len(line) <= 100 for line in lines), usage.stdout
 
 
-@pytest.mark.parametrize("program", ["qivWH", "qivLog"])
-def test_a_viewer_refuses_an_unknown_option_instead_of_opening(prefix, program, tmp_path):
+@pytest.mark.parametrize("program", PROGRAMS)
+def test_an_unknown_option_is_refused_before_anything_starts(prefix, program, tmp_path):
     refused = run_installed(prefix, program, "--bogus", tmp_path)
     assert refused.returncode == 2
     assert refused.stdout == ""

@@ -86,6 +86,7 @@ def test_an_argument_that_is_not_a_set_name_ends_the_program_before_anything_els
     run = program.run(*args, timeout=10)
 
     assert run.returncode == 0, run.output
+    assert run.output == (f"qivftp: {logged}\n" if logged else "")  # a cron line mails it
     assert program.daily_messages() == ([logged] if logged else [])
     assert gate.connections == 0
     assert sorted(os.listdir(program.folder.path)) == program_before
