@@ -176,11 +176,18 @@ private Q_SLOTS:
     }
 
     void failedStartsAreToldWhereTheUserLooks() {
-        Fixture f(kInstalledIni);
-        f.launcher.FailNextStart(QStringLiteral("No such file or directory"));
-        QTest::mouseClick(f.Find<QPushButton>("savedDataButton"), Qt::LeftButton);
-        QCOMPARE(f.Find<QLabel>("statusLabel")->text(),
-                 QStringLiteral("No such file or directory"));
+        for (const auto& [button, program] : {std::pair{"savedDataButton", "qivWH"},
+                                              {"logViewerButton", "qivLog"},
+                                              {"restoreButton", "qivRestore"}}) {
+            Fixture f("[INSTALL]\r\nAS=YES\r\n[LOCAL]\r\nTERMID=PC01\r\nLOG=YES\r\n");
+            f.launcher.FailNextStart(QStringLiteral("No such file or directory"));
+            QTest::mouseClick(f.Find<QPushButton>(button), Qt::LeftButton);
+            const QString text = QString::fromUtf8(program) +
+                                 QStringLiteral("の起動に失敗した：No such file or directory");
+            QCOMPARE(f.Find<QLabel>("statusLabel")->text(), text);
+            QCOMPARE(f.boxes.asked.back().text, text);
+            QVERIFY(f.LogText().find(text.toStdString()) != std::string::npos);
+        }
     }
 
     void jobMenuActsOnTheRowSelectedBefore() {

@@ -42,10 +42,13 @@ bool ProgramStarter::StartTransferAgent(const std::string& setName,
 
 void ProgramStarter::StartViewer(std::string_view program, std::vector<std::string> arguments) {
     state_.lastError.clear();
-    launcher_.Start(program, arguments, [this](const LaunchOutcome& outcome) {
+    // `program` names one of the constants above: it outlives every launch.
+    launcher_.Start(program, arguments, [this, program](const LaunchOutcome& outcome) {
         if (outcome.ran) return;
-        state_.lastError = outcome.errorText;
-        reporter_.Status(outcome.errorText);
+        // A button that opens nothing must say which program and why, wherever the user looks.
+        state_.lastError = std::string(program) + "の起動に失敗した：" + outcome.errorText;
+        reporter_.MessageAndStatus(state_.lastError);
+        if (onStartFailed) onStartFailed(state_.lastError);
     });
 }
 

@@ -58,6 +58,9 @@ public:
 
     // Called when the job list must show a changed status at once.
     std::function<void()> onJobsChanged;
+    // Called with the text (program and the system's reason) when a viewer or the restore
+    // program could not be started; it has gone to the daily log and the status line already.
+    std::function<void(const std::string& text)> onStartFailed;
 
 private:
     void StartViewer(std::string_view program, std::vector<std::string> arguments);

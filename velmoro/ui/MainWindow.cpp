@@ -123,6 +123,7 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
                                                   QString::fromStdString(context.folder.string()));
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
     starter_->onJobsChanged = [this] { RefreshJobList(); };
+    starter_->onStartFailed = [this](const std::string& text) { ShowError(text); };
     HostFactory factory = services_.hostFactory;
     if (!factory) {
         factory = [this](const Settings& settings) {
