@@ -6,6 +6,7 @@
 
 #include "common/Clock.h"
 #include "common/CommandLine.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "qivLog/ui/LogWindow.h"
 
 namespace {
@@ -28,6 +29,7 @@ int main(int argc, char* argv[]) {
     }
     const std::string preset = argc > 1 ? argv[1] : "";
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     SystemClock clock;
     qivlog::LogWindow window(std::filesystem::current_path(), preset, clock);
     window.show();

@@ -12,6 +12,7 @@
 #include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivRestore/engine/RestoreCommand.h"
 #include "qivRestore/ui/RestoreWindow.h"
@@ -52,6 +53,7 @@ int RunWindow(int argc, char* argv[]) {
     ui::QtMessageBoxes boxes;
 
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     restore::RestoreWindow window(
         {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
     window.show();

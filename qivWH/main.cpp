@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/CommandLine.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivWH/ui/MainWindow.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char* argv[]) {
         return *exitCode;
     }
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
     qivwh::MainWindow window(std::filesystem::current_path(), boxes);
     window.show();

@@ -12,6 +12,7 @@
 #include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/QuietOffscreen.h"
 #include "qivftp/engine/JobEngine.h"
 #include "qivftp/ui/JobRunner.h"
@@ -71,6 +72,7 @@ int main(int argc, char* argv[]) {
     UseOffscreenWhenNoDisplay();
     ui::QuietOffscreenWarnings();
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     qivftp::JobWindow window;
     qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,
                              qivftp::SessionHostFactory());

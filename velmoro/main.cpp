@@ -16,6 +16,7 @@
 #include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
 #include "common/ui/QtText.h"
@@ -56,6 +57,7 @@ int main(int argc, char* argv[]) {
     UseOffscreenWhenNoDisplay();
     ui::QuietOffscreenWarnings();
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
 
     const std::filesystem::path programFolder = std::filesystem::current_path();
