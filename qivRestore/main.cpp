@@ -43,7 +43,7 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
                   restore::SessionHostFactory()});
 }
 
-int RunWindow(int argc, char* argv[]) {
+int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
     using namespace zorva;
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
@@ -56,6 +56,7 @@ int RunWindow(int argc, char* argv[]) {
     ui::UseJapaneseQtTexts(app);
     restore::RestoreWindow window(
         {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
+    window.ChooseSet(chosenSet);
     window.show();
     QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);
     app.exec();
@@ -67,6 +68,8 @@ int RunWindow(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     zorva::DisableCoreDumps();  // before the password is read
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (!arguments.empty()) return RunFromCommandLine(arguments);
-    return RunWindow(argc, argv);
+    // A lone name is the set the agent's selector shows: the window opens on it.
+    const bool chosenSetOnly = arguments.size() == 1 && !arguments[0].starts_with("-");
+    if (!arguments.empty() && !chosenSetOnly) return RunFromCommandLine(arguments);
+    return RunWindow(argc, argv, chosenSetOnly ? arguments[0] : std::string());
 }

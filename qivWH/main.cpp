@@ -12,10 +12,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: qivWH\n"
+    "Usage: qivWH [SETNAME]\n"
     "Shows, for a backup set of the program folder (the current folder), the generation\n"
     "folders below BASEDIR and the save files in the chosen one, with the library, object\n"
     "and type each belongs to and the time it was written. It only reads files.\n"
+    "With SETNAME that set is chosen at once.\n"
     "  --help       this text\n"
     "  --version    the program's version\n";
 
@@ -30,6 +31,7 @@ int main(int argc, char* argv[]) {
     ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
     qivwh::MainWindow window(std::filesystem::current_path(), boxes);
+    if (argc > 1) window.ChooseSet(argv[1]);
     window.show();
     return app.exec();
 }

@@ -60,6 +60,14 @@ std::string GenerationBrowser::ChosenSetName() const {
                                                 : ui_->setSelector->currentText().toStdString();
 }
 
+bool GenerationBrowser::ChooseSet(const std::string& name) {
+    const int index = name.empty() ? -1 : ui_->setSelector->findText(ToQ(name), Qt::MatchExactly);
+    if (index < 0) return false;
+    ui_->setSelector->setCurrentIndex(index);
+    Q_EMIT setListClosed();
+    return true;
+}
+
 void GenerationBrowser::ShowDescription(const std::string& description) {
     ui_->descriptionField->setText(ToQ(description));
 }

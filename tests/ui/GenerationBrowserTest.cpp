@@ -52,6 +52,14 @@ void GenerationBrowserTest::setNamesAreSortedAndNoneIsChosen() {
     QCOMPARE(browser.ChosenSetName(), std::string());
     browser.SetSelector()->setCurrentIndex(1);
     QCOMPARE(browser.ChosenSetName(), std::string("B01"));
+
+    // Chosen by name, as the agent's selector hands it on: loaded as a choice of the user's.
+    QSignalSpy closed(&browser, &GenerationBrowser::setListClosed);
+    for (const auto& [name, chosen] : {std::pair{"SALES", true}, {"SAL", false}, {"", false}}) {
+        QCOMPARE(browser.ChooseSet(name), chosen);
+        QCOMPARE(browser.ChosenSetName(), std::string("SALES"));  // a miss changes nothing
+    }
+    QCOMPARE(closed.count(), 1);
 }
 
 void GenerationBrowserTest::treeNestsTheFoldersDepthFirstUnderTheSetsRoot() {

@@ -190,6 +190,20 @@ private Q_SLOTS:
         }
     }
 
+    void viewersAndRestoreOpenOnTheStoredSetChosen() {
+        for (const char* typed : {"PAYROLL", "NEWSET", ""}) {
+            Fixture f(kInstalledIni);
+            f.Find<QComboBox>("setSelector")->setEditText(QString::fromUtf8(typed));
+            for (const char* button : {"logViewerButton", "savedDataButton", "restoreButton"}) {
+                QTest::mouseClick(f.Find<QPushButton>(button), Qt::LeftButton);
+                const QStringList expected = std::string_view(typed) == "PAYROLL"
+                                                 ? QStringList{QStringLiteral("PAYROLL")}
+                                                 : QStringList{};  // nothing stored to show
+                QCOMPARE(f.launcher.launches.back().request.arguments, expected);
+            }
+        }
+    }
+
     void jobMenuActsOnTheRowSelectedBefore() {
         Fixture f(kInstalledIni, JobLine("1", "PAYROLL") + JobLine("1", "OTHER"));
         auto* list = f.Find<QTreeWidget>("jobList");

@@ -13,6 +13,10 @@ void EndJobRun(JobTable& jobs, std::string_view setName) {
     }
 }
 
+std::vector<std::string> SetArgument(const std::string& setName) {
+    return setName.empty() ? std::vector<std::string>{} : std::vector<std::string>{setName};
+}
+
 }  // namespace
 
 bool ProgramStarter::StartTransferAgent(const std::string& setName,
@@ -53,16 +57,15 @@ void ProgramStarter::StartViewer(std::string_view program, std::vector<std::stri
 }
 
 void ProgramStarter::StartLogViewer(const std::string& setName) {
-    StartViewer(kLogViewerProgram,
-                setName.empty() ? std::vector<std::string>{} : std::vector<std::string>{setName});
+    StartViewer(kLogViewerProgram, SetArgument(setName));
 }
 
-void ProgramStarter::StartRestore() {
-    StartViewer(kRestoreProgram, {});
+void ProgramStarter::StartRestore(const std::string& setName) {
+    StartViewer(kRestoreProgram, SetArgument(setName));
 }
 
-void ProgramStarter::StartSavedDataViewer() {
-    StartViewer(kSavedDataViewerProgram, {});
+void ProgramStarter::StartSavedDataViewer(const std::string& setName) {
+    StartViewer(kSavedDataViewerProgram, SetArgument(setName));
 }
 
 }  // namespace zorva::velmoro

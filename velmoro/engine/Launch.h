@@ -50,9 +50,10 @@ public:
     // qivftp with the set name; `ended(true)` once it ran, `ended(false)` with lastError
     // "ダウンロードプログラムの起動に失敗した" when it could not be started.
     bool StartTransferAgent(const std::string& setName, std::function<void(bool ran)> ended);
-    void StartLogViewer(const std::string& setName);  // empty: no argument
-    void StartRestore();
-    void StartSavedDataViewer();
+    // Each opens on `setName` (the set the operator chose); empty: no argument.
+    void StartLogViewer(const std::string& setName);
+    void StartRestore(const std::string& setName = {});
+    void StartSavedDataViewer(const std::string& setName = {});
 
     bool TransferRunning() const { return transferRunning_; }
 

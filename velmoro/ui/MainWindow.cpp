@@ -240,11 +240,13 @@ void MainWindow::ConnectControls() {
     connect(ui_->storeButton, &QPushButton::clicked, this, &MainWindow::OnStoreClicked);
     connect(ui_->submitButton, &QPushButton::clicked, this, &MainWindow::OnSubmitClicked);
     connect(ui_->connectionButton, &QPushButton::clicked, this, &MainWindow::OnConnectionClicked);
+    // The viewers and the restore program open on the set the operator chose.
     connect(ui_->logViewerButton, &QPushButton::clicked, this,
-            [this] { starter_->StartLogViewer({}); });
+            [this] { starter_->StartLogViewer(ChosenStoredSet()); });
     connect(ui_->savedDataButton, &QPushButton::clicked, this,
-            [this] { starter_->StartSavedDataViewer(); });
-    connect(ui_->restoreButton, &QPushButton::clicked, this, [this] { starter_->StartRestore(); });
+            [this] { starter_->StartSavedDataViewer(ChosenStoredSet()); });
+    connect(ui_->restoreButton, &QPushButton::clicked, this,
+            [this] { starter_->StartRestore(ChosenStoredSet()); });
     connect(ui_->exitButton, &QPushButton::clicked, this, &MainWindow::OnExitRequested);
 }
 
@@ -440,6 +442,12 @@ void MainWindow::UpdateTimer() {
 }
 
 // Commands.
+
+// A name typed but not stored yet has nothing to show: the programs then open as on their own.
+std::string MainWindow::ChosenStoredSet() const {
+    const std::string name = FromQ(ui_->setSelector->currentText());
+    return FindSetByName(state_.sets, name) >= 0 ? name : std::string();
+}
 
 void MainWindow::OnSetChosen() {
     ReadPanelTexts();
