@@ -300,6 +300,7 @@ private Q_SLOTS:
         QCOMPARE(objects->topLevelItem(0)->text(3), QStringLiteral("○"));
         QCOMPARE(objects->topLevelItem(0)->text(4), QStringLiteral("*HIGH"));
         QCOMPARE(objects->topLevelItem(1)->text(4), QStringLiteral("*LOW"));
+        QVERIFY(objects->columnWidth(4) < objects->viewport()->width() / 5);  // a short code
         // A set being created gets the default schedule back: PC start; the time typed stays.
         QCOMPARE(f.Find<QLineEdit>("saveTimeEdit")->text(), QStringLiteral("0930"));
         QVERIFY(f.Find<QRadioButton>("pcStartRadio")->isChecked());

@@ -17,6 +17,7 @@
 
 #include "common/DailyLog.h"
 #include "common/ui/InputFilter.h"
+#include "common/ui/ListColumns.h"
 #include "common/ui/QtText.h"
 #include "ui_MainWindow.h"
 #include "velmoro/engine/AgentHostSession.h"
@@ -41,12 +42,7 @@ enum JobMenuAction {
     ActivateJob = 40004
 };
 
-struct ObjectColumn {
-    const char* header;
-    int width;
-};
-constexpr ObjectColumn kObjectColumns[] = {
-    {"ライブラリ", 100}, {"オブジェクト", 100}, {"タイプ", 100}, {"保護", 50}, {"圧縮", 70}};
+constexpr const char* kObjectColumns[] = {"ライブラリ", "オブジェクト", "タイプ", "保護", "圧縮"};
 
 void Mirror(QAbstractButton& button, const PanelToggle& toggle) {
     button.setChecked(toggle.checked);
@@ -166,9 +162,9 @@ void MainWindow::BuildLists() {
     QTreeWidget& objects = *ui_->objectList;
     objects.setColumnCount(5);
     QStringList objectHeaders;
-    for (const ObjectColumn& column : kObjectColumns) objectHeaders << ToQ(column.header);
+    for (const char* header : kObjectColumns) objectHeaders << ToQ(header);
     objects.setHeaderLabels(objectHeaders);
-    for (int i = 0; i < 5; ++i) objects.setColumnWidth(i, kObjectColumns[i].width);
+    ui::GiveWidthToNameColumns(objects, {0, 1});  // ライブラリ, オブジェクト
     objects.header()->setDefaultAlignment(Qt::AlignCenter);
 
     QTreeWidget& jobs = *ui_->jobList;
