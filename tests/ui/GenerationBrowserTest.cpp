@@ -76,6 +76,9 @@ void GenerationBrowserTest::treeNestsTheFoldersDepthFirstUnderTheSetsRoot() {
     QCOMPARE(Find(browser, "20260101")->parent(), Find(browser, "30"));
     QCOMPARE(Find(browser, "Monday")->parent(), root);
     QVERIFY(Find(browser, "20260301")->isExpanded());
+    for (const char* red : {"DAILY", "7", "20260301", "deeper"}) {  // what red means
+        QVERIFY2(Find(browser, red)->toolTip(0).startsWith(QStringLiteral("赤字は")), red);
+    }
 
     browser.ShowTree("OTHER", {});
     QCOMPARE(browser.Tree()->topLevelItemCount(), 1);
