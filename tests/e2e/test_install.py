@@ -35,7 +35,7 @@ def test_the_installation_holds_programs_entries_icons_and_units(prefix):
         assert os.access(prefix / "bin" / program, os.X_OK), program
     for program in WITH_DESKTOP_ENTRY:
         entry = (prefix / "share" / "applications" / f"{program}.desktop").read_text()
-        assert f"\nExec=zorva-launch {program}\n" in entry, entry
+        assert f'\nExec="{prefix}/bin/zorva-launch" {program}\n' in entry, entry  # no PATH needed
         assert f"\nIcon={program}\n" in entry, entry
         for size in ("16x16", "32x32", "48x48", "128x128"):
             assert (prefix / f"share/icons/hicolor/{size}/apps/{program}.png").is_file()
