@@ -157,3 +157,11 @@ def test_a_lock_file_that_cannot_be_opened_is_its_own_error_not_a_running_instan
     assert expected in run.output
     assert gate.connections == 0
     assert program.result_logs() == {}
+
+
+def test_a_run_from_cron_mails_its_owner_nothing(program, mail):
+    # cron's environment: no display, no Qt platform, no XDG_RUNTIME_DIR.
+    cron = {"HOME": str(program.folder.path), "LOGNAME": "zorva", "PATH": "/usr/bin:/bin"}
+    run = program.run("NOSET", env=cron)
+    assert (run.returncode, run.output) == (0, "")
+    assert "バックアップセット：NOSETを読み取ることが出来ない" in program.daily_messages()
