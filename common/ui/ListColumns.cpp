@@ -1,15 +1,15 @@
 #include "common/ui/ListColumns.h"
 
 #include <QHeaderView>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 
 namespace zorva::ui {
 
-void GiveWidthToNameColumns(QTreeWidget& list, std::initializer_list<int> nameColumns) {
+void GiveWidthToNameColumns(QTreeView& list, std::initializer_list<int> nameColumns) {
     QHeaderView& header = *list.header();
     header.setStretchLastSection(false);
-    for (int column = 0; column < list.columnCount(); ++column) {
+    for (int column = 0; column < header.count(); ++column) {
         const bool name =
             std::find(nameColumns.begin(), nameColumns.end(), column) != nameColumns.end();
         header.setSectionResizeMode(column,

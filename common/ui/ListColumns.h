@@ -5,10 +5,10 @@
 
 #include <initializer_list>
 
-class QTreeWidget;
+class QTreeView;
 
 namespace zorva::ui {
 
-void GiveWidthToNameColumns(QTreeWidget& list, std::initializer_list<int> nameColumns);
+void GiveWidthToNameColumns(QTreeView& list, std::initializer_list<int> nameColumns);
 
 }  // namespace zorva::ui
