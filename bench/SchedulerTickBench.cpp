@@ -118,7 +118,8 @@ int main(int argc, char* argv[]) {
     SilentReporter reporter;
     BenchShell shell;
     ProgramStarter starter(launcher, state, reporter);
-    Scheduler scheduler(context, state, starter, reporter, shell, {});
+    SleepingWaiter hostWaiter;
+    Scheduler scheduler(context, state, starter, reporter, shell, {}, hostWaiter);
 
     std::vector<double> samples;
     for (int i = 0; i < ticks; ++i) {

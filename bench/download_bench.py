@@ -19,7 +19,7 @@ Two figures, both measured against the host simulator on this machine:
 
     /usr/bin/python3 bench/download_bench.py [--repeats 5] [--files 2 --file-mib 1024]
 
-It needs a built qivftp (build/qivftp/qivftp or --qivftp), the curl command
+It needs a built qivftp (build/bin/qivftp or --qivftp), the curl command
 and Debian's python3 with pyftpdlib. Everything it writes goes below one
 temporary folder (--work-root, default the system's temporary folder) that is
 removed at the end; large files are removed after every run. Exit status 0
@@ -465,7 +465,7 @@ def memory_phase(args, agent, host):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--qivftp", default=str(REPO / "build/qivftp/qivftp"))
+    parser.add_argument("--qivftp", default=str(REPO / "build/bin/qivftp"))
     parser.add_argument("--files", type=int, default=2, help="save files per run (default 2)")
     parser.add_argument("--file-mib", type=int, default=1024,
                         help="size of each save file in MiB (default 1024)")

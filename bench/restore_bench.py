@@ -123,7 +123,7 @@ def check_arrived(host_root, source):
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--qivrestore", default=str(REPO / "build/qivRestore/qivRestore"))
+    parser.add_argument("--qivrestore", default=str(REPO / "build/bin/qivRestore"))
     parser.add_argument("--file-mib", type=int, default=1024)
     parser.add_argument("--repeats", type=int, default=3)
     parser.add_argument("--warmup", type=int, default=1)

@@ -3,7 +3,7 @@
 // ten years of daily generations, each beside the time `ls -f` / `find` take over the same
 // folders.
 //
-//     build/bench/viewers_bench [--logs 100000] [--sets 50] [--days 3650] [--repeats 5]
+//     build/bin/viewers_bench [--logs 100000] [--sets 50] [--days 3650] [--repeats 5]
 
 #include <unistd.h>
 #include <QApplication>

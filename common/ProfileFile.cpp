@@ -1,6 +1,7 @@
 #include "common/ProfileFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "common/Codec.h"
@@ -108,7 +109,10 @@ Place Find(std::string_view text, std::string_view section, std::string_view key
 }  // namespace
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
-    return ProfileFile(ReadFileBytes(path).value_or(std::string()));
+    FileRead read = ReadExistingFile(path);
+    ProfileFile file(std::move(read.bytes));
+    if (read.outcome == ReadOutcome::Unreadable) file.readFailure_ = std::strerror(read.error);
+    return file;
 }
 
 std::string ProfileFile::GetBytes(std::string_view section, std::string_view key,
@@ -167,7 +171,7 @@ void ProfileFile::SetText(std::string_view section, std::string_view key,
 }
 
 bool ProfileFile::Save(const std::filesystem::path& path) const {
-    return WriteFileAtomically(path, bytes_, 0600, ExistingMode::Replace);
+    return readFailure_.empty() && WriteFileAtomically(path, bytes_, 0600, ExistingMode::Replace);
 }
 
 std::string ReadProfileText(const std::filesystem::path& path, std::string_view section,

@@ -14,8 +14,11 @@ public:
     ProfileFile() = default;
     explicit ProfileFile(std::string bytes) : bytes_(std::move(bytes)) {}
 
-    // The file's bytes; a missing or unreadable file reads as empty.
+    // The file's bytes; a missing file reads as empty. So does one that is there but cannot be
+    // read, and it keeps the system's reason: such a profile is never saved.
     static ProfileFile Load(const std::filesystem::path& path);
+    // Why the file could not be read; empty when it was read or did not exist.
+    const std::string& ReadFailure() const { return readFailure_; }
 
     // The value of the first matching key, blanks around it removed, cut to `width` bytes;
     // empty when the section or key is missing.
@@ -36,7 +39,8 @@ public:
     void SetText(std::string_view section, std::string_view key, std::string_view utf8Value);
 
     // Replaces the file atomically, always with mode 0600 (it holds the password); false leaves
-    // the old file.
+    // the old file. Refused for a profile whose file could not be read: its keys are unknown,
+    // and writing the few set here would lose every other.
     bool Save(const std::filesystem::path& path) const;
 
     const std::string& bytes() const { return bytes_; }
@@ -45,6 +49,7 @@ private:
     std::string LineEndAfterLastLine() const;
 
     std::string bytes_;
+    std::string readFailure_;
 };
 
 // One-call forms: read the file, change one key, replace the file.

@@ -1,6 +1,6 @@
 #pragma once
-// Which of the five programs is running. Texts, limits and retry counts that differ between the
-// programs are chosen by this one value.
+// Which of the five programs is running. The settings file and the daily log differ between the
+// programs by this one value; how a program talks to the host is its HostProfile instead.
 
 #include <filesystem>
 

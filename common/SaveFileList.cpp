@@ -11,15 +11,11 @@
 namespace zorva {
 
 int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName) {
-    std::string starred(fileName);
-    const std::size_t hash = starred.find('#');
-    if (hash != std::string::npos) starred[hash] = '*';
+    // Only the forward mapping is sound: a name may itself begin with '#' ("#SAL*" is saved as
+    // "#SAL#"), so turning a '#' back into '*' would name another object.
     const std::size_t searched = std::min(table.size(), kMaxRows);
     for (std::size_t i = 0; i < searched; ++i) {
-        if (table[i].Object == fileName ||
-            (hash != std::string::npos && table[i].Object == starred)) {
-            return static_cast<int>(i);
-        }
+        if (HostObjectName(table[i].Object) == fileName) return static_cast<int>(i);
     }
     return -1;
 }

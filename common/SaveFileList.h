@@ -25,8 +25,8 @@ struct SaveFileRow {
     friend bool operator==(const SaveFileRow&, const SaveFileRow&) = default;
 };
 
-// Index of the first of the table's first 99 rows whose Object equals `fileName`, or, for a
-// name holding '#', equals it with its first '#' turned into '*'; -1 when none does.
+// Index of the first of the table's first 99 rows whose host object name (first '*' -> '#')
+// equals `fileName`; -1 when none does.
 int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName);
 
 // A file's modification time as local calendar time.

@@ -40,10 +40,6 @@ std::string HostObjectName(std::string_view object) {
     return ReplaceFirst(object, '*', '#');
 }
 
-std::string ObjectNameOfSaveFile(std::string_view fileName) {
-    return ReplaceFirst(fileName, '#', '*');
-}
-
 std::optional<std::filesystem::path> SaveFilePath(const std::filesystem::path& saveFolder,
                                                   std::string_view object) {
     const std::string name = HostObjectName(object);
@@ -93,14 +89,19 @@ bool MakeSaveFolder(const std::string& saveFolder, Reporter& output) {
     // Each missing level is made private (0700): saved data is for its owner only. Folders
     // that exist already keep their mode.
     fs::path level;
+    int reason = ENOTDIR;  // every level existed, the last one not as a folder
     for (const fs::path& part : fs::path(saveFolder)) {
         level /= part;
-        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) break;
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
+            reason = errno;
+            break;
+        }
     }
     std::error_code error;
     // An existing folder is success; an existing file of that name is not.
     if (!fs::is_directory(saveFolder, error)) {
-        output.MessageAndStatus(saveFolder + "が作成できません");
+        output.MessageAndStatus(saveFolder + "が作成できません：" +
+                                std::error_code(reason, std::generic_category()).message());
         return false;
     }
     return true;

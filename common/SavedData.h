@@ -27,8 +27,6 @@ struct SaveSchedule {
 // The object name with its first '*' (only the first) replaced by '#': the name of the save
 // file on the host and on the PC.
 std::string HostObjectName(std::string_view object);
-// The object name a save file stands for: its first '#' back to '*'.
-std::string ObjectNameOfSaveFile(std::string_view fileName);
 
 // Where the save file of `object` (a name the host reported) goes in `saveFolder`: a direct
 // child named by HostObjectName, or nothing when that name could leave the folder (empty,
@@ -62,7 +60,8 @@ std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& sett
                               const LocalTime& today);
 
 // Creates the folder and every missing parent, each with mode 0700. On failure the message
-// and status line are the path followed by "が作成できません".
+// and status line are the path followed by "が作成できません", a full-width colon and the
+// system's reason.
 bool MakeSaveFolder(const std::string& saveFolder, Reporter& output);
 
 // The hidden name a download is written to until it is complete: "." + name + "." + eight

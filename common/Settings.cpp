@@ -69,6 +69,12 @@ int ParseDecimal(std::string_view text) {
     return static_cast<int>(value);
 }
 
+std::optional<std::string> SettingsReadFailure(const std::filesystem::path& iniPath) {
+    const std::string reason = ProfileFile::Load(iniPath).ReadFailure();
+    if (reason.empty()) return std::nullopt;
+    return iniPath.string() + "を読み取れない：" + reason;
+}
+
 Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
     const ProfileFile ini = ProfileFile::Load(iniPath);
     const bool agent = reader == Program::Agent;

@@ -2,6 +2,7 @@
 // zorva.ini: the settings every program reads at its start and only the agent writes.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,11 @@ std::string UnscramblePassword(std::string_view scrambled);
 
 // The leading decimal number of a text, 0 when there is none (out-of-range values clamp).
 int ParseDecimal(std::string_view text);
+
+// What a program logs and shows, and then stops, when the settings file is there but cannot be
+// read: its path, "を読み取れない：" and the system's reason. nullopt when it can be read or
+// does not exist (every key then reads as absent).
+std::optional<std::string> SettingsReadFailure(const std::filesystem::path& iniPath);
 
 Settings ReadSettings(const std::filesystem::path& iniPath, Program reader);
 

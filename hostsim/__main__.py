@@ -25,7 +25,8 @@ def serve(args):
     from .ftp import make_server  # each command loads only what it needs: starts stay quick
 
     _exit_on_sigterm()
-    host = Host(args.root, job_delay=args.job_delay, object_delay=args.object_delay)
+    host = Host(args.root, queue_wait=args.queue_wait, object_delay=args.object_delay,
+                trim_text=not args.no_trim)
     host.prepare(installed=args.installed)
     server = make_server(host, args.port, args.user, args.password)
     _announce(server.socket.getsockname()[1])
@@ -83,10 +84,12 @@ def _parser():
     p.add_argument("--password", default="HOSTSIM")
     p.add_argument("--installed", action="store_true",
                    help="start with the host module and exchange libraries in place")
-    p.add_argument("--job-delay", type=float, default=0.5, metavar="S",
-                   help="seconds a submitted job waits before it starts")
+    p.add_argument("--queue-wait", "--job-delay", dest="queue_wait", type=float, default=0.0,
+                   metavar="S", help="seconds a submitted job waits in its job queue")
     p.add_argument("--object-delay", type=float, default=0.2, metavar="S",
                    help="seconds a job spends on each object")
+    p.add_argument("--no-trim", action="store_true",
+                   help="text (TYPE A) downloads keep the trailing blanks of each record")
     p.set_defaults(run=serve)
 
     p = sub.add_parser("request-start", help="ask the PC of a terminal to run a set")

@@ -2,12 +2,15 @@
 
 Names are host names ("LIB/FILE", or "FILE" in the current library set with
 CWD), RCMD runs a host command, and files travel byte for byte in both
-transfer types: the exchange files already hold CR LF line ends. Faults from
-the control file are applied to every command line before it runs.
+transfer types (the exchange files already hold CR LF line ends), except that
+a text (TYPE A) download leaves out the trailing blanks of each record, as the
+host's FTP server does by default. Faults from the control file are applied to
+every command line before it runs.
 """
 
 import logging
 import os
+import re
 import time
 from timeit import default_timer as timer
 
@@ -47,6 +50,29 @@ def reply(code, messages):
     """A reply of one or more lines; all but the last carry a hyphen."""
     lines = [f"{code}-{m}" for m in messages[:-1]] + [f"{code} {messages[-1]}"]
     return "\r\n".join(lines)
+
+
+_LINE_END = re.compile(rb"([\r\n])")
+
+
+class TrimmingProducer(FileProducer):
+    """A text download as the host sends it: every record without its trailing blanks."""
+
+    def __init__(self, file):
+        super().__init__(file, "i")  # line ends stay as stored
+        self._held = b""  # blanks that ended the last piece: the next piece tells if they trail
+
+    def more(self):
+        while True:
+            piece = super().more()
+            if not piece:
+                return b""  # blanks before the end of the file trail the last record
+            parts = _LINE_END.split(self._held + piece)  # text, line end, text, ..., text
+            kept = [part if i % 2 else part.rstrip(b" ") for i, part in enumerate(parts)]
+            self._held = parts[-1][len(kept[-1]):]
+            data = b"".join(kept)
+            if data:
+                return data
 
 
 class HostDTPHandler(DTPHandler):
@@ -242,7 +268,9 @@ class HostFTPHandler(FTPHandler):
         path = self._existing_file(name)
         self.transfer_limits = self.host.control.transfer_limits(self._line)
         fd = open(path, "rb")
-        self.push_dtp_data(FileProducer(fd, "i"), isproducer=True, file=fd, cmd="RETR")
+        trim = self.host.trim_text and self._current_type == "a"
+        producer = TrimmingProducer(fd) if trim else FileProducer(fd, "i")
+        self.push_dtp_data(producer, isproducer=True, file=fd, cmd="RETR")
 
     def ftp_STOR(self, name, mode="w"):
         library, obj = split_qualified(name, self.library)

@@ -39,12 +39,13 @@ log = logging.getLogger("hostsim")
 class Host:
     """One simulated host: its root folder, control file and running jobs."""
 
-    def __init__(self, root, job_delay=0.0, object_delay=0.0):
+    def __init__(self, root, queue_wait=0.0, object_delay=0.0, trim_text=True):
         self.root = os.path.realpath(root)
         self.work_dir = os.path.join(self.root, WORK_FOLDER)
         self.control = Control(self.root)
-        self.job_delay = job_delay
+        self.queue_wait = queue_wait
         self.object_delay = object_delay
+        self.trim_text = trim_text
         self.stopping = threading.Event()
         self._job_numbers = itertools.count(1)
 

@@ -1,14 +1,16 @@
 """The three host programs of library ZORVAV3.
 
 IFEXIST runs while the PC waits for its CALL. ZORVASAVE and ZORVARSALL run
-as submitted jobs on a thread of their own: --job-delay before they start,
-then --object-delay per object; while the control file says "hold_jobs" they
-stop before their next object, leaving its line pending.
+as submitted jobs on a thread of their own: they wait --queue-wait seconds in
+their job queue, touching no file, then spend --object-delay per object;
+while the control file says "hold_jobs" they stop before their next object,
+leaving its line pending.
 """
 
 import logging
 import os
 import threading
+import time
 
 from . import savefile
 from .names import HostError, host_object_name, library_name, object_name, stored_object_name
@@ -21,6 +23,11 @@ STOP_FILE = "STOP"
 CHECK_FILE = "CHKOBJF"
 VERIFIED_FILE = "VERIFIED"
 
+# The status byte of an object that exists, and of a save line not yet done: the program
+# leaves it blank, so the FTP server's text download drops it with the record's other
+# trailing blanks.
+UNMARKED = " "
+
 # Result codes of a restore, as the restore list reports them.
 RESTORED = "0"
 EXISTS = "7"
@@ -32,13 +39,13 @@ log = logging.getLogger("hostsim")
 
 
 def check_objects(host):
-    """IFEXIST: answer each CHKOBJF line with '0' (exists) or '9' (missing)."""
+    """IFEXIST: mark each CHKOBJF line of a missing object '9'; existing ones stay blank."""
     verified = host.object_path(DATA_LIBRARY, VERIFIED_FILE)
     if os.path.lexists(verified):
         os.unlink(verified)  # a marker from an earlier check must not count
     check_file = host.existing_object(DATA_LIBRARY, CHECK_FILE)
     rows = read_objects(check_file)
-    answered = [row.text(SAVED if _exists(host, row) else FAILED) for row in rows]
+    answered = [row.text(UNMARKED if _exists(host, row) else FAILED) for row in rows]
     write_lines(check_file, answered, host.work_dir)
     if not host.control.settings().no_verified:
         with open(verified, "wb") as f:
@@ -57,30 +64,36 @@ def _exists(host, row):
 # --- ZORVASAVE
 
 def submit_save(host, set_name):
-    """The part of a save that happens when the job is accepted.
+    """Accept a save job; it waits in its job queue before it starts."""
+    _start_job(f"ZORVASAVE {set_name}", _run_save, host, set_name, time.time())
 
-    The progress list and stop request of an earlier run are removed, so the
-    PC never mistakes them for this run's.
+
+def _start_save(host, set_name, submitted):
+    """The job's first step: its library, without the list of an earlier run.
+
+    A stop request older than the submit is an earlier run's and goes too;
+    one the PC sent while the job waited in its queue stays and is honoured.
     """
-    set_dir = host.library_path(set_name)
-    os.makedirs(set_dir, exist_ok=True)
-    for stale in (LIST_FILE, STOP_FILE):
-        path = host.object_path(set_name, stale)
-        if os.path.lexists(path):
-            os.unlink(path)
-    _start_job(f"ZORVASAVE {set_name}", _run_save, host, set_name)
+    os.makedirs(host.library_path(set_name), exist_ok=True)
+    list_path = host.object_path(set_name, LIST_FILE)
+    if os.path.lexists(list_path):
+        os.unlink(list_path)
+    stop = host.object_path(set_name, STOP_FILE)
+    if os.path.lexists(stop) and os.lstat(stop).st_mtime < submitted:
+        os.unlink(stop)
+    return list_path
 
 
-def _run_save(host, set_name):
-    if not host.sleep(host.job_delay):
+def _run_save(host, set_name, submitted):
+    if not host.sleep(host.queue_wait):
         return
+    list_path = _start_save(host, set_name, submitted)
     try:
         rows = read_objects(host.object_path(DATA_LIBRARY, set_name))
     except FileNotFoundError:
         log.warning("ZORVASAVE %s: no request %s/%s; job ends", set_name, DATA_LIBRARY, set_name)
         return
-    list_path = host.object_path(set_name, LIST_FILE)
-    lines = [row.text(PENDING) for row in rows]
+    lines = [row.text(UNMARKED) for row in rows]
     write_lines(list_path, lines, host.work_dir)
     for i, row in enumerate(rows):
         if not (host.wait_while_held() and host.sleep(host.object_delay)):
@@ -133,26 +146,25 @@ def _save_object(host, set_name, row):
 # --- ZORVARSALL
 
 def submit_restore(host, overwrite):
-    """Accept a restore: mark every line of the restore list pending at once.
+    """Accept a restore job; it waits in its job queue before it starts.
 
-    The PC polls the very list it uploaded, and a line of 32 characters
-    counts as done; so the lines must change before the PC can fetch them.
+    Until then the restore list stays exactly as the PC uploaded it.
     """
     host.existing_library(RESTORE_LIBRARY)
+    _start_job("ZORVARSALL", _run_restore, host, overwrite)
+
+
+def _run_restore(host, overwrite):
+    if not host.sleep(host.queue_wait):
+        return
     list_path = host.object_path(RESTORE_LIBRARY, LIST_FILE)
     if not os.path.isfile(list_path):
         log.warning("ZORVARSALL: no list %s/%s; job ends", RESTORE_LIBRARY, LIST_FILE)
         return
+    # A line longer than 32 characters is not done yet: the PC tells results by their length.
     lines = [line[:LINE].ljust(LINE) for line in read_lines(list_path)]
-    write_lines(list_path, [line + PENDING for line in lines], host.work_dir)
-    _start_job("ZORVARSALL", _run_restore, host, lines, overwrite)
-
-
-def _run_restore(host, lines, overwrite):
-    if not host.sleep(host.job_delay):
-        return
-    list_path = host.object_path(RESTORE_LIBRARY, LIST_FILE)
     results = [line + PENDING for line in lines]
+    write_lines(list_path, results, host.work_dir)
     for i, line in enumerate(lines):
         if not (host.wait_while_held() and host.sleep(host.object_delay)):
             return

@@ -13,7 +13,7 @@ from dataclasses import dataclass
 LINE = 32
 SAVED = "0"
 FAILED = "9"
-PENDING = "P"
+PENDING = "P"  # after a restore line's 32 characters: not done yet
 
 
 @dataclass(frozen=True)

@@ -2,6 +2,7 @@
 // window; with --set and --generation it runs the same restore from the command line.
 
 #include <QApplication>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,11 +10,13 @@
 #include "common/Clock.h"
 #include "common/DailyLog.h"
 #include "common/HostJobWait.h"
+#include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
 #include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
+#include "common/ui/QtText.h"
 #include "qivRestore/engine/RestoreCommand.h"
 #include "qivRestore/ui/RestoreWindow.h"
 
@@ -54,6 +57,21 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
 
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
+    if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
+        log.WriteForced(*failure);
+        ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *failure);
+        return 1;
+    }
+    const InstanceLock lock(programFolder, restore::kRestoreLockName);
+    if (const auto refusal = restore::RestoreLockRefusal(lock, log)) {
+        // Without a display nobody could close the box: the text goes to standard error.
+        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+            std::fprintf(stderr, "qivRestore: %s\n", refusal->c_str());
+        } else {
+            boxes.Inform(nullptr, QStringLiteral("エラー"), ui::ToQ(*refusal));
+        }
+        return 1;
+    }
     restore::RestoreWindow window(
         {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
     window.ChooseSet(chosenSet);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/CommandLine.h"
+#include "common/Settings.h"
 #include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivWH/ui/MainWindow.h"
@@ -30,6 +31,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
+    if (const auto failure = SettingsReadFailure(SettingsPath(std::filesystem::current_path()))) {
+        ui::ReportStartFailure(boxes, "qivWH", QStringLiteral("エラー"), *failure);
+        return 1;
+    }
     qivwh::MainWindow window(std::filesystem::current_path(), boxes);
     if (argc > 1) window.ChooseSet(argv[1]);
     window.show();

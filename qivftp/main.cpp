@@ -56,6 +56,12 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "qivftp: %s\n", text.c_str());
         return 0;
     }
+    // Without its settings the job would log on to no host and mail nobody: it is not run.
+    if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
+        log.WriteForced(*failure);
+        std::fprintf(stderr, "qivftp: %s\n", failure->c_str());
+        return 0;
+    }
     const InstanceLock instance(programFolder, "qivftp");
     if (instance.State() == LockState::Busy) {
         log.WriteDailyLog("プログラムが既に開始されている");

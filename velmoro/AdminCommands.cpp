@@ -34,8 +34,8 @@ private:
 
 std::shared_ptr<HostConnection> MakeHost(AdminEnvironment& env, const Settings& settings,
                                          Reporter& reporter) {
-    if (env.hostFactory) return env.hostFactory(settings, env.waiter, reporter);
-    return MakeAgentHost(settings, env.waiter, reporter);
+    return MakeAgentHost(env.hostFactory ? env.hostFactory : SessionHostFactory(), settings,
+                         env.waiter, reporter);
 }
 
 // Everything a command works with: the settings, the daily log, the terminal.
@@ -43,8 +43,11 @@ struct CommandContext {
     explicit CommandContext(AdminEnvironment& env)
         : env(env),
           settings(ReadSettings(SettingsPath(env.ProgramFolder), Program::Agent)),
+          settingsFailure(SettingsReadFailure(SettingsPath(env.ProgramFolder))),
           log(Program::Agent, env.ProgramFolder / kLogFolderName, settings.DetailLog, env.clock),
-          reporter(env.Out, log) {}
+          reporter(env.Out, log) {
+        if (settingsFailure) log.WriteForced(*settingsFailure);
+    }
 
     int Fail(std::string_view text) {
         env.Out << text << '\n' << std::flush;
@@ -53,12 +56,14 @@ struct CommandContext {
 
     AdminEnvironment& env;
     Settings settings;
+    std::optional<std::string> settingsFailure;  // nothing that needs settings runs then
     DailyLog log;
     TerminalReporter reporter;
 };
 
 int Install(AdminEnvironment& env) {
     CommandContext context(env);
+    if (context.settingsFailure) return context.Fail(*context.settingsFailure);
     // Held for the whole installation: it empties the exchange libraries a running transfer
     // agent works in, and no transfer agent may start meanwhile.
     InstanceLock transferAgent(env.ProgramFolder, "qivftp");
@@ -103,6 +108,7 @@ std::filesystem::path SetFolder(const CommandContext& context) {
 
 int Check(AdminEnvironment& env, const std::string& setName) {
     CommandContext context(env);
+    if (context.settingsFailure) return context.Fail(*context.settingsFailure);
     if (!IsValidSetName(setName))
         return context.Fail("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
     BackupSet set;

@@ -27,7 +27,7 @@ struct AdminEnvironment {
     std::ostream& Out;
     const Clock& clock;
     Waiter& waiter;
-    AgentHostFactory hostFactory;  // empty: the agent's FTP session
+    HostFactory hostFactory;  // empty: the agent's FTP session
 };
 
 // The exit code when `arguments` (without the program name) are one of the commands,

@@ -66,20 +66,23 @@ int main(int argc, char* argv[]) {
     const Settings early = ReadSettings(SettingsPath(programFolder), Program::Agent);
     DailyLog log(Program::Agent, programFolder / kLogFolderName, early.DetailLog, clock);
 
+    const QString caption = QStringLiteral("Velmoro エラーメッセージ");
     InstanceLock instance(programFolder, "velmoro");
     if (!instance.Acquired()) {
-        // A lock file that cannot be opened is its own error, never "already running".
+        // A lock file that cannot be opened is its own error, never "already running"; the
+        // agent then does not run at all, and says so by its exit status too.
         const bool busy = instance.State() == LockState::Busy;
         const std::string text = busy ? "プログラムが既に開始されている" : instance.FailureText();
         if (!busy) log.WriteForced(text);
-        // Without a display nobody could close the box: the text goes to standard error.
-        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
-            std::fprintf(stderr, "velmoro: %s\n", text.c_str());
-        } else {
-            boxes.Inform(nullptr, QStringLiteral("Velmoro エラーメッセージ"), ui::ToQ(text),
-                         ui::MessageIcon::Critical);
-        }
-        return 0;
+        ui::ReportStartFailure(boxes, "velmoro", caption, text);
+        return busy ? 0 : 1;
+    }
+    // Settings it cannot read would leave the scheduler without host, timers or sets, and its
+    // first write of a set-up key would replace the file and lose them.
+    if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
+        log.WriteForced(*failure);
+        ui::ReportStartFailure(boxes, "velmoro", caption, *failure);
+        return 1;
     }
     const ProgramContext context{Program::Agent, programFolder, clock, log};
     ui::SystemProcessLauncher launcher;

@@ -29,7 +29,11 @@ DownloadFile::DownloadFile(std::filesystem::path target, std::uint64_t limit)
         fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd_.valid() && errno != EEXIST) break;
     }
-    if (fd_.valid()) StartWriteback();
+    if (fd_.valid()) {
+        StartWriteback();
+    } else {
+        error_ = LastError();
+    }
 }
 
 DownloadFile::~DownloadFile() {
@@ -41,7 +45,10 @@ DownloadFile::~DownloadFile() {
 bool DownloadFile::Write(const char* data, std::size_t size) {
     if (size > limit_ - received_) return false;
     received_ += size;
-    if (!WriteAll(fd_.get(), std::string_view(data, size))) return false;
+    if (!WriteAll(fd_.get(), std::string_view(data, size))) {
+        error_ = LastError();
+        return false;
+    }
     {
         std::lock_guard lock(mutex_);
         written_ += static_cast<off_t>(size);
@@ -52,13 +59,17 @@ bool DownloadFile::Write(const char* data, std::size_t size) {
 
 bool DownloadFile::Commit() {
     StopWriteback();
-    bool ok = ::fsync(fd_.get()) == 0;
-    ok = fd_.Close() && ok;
-    if (!ok || ::rename(path_.c_str(), target_.c_str()) != 0) return false;
+    if (::fsync(fd_.get()) != 0) error_ = LastError();
+    if (!fd_.Close() && !error_) error_ = LastError();
+    if (error_ || ::rename(path_.c_str(), target_.c_str()) != 0) {
+        if (!error_) error_ = LastError();
+        return false;
+    }
     committed_ = true;
     // Until the folder is synced the new name may not survive a power loss, and the caller
     // deletes the host's copy next: a failed sync makes the download a failed one.
-    return SyncFolder(target_.parent_path());
+    if (!SyncFolder(target_.parent_path())) error_ = LastError();
+    return !error_;
 }
 
 std::size_t DownloadFile::Receive(char* data, std::size_t size, std::size_t count, void* self) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "common/UniqueFd.h"
@@ -32,6 +33,9 @@ public:
 
     // False on a write error or past the limit.
     bool Write(const char* data, std::size_t size);
+    // Why the file could not be created, written or committed (the system's error); empty
+    // when nothing failed on the PC's side (a download past its limit included).
+    std::error_code LocalError() const { return error_; }
     // Makes the file durable and gives it the target's name, then syncs the folder so that the
     // name survives a power loss. False when any step fails: before the rename the target is
     // left as it was.
@@ -51,6 +55,7 @@ private:
     std::filesystem::path path_;
     UniqueFd fd_;
     bool committed_ = false;
+    std::error_code error_;
 
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -44,7 +44,8 @@ public:
 
     // Sends `command` as it is (a leading blank stays); a reply of 400 or more fails the
     // attempt. After the last failed attempt reports the command with the program's failure
-    // text; LastReplyLines() then holds the server's answer.
+    // text; LastReplyLines() then holds the server's answer. When a stop (or a time limit) ends
+    // the retries, it holds the refusal of the last attempt, or nothing when there was none.
     virtual HostStatus Command(std::string_view command,
                                std::optional<RetryPolicy> retry = std::nullopt) = 0;
 
@@ -59,7 +60,8 @@ public:
 
     // Downloads `remoteName` to `localPath`, replacing an earlier file only with a complete copy.
     // A failed or interrupted download leaves no partial file. An ASCII download of more than
-    // kTextFetchLimit bytes fails. Reports nothing.
+    // kTextFetchLimit bytes fails. Reports only a local file that could not be written (after
+    // the last attempt, with the system's reason).
     virtual HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
                                TransferType type,
                                std::optional<RetryPolicy> retry = std::nullopt) = 0;

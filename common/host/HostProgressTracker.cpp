@@ -5,8 +5,8 @@
 
 namespace zorva {
 
-HostProgressTracker::HostProgressTracker(Program program, Sink sink)
-    : program_(program), sink_(std::move(sink)) {}
+HostProgressTracker::HostProgressTracker(const HostProfile& profile, Sink sink)
+    : profile_(profile), sink_(std::move(sink)) {}
 
 void HostProgressTracker::Begin(HostActivity activity) {
     activity_ = activity;
@@ -62,7 +62,7 @@ void HostProgressTracker::ConnectionClosed() {
 }
 
 void HostProgressTracker::Emit(HostEvent event, std::string_view detail) {
-    if (auto text = HostProgressText(program_, activity_, event, detail)) sink_(*text);
+    if (auto text = HostProgressText(profile_, activity_, event, detail)) sink_(*text);
 }
 
 }  // namespace zorva

@@ -16,7 +16,7 @@ class HostProgressTracker {
 public:
     using Sink = std::function<void(const HostProgress&)>;
 
-    HostProgressTracker(Program program, Sink sink);
+    HostProgressTracker(const HostProfile& profile, Sink sink);
 
     // A new attempt of an operation begins (Idle when it is over).
     void Begin(HostActivity activity);
@@ -32,7 +32,7 @@ public:
 private:
     void Emit(HostEvent event, std::string_view detail = {});
 
-    Program program_;
+    HostProfile profile_;
     Sink sink_;
     HostActivity activity_ = HostActivity::Idle;
     bool sendingShown_ = false;

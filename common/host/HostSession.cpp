@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "common/Codec.h"
+#include "common/FileIo.h"
 #include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
 
@@ -90,44 +91,37 @@ size_t AppendToListing(char* data, size_t size, size_t count, void* listing) {
 
 }  // namespace
 
-HostSession::HostSession(Program program, HostEndpoint endpoint, Waiter& waiter,
+HostSession::HostSession(const HostProfile& profile, HostEndpoint endpoint, Waiter& waiter,
                          HostSessionObserver& observer)
-    : program_(program),
+    : profile_(profile),
       endpoint_(std::move(endpoint)),
       waiter_(waiter),
       observer_(observer),
-      tracker_(program,
+      tracker_(profile,
                [this](const HostProgress& progress) { observer_.OnHostProgress(progress); }) {}
 
 HostSession::~HostSession() {
     Close();
 }
 
-RetryPolicy HostSession::DefaultRetry(Program program, HostOperation operation) {
-    const bool restore = program == Program::Restore;
+RetryPolicy HostSession::PolicyFor(HostOperation operation,
+                                   const std::optional<RetryPolicy>& retry) const {
+    if (retry) return *retry;
     switch (operation) {
         case HostOperation::Open:
-            return {restore ? 1 : 61, 1s};
+            return profile_.open;
         case HostOperation::Command:
-            return {program == Program::Agent           ? 11
-                    : program == Program::TransferAgent ? 61
-                                                        : 1,
-                    1s};
+            return profile_.command;
         case HostOperation::PutFile:
-            return {restore ? 1 : 11, 1s};
+            return profile_.putFile;
         case HostOperation::SetCurrentLibrary:
-            return {program == Program::TransferAgent ? 61 : 1, 1s};
+            return profile_.setCurrentLibrary;
         case HostOperation::GetFile:
         case HostOperation::DeleteFile:
         case HostOperation::List:
             break;
     }
     return {1, 1s};
-}
-
-RetryPolicy HostSession::PolicyFor(HostOperation operation,
-                                   const std::optional<RetryPolicy>& retry) const {
-    return retry.value_or(DefaultRetry(program_, operation));
 }
 
 template <class Attempt>
@@ -150,18 +144,18 @@ HostStatus HostSession::Open(std::optional<RetryPolicy> retry) {
         easy_ = MakeCurlEasy();
         return easy_ ? HostStatus::Ok : HostStatus::Failed;
     });
-    if (status == HostStatus::Failed) Report(HostOpenFailureText(program_));
+    if (status == HostStatus::Failed) Report(std::string(profile_.openFailure));
     if (status != HostStatus::Ok) return status;
 
     status = Repeat(policy, [this] { return Configure() ? HostStatus::Ok : HostStatus::Failed; });
     if (status != HostStatus::Ok) {
         easy_.reset();
-        if (status == HostStatus::Failed) Report(HostCallbackFailureText(program_));
+        if (status == HostStatus::Failed) Report(std::string(profile_.callbackFailure));
         return status;
     }
 
-    if (!ApplyReplyTimeout() && program_ == Program::TransferAgent) {
-        Report(HostReceiveTimeoutFailureText());
+    if (!ApplyReplyTimeout() && !profile_.replyTimeoutFailure.empty()) {
+        Report(std::string(profile_.replyTimeoutFailure));
     }
 
     status = Repeat(policy, [this] { return ConnectOnce(); });
@@ -209,12 +203,12 @@ bool HostSession::Configure() {
     return ok;
 }
 
-// How long the server may keep a reply or a transfer waiting: the transfer agent waits a day,
-// as its long downloads need.
+// How long the server may keep a reply or a transfer waiting: the endpoint's, else the profile's
+// (a day for long downloads).
 bool HostSession::ApplyReplyTimeout() {
     const long seconds = endpoint_.replyTimeout > 0ms
                              ? static_cast<long>((endpoint_.replyTimeout.count() + 999) / 1000)
-                             : (program_ == Program::TransferAgent ? 86'400L : 60L);
+                             : static_cast<long>(profile_.replyTimeout.count());
     CURL* h = easy_.get();
     return curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds) == CURLE_OK &&
            curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
@@ -262,10 +256,10 @@ CURLcode HostSession::Perform(HostActivity activity, bool download) {
     return code;
 }
 
-// Why a transfer failed, in libcurl's own words, for the transfer agent's detail log: the
-// user-facing texts stay as they are, the log shows what went wrong on the wire.
+// Why a transfer failed, in libcurl's own words, for a detail log: the user-facing texts stay
+// as they are, the log shows what went wrong on the wire.
 void HostSession::LogTransferError(CURLcode code) {
-    if (program_ != Program::TransferAgent) return;
+    if (!profile_.transferErrorsLogged) return;
     if (code == CURLE_ABORTED_BY_CALLBACK && waiter_.Interrupted()) return;
     const std::string reason = errorText_[0] != '\0' ? errorText_ : curl_easy_strerror(code);
     observer_.OnHostProgress(HostProgress{{}, std::string(kTransferErrorPrefix) + reason});
@@ -341,11 +335,17 @@ HostStatus HostSession::Quote(HostActivity activity, const std::string& command)
 HostStatus HostSession::Command(std::string_view command, std::optional<RetryPolicy> retry) {
     const std::string text(command);
     HostStatus status = HostStatus::Failed;
+    // Only this command's refusal may be read afterwards: a stop that comes before the first
+    // attempt or in the middle of one leaves no answer of the host behind.
+    replyLines_.clear();
     if (easy_) {
-        status = Repeat(PolicyFor(HostOperation::Command, retry),
-                        [&] { return Quote(HostActivity::Command, text); });
+        status = Repeat(PolicyFor(HostOperation::Command, retry), [&] {
+            const HostStatus attempt = Quote(HostActivity::Command, text);
+            if (attempt == HostStatus::Interrupted) replyLines_.clear();
+            return attempt;
+        });
     }
-    if (status == HostStatus::Failed) Report(HostCommandFailureText(program_, text));
+    if (status == HostStatus::Failed) Report(HostCommandFailureText(profile_, text));
     return status;
 }
 
@@ -395,17 +395,19 @@ HostStatus HostSession::PutFile(const fs::path& localPath, std::string_view remo
                         [&] { return PutOnce(localPath, remoteName, type); });
     }
     if (status == HostStatus::Failed) {
-        if (auto text = HostUploadFailureText(program_, localPath.string())) Report(*text);
+        if (auto text = HostUploadFailureText(profile_, localPath.string())) Report(*text);
     }
     return status;
 }
 
 HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& localPath,
-                                TransferType type) {
+                                TransferType type, std::error_code& localError) {
+    localError.clear();
     if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
     DownloadFile download(localPath, type == TransferType::Ascii
                                          ? kTextFetchLimit
                                          : std::numeric_limits<std::uint64_t>::max());
+    localError = download.LocalError();
     if (!download.Opened()) return HostStatus::Failed;
     PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
     CURL* h = easy_.get();
@@ -418,14 +420,22 @@ HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& loc
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
     if (status == HostStatus::Ok && !download.Commit()) status = HostStatus::Failed;
+    localError = download.LocalError();
     return status;
 }
 
 HostStatus HostSession::GetFile(std::string_view remoteName, const fs::path& localPath,
                                 TransferType type, std::optional<RetryPolicy> retry) {
     if (!easy_) return HostStatus::Failed;
-    return Repeat(PolicyFor(HostOperation::GetFile, retry),
-                  [&] { return GetOnce(remoteName, localPath, type); });
+    std::error_code localError;
+    const HostStatus status = Repeat(PolicyFor(HostOperation::GetFile, retry), [&] {
+        return GetOnce(remoteName, localPath, type, localError);
+    });
+    // The host's failures stay the caller's to word; a PC that could not keep what came (a
+    // full disk) is said here, with the system's reason.
+    if (status == HostStatus::Failed && localError)
+        Report(LocalFileFailureText(localPath, localError));
+    return status;
 }
 
 HostStatus HostSession::ListOnce(std::string_view library, std::vector<std::string>& names) {

@@ -1,7 +1,7 @@
 #pragma once
 // The FTP session with the host: log-on, raw commands (RCMD, CWD, DELE), file transfers in both
-// directions, with the retry discipline, progress texts and failure texts of the program that
-// owns it (agent, transfer agent or restore program).
+// directions, with the retry discipline, progress texts and failure texts of the host profile
+// of the program that owns it.
 //
 // One libcurl easy handle serves every operation, so the control connection, the log-on and the
 // current library persist between calls. Names go to the server as given ("STOR DAILY",
@@ -13,7 +13,7 @@
 // interrupted operation.
 //
 // Between attempts the session waits `RetryPolicy::pause` through the Waiter. Each operation
-// takes an optional policy; without one it uses the owning program's default (DefaultRetry).
+// takes an optional policy; without one it uses the profile's.
 //
 // Blocking: call it from a worker thread, never the GUI thread. Observer calls come on the
 // calling thread, during the operation (Close and the destructor included); the waiter and the
@@ -32,11 +32,13 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "common/Waiter.h"
 #include "common/host/CurlHandle.h"
 #include "common/host/HostConnection.h"
+#include "common/host/HostProfile.h"
 #include "common/host/HostProgressTracker.h"
 #include "common/host/HostTexts.h"
 
@@ -51,15 +53,15 @@ struct HostEndpoint {
     // address that swallows packets goes through the same retries.
     std::chrono::milliseconds connectTimeout{10'000};
     // How long the server may take to answer a command or keep a transfer silent;
-    // zero = the program's default (24 hours for the transfer agent, 60 seconds otherwise).
+    // zero = the profile's.
     std::chrono::milliseconds replyTimeout{0};
     // How long Close waits for the answer to QUIT: a silent host must not hold the end of a
     // job (and its lock) for the reply time-out's day.
     std::chrono::milliseconds quitTimeout{10'000};
 };
 
-// The transfer agent's detail log gets this followed by libcurl's reason for every failed
-// upload or download attempt.
+// A detail log that keeps transfer errors (HostProfile::transferErrorsLogged) gets this followed
+// by libcurl's reason for every failed upload or download attempt.
 inline constexpr std::string_view kTransferErrorPrefix = "転送エラー（libcurl）：";
 
 enum class HostOperation { Open, Command, SetCurrentLibrary, PutFile, GetFile, DeleteFile, List };
@@ -77,19 +79,11 @@ public:
 
 class HostSession final : public HostConnection {
 public:
-    HostSession(Program program, HostEndpoint endpoint, Waiter& waiter,
+    HostSession(const HostProfile& profile, HostEndpoint endpoint, Waiter& waiter,
                 HostSessionObserver& observer);
     ~HostSession() override;
     HostSession(const HostSession&) = delete;
     HostSession& operator=(const HostSession&) = delete;
-
-    // Attempts and pause each operation uses when the caller gives no policy:
-    // Open: 61 attempts 1 s apart (agent, transfer agent), 1 (restore program).
-    // Command: 11 attempts (agent), 61 (transfer agent), 1 (restore program).
-    // PutFile: 11 attempts (agent, transfer agent), 1 (restore program).
-    // SetCurrentLibrary: 61 attempts (transfer agent), 1 (agent, restore program).
-    // GetFile, DeleteFile, List: 1 attempt.
-    static RetryPolicy DefaultRetry(Program program, HostOperation operation);
 
     // Closes an earlier connection, then connects and logs on. Reports "ホストに接続しました", or
     // the connect failure text (after which the session is closed).
@@ -98,6 +92,7 @@ public:
     // Sends `command` as it is (a leading blank stays) without a data connection; a reply of
     // 400 or more fails the attempt. After the last failed attempt reports the command
     // followed by the program's failure text; LastReplyLines() then holds the server's answer.
+    // When a stop ends the retries, it holds the refusal of the last attempt, or nothing.
     HostStatus Command(std::string_view command,
                        std::optional<RetryPolicy> retry = std::nullopt) override;
 
@@ -105,16 +100,16 @@ public:
     HostStatus SetCurrentLibrary(std::string_view library,
                                  std::optional<RetryPolicy> retry = std::nullopt) override;
 
-    // Uploads the local file under `remoteName`. After the last failed attempt the agent and
-    // the transfer agent report the local path followed by ":アップロードに失敗しました"; the
-    // restore program reports nothing.
+    // Uploads the local file under `remoteName`. After the last failed attempt reports the local
+    // path followed by the profile's upload failure text, or nothing when it has none.
     HostStatus PutFile(const std::filesystem::path& localPath, std::string_view remoteName,
                        TransferType type, std::optional<RetryPolicy> retry = std::nullopt) override;
 
     // Downloads `remoteName` into a temporary file beside `localPath` and renames it to
     // `localPath` only when complete (an existing file is replaced). A failed or interrupted
     // download leaves no partial file and an earlier `localPath` intact; an ASCII download
-    // past kTextFetchLimit is aborted as failed. Reports nothing.
+    // past kTextFetchLimit is aborted as failed. Reports only a local file that could not be
+    // written after the last attempt: its path, "ローカルファイルが開けない：" and the reason.
     HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
                        TransferType type, std::optional<RetryPolicy> retry = std::nullopt) override;
 
@@ -150,8 +145,9 @@ private:
     HostStatus Quote(HostActivity activity, const std::string& command);
     HostStatus PutOnce(const std::filesystem::path& localPath, std::string_view remoteName,
                        TransferType type);
+    // `localError`: why the PC's side of this attempt failed, empty when it did not.
     HostStatus GetOnce(std::string_view remoteName, const std::filesystem::path& localPath,
-                       TransferType type);
+                       TransferType type, std::error_code& localError);
     HostStatus ListOnce(std::string_view library, std::vector<std::string>& names);
     void PrepareRequest(const std::string& path, CurlList quote, CurlList prequote);
     CURLcode Perform(HostActivity activity, bool download = false);
@@ -171,7 +167,7 @@ private:
     void ForgetSockets();
     void OnReplyLine(std::string_view line);
 
-    Program program_;
+    HostProfile profile_;
     HostEndpoint endpoint_;
     Waiter& waiter_;
     HostSessionObserver& observer_;

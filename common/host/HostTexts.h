@@ -1,14 +1,14 @@
 #pragma once
-// What each program shows and logs while it talks to the host: the progress texts of the
-// session's status callback and the session's own failure texts. The three programs share the
-// session but word these differently.
+// What a program shows and logs while it talks to the host: the progress texts of the
+// session's status callback and the session's own failure texts, worded and routed as the
+// program's host profile says.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "common/Program.h"
+#include "common/host/HostProfile.h"
 
 namespace zorva {
 
@@ -39,17 +39,15 @@ struct HostProgress {
 
 // The text of an event for a program and activity; nullopt when that program shows nothing.
 // `detail` replaces the address or byte count placeholder.
-std::optional<HostProgress> HostProgressText(Program program, HostActivity activity,
+std::optional<HostProgress> HostProgressText(const HostProfile& profile, HostActivity activity,
                                              HostEvent event, std::string_view detail = {});
 
-// Failure and outcome texts of the session.
-std::string HostOpenFailureText(Program program);
-std::string HostCallbackFailureText(Program program);
-std::string HostReceiveTimeoutFailureText();
+// Failure and outcome texts of the session: the first two read the same in every program.
 std::string HostConnectFailureText();
 std::string HostConnectedText();
-std::string HostCommandFailureText(Program program, std::string_view command);
-// nullopt for the restore program, which words upload failures at its call sites.
-std::optional<std::string> HostUploadFailureText(Program program, std::string_view localPath);
+std::string HostCommandFailureText(const HostProfile& profile, std::string_view command);
+// nullopt for a program that words upload failures at its call sites.
+std::optional<std::string> HostUploadFailureText(const HostProfile& profile,
+                                                 std::string_view localPath);
 
 }  // namespace zorva

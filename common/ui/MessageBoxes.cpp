@@ -1,6 +1,10 @@
 #include "common/ui/MessageBoxes.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <cstdio>
+
+#include "common/ui/QtText.h"
 
 namespace zorva::ui {
 namespace {
@@ -63,6 +67,14 @@ MessageAnswer QtMessageBoxes::Show(const MessageBoxRequest& request) {
         default:
             return DismissedAnswer(request.buttons);
     }
+}
+
+void ReportStartFailure(MessageBoxes& boxes, std::string_view program, const QString& caption,
+                        std::string_view text) {
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(program.size()), program.data(),
+                 static_cast<int>(text.size()), text.data());
+    if (QGuiApplication::platformName() == QStringLiteral("offscreen")) return;
+    boxes.Inform(nullptr, caption, ToQ(text), MessageIcon::Critical);
 }
 
 }  // namespace zorva::ui

@@ -8,6 +8,7 @@
 // in the restore program and the viewers.
 
 #include <QString>
+#include <string_view>
 
 class QWidget;
 
@@ -48,5 +49,11 @@ class QtMessageBoxes final : public MessageBoxes {
 public:
     MessageAnswer Show(const MessageBoxRequest& request) override;
 };
+
+// Says why a program cannot start: always on standard error as "<program>: <text>" (cron and
+// ssh read it there), and in a box when there is a display (offscreen, nobody could close
+// it). Needs the application object.
+void ReportStartFailure(MessageBoxes& boxes, std::string_view program, const QString& caption,
+                        std::string_view text);
 
 }  // namespace zorva::ui

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "common/BackupSet.h"
-#include "common/DailyLog.h"
 #include "common/SavedData.h"
 #include "common/SavedDataCatalog.h"
 #include "common/SavlibsRecord.h"
 #include "common/SetFolderReader.h"
 #include "qivRestore/engine/GenerationPath.h"
+#include "qivRestore/engine/RestoreHostProfile.h"
 
 namespace zorva::restore {
 
@@ -106,15 +106,22 @@ bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, b
                        [&](const RestoreRow& r) { return !r.Checked || r.Status == wanted; });
 }
 
-RestoreHostFactory SessionHostFactory() {
-    return [](const Settings& settings, Waiter& waiter, HostSessionObserver& observer) {
-        HostEndpoint endpoint;
-        endpoint.address = settings.HostAddress;
-        endpoint.port = settings.HostPort;
-        endpoint.user = settings.User;
-        endpoint.password = settings.Password;
-        return std::make_unique<HostSession>(Program::Restore, endpoint, waiter, observer);
-    };
+std::optional<std::string> RestoreLockRefusal(const InstanceLock& lock, DailyLog& log) {
+    switch (lock.State()) {
+        case LockState::Acquired:
+            return std::nullopt;
+        case LockState::Busy:
+            log.WriteDailyLog(kRestoreRunningText);
+            return std::string(kRestoreRunningText);
+        case LockState::Failed:
+            break;
+    }
+    log.WriteForced(lock.FailureText());
+    return lock.FailureText();
+}
+
+HostFactory SessionHostFactory() {
+    return SessionFactory(kRestoreHostProfile);
 }
 
 namespace {
@@ -156,6 +163,16 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.JobTimer));
     DailyLog log(Program::Restore, env.ProgramFolder / kLogFolderName, settings.DetailLog,
                  env.clock);
+    if (const auto failure = SettingsReadFailure(SettingsPath(env.ProgramFolder))) {
+        log.WriteForced(*failure);
+        env.err << *failure << '\n';
+        return 1;
+    }
+    const InstanceLock lock(env.ProgramFolder, kRestoreLockName);
+    if (const auto refusal = RestoreLockRefusal(lock, log)) {
+        env.err << *refusal << '\n';
+        return 1;
+    }
 
     RestoreRequest request;
     request.SetName = arguments.SetName;

@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/DailyLog.h"
 #include "common/HostJobWait.h"
+#include "common/InstanceLock.h"
 #include "common/Settings.h"
+#include "common/host/HostFactory.h"
 #include "common/host/HostSession.h"
 #include "qivRestore/engine/RestoreEngine.h"
 
@@ -49,11 +52,8 @@ bool SelectObjects(std::vector<RestoreRow>& rows, const std::vector<std::string>
 // or "復元完了" (restore).
 bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, bool restore);
 
-using RestoreHostFactory = std::function<std::unique_ptr<HostConnection>(
-    const Settings& settings, Waiter& waiter, HostSessionObserver& observer)>;
-
 // The libcurl session of the restore program.
-RestoreHostFactory SessionHostFactory();
+HostFactory SessionHostFactory();
 
 struct RestoreCommandEnvironment {
     std::filesystem::path ProgramFolder;
@@ -62,11 +62,21 @@ struct RestoreCommandEnvironment {
     const SteadyClock& steadyClock;
     std::ostream& out;  // log lines and results
     std::ostream& err;  // what stops the command before the host is contacted
-    RestoreHostFactory hostFactory;
+    HostFactory hostFactory;
 };
 
-// Returns the exit code: 0 when RunSucceeded, 1 otherwise. The time limit (JOBTIMER) counts
-// from this call, as it counts from the window's opening.
+// The program folder's lock: one restore at a time, since a second one would clear ZORVARST
+// under the first. Window and command line take it for the life of the process.
+inline constexpr std::string_view kRestoreLockName = "qivRestore";
+inline constexpr std::string_view kRestoreRunningText = "プログラムが既に開始されている";
+
+// nullopt when `lock` is held; else what to tell the operator, already written to the daily
+// log: another restore runs, or the lock file cannot be opened (never taken as running).
+std::optional<std::string> RestoreLockRefusal(const InstanceLock& lock, DailyLog& log);
+
+// Returns the exit code: 0 when RunSucceeded, 1 otherwise (also when another restore holds the
+// program folder). The time limit (JOBTIMER) counts from this call, as it counts from the
+// window's opening.
 int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnvironment& env);
 
 }  // namespace zorva::restore

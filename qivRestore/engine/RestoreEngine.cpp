@@ -26,6 +26,21 @@ bool IsSendableName(std::string_view name) {
     });
 }
 
+std::string_view WithoutTrailingBlanks(std::string_view line) {
+    const auto last = line.find_last_not_of(' ');
+    return line.substr(0, last == std::string_view::npos ? 0 : last + 1);
+}
+
+// The list as the PC sent it means the host job has not started: it may wait in its job queue.
+// The host's FTP server drops trailing blanks (a blank option code), so those do not count.
+bool IsListAsSent(const std::vector<std::string_view>& fetched, std::string_view sent) {
+    const auto sentLines = SplitLines(sent);
+    return std::equal(fetched.begin(), fetched.end(), sentLines.begin(), sentLines.end(),
+                      [](std::string_view a, std::string_view b) {
+                          return WithoutTrailingBlanks(a) == WithoutTrailingBlanks(b);
+                      });
+}
+
 }  // namespace
 
 RestoreEngine::RestoreEngine(std::filesystem::path programFolder, const Settings& settings,
@@ -80,8 +95,8 @@ bool RestoreEngine::ConnectHost() {
 
 bool RestoreEngine::UploadSelected() {
     const auto listPath = ListPath();
-    if (!WriteFileAtomically(listPath, {}, 0600)) {
-        observer_.Message(listPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(listPath, {}, 0600)) {
+        observer_.Message(LocalFileFailureText(listPath, error));
         return false;
     }
     // The session reports a refused command with its failure text.
@@ -94,8 +109,9 @@ bool RestoreEngine::UploadSelected() {
     for (std::size_t i = 0; i < request_.Rows.size(); ++i) {
         if (request_.Rows[i].Checked && !UploadRow(i, list)) return false;
     }
-    if (!WriteFileAtomically(listPath, list, 0600)) {
-        observer_.Message(listPath.string() + "ローカルファイルが開けない");
+    sentList_ = list;
+    if (const std::error_code error = TryWriteFileAtomically(listPath, list, 0600)) {
+        observer_.Message(LocalFileFailureText(listPath, error));
         return false;
     }
     if (!request_.RestoreOnHost) return true;
@@ -117,7 +133,7 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
     const RestoreRow& row = request_.Rows[index];
     const std::string hostName = HostObjectName(row.Object);
     const bool starred = row.Object.find('*') != std::string::npos;
-    const int entry = FindObjectRow(request_.ObjectTable, row.Object);
+    const int entry = FindObjectRow(request_.ObjectTable, hostName);
     // A row without an object-table entry is taken as not protected.
     const char option =
         entry >= 0 ? request_.ObjectTable[static_cast<std::size_t>(entry)].OptionCode : ' ';
@@ -197,6 +213,7 @@ PollResult RestoreEngine::PollRestoreResult() {
     if (!bytes) return PollResult::Retry;
     const auto lines = SplitLines(*bytes);
     if (lines.empty()) return PollResult::Complete;
+    if (IsListAsSent(lines, sentList_)) return PollResult::Retry;
     bool incomplete = false;
     for (std::string_view line : lines) {
         if (const auto record = ParseSavlibsLine(line)) {

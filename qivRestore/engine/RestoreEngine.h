@@ -86,6 +86,7 @@ private:
     HostJobWait& wait_;
     RestoreObserver& observer_;
     RestoreRequest request_;
+    std::string sentList_;  // the restore list as uploaded, to tell it from the host's answer
     bool interrupted_ = false;
 };
 

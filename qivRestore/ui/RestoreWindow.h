@@ -59,7 +59,7 @@ struct RestoreWindowContext {
     Settings settings;  // read once at start
     DailyLog& log;
     ui::MessageBoxes& boxes;
-    RestoreHostFactory hostFactory;
+    HostFactory hostFactory;
     const SteadyClock& steadyClock;
 };
 
@@ -104,7 +104,7 @@ private:
     std::unique_ptr<QueuedRestoreObserver> observer_;
     SleepingWaiter stopWaiter_;
     HostJobWait wait_;
-    std::unique_ptr<HostConnection> host_;
+    std::shared_ptr<HostConnection> host_;
     std::unique_ptr<RestoreEngine> engine_;
     QTimer timeLimit_;
 

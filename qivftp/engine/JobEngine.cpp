@@ -10,8 +10,10 @@
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
 #include "common/host/HostSession.h"
+#include "common/host/HostTexts.h"
 #include "qivftp/engine/Purge.h"
 #include "qivftp/engine/ReportMail.h"
+#include "qivftp/engine/TransferHostProfile.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -34,13 +36,7 @@ bool IsSafeFileName(const std::string& name) {
 }  // namespace
 
 HostFactory SessionHostFactory() {
-    return [](const Settings& settings, Waiter& waiter,
-              HostSessionObserver& observer) -> std::unique_ptr<HostConnection> {
-        return std::make_unique<HostSession>(
-            Program::TransferAgent,
-            HostEndpoint{settings.HostAddress, settings.HostPort, settings.User, settings.Password},
-            waiter, observer);
-    };
+    return SessionFactory(kTransferHostProfile);
 }
 
 const SteadyClock& JobEngine::SystemSteadyClockInstance() {
@@ -175,8 +171,8 @@ bool JobEngine::SubmitSaveJob() {
                                        ToCp932(row.Type), row.OptionCode});
     }
     const auto requestPath = LocalCopyPath();
-    if (!WriteFileAtomically(requestPath, request)) {
-        Message(requestPath.string() + "ローカルファイルが開けない");
+    if (const std::error_code error = TryWriteFileAtomically(requestPath, request)) {
+        Message(LocalFileFailureText(requestPath, error));
         return false;
     }
     HostStatus result = host_->SetCurrentLibrary(kExchangeLibrary, kLibraryAttempts);
@@ -190,20 +186,27 @@ bool JobEngine::SubmitSaveJob() {
     // The session converts names and replies at the wire; here they stay UTF-8.
     const std::string command = SubmitCommand(job_.SetName, settings_.JobQueue);
     result = host_->Command(command, kSubmitAttempts);
-    if (result == HostStatus::Failed) {
+    // When the time limit ends the retries of a submit the host keeps refusing, the log names
+    // the host's reasons before the time-out, as after the last attempt.
+    const bool refusedUntilTheLimit = result == HostStatus::Interrupted && !wait_.StopRequested() &&
+                                      wait_.TimeLimitPassed() && !host_->LastReplyLines().empty();
+    if (refusedUntilTheLimit)
+        MessageAndStatus(HostCommandFailureText(kTransferHostProfile, command));
+    if (result == HostStatus::Failed || refusedUntilTheLimit) {
         // The session has reported the command; the server's reasons follow line by line.
         for (const std::string& line : host_->LastReplyLines()) MessageAndStatus(line);
     }
-    // A submit interrupted while its reply was awaited may have been accepted: the job counts
-    // as submitted, so a cancel still sends the stop request.
-    if (result == HostStatus::Interrupted) job_.JobSubmitted = true;
+    // A submit the host accepted, or one interrupted while its reply was awaited (it may have
+    // been accepted), counts as submitted: a cancel that came meanwhile still sends the stop
+    // request.
+    if (result != HostStatus::Failed) job_.JobSubmitted = true;
     return result == HostStatus::Ok;
 }
 
 bool JobEngine::SendStopRequest() {
     const auto stopPath = env_.ProgramFolder / "STOP";
-    if (!WriteFileAtomically(stopPath, job_.SetName)) {
-        MessageAndStatus("ファイルSTOPが作れない");
+    if (const std::error_code error = TryWriteFileAtomically(stopPath, job_.SetName)) {
+        MessageAndStatus("ファイルSTOPが作れない：" + error.message());
         return false;
     }
     return host_->PutFile(stopPath, job_.SetName + "/STOP", TransferType::Ascii) == HostStatus::Ok;

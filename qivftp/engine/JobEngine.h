@@ -14,6 +14,7 @@
 #include "common/HostJobWait.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
+#include "common/host/HostFactory.h"
 #include "common/host/HostSession.h"
 #include "qivftp/engine/TransferJob.h"
 
@@ -30,11 +31,6 @@ public:
 };
 
 enum class StopReason { None, CancelButton, WindowClosed, TimeLimit };
-
-// Makes the job's host connection; it must wait through `waiter` so that a stop request and
-// the job's time limit end its pauses and transfers. Its progress and reports go to `observer`.
-using HostFactory = std::function<std::unique_ptr<HostConnection>(
-    const Settings& settings, Waiter& waiter, HostSessionObserver& observer)>;
 
 // The transfer agent's FTP session, its progress and reports going to the job's output.
 HostFactory SessionHostFactory();
@@ -108,7 +104,7 @@ private:
     Settings settings_;
     TransferJob job_;
     std::filesystem::path saveFolder_;
-    std::unique_ptr<HostConnection> host_;
+    std::shared_ptr<HostConnection> host_;
     std::size_t downloadedCount_ = 0;
     std::vector<std::string> undeleted_;  // downloaded, host delete cut short by a stop request
 

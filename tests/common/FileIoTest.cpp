@@ -25,6 +25,24 @@ TEST(FileIo, AtomicReplaceKeepsModeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// A run as root (an administrator's command) must not hand a user's file to root.
+TEST(FileIo, AtomicReplaceKeepsOwnerAndGroup) {
+    for (ExistingMode mode : {ExistingMode::Keep, ExistingMode::Replace}) {
+        test::TempFolder dir;
+        fs::path file = dir / "zorva.ini";
+        ASSERT_TRUE(WriteFileAtomically(file, "old", 0600));
+        // Only root can give a file away; anyone else checks that their own file stays theirs.
+        const uid_t owner = ::geteuid() == 0 ? 4321 : ::geteuid();
+        const gid_t group = ::geteuid() == 0 ? 4322 : ::getegid();
+        ASSERT_EQ(::chown(file.c_str(), owner, group), 0);
+        ASSERT_TRUE(WriteFileAtomically(file, "new", 0600, mode));
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, owner);
+        EXPECT_EQ(st.st_gid, group);
+    }
+}
+
 TEST(FileIo, WriteFailingHalfWayLeavesTheOldFile) {
     test::TempFolder dir;
     fs::path file = dir / "set";

@@ -162,19 +162,18 @@ struct ObjectCase {
 
 class ObjectRows : public ::testing::TestWithParam<ObjectCase> {};
 
-TEST_P(ObjectRows, AreFoundByFileNameWithHashAsStar) {
-    const std::vector<ObjectRow> table{{"L", "PAY", "*FILE"},
-                                       {"L", "SALES*01", "*FILE"},
-                                       {"L", "#ALLUSR", "*FILE"},
-                                       {"L", "*ALLUSR", "*FILE"},
-                                       {"L", "A#B*", "*FILE"}};
+TEST_P(ObjectRows, AreFoundByTheirHostObjectNameOnly) {
+    const std::vector<ObjectRow> table{{"L", "PAY", "*FILE"},     {"L", "SALES*01", "*FILE"},
+                                       {"L", "#ALLUSR", "*FILE"}, {"L", "*ALLUSR", "*FILE"},
+                                       {"L", "A#B*", "*FILE"},    {"L", "#SAL*", "*FILE"}};
     EXPECT_EQ(FindObjectRow(table, GetParam().file), GetParam().row) << GetParam().file;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ObjectRows,
                          ::testing::Values(ObjectCase{"PAY", 0}, ObjectCase{"SALES#01", 1},
-                                           ObjectCase{"SALES*01", 1}, ObjectCase{"#ALLUSR", 2},
-                                           ObjectCase{"A#B#", -1}, ObjectCase{"A#B*", 4},
+                                           ObjectCase{"SALES*01", -1}, ObjectCase{"#ALLUSR", 2},
+                                           ObjectCase{"A#B#", 4}, ObjectCase{"A#B*", -1},
+                                           ObjectCase{"#SAL#", 5}, ObjectCase{"*SAL#", -1},
                                            ObjectCase{"SAVLIBS", -1}, ObjectCase{"pay", -1},
                                            ObjectCase{"", -1}));
 

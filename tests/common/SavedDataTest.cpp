@@ -71,7 +71,7 @@ TEST(MakeSaveFolder, FailureNamesThePathInMessageAndStatus) {
     test::RecordingReporter output;
     const std::string folder = (dir / "base/DAILY/20260310").string();
     EXPECT_FALSE(MakeSaveFolder(folder, output));
-    const std::vector<std::string> expected = {folder + "が作成できません"};
+    const std::vector<std::string> expected = {folder + "が作成できません：Not a directory"};
     EXPECT_EQ(output.messages, expected);
     EXPECT_EQ(output.statuses, expected);
     EXPECT_FALSE(MakeSaveFolder((dir / "base").string(), output));  // a file, not a folder
@@ -84,9 +84,8 @@ struct NameCase {
 
 class SaveFileNames : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(SaveFileNames, OnlyTheFirstStarBecomesAHashAndComesBack) {
+TEST_P(SaveFileNames, OnlyTheFirstStarBecomesAHash) {
     EXPECT_EQ(HostObjectName(GetParam().object), GetParam().fileName);
-    EXPECT_EQ(ObjectNameOfSaveFile(GetParam().fileName), GetParam().object);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, SaveFileNames,

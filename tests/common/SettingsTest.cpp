@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "common/FileIo.h"
 #include "common/ProfileFile.h"
 #include "tests/support/TempFolder.h"
@@ -159,6 +161,27 @@ TEST(Settings, InstallFlagIsWrittenAsYes) {
     EXPECT_EQ(ReadInstallFlag(ini), 0);
     ASSERT_TRUE(WriteInstallFlag(ini));
     EXPECT_EQ(ReadInstallFlag(ini), 1);
+}
+
+// Something there that even root cannot read as a file: its keys are unknown, so no writer may
+// put a few of them in its place, and the reason is told.
+TEST(Settings, UnreadableFileIsNeverWrittenAndTellsWhy) {
+    for (const auto& [target, error] : {std::pair{"zorva.ini", ELOOP}, {"folder", EISDIR}}) {
+        SCOPED_TRACE(target);
+        test::TempFolder dir;
+        const auto ini = dir / "zorva.ini";
+        fs::create_directory(dir / "folder");
+        fs::create_symlink(target, ini);
+        EXPECT_EQ(SettingsReadFailure(ini),
+                  ini.string() + "を読み取れない：" + std::strerror(error));
+        EXPECT_FALSE(WriteSettings(ini, Settings{}));
+        EXPECT_FALSE(WriteInstallFlag(ini));
+        EXPECT_FALSE(WriteProfileText(ini, "HOST", "USER", "ZORVA"));
+        EnsureSetFolder(dir.path());
+        EXPECT_EQ(fs::read_symlink(ini), target);
+    }
+    test::TempFolder dir;
+    EXPECT_EQ(SettingsReadFailure(dir / "zorva.ini"), std::nullopt);  // missing: keys absent
 }
 
 TEST(Settings, ParseDecimalTakesTheLeadingNumber) {

@@ -48,10 +48,11 @@ def processes():
 @pytest.fixture
 def host(tmp_path, processes):
     root = tmp_path / "host"
+    # As on a busy host, a submitted job waits in its queue longer than one poll (FILETIMER).
     proc, port = start_simulator(
         ["serve", "--root", str(root), "--port", "0", "--installed",
          "--user", HOST_USER, "--password", HOST_PASSWORD,
-         "--job-delay", "0.1", "--object-delay", "0.05"],
+         "--queue-wait", "0.5", "--object-delay", "0.05"],
         tmp_path / "host.log")
     processes.append(proc)
     return Host(root, proc, port)

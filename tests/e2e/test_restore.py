@@ -1,5 +1,6 @@
 """The round trip: what qivftp saved comes back on the host byte for byte through qivRestore."""
 
+import fcntl
 import os
 import shutil
 import subprocess
@@ -161,3 +162,17 @@ def test_a_host_that_does_not_finish_ends_the_wait(program, host, qivrestore_bin
     assert last_line in lines
     assert lines[-1] == "PAYLIB\tPAYROLL\t*FILE\t転送完了"  # sent, never restored
     assert lines.count("SAVLIBSダウンロードに失敗しました") == (10 if message else 0)
+
+
+
+@pytest.mark.parametrize("args", [(), ("--set", "DEMO", "--generation", "Monday", "--restore")],
+                         ids=["window", "command-line"])
+def test_a_second_restore_on_the_program_folder_says_so_and_ends(program, host, qivrestore_binary,
+                                                                  args):
+    (host.root / "ZORVARST" / "SAVLIBS").write_bytes(b"the first restore's list\r\n")
+    with open(program.folder.path / ".qivRestore.lock", "a") as lock:  # the first restore's
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        code, out, err = restore(program, qivrestore_binary, *args, timeout=30)
+    assert (code, out) == (1, "")
+    assert "プログラムが既に開始されている" in err
+    assert host.library("ZORVARST") == ["SAVLIBS"]  # the first restore's files stay

@@ -2,13 +2,14 @@
 
 import os
 import re
+import subprocess
 import time
 from pathlib import Path
 
 import pytest
 
-from e2e_support import (MAIL_COMMANDS, BackupSet, ObjectRow, expected_mail, minute_stamp,
-                         only_result_log, wait_for)
+from e2e_support import (ENCODING, MAIL_COMMANDS, BackupSet, ObjectRow, expected_mail,
+                         minute_stamp, only_result_log, wait_for)
 
 ROWS = [ObjectRow("PAYLIB", "PAYROLL", "*FILE")]
 
@@ -157,6 +158,37 @@ def test_a_lock_file_that_cannot_be_opened_is_its_own_error_not_a_running_instan
     assert expected in run.output
     assert gate.connections == 0
     assert program.result_logs() == {}
+
+
+# Each program refuses to start on a folder it cannot use, says why on standard error (and in its
+# daily log where it keeps one) and leaves the settings file as it found it.
+@pytest.mark.parametrize("name, args, code, logged", [
+    ("velmoro", (), 1, True), ("qivftp", ("DEMO",), 0, True), ("qivRestore", (), 1, True),
+    ("qivRestore", ("--set", "DEMO", "--generation", "Monday"), 1, True),
+    ("qivWH", (), 1, False), ("qivLog", (), 1, False), ("velmoro", ("lock",), 1, True),
+])
+def test_a_program_that_cannot_use_its_folder_says_why_and_ends(program, gate, name, args, code,
+                                                                logged):
+    program.write_set("DEMO", BackupSet("夜間", ROWS))
+    ini, lock = program.folder.path / "zorva.ini", program.folder.path / ".velmoro.lock"
+    if args == ("lock",):
+        args, expected = (), f"{lock}が開けない："
+        lock.mkdir()
+    else:
+        ini.unlink()
+        ini.symlink_to("zorva.ini")  # a link loop: not even root can read it
+        expected = f"{ini}を読み取れない："
+    before = ini.read_bytes() if not ini.is_symlink() else None
+
+    run = subprocess.run([str(program.binary.parent / name), *args], cwd=program.folder.path,
+                         env=program.environment(), capture_output=True, timeout=60)
+
+    assert run.returncode == code, run
+    assert expected in run.stderr.decode(errors="replace")
+    assert (expected.encode(ENCODING) in program.folder.daily_log()) == logged
+    assert (os.readlink(ini) if before is None else ini.read_bytes()) == (before or "zorva.ini")
+    assert not (program.folder.path / "schedule.txt").exists()
+    assert (gate.connections, program.result_logs()) == (0, {})
 
 
 def test_a_run_from_cron_mails_its_owner_nothing(program, mail):

@@ -1,4 +1,5 @@
 #include "common/host/HostProgressTracker.h"
+#include "velmoro/engine/AgentHostProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,9 @@ namespace {
 // One highest count serves uploads and downloads; only the start of a download resets it.
 TEST(HostProgressTracker, ByteCountsNeverGoBackUntilADownloadStarts) {
     std::vector<std::string> shown;
-    HostProgressTracker tracker(
-        Program::Agent, [&](const HostProgress& progress) { shown.push_back(progress.status); });
+    HostProgressTracker tracker(velmoro::kAgentHostProfile, [&](const HostProgress& progress) {
+        shown.push_back(progress.status);
+    });
     tracker.Begin(HostActivity::Download);
     tracker.DownloadStarted();
     for (std::int64_t count : {100, 50, 100, 150}) tracker.Bytes(count);

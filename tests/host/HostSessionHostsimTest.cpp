@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "common/FileIo.h"
+#include "qivftp/engine/TransferHostProfile.h"
 #include "tests/host/HostPeers.h"
 #include "tests/support/InstantWaiter.h"
 
@@ -41,7 +42,7 @@ TEST(HostSessionWithHostsim, ExchangeFilesAndCommandsKeepEveryByte) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(Program::TransferAgent, host.Endpoint(), waiter, observer);
+    HostSession session(qivftp::kTransferHostProfile, host.Endpoint(), waiter, observer);
     const std::string request =
         "1DAILY     QGPL      *FILE     0\r\n2PAYROLL   PRD       *LIB      4\r\n";
     const std::string saveFile = AllByteValues(64);
@@ -91,7 +92,7 @@ TEST_P(HostSessionBrokenDownload, EarlierFileStaysUntilADownloadCompletes) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(Program::TransferAgent, host.Endpoint(), waiter, observer);
+    HostSession session(qivftp::kTransferHostProfile, host.Endpoint(), waiter, observer);
     const std::string saveFile = AllByteValues(200);
     fs::create_directories(host.root() / "DAILY");
     ASSERT_TRUE(WriteFileAtomically(host.root() / "DAILY" / "PAYROLL", saveFile));
@@ -129,7 +130,7 @@ TEST_P(HostSessionCancel, CancelEndsASlowTransferAtOnce) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(Program::TransferAgent, host.Endpoint(), waiter, observer);
+    HostSession session(qivftp::kTransferHostProfile, host.Endpoint(), waiter, observer);
     fs::create_directories(host.root() / "DAILY");
     ASSERT_TRUE(WriteFileAtomically(host.root() / "DAILY" / "PAYROLL", AllByteValues(16'000)));
     ASSERT_TRUE(WriteFileAtomically(local / "PAYROLL", "earlier generation"));

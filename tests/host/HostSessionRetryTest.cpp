@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <chrono>
 
+#include "qivRestore/engine/RestoreHostProfile.h"
+#include "qivftp/engine/TransferHostProfile.h"
 #include "tests/host/HostPeers.h"
 #include "tests/support/InstantWaiter.h"
+#include "velmoro/engine/AgentHostProfile.h"
 
 namespace zorva {
 namespace {
@@ -44,16 +47,17 @@ bool Mentions(const RecordingObserver& observer, const std::string& secret) {
 
 struct ProgramCase {
     const char* name;
-    Program program;
+    HostProfile profile;
     int connectAttempts;
     int commandAttempts;
     const char* commandFailure;
 };
 
 const ProgramCase kPrograms[] = {
-    {"Agent", Program::Agent, 61, 11, "RCMD REFUSE:コマンド実行に失敗しました"},
-    {"TransferAgent", Program::TransferAgent, 61, 61, "RCMD REFUSEコマンド実行に失敗しました"},
-    {"RestoreProgram", Program::Restore, 1, 1, "RCMD REFUSEコマンド実行に失敗しました"},
+    {"Agent", velmoro::kAgentHostProfile, 61, 11, "RCMD REFUSE:コマンド実行に失敗しました"},
+    {"TransferAgent", qivftp::kTransferHostProfile, 61, 61,
+     "RCMD REFUSEコマンド実行に失敗しました"},
+    {"RestoreProgram", restore::kRestoreHostProfile, 1, 1, "RCMD REFUSEコマンド実行に失敗しました"},
 };
 
 void PrintTo(const ProgramCase& param, std::ostream* out) {
@@ -71,7 +75,7 @@ TEST_P(HostSessionCommandRetry, RefusedCommandIsTriedThenReported) {
     FtpServerProcess server;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(expected.program, server.Endpoint(), waiter, observer);
+    HostSession session(expected.profile, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
 
     EXPECT_EQ(session.Command("RCMD REFUSE"), HostStatus::Failed);
@@ -111,7 +115,7 @@ TEST_P(HostSessionConnectRetry, FailedConnectIsTriedThenReported) {
     }
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(expected.program, endpoint, waiter, observer);
+    HostSession session(expected.profile, endpoint, waiter, observer);
 
     EXPECT_EQ(session.Open(), HostStatus::Failed);
 
@@ -151,7 +155,7 @@ TEST_P(HostSessionBrokenPeer, LogOnFailsInsteadOfHanging) {
     endpoint.replyTimeout = 1s;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(Program::Agent, endpoint, waiter, observer);
+    HostSession session(velmoro::kAgentHostProfile, endpoint, waiter, observer);
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(session.Open(RetryPolicy{2, 1s}), HostStatus::Failed);
@@ -170,7 +174,7 @@ TEST(HostSessionRetry, CommandSucceedsOnTheAttemptAfterTwoRefusals) {
     FtpServerProcess server;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    HostSession session(qivftp::kTransferHostProfile, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
 
     EXPECT_EQ(session.Command("RCMD FLAKY2 JOB"), HostStatus::Ok);
@@ -184,7 +188,7 @@ TEST(HostSessionRetry, CancelDuringAPauseEndsTheRetriesWithoutAReport) {
     BrokenPeer nobody(BrokenPeer::Kind::Refusing);
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(Program::Agent, nobody.Endpoint(), waiter, observer);
+    HostSession session(velmoro::kAgentHostProfile, nobody.Endpoint(), waiter, observer);
     waiter.onWait = [&](std::size_t wait) {
         if (wait == 3) waiter.Interrupt();
     };
@@ -195,11 +199,25 @@ TEST(HostSessionRetry, CancelDuringAPauseEndsTheRetriesWithoutAReport) {
     EXPECT_TRUE(observer.Reports().empty());
 }
 
+// A stop leaves readable only the command's own last refusal, never an earlier answer.
+TEST(HostSessionRetry, AStoppedCommandLeavesOnlyItsOwnRefusal) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    HostSession session(qivftp::kTransferHostProfile, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    waiter.onWait = [&](std::size_t) { waiter.Interrupt(); };
+    EXPECT_EQ(session.Command("RCMD REFUSE"), HostStatus::Interrupted);  // in the first pause
+    EXPECT_EQ(session.LastReplyLines().size(), 3u);
+    EXPECT_EQ(session.Command("RCMD REFUSE"), HostStatus::Interrupted);  // before any attempt
+    EXPECT_TRUE(session.LastReplyLines().empty());
+}
+
 TEST(HostSessionRetry, UploadOfAMissingFileNamesThePath) {
     FtpServerProcess server;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(velmoro::kAgentHostProfile, server.Endpoint(), waiter, observer);
     const std::string missing = (server.root() / "nowhere" / "ZORVAV3").string();
     ASSERT_EQ(session.Open(), HostStatus::Ok);
 

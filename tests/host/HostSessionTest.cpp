@@ -10,8 +10,12 @@
 
 #include "common/Codec.h"
 #include "common/FileIo.h"
+#include "qivRestore/engine/RestoreHostProfile.h"
+#include "qivftp/engine/TransferHostProfile.h"
 #include "tests/host/HostPeers.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/InstantWaiter.h"
+#include "velmoro/engine/AgentHostProfile.h"
 
 namespace zorva {
 namespace {
@@ -47,7 +51,7 @@ TEST(HostSession, CurrentLibraryHoldsAcrossPutAndGetOnOneLogOn) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(velmoro::kAgentHostProfile, server.Endpoint(), waiter, observer);
 
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     ASSERT_EQ(session.SetCurrentLibrary("ZORVADATA"), HostStatus::Ok);
@@ -70,6 +74,23 @@ TEST(HostSession, CurrentLibraryHoldsAcrossPutAndGetOnOneLogOn) {
     EXPECT_EQ(observer.Reports(), Lines{"ホストに接続しました"});
 }
 
+// A download the PC cannot keep (a full disk) says why, in the system's words.
+TEST(HostSession, ADownloadThePcCannotKeepNamesTheSystemsReason) {
+    FtpServerProcess server;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(qivftp::kTransferHostProfile, server.Endpoint(), waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    WriteBytes(server.root() / "ZORVADATA" / "SAVE", Pattern(4096));
+    test::FileSizeLimit limit(16);
+    EXPECT_EQ(session.GetFile("ZORVADATA/SAVE", local / "SAVE", TransferType::Binary),
+              HostStatus::Failed);
+    EXPECT_EQ(observer.Reports(),
+              (Lines{"ホストに接続しました",
+                     (local / "SAVE").string() + "ローカルファイルが開けない：File too large"}));
+}
+
 // A command goes out as given, leading blank included. A refused command or CWD leaves the
 // control connection, its log-on and its current library as they were.
 TEST(HostSession, CommandsGoOutAsGivenAndRefusalsKeepTheSession) {
@@ -77,7 +98,7 @@ TEST(HostSession, CommandsGoOutAsGivenAndRefusalsKeepTheSession) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(Program::Restore, server.Endpoint(), waiter, observer);
+    HostSession session(restore::kRestoreHostProfile, server.Endpoint(), waiter, observer);
     const std::string submit =
         " RCMD SBMJOB CMD(CALL PGM(ZORVAV3/ZORVARSALL)  PARM('1')) JOBQ(QGPL/QBATCH)";
 
@@ -108,7 +129,7 @@ TEST(HostSession, AsciiAndBinaryTransfersKeepEveryByte) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(velmoro::kAgentHostProfile, server.Endpoint(), waiter, observer);
     std::string binary;
     for (int round = 0; round < 64; ++round) {
         for (int value = 0; value < 256; ++value) binary += static_cast<char>(value);
@@ -147,7 +168,7 @@ TEST_P(HostSessionLostConnection, NextOperationRestoresLogOnAndLibrary) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(velmoro::kAgentHostProfile, server.Endpoint(), waiter, observer);
     WriteBytes(local / "AFTER", "x");
     const RetryPolicy once{1, 1s};
 
@@ -176,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(DuringOrAfterACommand, HostSessionLostConnection,
 // Byte-count texts appear as "#" once for each run of them.
 struct ProgressCase {
     const char* name;
-    Program program;
+    HostProfile profile;
     std::vector<Lines> status;  // per step
     std::vector<Lines> log;
 };
@@ -215,7 +236,7 @@ TEST_P(HostSessionProgress, StepsShowTheProgramsTexts) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(expected.program, server.Endpoint(), waiter, observer);
+    HostSession session(expected.profile, server.Endpoint(), waiter, observer);
     WriteBytes(local / "BIG", Pattern(300'000));
     WriteBytes(local / "SMALL", Pattern(10'000));
     WriteBytes(server.root() / "ZORVADATA" / "SAVF", Pattern(100'000));
@@ -255,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ProgressCase{
             "Agent",
-            Program::Agent,
+            velmoro::kAgentHostProfile,
             {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました",
               "サーバーからの応答を待っています"},
              {"サーバーに要求を送信しています", "要求に対するサーバーの応答を待っています",
@@ -267,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
             {kNone, kNone, kNone, kNone, kNone}},
         ProgressCase{
             "TransferAgent",
-            Program::TransferAgent,
+            qivftp::kTransferHostProfile,
             {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました",
               "ホストからの応答を待っています"},
              {"ホストに要求を送信しています", "要求に対するホストの応答を待っています",
@@ -283,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
              {"ホストからの接続をクローズしました"}}},
         ProgressCase{
             "RestoreProgram",
-            Program::Restore,
+            restore::kRestoreHostProfile,
             {kNone, kNone, kNone, kNone, kNone},
             {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました"},
              {"#バイトアップロードしました"},
@@ -296,7 +317,7 @@ TEST(HostSession, CancelEndsTheWaitForAReply) {
     FtpServerProcess server;
     InstantWaiter waiter;
     RecordingObserver observer;
-    HostSession session(Program::Agent, server.Endpoint(), waiter, observer);
+    HostSession session(velmoro::kAgentHostProfile, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     observer.onProgress = [&](const HostProgress& progress) {
         if (progress.status == "要求に対するサーバーの応答を待っています") waiter.Interrupt();
@@ -328,7 +349,7 @@ TEST_P(HostSessionTextCap, TextFetchesStopPastOneMebibyte) {
     TempFolder local;
     WriteBytes(server.root() / "ZORVADATA" / "SAVLIBS", std::string(c.size, 'x'));
     WriteBytes(local / "SAVLIBS", "the earlier copy");
-    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    HostSession session(qivftp::kTransferHostProfile, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     EXPECT_EQ(session.GetFile("ZORVADATA/SAVLIBS", local / "SAVLIBS", c.type), c.expected);
     EXPECT_EQ(ReadFileBytes(local / "SAVLIBS")->size(),
@@ -354,7 +375,7 @@ TEST(HostSession, ASilentAnswerToTheLogOffEndsTheCloseSoon) {
     RecordingObserver observer;
     HostEndpoint endpoint = server.Endpoint();
     endpoint.quitTimeout = 1s;
-    HostSession session(Program::TransferAgent, endpoint, waiter, observer);
+    HostSession session(qivftp::kTransferHostProfile, endpoint, waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     ASSERT_EQ(session.Command("RCMD MUTEQUIT"), HostStatus::Ok);
 
@@ -372,7 +393,7 @@ TEST(HostSession, JapaneseRepliesAndListingsComeBackAsUtf8) {
     RecordingObserver observer;
     WriteBytes(server.root() / "ZORVADATA" / ToCp932("給与"), "x");
     WriteBytes(server.root() / "ZORVADATA" / "PAYROLL", "x");
-    HostSession session(Program::TransferAgent, server.Endpoint(), waiter, observer);
+    HostSession session(qivftp::kTransferHostProfile, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
 
     EXPECT_EQ(session.Command("RCMD JAPANESE", RetryPolicy{1, 0ms}), HostStatus::Failed);
@@ -386,7 +407,7 @@ TEST(HostSession, JapaneseRepliesAndListingsComeBackAsUtf8) {
 
 struct TransferErrorCase {
     std::string label;
-    Program program;
+    HostProfile profile;
     bool logged;
 };
 
@@ -400,7 +421,7 @@ TEST_P(HostSessionTransferError, LibcurlsReasonGoesToTheDetailLog) {
     RecordingObserver observer;
     TempFolder local;
     WriteBytes(server.root() / "ZORVADATA" / "PRESENT", "x");
-    HostSession session(GetParam().program, server.Endpoint(), waiter, observer);
+    HostSession session(GetParam().profile, server.Endpoint(), waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     auto errors = [&] {
         Lines found;
@@ -428,9 +449,9 @@ TEST_P(HostSessionTransferError, LibcurlsReasonGoesToTheDetailLog) {
 
 INSTANTIATE_TEST_SUITE_P(
     PerProgram, HostSessionTransferError,
-    ::testing::Values(TransferErrorCase{"TransferAgent", Program::TransferAgent, true},
-                      TransferErrorCase{"Agent", Program::Agent, false},
-                      TransferErrorCase{"RestoreProgram", Program::Restore, false}),
+    ::testing::Values(TransferErrorCase{"TransferAgent", qivftp::kTransferHostProfile, true},
+                      TransferErrorCase{"Agent", velmoro::kAgentHostProfile, false},
+                      TransferErrorCase{"RestoreProgram", restore::kRestoreHostProfile, false}),
     [](const auto& info) { return info.param.label; });
 
 }  // namespace

@@ -48,7 +48,7 @@ class Starter:
         n = len(self.procs)
         root = self.folder / f"root{n}"
         args = ["serve", "--root", str(root), "--user", USER, "--password", PASSWORD,
-                "--job-delay", "0", "--object-delay", "0.01", *options]
+                "--queue-wait", "0", "--object-delay", "0.01", *options]
         if installed:
             args.append("--installed")
         proc, port = start(args, self.folder / f"host{n}.log")
@@ -139,6 +139,7 @@ def submit_restore(ftp, overwrite):
 
 
 def restore_codes(ftp):
-    """Wait until every restore line is done; {save file name: result code}."""
-    done = fetch_when(ftp, "ZORVARST/SAVLIBS", lambda lines: all(len(l) == 32 for l in lines))
+    """Wait until every line has its result (not the option sent); {save file: result code}."""
+    done = fetch_when(ftp, "ZORVARST/SAVLIBS",
+                      lambda lines: all(len(l) == 32 and l[31] in "0789A" for l in lines))
     return {line[1:11].strip(): line[31] for line in done}

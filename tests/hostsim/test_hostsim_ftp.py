@@ -31,6 +31,22 @@ def test_files_travel_byte_for_byte_in_both_types(ftp, transfer_type):
     assert ftp.sendcmd("SIZE ZORVADATA/DAILY") == f"213 {len(EXCHANGE_BYTES)}"
 
 
+RECORD = b"2PAYROLL   PAYLIB    *FILE" + b" " * 40 + b"\r\n"  # 64 KiB pieces end in blanks
+TEXT = RECORD * 2000 + b"9  "
+
+
+@pytest.mark.parametrize("options, last", [((), "9"), (("--no-trim",), "9  ")],
+                         ids=["trimmed", "no-trim"])
+def test_text_downloads_leave_out_trailing_blanks_unless_told(start_host, options, last):
+    with start_host(*options).ftp() as ftp:
+        put(ftp, "ZORVADATA/LIST", TEXT)
+        lines = []
+        ftp.retrlines("RETR ZORVADATA/LIST", lines.append)  # TYPE A
+        line = RECORD[:-2].decode()
+        assert lines == [line.rstrip() if last == "9" else line] * 2000 + [last]
+        assert get(ftp, "ZORVADATA/LIST") == TEXT  # TYPE I: untouched
+
+
 def test_bare_names_are_files_of_the_current_library(host, ftp):
     assert ftp.sendcmd("PWD") == '257 "QGPL" is current library.'
     assert ftp.cwd("ZORVALOGLB").startswith("250")

@@ -3,6 +3,7 @@
 import ftplib
 import shutil
 import subprocess
+import time
 
 import pytest
 
@@ -69,8 +70,7 @@ def test_save_job_reports_progress_and_its_save_files_restore_the_objects(host, 
                    [record("2", "GONE", "PAYLIB", "*FILE", "2")], physical={"CUST#"})
     host.control(hold_jobs=True)
     submit_restore(ftp, overwrite=False)
-    pending = fetch_when(ftp, "ZORVARST/SAVLIBS", lambda lines: len(lines) == 6)
-    assert all(len(line) > 32 for line in pending)
+    fetch_when(ftp, "ZORVARST/SAVLIBS", lambda lines: [len(line) for line in lines] == [33] * 6)
     host.control()
     assert restore_codes(ftp) == {"PAYROLL": "0", "CUST#": "0", "ARLIB": "0",
                                   "BROKEN": "A", "JUNK": "9", "GONE": "8"}
@@ -107,6 +107,26 @@ def test_stop_request_ends_the_save(host, ftp):
     assert ftp.nlst("DAILY") == ["SAVLIBS"]
 
 
+@pytest.mark.parametrize("program, parm, list_name, done", [
+    ("ZORVASAVE", "'DAILY'", "DAILY/SAVLIBS", "0"),  # the earlier run's STOP went at the start
+    ("ZORVARSALL", "'1'", "ZORVARST/SAVLIBS", "9"),  # ZORVARST/PAYROLL is no save file
+])
+def test_a_submitted_job_touches_no_file_while_it_waits_in_its_queue(start_host, program, parm,
+                                                                     list_name, done):
+    sim = start_host("--queue-wait", "2")
+    make_objects(sim.root)
+    with sim.ftp() as ftp:
+        ftp.sendcmd("RCMD CRTLIB DAILY")
+        for name in ("ZORVARST/SAVLIBS", "ZORVADATA/DAILY", "DAILY/SAVLIBS", "ZORVARST/PAYROLL",
+                     "DAILY/STOP"):  # the lists as sent, an earlier save's list and stop request
+            put(ftp, name, text_file([record("2", "PAYROLL", "PAYLIB", "*FILE", "2")]))
+        before = snapshot(sim.root, ("DAILY", "ZORVARST", "ZORVADATA", "PAYLIB"))
+        ftp.sendcmd(SUBMIT.format(program=program, parm=parm))
+        time.sleep(0.5)
+        assert snapshot(sim.root, ("DAILY", "ZORVARST", "ZORVADATA", "PAYLIB")) == before
+        fetch_when(ftp, list_name, lambda lines: [line[31:] for line in lines] == [done])
+
+
 def test_object_check_marks_missing_objects_then_writes_verified(host, ftp):
     make_objects(host.root)
     rows = [record("2", "PAYROLL", "PAYLIB", "*FILE", " "),
@@ -118,7 +138,7 @@ def test_object_check_marks_missing_objects_then_writes_verified(host, ftp):
     put(ftp, "VERIFIED", b"VERIFIED\r\n")  # left by an earlier check
     put(ftp, "CHKOBJF", text_file(rows))
     ftp.sendcmd("RCMD CALL PGM(ZORVAV3/IFEXIST)")
-    assert get(ftp, "CHKOBJF") == text_file(r[:31] + s for r, s in zip(rows, "09099"))
+    assert get(ftp, "CHKOBJF") == text_file(r[:31] + s for r, s in zip(rows, " 9 99"))
     assert get(ftp, "VERIFIED").startswith(b"V")
 
 

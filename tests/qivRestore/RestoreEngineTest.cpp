@@ -255,6 +255,26 @@ TEST_F(RestoreEngineTest, LinesOfOtherLengthsKeepTheWaitGoingWhileFinishedOnesSh
     EXPECT_EQ(RowStatuses(), (std::vector<std::string>{"復元完了", "復元失敗", "不明"}));
 }
 
+// While the host job waits in its job queue the list fetched back is the one the PC sent, as it
+// is or with its trailing blanks trimmed by the host's FTP server: no answer yet.
+class RestoreQueuedJobTest : public RestoreEngineTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(RestoreQueuedJobTest, ListAsSentKeepsTheWaitGoingWithoutResults) {
+    AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
+    AddObject("PAYLIB", "ORDERS", "*FILE", ' ');  // its line ends in a blank option code
+    request.RestoreOnHost = true;
+    const std::string orders = Line("ORDERS", ' ', "PAYLIB").substr(0, GetParam() ? 26 : 32);
+    const std::string sent = Line("PAYROLL", '2', "PAYLIB") + "\r\n" + orders + "\r\n";
+    AnswerFetches({sent, sent, Line("PAYROLL", '0') + "\r\n" + Line("ORDERS", '9') + "\r\n"});
+    std::vector<std::vector<std::string>> seen;
+    waiter.onWait = [&](std::size_t) { seen.push_back(RowStatuses()); };
+    EXPECT_EQ(Run(), RestoreOutcome::Complete);
+    EXPECT_EQ(seen, std::vector<std::vector<std::string>>(3, {"転送完了", "転送完了"}));
+    EXPECT_EQ(RowStatuses(), (std::vector<std::string>{"復元完了", "復元失敗"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(TrimmedOrNot, RestoreQueuedJobTest, testing::Bool());
+
 TEST_F(RestoreEngineTest, JunkInTheListNeitherMatchesRowsNorEndsTheWait) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     request.RestoreOnHost = true;
@@ -428,7 +448,8 @@ TEST_F(RestoreEngineTest, ListThatCannotBeWrittenSendsNothing) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     std::filesystem::create_directories(engine.ListPath());  // SAVLIBS is in the way
     EXPECT_EQ(Run(), RestoreOutcome::UploadFailed);
-    EXPECT_EQ(observer.messages.back(), engine.ListPath().string() + "ローカルファイルが開けない");
+    EXPECT_EQ(observer.messages.back(),
+              engine.ListPath().string() + "ローカルファイルが開けない：Is a directory");
     EXPECT_TRUE(host.Arguments(Op::Command).empty());
 }
 

@@ -309,6 +309,26 @@ TEST_F(JobEngineTest, RefusedSubmitLogsEachReplyLine) {
         fs::exists(program_ / "LOG_DAT" / "APP-202603102200-202603102200-DAILY-異常終了-.log"));
 }
 
+TEST_F(JobEngineTest, TimeLimitEndingTheSubmitRetriesLogsTheHostsLastReplyFirst) {
+    host_.replyLines = {"550 CPF1338: Job queue not found."};
+    host_.submitResult = HostStatus::Interrupted;
+    host_.onSubmit = [this] { steady_.Advance(61s); };  // past JOBTIMER, counted from the log-on
+    Run();
+    ASSERT_GE(view_.messages.size(), 3u);  // newest first
+    EXPECT_EQ(view_.messages[2],
+              JobEngine::SubmitCommand("DAILY", "QGPL/QBATCH") + "コマンド実行に失敗しました");
+    EXPECT_EQ(view_.messages[1], host_.replyLines[0]);
+    EXPECT_EQ(view_.messages[0], "DAILY バックアップジョブのタイムアウト");
+}
+
+TEST_F(JobEngineTest, AStopFileThatCannotBeWrittenNamesTheSystemsReason) {
+    fs::create_directories(program_ / "STOP");  // a folder where the file should go
+    host_.lists = {Pending("PAYROLL")};
+    host_.onListFetch = [this] { engine_->RequestStop(StopReason::CancelButton); };
+    Run();
+    EXPECT_TRUE(view_.HasMessage("ファイルSTOPが作れない：Is a directory"));
+}
+
 TEST_F(JobEngineTest, CancelAfterSubmissionSendsTheStopRequest) {
     host_.lists = {Pending("PAYROLL")};
     host_.onListFetch = [this] { engine_->RequestStop(StopReason::CancelButton); };
@@ -456,15 +476,17 @@ struct SubmitStopCase {
     std::string label;
     StopReason reason;
     bool stopSent;
+    HostStatus submitResult = HostStatus::Interrupted;
 };
 
 class InterruptedSubmit : public JobEngineTest,
                           public ::testing::WithParamInterface<SubmitStopCase> {};
 
-// The host may have accepted a submit whose reply never came: a cancel then stops that job.
+// The host may have accepted a submit whose reply never came, or did accept one while a cancel
+// came: a cancel then stops that job.
 TEST_P(InterruptedSubmit, CountsAsPossiblySubmitted) {
     host_.onSubmit = [this] { engine_->RequestStop(GetParam().reason); };
-    host_.submitResult = HostStatus::Interrupted;
+    host_.submitResult = GetParam().submitResult;
     Run();
     EXPECT_EQ(host_.Upload("DAILY/STOP").has_value(), GetParam().stopSent);
     ASSERT_TRUE(mail_.sent);
@@ -472,11 +494,13 @@ TEST_P(InterruptedSubmit, CountsAsPossiblySubmitted) {
     EXPECT_EQ(host_.Count("RETR"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Reasons, InterruptedSubmit,
-                         ::testing::Values(SubmitStopCase{"Cancel", StopReason::CancelButton, true},
-                                           SubmitStopCase{"WindowClosed", StopReason::WindowClosed,
-                                                          false}),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, InterruptedSubmit,
+    ::testing::Values(SubmitStopCase{"Cancel", StopReason::CancelButton, true},
+                      SubmitStopCase{"WindowClosed", StopReason::WindowClosed, false},
+                      SubmitStopCase{"CancelDuringAnAcceptedSubmit", StopReason::CancelButton, true,
+                                     HostStatus::Ok}),
+    [](const auto& info) { return info.param.label; });
 
 class StopAfterDownload : public JobEngineTest, public ::testing::WithParamInterface<StopReason> {};
 

@@ -39,10 +39,11 @@ protected:
         ASSERT_TRUE(WriteSettings(SettingsPath(folder.path()), s));
     }
     std::optional<int> Run(std::vector<std::string> arguments) {
-        AdminEnvironment env{
-            folder.path(), out, clock, waiter, [this](const Settings&, Waiter&, Reporter&) {
-                return std::shared_ptr<HostConnection>(&host, [](HostConnection*) {});
-            }};
+        AdminEnvironment env{folder.path(), out, clock, waiter,
+                             [this](const Settings&, Waiter&, HostSessionObserver&) {
+                                 return std::shared_ptr<HostConnection>(&host,
+                                                                        [](HostConnection*) {});
+                             }};
         return RunAdminCommand(arguments, env);
     }
     std::vector<std::string> Lines() const {

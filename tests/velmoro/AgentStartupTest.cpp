@@ -152,5 +152,33 @@ TEST(AgentStartup, SetsPastTheNinetyNinthByNameAreLeftOutAndSaid) {
     EXPECT_NE(f.LogText().find(ToCp932(state.lastError)), std::string::npos);
 }
 
+// A job file the agent cannot read whole and clean is kept, as it stands, before the start-up
+// rewrites it; one it reads clean is not.
+TEST(AgentStartup, DamagedJobFileIsKeptBeforeTheRewrite) {
+    const std::string job = "1,PAYROLL, 2026/03/01 09:00, ,2026/03/01 22:00, ,A,B\r\n";
+    const std::vector<std::pair<std::string, bool>> cases = {
+        // the file, whether it is kept
+        {job + job, false},
+        {"1,PAYROLL, 2026/03/01 09:00\r\n" + job, false},  // a short line loses nothing
+        {"\x01\x02garbage\r\n" + job, true},
+        {"1,PAYROLL, 2026/03/01 09:00,a,b,c,d,e,f\r\n" + job, true},  // a ninth field
+        {job + std::string(9900, 'x') + "\r\n" + job, true},          // past the read limit
+    };
+    for (const auto& [file, kept] : cases) {
+        SCOPED_TRACE(file.substr(0, 40));
+        Folder f;
+        f.WriteIni("[LOCAL]\r\nLOG=YES\r\n");
+        fs::create_directories(f.folder / "LOG_DAT");
+        ASSERT_TRUE(WriteFileAtomically(f.folder / "schedule.txt", file));
+        AgentState state;
+        StartAgent(f.context, state, "3.0.0");
+        const fs::path copy = f.folder / "schedule.txt.damaged-20260302090000";
+        EXPECT_EQ(ReadFileBytes(copy), kept ? std::optional(file) : std::nullopt);
+        EXPECT_EQ(state.lastError,
+                  kept ? std::string(kJobFileKept) + copy.filename().string() : "");
+        EXPECT_EQ(f.LogText().find(ToCp932(kJobFileKept)) != std::string::npos, kept);
+    }
+}
+
 }  // namespace
 }  // namespace zorva::velmoro

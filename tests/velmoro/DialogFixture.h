@@ -19,8 +19,8 @@ struct DialogFixture {
     DialogFixture() { std::filesystem::create_directories(folder / "LOG_DAT"); }
 
     // A factory that hands the dialog `host` (not owned).
-    static AgentHostFactory Serving(HostConnection& host) {
-        return [&host](const Settings&, Waiter&, Reporter&) {
+    static HostFactory Serving(HostConnection& host) {
+        return [&host](const Settings&, Waiter&, HostSessionObserver&) {
             return std::shared_ptr<HostConnection>(&host, [](HostConnection*) {});
         };
     }

@@ -161,6 +161,8 @@ TEST_P(ReadingJobFile, ReadsAsDefinedAndWritesBackStably) {
 }
 
 const std::string kTwentyFiveLetters = "ABCDEFGHIJKLMNOPQRSTUVWXY";
+// What a read that keeps the damaged file beside it logs at the fixture's moment.
+const std::string kKept = JobFileKeptText("schedule.txt.damaged-20240610210005");
 
 // clang-format off
 const ReadCase kReadCases[] = {
@@ -176,19 +178,19 @@ const ReadCase kReadCases[] = {
     {"AnyLineEndAndBlankLines", "1,A\n\n\r\r0,B\r\n\r\n1,C",
      {{"1", "A", "", "", "", "", "", ""}, {"0", "B", "", "", "", "", "", ""}, {"1", "C", "", "", "", "", "", ""}}, {}},
     {"FieldsBeyondTheEighthAreIgnored", "1,A,b,c,d,e,f,g,h,i\r\n",
-     {{"1", "A", "b", "c", "d", "e", "f", "g"}}, {}},
+     {{"1", "A", "b", "c", "d", "e", "f", "g"}}, {kKept}},
     {"OneFieldLinesAreNotJobs", "PAYROLL\r\n1\r\n1,B\r\n0\r\n",
-     {{"1", "B", "", "", "", "", "", ""}}, {kJobLinesWithoutSet}},
+     {{"1", "B", "", "", "", "", "", ""}}, {kJobLinesWithoutSet, kKept}},
     {"OverWideFieldsAreCutOnACharacterBoundary",
      "1," + kTwentyFiveLetters + ",123456789012345678901,x,123456789012345678901234567890,y," +
          kPcStartBytes + kPcStartBytes + "\x82\x6F\x82\x62," + kWaitingBytes + kWaitingBytes + "\r\n",
      {{"1", "ABCDEFGHIJKLMNOPQRS", "12345678901234567", "x", "12345678901234567890123456789", "y",
-       "ＰＣ起動ＰＣ起動Ｐ", "実行前実行"}}, {}},
+       "ＰＣ起動ＰＣ起動Ｐ", "実行前実行"}}, {kKept}},
     {"BinaryJunk", std::string("\x00\x01\xFF\x7F\x81\r\n", 7) + "1,\xFF\xFEZ,\x81\r\n" + std::string("\x00,\x00\n", 4),
      {{"1", "??Z", "?", "", "", "", "", ""}, {"0", std::string(1, '\0'), "", "", "", "", "", ""}},
-     {kJobLinesWithoutSet}},
+     {kJobLinesWithoutSet, kKept}},
     {"EmptyFile", "", {}, {kNoJobsRegistered}},
-    {"OnlyLinesWithoutASet", "JUNK\r\n", {}, {kJobLinesWithoutSet, kNoJobsRegistered}},
+    {"OnlyLinesWithoutASet", "JUNK\r\n", {}, {kJobLinesWithoutSet, kKept, kNoJobsRegistered}},
 };
 // clang-format on
 
@@ -233,12 +235,12 @@ TEST_P(JobFileLimits, TakesWhatFitsAndLeavesTheFileAlone) {
 
 // clang-format off
 const LimitCase kLimitCases[] = {
-    {"HundredJobsFillTheReadLimitExactly", Lines(100, 99), 100, {}},
-    {"The101stLineIsIgnored", Lines(101, 20), 100, {kJobLinesIgnored}},
-    {"TenThousandLines", Lines(10000, 40), 100, {kJobBytesIgnored, kJobLinesIgnored}},
-    {"ALineCutByTheLimitIsDropped", Lines(99, 99) + LineOfLength(100, 150), 99, {kJobBytesIgnored}},
-    {"ALineEndingAtTheLimitIsKept", Lines(99, 99) + LineOfLength(100, 101), 100, {kJobBytesIgnored}},
-    {"BytesPastTheHundredthLineAtTheLimit", Lines(100, 99) + "1,MORE\r\n", 100, {kJobBytesIgnored}},
+    {"HundredJobsFillTheReadLimitExactly", Lines(100, 99), 100, {kKept}},  // over-wide fields
+    {"The101stLineIsIgnored", Lines(101, 20), 100, {kJobLinesIgnored, kKept}},
+    {"TenThousandLines", Lines(10000, 40), 100, {kJobBytesIgnored, kJobLinesIgnored, kKept}},
+    {"ALineCutByTheLimitIsDropped", Lines(99, 99) + LineOfLength(100, 150), 99, {kJobBytesIgnored, kKept}},
+    {"ALineEndingAtTheLimitIsKept", Lines(99, 99) + LineOfLength(100, 101), 100, {kJobBytesIgnored, kKept}},
+    {"BytesPastTheHundredthLineAtTheLimit", Lines(100, 99) + "1,MORE\r\n", 100, {kJobBytesIgnored, kKept}},
 };
 // clang-format on
 

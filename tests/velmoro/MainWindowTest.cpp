@@ -55,7 +55,7 @@ struct Fixture {
         WriteFileAtomically(folder / "BACKUPSET/PAYROLL", kPayrollSet);
         MainWindowServices services{
             boxes, launcher, dialogs,
-            [](const Settings&) {
+            [](const Settings&, Waiter&, HostSessionObserver&) {
                 return std::shared_ptr<HostConnection>(new zorva::test::ScriptedHost);
             },
             tray};

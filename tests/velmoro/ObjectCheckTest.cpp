@@ -169,6 +169,34 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"Junk", std::string("\x00\xff\x80junk\x1b[2J", 12)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A real host leaves an existing object's status blank and its FTP server drops the blank from
+// the text download: the shorter line still answers its record. Only '9' marks a missing one.
+TEST(ObjectCheckTest, TrimmedLinesOfExistingObjectsAnswerTheirRecords) {
+    const std::string payroll = "2PAYROLL   PAYLIB    *FILE", cust = "2CUST      ARLIB     *FILE";
+    const struct {
+        std::string answer;
+        bool ok;
+        std::vector<std::size_t> marked;
+    } cases[] = {
+        {payroll + "\r\n" + cust + "\r\n", true, {}},
+        {payroll + "\r\n" + cust + "     9\r\n", false, {1}},
+        {kLine1 + "\r\n2ORDERS    ARLIB     *FILE     0\r\n", false, {}},  // another object
+        {kLine2 + "\r\n" + kLine1 + "\r\n", false, {}},                    // out of order
+        {payroll + "\r\n" + cust.substr(0, 20) + "\r\n", false, {}},       // type cut off
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        InstantWaiter waiter;
+        CheckingHost checking({});
+        checking.answerOverride = c.answer;
+        std::vector<ObjectRow> rows =
+            Kinded({Row("PAYLIB", "PAYROLL", "*FILE"), Row("ARLIB", "CUST", "*FILE")});
+        EXPECT_EQ(CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 2).Ok, c.ok)
+            << c.answer;
+        EXPECT_EQ(Marked(rows), c.marked) << c.answer;
+    }
+}
+
 TEST(ObjectCheckTest, HostThatNeverWritesVerifiedFailsAfterAHundredSeconds) {
     TempFolder folder;
     InstantWaiter waiter;

@@ -10,6 +10,7 @@
 #include "common/DailyLog.h"
 #include "common/FileIo.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/InstantWaiter.h"
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
 #include "tests/velmoro/AgentDoubles.h"
@@ -45,11 +46,18 @@ struct Agent {
     ProgramStarter starter{launcher, state, reporter};
     std::shared_ptr<ScriptedHost> host = std::make_shared<ScriptedHost>();
     int connections = 0;
-    Scheduler scheduler{
-        context, state, starter, reporter, shell, [this](const Settings&) {
-            ++connections;
-            return std::shared_ptr<HostConnection>(host);  // one scripted host for every poll
-        }};
+    zorva::test::InstantWaiter hostWaiter;
+    Scheduler scheduler{context,
+                        state,
+                        starter,
+                        reporter,
+                        shell,
+                        [this](const Settings&, Waiter&, HostSessionObserver&) {
+                            ++connections;
+                            // one scripted host for every poll
+                            return std::shared_ptr<HostConnection>(host);
+                        },
+                        hostWaiter};
 
     Agent() {
         std::filesystem::create_directories(folder / "LOG_DAT");

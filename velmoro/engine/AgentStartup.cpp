@@ -41,7 +41,13 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
     state.settings.HostInstalled = startup.hostInstalled ? 1 : 0;
 
     state.jobs.File = context.folder / kJobFileName;
-    auto log = [&context](std::string_view message) { context.log.WriteDailyLog(message); };
+    auto log = [&](std::string_view message) {
+        context.log.WriteDailyLog(message);
+        if (!message.starts_with(kJobFileKept)) return;
+        // Told on the status line too, unless that tells of the sets already.
+        startup.jobFileKept = true;
+        if (state.lastError.empty()) state.lastError = message;
+    };
     if (LoadJobs(state.jobs, state.sets, context.clock, log) == 1) {
         ResetRunningJobs(state.jobs);
         if (SaveJobs(state.jobs) == JobFileWrite::Failed)

@@ -22,6 +22,9 @@ struct AgentStartup {
     bool setsLoaded = false;  // false: lastError holds kSetsUnreadable for the status line
     // Sets past the 99 loaded: lastError holds SetsLeftOutText for the status line.
     bool setsLeftOut = false;
+    // The job file was kept beside as damaged: unless the sets are told of, lastError holds
+    // JobFileKeptText for the status line.
+    bool jobFileKept = false;
     bool hostInstalled = false;
     int schedulerPeriod = 0;  // milliseconds
 };

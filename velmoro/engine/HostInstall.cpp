@@ -6,6 +6,7 @@
 
 #include "common/Settings.h"
 #include "common/host/HostTexts.h"
+#include "velmoro/engine/AgentHostProfile.h"
 
 namespace zorva::velmoro {
 namespace {
@@ -22,7 +23,7 @@ const std::array<std::string_view, 5> kInstallCommands = {
 };
 
 std::string UploadFailure(const std::filesystem::path& local) {
-    return *HostUploadFailureText(Program::Agent, local.string());
+    return *HostUploadFailureText(kAgentHostProfile, local.string());
 }
 
 // One step's status as the installation's outcome; Ok goes on.
@@ -42,7 +43,7 @@ bool SaveFileListed(HostConnection& host) {
 
 HostStatus SendCommand(HostConnection& host, std::string_view command, std::string& failure) {
     const HostStatus status = host.Command(command);
-    if (status != HostStatus::Ok) failure = HostCommandFailureText(Program::Agent, command);
+    if (status != HostStatus::Ok) failure = HostCommandFailureText(kAgentHostProfile, command);
     return status;
 }
 

@@ -1,11 +1,15 @@
 #include "velmoro/engine/JobTable.h"
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <system_error>
 
 #include "common/Codec.h"
+#include "common/DateTime.h"
 #include "common/FileIo.h"
 #include "common/TextFields.h"
 #include "velmoro/engine/Schedule.h"
@@ -86,6 +90,64 @@ std::string FormatJobLine(const JobRecord& job) {
     return line + "\r\n";
 }
 
+// True when writing the job back keeps every byte of its line's fields: none past the eighth,
+// none cut to its width or changed by the code page. (A missing field loses nothing.)
+bool RewriteKeepsLine(std::string_view line, const JobRecord& job) {
+    std::vector<std::string_view> fields = SplitRuns(line, ",");
+    if (fields.size() > 1 + kTextFields.size()) return false;
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        if (FieldBytes(job.*kTextFields[i - 1], kTextWidths[i - 1]) != fields[i]) return false;
+    }
+    return true;
+}
+
+// The jobs of the file's text, and whether every byte of it was read as it stands.
+struct ParsedJobs {
+    std::vector<JobRecord> records;
+    bool whole = true;
+};
+
+ParsedJobs ParseJobFile(std::string bytes, const LogSink& log) {
+    ParsedJobs parsed;
+    if (CutToReadLimit(bytes)) {
+        log(kJobBytesIgnored);
+        parsed.whole = false;
+    }
+    bool lineWithoutSet = false;
+    for (std::string_view line : SplitLines(bytes)) {
+        if (parsed.records.size() == kMaxJobs) {
+            log(kJobLinesIgnored);
+            parsed.whole = false;
+            break;
+        }
+        std::optional<JobRecord> job = ParseJobLine(line);
+        if (!job) {
+            lineWithoutSet = true;
+            continue;
+        }
+        if (!RewriteKeepsLine(line, *job)) parsed.whole = false;
+        parsed.records.push_back(std::move(*job));
+    }
+    if (lineWithoutSet) {
+        log(kJobLinesWithoutSet);
+        parsed.whole = false;
+    }
+    return parsed;
+}
+
+// Keeps the file as it stands under a dated name beside it. A second name for the same file
+// costs no copy, and the rewrite, a rename, replaces only the old name.
+std::optional<fs::path> KeepOriginal(const fs::path& file, const LocalTime& now) {
+    char seconds[12];
+    std::snprintf(seconds, sizeof seconds, "%02d", now.second);
+    fs::path copy = file;
+    copy += ".damaged-" + MinuteStamp(now) + seconds;
+    if (::link(file.c_str(), copy.c_str()) == 0) return copy;
+    std::optional<std::string> bytes = ReadFileBytes(file);
+    if (bytes && WriteFileAtomically(copy, *bytes)) return copy;
+    return std::nullopt;
+}
+
 }  // namespace
 
 int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log) {
@@ -94,31 +156,28 @@ int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const Lo
         log(kJobFileUnreadable);
         return 0;
     }
-    if (CutToReadLimit(*bytes)) log(kJobBytesIgnored);
-
-    std::vector<JobRecord> records;
-    bool lineWithoutSet = false;
-    for (std::string_view line : SplitLines(*bytes)) {
-        if (records.size() == kMaxJobs) {
-            log(kJobLinesIgnored);
-            break;
+    ParsedJobs parsed = ParseJobFile(std::move(*bytes), log);
+    if (!parsed.whole) {
+        std::optional<fs::path> copy = KeepOriginal(table.File, clock.Now());
+        if (!copy) {
+            // The table stays as it was: nothing writes the jobs this read would lose.
+            log(kJobFileNotKept);
+            return 0;
         }
-        std::optional<JobRecord> job = ParseJobLine(line);
-        if (job) {
-            records.push_back(std::move(*job));
-        } else {
-            lineWithoutSet = true;
-        }
+        log(JobFileKeptText(*copy));
     }
-    if (lineWithoutSet) log(kJobLinesWithoutSet);
 
-    table.Records = std::move(records);
+    table.Records = std::move(parsed.records);
     for (JobRecord& job : table.Records) CalcNextRun(job, sets, clock);
     if (table.Records.empty()) {
         log(kNoJobsRegistered);
         return 0;
     }
     return 1;
+}
+
+std::string JobFileKeptText(const fs::path& copy) {
+    return std::string(kJobFileKept) + copy.filename().string();
 }
 
 JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip) {

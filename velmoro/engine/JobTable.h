@@ -46,6 +46,10 @@ inline constexpr std::string_view kJobBytesIgnored =
     "ジョブ登録ファイルの9900バイトを超える部分を無視した";
 inline constexpr std::string_view kJobLinesWithoutSet =
     "ジョブ登録ファイルのバックアップセット名がない行を無視した";
+inline constexpr std::string_view kJobFileKept =
+    "ジョブ登録ファイルを読み切れないため元のファイルを残した：";
+inline constexpr std::string_view kJobFileNotKept =
+    "ジョブ登録ファイルを読み切れず元のファイルも残せないため読み込まない";
 
 // One job. Texts are UTF-8 and fit their CP932 widths. The Next… numbers are not stored in the
 // file: they are recalculated from the present moment whenever the file is read.
@@ -80,7 +84,10 @@ using LogSink = std::function<void(std::string_view message)>;
 // job's next run from the present moment. 1 when jobs were read; 0 when the file holds none
 // (the table is then empty) or cannot be read (the table is left as it was). What does not fit
 // is ignored and logged once per read: bytes past kJobFileReadLimit (with the line they cut),
-// lines past the 100th job, lines without a set name.
+// lines past the 100th job, lines without a set name. A file not read whole and clean (any of
+// these, or a field that would not be written back as it stands) would lose that part with the next
+// write: it is first kept beside, as "schedule.txt.damaged-YYYYMMDDhhmmss", and JobFileKeptText
+// is logged; when even that fails, the read counts as failed.
 int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log);
 
 // How a write of the job file ended.
@@ -113,6 +120,10 @@ JobFileWrite SetJobActive(JobTable& table, int row, bool active);
 // job back.
 JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
                        const LogSink& log);
+
+// The daily log and status line text for a kept copy of the job file: kJobFileKept and the
+// copy's name.
+std::string JobFileKeptText(const std::filesystem::path& copy);
 
 bool JobExistsForSet(const JobTable& table, std::string_view setName);
 // Index of the last job of the set, or -1.

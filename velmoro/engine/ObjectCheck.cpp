@@ -9,6 +9,7 @@
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
 #include "common/host/HostTexts.h"
+#include "velmoro/engine/AgentHostProfile.h"
 
 namespace zorva::velmoro {
 namespace {
@@ -45,6 +46,17 @@ void MarkLine(const AnswerLine& line, std::size_t position, std::vector<ObjectRo
     }
     for (ObjectRow& row : rows)
         if (SameObject(row, line)) row.CheckMark = -1;
+}
+
+// A returned line answers the record sent at its place when its fields are the record's. The
+// host's FTP server leaves out the trailing blanks of a text download, so an existing object's
+// line (status left blank) comes back shorter than 32 bytes: it is taken blank-padded.
+bool AnswersRecord(std::string_view line, std::string_view record) {
+    constexpr std::size_t kFields = kSavlibsLineSize - 1;
+    if (line.size() > kSavlibsLineSize || record.size() < kFields) return false;
+    std::string padded(line);
+    padded.resize(kSavlibsLineSize, ' ');
+    return padded.compare(0, kFields, record.substr(0, kFields)) == 0;
 }
 
 std::string Qualified(std::string_view name) {
@@ -103,20 +115,22 @@ std::string BuildCheckList(const std::vector<ObjectRow>& rows, std::size_t count
     return list;
 }
 
-bool MarkMissingObjects(std::string_view answer, std::vector<ObjectRow>& rows, std::size_t sent,
-                        bool& complete) {
+bool MarkMissingObjects(std::string_view answer, std::string_view sentList,
+                        std::vector<ObjectRow>& rows, bool& complete) {
     for (ObjectRow& row : rows) row.CheckMark = 0;
     const auto lines = SplitLines(answer.substr(0, kCheckAnswerReadLimit));
-    complete = lines.size() == sent;
+    const auto sent = SplitLines(sentList);
+    complete = lines.size() == sent.size();
     bool missing = false;
     for (std::size_t position = 0; position < lines.size(); ++position) {
         const std::string_view line = lines[position];
-        // Only a whole record is an answer: a short, long or garbled line says nothing.
-        if (line.size() != kSavlibsLineSize) {
+        // A line naming another object, too long or garbled says nothing about this record.
+        if (position >= sent.size() || !AnswersRecord(line, sent[position])) {
             complete = false;
             continue;
         }
-        if (line[31] != '9') continue;
+        // Only '9' marks an object missing; any other status, or none, means it exists.
+        if (line.size() < kSavlibsLineSize || line[31] != '9') continue;
         AnswerLine named{WithoutBlanks(line.substr(1, 10)), WithoutBlanks(line.substr(11, 10)),
                          WithoutBlanks(line.substr(21, 10))};
         if (named.Object.find('*') != std::string::npos) continue;
@@ -138,7 +152,6 @@ HostTaskResult CheckObjectsOnHost(HostConnection& host, Waiter& waiter,
         return HostTaskResult::Failure(
             "オブジェクト存在チェック時にパラメータファイル作成に失敗しました");
     if (list.empty()) return HostTaskResult::Success(kDone);  // only generic names: nothing to ask
-    const std::size_t sent = list.size() / kSavlibsRecordSize;
 
     switch (host.Open()) {
         case HostStatus::Ok:
@@ -157,13 +170,13 @@ HostTaskResult CheckObjectsOnHost(HostConnection& host, Waiter& waiter,
         s != HostStatus::Ok)
         return s == HostStatus::Interrupted
                    ? Stopped(host)
-                   : Closed(host, HostTaskResult::Failure(
-                                      *HostUploadFailureText(Program::Agent, localList.string())));
+                   : Closed(host, HostTaskResult::Failure(*HostUploadFailureText(
+                                      kAgentHostProfile, localList.string())));
     if (HostStatus s = host.Command(kCheckCommand); s != HostStatus::Ok)
         return s == HostStatus::Interrupted
                    ? Stopped(host)
                    : Closed(host, HostTaskResult::Failure(
-                                      HostCommandFailureText(Program::Agent, kCheckCommand)));
+                                      HostCommandFailureText(kAgentHostProfile, kCheckCommand)));
 
     HostStatus s = FetchAnswer(host, waiter, kVerifiedName, localVerified,
                                [&] { return VerifiedWritten(localVerified); });
@@ -180,7 +193,7 @@ HostTaskResult CheckObjectsOnHost(HostConnection& host, Waiter& waiter,
 
     const std::string answer = ReadFileBytes(localList, kCheckAnswerReadLimit).value_or("");
     bool complete = false;
-    const bool missing = MarkMissingObjects(answer, rows, sent, complete);
+    const bool missing = MarkMissingObjects(answer, list, rows, complete);
     host.Close();
     if (missing || !complete) return HostTaskResult::Failure(kSomeMissing);
     return HostTaskResult::Success(kDone);

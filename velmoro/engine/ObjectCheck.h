@@ -28,12 +28,14 @@ bool IsSkippedGenericRow(const ObjectRow& row);
 // The CHKOBJF the PC sends: one 34-byte record per row to check, in row order.
 std::string BuildCheckList(const std::vector<ObjectRow>& rows, std::size_t count);
 
-// Marks the rows the host's answer names as missing ('9' in byte 31). Resets every mark
-// first. A line marks the row at its own position when that row names the same object, else
-// every row that does. Returns whether any object is missing; `complete` tells whether the
-// answer holds exactly `sent` lines of the record's 32 bytes (anything else is no answer).
-bool MarkMissingObjects(std::string_view answer, std::vector<ObjectRow>& rows, std::size_t sent,
-                        bool& complete);
+// Marks the rows the host's answer names as missing ('9' in byte 31; any other status, or
+// none, means the object exists). Resets every mark first. A line marks the row at its own
+// position when that row names the same object, else every row that does. Returns whether any
+// object is missing; `complete` tells whether the answer holds one line per record of
+// `sentList`, each with the fields of the record at its place (a line cut short by the
+// transfer's trimmed trailing blanks included); anything else is no answer.
+bool MarkMissingObjects(std::string_view answer, std::string_view sentList,
+                        std::vector<ObjectRow>& rows, bool& complete);
 
 // Checks the first `count` rows on the host. `rows` are the editor's 99 rows; their marks are
 // reset and set from the host's answer. Every wait goes through `waiter`; an interrupted

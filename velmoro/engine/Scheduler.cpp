@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/DailyLog.h"
+#include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/Schedule.h"
 
 namespace zorva::velmoro {
@@ -18,13 +19,15 @@ void RecalcStoppedJobs(JobTable& jobs, const SetTable& sets, const Clock& clock)
 }
 
 Scheduler::Scheduler(const ProgramContext& context, AgentState& state, ProgramStarter& starter,
-                     Reporter& reporter, SchedulerShell& shell, HostFactory hostFactory)
+                     Reporter& reporter, SchedulerShell& shell, HostFactory hostFactory,
+                     Waiter& hostWaiter)
     : context_(context),
       state_(state),
       starter_(starter),
       reporter_(reporter),
       shell_(shell),
       hostFactory_(std::move(hostFactory)),
+      hostWaiter_(hostWaiter),
       poller_(context.folder / ".hoststart", reporter) {}
 
 void Scheduler::Tick() {
@@ -60,7 +63,9 @@ void Scheduler::RunDueSet(int setIndex) {
 
 void Scheduler::PollHost() {
     auto result = std::make_shared<HostStartPollResult>();
-    std::shared_ptr<HostConnection> host(hostFactory_(state_.settings));
+    hostWaiter_.Reset();
+    std::shared_ptr<HostConnection> host =
+        MakeAgentHost(hostFactory_, state_.settings, hostWaiter_, reporter_);
     const std::string termId = state_.settings.TermId;
     auto jobs = std::make_shared<std::vector<JobRecord>>(state_.jobs.Records);
     shell_.RunInBackground(

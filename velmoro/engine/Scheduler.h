@@ -12,7 +12,8 @@
 
 #include "common/Program.h"
 #include "common/Reporter.h"
-#include "common/host/HostConnection.h"
+#include "common/Waiter.h"
+#include "common/host/HostFactory.h"
 #include "velmoro/engine/AgentState.h"
 #include "velmoro/engine/HostStart.h"
 #include "velmoro/engine/Launch.h"
@@ -36,12 +37,12 @@ public:
     virtual void TickEnded() = 0;
 };
 
-using HostFactory = std::function<std::shared_ptr<HostConnection>(const Settings&)>;
-
 class Scheduler {
 public:
+    // A host-start poll connects with `hostFactory`, waiting through `hostWaiter`.
     Scheduler(const ProgramContext& context, AgentState& state, ProgramStarter& starter,
-              Reporter& reporter, SchedulerShell& shell, HostFactory hostFactory);
+              Reporter& reporter, SchedulerShell& shell, HostFactory hostFactory,
+              Waiter& hostWaiter);
 
     // One tick of the timer. Ignored while an earlier tick has not ended.
     void Tick();
@@ -66,6 +67,7 @@ private:
     Reporter& reporter_;
     SchedulerShell& shell_;
     HostFactory hostFactory_;
+    Waiter& hostWaiter_;
     HostStartPoller poller_;
     std::shared_ptr<HostConnection> host_;  // open from a poll to the deletion of its file
     // When the running job came due: the job list may be reread while it runs (a job deleted

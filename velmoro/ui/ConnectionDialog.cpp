@@ -35,7 +35,7 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
       transferRunning_(std::move(transferRunning)),
       ownBoxes_(boxes ? nullptr : std::make_unique<ui::QtMessageBoxes>()),
       boxes_(boxes ? *boxes : *ownBoxes_),
-      hostFactory_(MakeAgentHost),
+      hostFactory_(SessionHostFactory()),
       chooseFolder_(ChooseWithPlatformDialog) {
     ui_->setupUi(this);
     settings_.HostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
@@ -177,7 +177,7 @@ void ConnectionDialog::Install() {
     ui_->statusLabel->clear();
     runner_.Start([this](Waiter& waiter) {
         DialogReporter reporter(context_.log, status_);
-        auto host = hostFactory_(installSettings_, waiter, reporter);
+        auto host = MakeAgentHost(hostFactory_, installSettings_, waiter, reporter);
         installResult_ = RunHostInstallation(*host, context_.folder, reporter);
     });
 }

@@ -43,7 +43,7 @@ public:
     Settings Result() const { return settings_; }
 
     // The host of the installation; the agent's FTP session unless a test gives another.
-    void SetHostFactory(AgentHostFactory factory) { hostFactory_ = std::move(factory); }
+    void SetHostFactory(HostFactory factory) { hostFactory_ = std::move(factory); }
     // Picks the base folder (title, start folder) -> folder or empty; the platform's folder
     // dialog unless a test gives another.
     using FolderChooser =
@@ -79,7 +79,7 @@ private:
     std::function<bool()> transferRunning_;
     std::unique_ptr<ui::MessageBoxes> ownBoxes_;
     ui::MessageBoxes& boxes_;
-    AgentHostFactory hostFactory_;
+    HostFactory hostFactory_;
     FolderChooser chooseFolder_;
 
     ui::QueuedReporter status_;

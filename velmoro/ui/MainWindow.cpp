@@ -120,16 +120,10 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
     starter_->onJobsChanged = [this] { RefreshJobList(); };
     starter_->onStartFailed = [this](const std::string& text) { ShowError(text); };
-    HostFactory factory = services_.hostFactory;
-    if (!factory) {
-        factory = [this](const Settings& settings) {
-            hostWaiter_.Reset();
-            return MakeAgentHost(settings, hostWaiter_, reporter_);
-        };
-    }
+    HostFactory factory = services_.hostFactory ? services_.hostFactory : SessionHostFactory();
     SchedulerShell& shell = *this;
     scheduler_ = std::make_unique<Scheduler>(context_, state_, *starter_, reporter_, shell,
-                                             std::move(factory));
+                                             std::move(factory), hostWaiter_);
 
     timer_.setObjectName(QStringLiteral("schedulerTimer"));
     connect(&timer_, &QTimer::timeout, this, &MainWindow::RunSchedulerTick);
@@ -249,7 +243,7 @@ void MainWindow::ConnectControls() {
 void MainWindow::StartUp() {
     ResetSetPanel(panel_);
     AgentStartup startup = StartAgent(context_, state_, ZORVA_VERSION);
-    const bool notice = !startup.setsLoaded || startup.setsLeftOut;
+    const bool notice = !startup.setsLoaded || startup.setsLeftOut || startup.jobFileKept;
     ui_->statusLabel->setText(notice ? ToQ(state_.lastError) : QString());
     ui_->setSelector->clear();
     for (const BackupSet& set : state_.sets.Sets) ui_->setSelector->addItem(ToQ(set.SetName));

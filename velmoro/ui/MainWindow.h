@@ -136,8 +136,10 @@ private:
     class LauncherAdapter;
     std::unique_ptr<LauncherAdapter> launcher_;
     std::unique_ptr<ProgramStarter> starter_;
-    std::unique_ptr<Scheduler> scheduler_;
+    // Declared before the scheduler it is lent to: a connection the scheduler still holds
+    // closes through it when the window goes.
     SleepingWaiter hostWaiter_;
+    std::unique_ptr<Scheduler> scheduler_;
     ui::TaskRunner worker_;
     std::function<void()> workerThen_;
     QTimer timer_;

@@ -32,7 +32,7 @@ ObjectEditorDialog::ObjectEditorDialog(const ProgramContext& context, const Sett
       set_(set),
       ownBoxes_(boxes ? nullptr : std::make_unique<ui::QtMessageBoxes>()),
       boxes_(boxes ? *boxes : *ownBoxes_),
-      hostFactory_(MakeAgentHost),
+      hostFactory_(SessionHostFactory()),
       editor_(set.Rows) {
     ui_->setupUi(this);
     ShowSetLabels(set.SetName, set.Description);
@@ -141,7 +141,7 @@ void ObjectEditorDialog::StartHostCheck(std::size_t count) {
     ui_->statusLabel->clear();
     runner_.Start([this, count](Waiter& waiter) {
         DialogReporter reporter(context_.log, status_);
-        auto host = hostFactory_(settings_, waiter, reporter);
+        auto host = MakeAgentHost(hostFactory_, settings_, waiter, reporter);
         checkResult_ = CheckObjectsOnHost(*host, waiter, context_.folder, checkedRows_, count);
     });
 }

@@ -43,7 +43,7 @@ public:
     void ShowSetLabels(const std::string& name, const std::string& description);
 
     // The host of the check; the agent's FTP session unless a test gives another.
-    void SetHostFactory(AgentHostFactory factory) { hostFactory_ = std::move(factory); }
+    void SetHostFactory(HostFactory factory) { hostFactory_ = std::move(factory); }
 
     static constexpr int kCancelled = 1086;
     static constexpr int kEscaped = 2;
@@ -86,7 +86,7 @@ private:
     BackupSet& set_;
     std::unique_ptr<ui::MessageBoxes> ownBoxes_;
     ui::MessageBoxes& boxes_;
-    AgentHostFactory hostFactory_;
+    HostFactory hostFactory_;
     ObjectEditor editor_;
     std::vector<LineWidgets> lines_;
     bool showing_ = false;  // the scroll bar is being set by ShowRows, not by the user
