@@ -14,6 +14,7 @@
 #include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/QtText.h"
 #include "qivRestore/engine/RestoreCommand.h"
@@ -27,7 +28,7 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
     const auto parsed = restore::ParseRestoreArguments(arguments, error);
     if (!parsed) {
         std::cerr << "qivRestore: " << error << "\n" << restore::kRestoreUsage;
-        return 1;
+        return 2;  // a usage error, as in every program of the system
     }
     if (parsed->Help) {
         std::cout << restore::kRestoreUsage;
@@ -45,7 +46,7 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
                   restore::SessionHostFactory()});
 }
 
-int RunWindow(int argc, char* argv[]) {
+int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
     using namespace zorva;
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
@@ -55,6 +56,7 @@ int RunWindow(int argc, char* argv[]) {
     ui::QtMessageBoxes boxes;
 
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
         log.WriteForced(*failure);
         ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *failure);
@@ -72,6 +74,7 @@ int RunWindow(int argc, char* argv[]) {
     }
     restore::RestoreWindow window(
         {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
+    window.ChooseSet(chosenSet);
     window.show();
     QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);
     app.exec();
@@ -83,6 +86,8 @@ int RunWindow(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     zorva::DisableCoreDumps();  // before the password is read
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (!arguments.empty()) return RunFromCommandLine(arguments);
-    return RunWindow(argc, argv);
+    // A lone name is the set the agent's selector shows: the window opens on it.
+    const bool chosenSetOnly = arguments.size() == 1 && !arguments[0].starts_with("-");
+    if (!arguments.empty() && !chosenSetOnly) return RunFromCommandLine(arguments);
+    return RunWindow(argc, argv, chosenSetOnly ? arguments[0] : std::string());
 }
