@@ -2,7 +2,6 @@
 // window; with --set and --generation it runs the same restore from the command line.
 
 #include <QApplication>
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,7 +15,6 @@
 #include "common/Waiter.h"
 #include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
-#include "common/ui/QtText.h"
 #include "qivRestore/engine/RestoreCommand.h"
 #include "qivRestore/ui/RestoreWindow.h"
 
@@ -64,12 +62,7 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
     }
     const InstanceLock lock(programFolder, restore::kRestoreLockName);
     if (const auto refusal = restore::RestoreLockRefusal(lock, log)) {
-        // Without a display nobody could close the box: the text goes to standard error.
-        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
-            std::fprintf(stderr, "qivRestore: %s\n", refusal->c_str());
-        } else {
-            boxes.Inform(nullptr, QStringLiteral("エラー"), ui::ToQ(*refusal));
-        }
+        ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *refusal);
         return 1;
     }
     restore::RestoreWindow window(
