@@ -41,8 +41,9 @@ std::string Field(std::string_view cp932, std::size_t room) {
 }
 
 // Regrouped before the conversion, so that the cut at 12 characters never splits a UTF-8
-// sequence.
+// sequence. A time of zeros is the writer's mark for "never downloaded": no time to show.
 std::string TimeField(std::string_view cp932) {
+    if (!cp932.empty() && cp932.find_first_not_of('0') == std::string_view::npos) return {};
     return FromCp932(DisplayTimeText(CutCp932(cp932, kTextRoom)));
 }
 

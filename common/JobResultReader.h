@@ -64,7 +64,8 @@ bool DateInRange(std::string_view time, std::string_view from, std::string_view 
 
 // The object lines of a result log's bytes (CP932): at most kJobResultReadLimit bytes up to
 // the first zero byte, split into lines at CR and LF and into fields at '/' (runs count as one),
-// lines of only '/' skipped, missing fields empty, fields cut to the viewer's room.
+// lines of only '/' skipped, missing fields empty, fields cut to the viewer's room; a time of
+// only zeros (an object never downloaded) is empty.
 std::vector<JobDetailLine> ParseJobResultLines(std::string_view bytes);
 
 // The object lines of LOG_DAT/fileName; nullopt when it is no readable regular file or the

@@ -7,6 +7,7 @@
 #include "common/Clock.h"
 #include "common/CommandLine.h"
 #include "common/Settings.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivLog/ui/LogWindow.h"
 
@@ -30,6 +31,7 @@ int main(int argc, char* argv[]) {
     }
     const std::string preset = argc > 1 ? argv[1] : "";
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     if (const auto failure = SettingsReadFailure(SettingsPath(std::filesystem::current_path()))) {
         ui::QtMessageBoxes boxes;
         ui::ReportStartFailure(boxes, "qivLog", QStringLiteral("エラー"), *failure);

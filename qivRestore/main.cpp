@@ -2,7 +2,6 @@
 // window; with --set and --generation it runs the same restore from the command line.
 
 #include <QApplication>
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -14,8 +13,8 @@
 #include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/Waiter.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
-#include "common/ui/QtText.h"
 #include "qivRestore/engine/RestoreCommand.h"
 #include "qivRestore/ui/RestoreWindow.h"
 
@@ -26,7 +25,7 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
     const auto parsed = restore::ParseRestoreArguments(arguments);
     if (!parsed) {
         std::cerr << "qivRestore: " << parsed.error().text << "\n" << restore::kRestoreUsage;
-        return 1;
+        return 2;  // a usage error, as in every program of the system
     }
     if (parsed->Help) {
         std::cout << restore::kRestoreUsage;
@@ -44,7 +43,7 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
                   restore::SessionHostFactory()});
 }
 
-int RunWindow(int argc, char* argv[]) {
+int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
     using namespace zorva;
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
@@ -54,6 +53,7 @@ int RunWindow(int argc, char* argv[]) {
     ui::QtMessageBoxes boxes;
 
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
         log.WriteForced(*failure);
         ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *failure);
@@ -61,16 +61,12 @@ int RunWindow(int argc, char* argv[]) {
     }
     const InstanceLock lock(programFolder, restore::kRestoreLockName);
     if (const auto refusal = restore::RestoreLockRefusal(lock, log)) {
-        // Without a display nobody could close the box: the text goes to standard error.
-        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
-            std::fprintf(stderr, "qivRestore: %s\n", refusal->c_str());
-        } else {
-            boxes.Inform(nullptr, QStringLiteral("エラー"), ui::ToQ(*refusal));
-        }
+        ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *refusal);
         return 1;
     }
     restore::RestoreWindow window(
         {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
+    window.ChooseSet(chosenSet);
     window.show();
     QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);
     app.exec();
@@ -82,6 +78,8 @@ int RunWindow(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     zorva::DisableCoreDumps();  // before the password is read
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (!arguments.empty()) return RunFromCommandLine(arguments);
-    return RunWindow(argc, argv);
+    // A lone name is the set the agent's selector shows: the window opens on it.
+    const bool chosenSetOnly = arguments.size() == 1 && !arguments[0].starts_with("-");
+    if (!arguments.empty() && !chosenSetOnly) return RunFromCommandLine(arguments);
+    return RunWindow(argc, argv, chosenSetOnly ? arguments[0] : std::string());
 }

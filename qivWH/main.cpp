@@ -6,16 +6,18 @@
 
 #include "common/CommandLine.h"
 #include "common/Settings.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivWH/ui/MainWindow.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: qivWH\n"
+    "Usage: qivWH [SETNAME]\n"
     "Shows, for a backup set of the program folder (the current folder), the generation\n"
     "folders below BASEDIR and the save files in the chosen one, with the library, object\n"
     "and type each belongs to and the time it was written. It only reads files.\n"
+    "With SETNAME that set is chosen at once.\n"
     "  --help       this text\n"
     "  --version    the program's version\n";
 
@@ -27,12 +29,14 @@ int main(int argc, char* argv[]) {
         return *exitCode;
     }
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
     if (const auto failure = SettingsReadFailure(SettingsPath(std::filesystem::current_path()))) {
         ui::ReportStartFailure(boxes, "qivWH", QStringLiteral("エラー"), *failure);
         return 1;
     }
     qivwh::MainWindow window(std::filesystem::current_path(), boxes);
+    if (argc > 1) window.ChooseSet(argv[1]);
     window.show();
     return app.exec();
 }

@@ -2,16 +2,17 @@
 
 #include <QApplication>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "common/BackupSet.h"
 #include "common/Clock.h"
 #include "common/Codec.h"
+#include "common/CommandLine.h"
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/QuietOffscreen.h"
 #include "qivftp/engine/JobEngine.h"
 #include "qivftp/ui/JobRunner.h"
@@ -33,11 +34,8 @@ constexpr const char* kUsage =
 int main(int argc, char* argv[]) {
     using namespace zorva;
     DisableCoreDumps();  // before the password is read
-    if (argc > 1 &&
-        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        std::fputs(std::strcmp(argv[1], "--help") == 0 ? kUsage : "qivftp " ZORVA_VERSION "\n",
-                   stdout);
-        return 0;
+    if (const auto exitCode = AnswerCommonOptions(argc, argv, "qivftp", kUsage, true)) {
+        return *exitCode;
     }
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
@@ -51,7 +49,11 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) setName += (i > 1 ? " " : "") + std::string(argv[i]);
     if (setName.empty()) return 0;
     if (!IsValidSetName(setName)) {
-        log.WriteDailyLog("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
+        // Also on standard error: a mistyped cron line mails its reason to its owner.
+        const std::string text =
+            "バックアップセット名が正しくない：" + CutToCp932Width(setName, 32);
+        log.WriteDailyLog(text);
+        std::fprintf(stderr, "qivftp: %s\n", text.c_str());
         return 0;
     }
     // Without its settings the job would log on to no host and mail nobody: it is not run.
@@ -76,6 +78,7 @@ int main(int argc, char* argv[]) {
     UseOffscreenWhenNoDisplay();
     ui::QuietOffscreenWarnings();
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     qivftp::JobWindow window;
     qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,
                              qivftp::SessionHostFactory());

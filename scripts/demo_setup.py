@@ -387,8 +387,10 @@ def schedule(top, lead=None):
     set an immediate one, which the agent's ジョブ投入 runs at once; returns 0."""
     layout = DemoLayout(top)
     if lead is None:
+        # No save time, as the agent stores an immediate set: ジョブ投入 then finds the set
+        # unchanged and does not ask to overwrite it.
         layout.program.write_set(DEMO_SET_NAME, BackupSet(DEMO_SET.description, DEMO_SET.rows,
-                                                          start_method="3"))
+                                                          start_method="3", save_time=""))
         return 0
     shift = clock_shift(lead)
     due = time.localtime(time.time() + shift + lead + 1)

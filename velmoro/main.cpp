@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/CommandLine.h"
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
 #include "common/Platform.h"
 #include "common/Settings.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/ProcessLauncher.h"
 #include "common/ui/QtText.h"
@@ -38,14 +40,13 @@ constexpr const char* kUsage =
 
 int main(int argc, char* argv[]) {
     using namespace zorva;
-    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kUsage, stdout);
-        std::fputs(velmoro::AdminCommandUsage(), stdout);
-        return 0;
-    }
-    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        std::fputs("velmoro " ZORVA_VERSION "\n", stdout);
-        return 0;
+    // Anything but an administrator's command is --help, --version or a usage error: a
+    // mistyped option must not start the agent and lay out a program folder.
+    const bool adminCommand = argc > 1 && (std::strcmp(argv[1], "--install") == 0 ||
+                                           std::strcmp(argv[1], "--check") == 0);
+    const std::string usage = std::string(kUsage) + velmoro::AdminCommandUsage();
+    if (const auto code = AnswerCommonOptions(argc, argv, "velmoro", usage, !adminCommand)) {
+        return *code;
     }
     DisableCoreDumps();
     // The administrator's commands need no display and no window.
@@ -56,6 +57,7 @@ int main(int argc, char* argv[]) {
     UseOffscreenWhenNoDisplay();
     ui::QuietOffscreenWarnings();
     QApplication app(argc, argv);
+    ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
 
     const std::filesystem::path programFolder = std::filesystem::current_path();

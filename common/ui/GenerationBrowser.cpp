@@ -60,6 +60,14 @@ std::string GenerationBrowser::ChosenSetName() const {
                                                 : ui_->setSelector->currentText().toStdString();
 }
 
+bool GenerationBrowser::ChooseSet(const std::string& name) {
+    const int index = name.empty() ? -1 : ui_->setSelector->findText(ToQ(name), Qt::MatchExactly);
+    if (index < 0) return false;
+    ui_->setSelector->setCurrentIndex(index);
+    Q_EMIT setListClosed();
+    return true;
+}
+
 void GenerationBrowser::ShowDescription(const std::string& description) {
     ui_->descriptionField->setText(ToQ(description));
 }
@@ -71,6 +79,8 @@ void GenerationBrowser::ShowTree(const std::string& setName, const GenerationTre
     ClearFiles();
     auto* root = new QTreeWidgetItem(view, QStringList{ToQ(setName)});
     root->setData(0, kDepthRole, 0);
+    // Red is no warning here: say what it means where the pointer rests.
+    root->setToolTip(0, QStringLiteral("赤字はバックアップセットとその保管データの世代フォルダ"));
     // The folders come depth first: each one's parent is the last item one level up.
     std::vector<QTreeWidgetItem*> lastAtDepth{root};
     for (const GenerationFolder& folder : tree.Folders) {
@@ -79,6 +89,9 @@ void GenerationBrowser::ShowTree(const std::string& setName, const GenerationTre
         auto* item = new QTreeWidgetItem(lastAtDepth[depth - 1], QStringList{ToQ(folder.Name)});
         item->setData(0, kPathRole, ToQ(folder.Path));
         item->setData(0, kDepthRole, folder.Depth);
+        item->setToolTip(
+            0,
+            QStringLiteral("赤字は保管データの世代フォルダ：選ぶとその保管ファイルが表示される"));
         lastAtDepth.resize(depth);
         lastAtDepth.push_back(item);
     }

@@ -41,6 +41,9 @@ public:
     void ShowSetNames(const std::vector<std::string>& names);
     // The chosen entry's text; empty when nothing is chosen.
     std::string ChosenSetName() const;
+    // Chooses the entry named exactly `name` as the user would (setListClosed follows); false,
+    // with nothing chosen, when the list has no such entry.
+    bool ChooseSet(const std::string& name);
 
     void ShowDescription(const std::string& description);
     // Replaces the tree by the set's root item and its folders, all expanded, and empties

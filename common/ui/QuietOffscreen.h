@@ -4,8 +4,9 @@
 
 namespace zorva::ui {
 
-// Drops the offscreen platform's "does not support propagateSizeHints()" warnings; every other
-// message goes to the handler installed before. Call once, before the first window.
+// Drops the offscreen platform's "does not support propagateSizeHints()" warnings and, where
+// XDG_RUNTIME_DIR is unset, Qt's note that it is; every other message goes to the handler
+// installed before. Call once, before the application object.
 void QuietOffscreenWarnings();
 
 }  // namespace zorva::ui

@@ -94,6 +94,10 @@ JobHistory ListJobHistory(const std::filesystem::path& programFolder,
     return history;
 }
 
+bool LineFailed(const JobDetailLine& line) {
+    return line.Result != "保管正常完了";
+}
+
 JobDetail ReadJobDetail(const std::filesystem::path& programFolder, std::string_view fileName) {
     JobDetail detail;
     auto lines = ReadJobResultFile(programFolder / kLogFolderName, fileName);

@@ -60,6 +60,9 @@ struct JobDetail {
     std::string Status;
 };
 
+// True for an object line whose object did not come through (shown highlighted).
+bool LineFailed(const JobDetailLine& line);
+
 // The object lines of one result log of LOG_DAT.
 JobDetail ReadJobDetail(const std::filesystem::path& programFolder, std::string_view fileName);
 

@@ -1,5 +1,6 @@
 #include "qivLog/ui/DetailWindow.h"
 
+#include <QColor>
 #include <QPushButton>
 #include <algorithm>
 
@@ -22,6 +23,8 @@ DetailWindow::DetailWindow(const std::filesystem::path& programFolder, const std
                         QString::fromStdString(line.Start), QString::fromStdString(line.End)});
         for (int column = 0; column < item->columnCount(); ++column) {
             item->setTextAlignment(column, Qt::AlignCenter);
+            // Red, as the other windows mark what is missing.
+            if (LineFailed(line)) item->setForeground(column, QColor(255, 0, 0));
         }
         items.append(item);
     }

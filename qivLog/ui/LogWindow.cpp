@@ -8,6 +8,7 @@
 #include "common/JobResultReader.h"
 #include "common/SetFolderReader.h"
 #include "common/Settings.h"
+#include "common/ui/ListColumns.h"
 #include "common/ui/TaskRunner.h"
 #include "qivLog/engine/JobHistory.h"
 #include "qivLog/ui/DetailWindow.h"
@@ -41,8 +42,7 @@ LogWindow::LogWindow(std::filesystem::path programFolder, const std::string& pre
     connect(runner_.get(), &ui::TaskRunner::finished, this, &LogWindow::ShowJobList);
     FillSetList();
     ui_->jobList->setModel(model_);
-    for (int column = 0; column < 4; ++column) ui_->jobList->setColumnWidth(column, 120);
-    ui_->jobList->header()->setStretchLastSection(true);
+    ui::GiveWidthToNameColumns(*ui_->jobList, {4});  // the set's description
     ui_->jobList->header()->setDefaultAlignment(Qt::AlignCenter);
     const LocalTime today = clock.Now();
     ui_->toDate->setDate(ToQDate(today));

@@ -13,18 +13,18 @@
 namespace zorva::restore {
 
 const char* const kRestoreUsage =
-    "Usage: qivRestore\n"
+    "Usage: qivRestore [SETNAME]\n"
     "       qivRestore --set SET --generation PATH [--restore] [--overwrite] [OBJECT...]\n"
-    "Without arguments opens the restore window. With --set and --generation sends the save\n"
-    "files of one generation of backup set SET (the folder BASEDIR/SET/PATH, such as\n"
-    "7/20261207 or Monday) back to the host library ZORVARST, from the program folder (the\n"
-    "current folder), without a window:\n"
+    "Without arguments opens the restore window, with SETNAME on that backup set. With --set\n"
+    "and --generation sends the save files of one generation of backup set SET (the folder\n"
+    "BASEDIR/SET/PATH, such as 7/20261207 or Monday) back to the host library ZORVARST, from\n"
+    "the program folder (the current folder), without a window:\n"
     "  --restore    also restore them on the host and wait for each object's result\n"
     "  --overwrite  let the restore replace objects that exist (needs --restore)\n"
     "  OBJECT...    only these objects (as the set names them, or their save file names);\n"
     "               every save file of the generation when none is named\n"
     "Prints the log lines and each object's status. Exit code 0 when every object was sent\n"
-    "(with --restore: restored), 1 otherwise.\n"
+    "(with --restore: restored), 1 otherwise, 2 for a command line it cannot use.\n"
     "  --help       this text\n"
     "  --version    the program's version\n";
 

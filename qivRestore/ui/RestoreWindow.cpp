@@ -70,6 +70,10 @@ RestoreWindow::~RestoreWindow() {
     ui_->browser->disconnect(this);
 }
 
+void RestoreWindow::ChooseSet(const std::string& name) {
+    ui_->browser->ChooseSet(name);
+}
+
 QTreeWidget* RestoreWindow::FileList() const {
     return ui_->browser->FileList();
 }

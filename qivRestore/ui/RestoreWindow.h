@@ -71,6 +71,8 @@ public:
     ~RestoreWindow() override;
 
     bool RunActive() const { return runner_.Running(); }
+    // Opens on the set the agent's selector shows (the command line's SETNAME).
+    void ChooseSet(const std::string& name);
 
 Q_SIGNALS:
     // A run has ended and its outcome has been shown (tests wait for it).

@@ -40,6 +40,10 @@ ui::GenerationBrowser* MainWindow::Browser() const {
     return ui_->browser;
 }
 
+void MainWindow::ChooseSet(const std::string& name) {
+    Browser()->ChooseSet(name);
+}
+
 void MainWindow::LoadChosenSet() {
     const std::string name = Browser()->ChosenSetName();
     if (name.empty()) {

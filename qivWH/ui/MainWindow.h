@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "common/SavedDataCatalog.h"
 
@@ -27,6 +28,8 @@ public:
     ~MainWindow() override;
 
     ui::GenerationBrowser* Browser() const;
+    // Opens on the set the agent's selector shows (the command line's SETNAME).
+    void ChooseSet(const std::string& name);
 
 private:
     void LoadChosenSet();

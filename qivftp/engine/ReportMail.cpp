@@ -129,7 +129,9 @@ std::string ReportObjectLine(const JobObjectRow& row) {
     if (!finished) return line;
     // Labelled as the end, this is when the host's save was found finished and the download
     // began.
-    return line + " : \t 終了時刻 : " + MailTimeStamp(row.DownloadStart);
+    // An object the host never saved has no such time: the cell stays empty.
+    const bool noTime = row.DownloadStart == kNoTime;
+    return line + " : \t 終了時刻 : " + (noTime ? std::string() : MailTimeStamp(row.DownloadStart));
 }
 
 std::vector<std::string> ReportBody(const TransferJob& job) {

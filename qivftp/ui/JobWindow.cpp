@@ -3,13 +3,14 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 
+#include "common/ui/ListColumns.h"
 #include "ui_JobWindow.h"
 
 namespace zorva::qivftp {
 namespace {
 
 void PrepareList(QTreeWidget& list) {
-    for (int column = 0; column < list.columnCount(); ++column) list.setColumnWidth(column, 100);
+    ui::GiveWidthToNameColumns(list, {0, 1});  // ライブラリ, オブジェクト
     list.header()->setDefaultAlignment(Qt::AlignLeft);
     // Grid lines, as the report-style lists always had.
     list.setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));

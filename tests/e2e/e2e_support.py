@@ -254,7 +254,7 @@ def only_result_log(program):
 def mail_time(stamp):
     """The mail's form of a result log time: 202612070503 -> 2026/12/07 05:03."""
     if stamp == ZERO_TIME:
-        return "0/00/00 00:00"
+        return ""  # never downloaded
     return f"{stamp[:4]}/{stamp[4:6]}/{stamp[6:8]} {stamp[8:10]}:{stamp[10:12]}"
 
 

@@ -154,6 +154,17 @@ def test_the_demo_leaves_a_folder_it_did_not_make_alone(tmp_path, qivftp_binary,
     assert (mine / "notes.txt").read_text() == "keep me"
 
 
+def test_the_demo_needs_every_program_its_agent_starts(tmp_path, qivftp_binary):
+    partial = tmp_path / "bin"  # a build without qivWH
+    partial.mkdir()
+    for program in ("velmoro", "qivftp", "qivRestore", "qivLog"):
+        (partial / program).symlink_to(qivftp_binary.parent / program)
+    env = {**demo_environment(tmp_path, qivftp_binary), "ZORVA_BIN": str(partial)}
+    done = subprocess.run([str(DEMO), "--no-build", "--headless", "--dir", str(tmp_path / "d")],
+                          env=env, capture_output=True, text=True, timeout=300)
+    assert (done.returncode, done.stderr) == (1, f"demo: {partial}/qivWH is not built\n")
+
+
 def test_the_demo_check_fails_when_the_backup_did_not_happen(tmp_path):
     top = str(tmp_path / "demo")
     subprocess.run([PYTHON, str(SETUP), "prepare", "--dir", top], check=True)

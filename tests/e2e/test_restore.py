@@ -118,20 +118,20 @@ def test_upload_only_of_named_objects_restores_nothing(program, host, qivrestore
 def test_bad_command_lines_touch_no_host(program, host, qivrestore_binary):
     program.write_set("DEMO", BackupSet("往復", ROWS))
     (program.base / "DEMO" / "7" / "20260101").mkdir(parents=True)
-    cases = [
-        (["--set", "DE/MO", "--generation", "7/20260101"], "--set needs"),
-        (["--set", "DEMO"], "--generation needs"),
-        (["--set", "DEMO", "--generation", "7/20260101", "--overwrite"], "needs --restore"),
-        (["--set", "DEMO", "--generation", "../../program"], "バックアップセットディレクトリにファイルがない"),
-        (["--set", "DEMO", "--generation", "7/20260102"], "バックアップセットディレクトリにファイルがない"),
-        (["--set", "NOSUCH", "--generation", "7/20260101"], "NOSUCHを読み取ることが出来ない"),
-        (["--set", "DEMO", "--generation", "7/20260101", "PAYROLL"], "PAYROLLの保管データがこの世代に無い"),
-        (["--set", "DEMO", "--generation", "7/20260101"], "アップロードするオブジェクトが指定されていない"),
-        (["--bogus"], "unknown option --bogus"),
+    cases = [  # a command line it cannot use is a usage error (2)
+        (["--set", "DE/MO", "--generation", "7/20260101"], "--set needs", 2),
+        (["--set", "DEMO"], "--generation needs", 2),
+        (["--set", "DEMO", "--generation", "7/20260101", "--overwrite"], "needs --restore", 2),
+        (["--set", "DEMO", "--generation", "../../program"], "バックアップセットディレクトリにファイルがない", 1),
+        (["--set", "DEMO", "--generation", "7/20260102"], "バックアップセットディレクトリにファイルがない", 1),
+        (["--set", "NOSUCH", "--generation", "7/20260101"], "NOSUCHを読み取ることが出来ない", 1),
+        (["--set", "DEMO", "--generation", "7/20260101", "PAYROLL"], "PAYROLLの保管データがこの世代に無い", 1),
+        (["--set", "DEMO", "--generation", "7/20260101"], "アップロードするオブジェクトが指定されていない", 1),
+        (["--bogus"], "unknown option --bogus", 2),
     ]
-    for args, expected in cases:
+    for args, expected, status in cases:
         code, out, err = restore(program, qivrestore_binary, *args)
-        assert code == 1, args
+        assert code == status, args
         assert expected in err, (args, err)
     assert host.library("ZORVARST") == []
     assert not (program.folder.path / "SAVLIBS").exists()

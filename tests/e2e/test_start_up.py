@@ -87,6 +87,7 @@ def test_an_argument_that_is_not_a_set_name_ends_the_program_before_anything_els
     run = program.run(*args, timeout=10)
 
     assert run.returncode == 0, run.output
+    assert run.output == (f"qivftp: {logged}\n" if logged else "")  # a cron line mails it
     assert program.daily_messages() == ([logged] if logged else [])
     assert gate.connections == 0
     assert sorted(os.listdir(program.folder.path)) == program_before
@@ -159,7 +160,6 @@ def test_a_lock_file_that_cannot_be_opened_is_its_own_error_not_a_running_instan
     assert program.result_logs() == {}
 
 
-
 # Each program refuses to start on a folder it cannot use, says why on standard error (and in its
 # daily log where it keeps one) and leaves the settings file as it found it.
 @pytest.mark.parametrize("name, args, code, logged", [
@@ -189,3 +189,11 @@ def test_a_program_that_cannot_use_its_folder_says_why_and_ends(program, gate, n
     assert (os.readlink(ini) if before is None else ini.read_bytes()) == (before or "zorva.ini")
     assert not (program.folder.path / "schedule.txt").exists()
     assert (gate.connections, program.result_logs()) == (0, {})
+
+
+def test_a_run_from_cron_mails_its_owner_nothing(program, mail):
+    # cron's environment: no display, no Qt platform, no XDG_RUNTIME_DIR.
+    cron = {"HOME": str(program.folder.path), "LOGNAME": "zorva", "PATH": "/usr/bin:/bin"}
+    run = program.run("NOSET", env=cron)
+    assert (run.returncode, run.output) == (0, "")
+    assert "バックアップセット：NOSETを読み取ることが出来ない" in program.daily_messages()

@@ -163,7 +163,11 @@ void LogWindowTest::doubleClickOpensExactlyTheFileTheRowCameFrom() {
     QVERIFY(daily);
     auto* dailyLines = Child<QTreeWidget>(daily, "detailList");
     QCOMPARE(dailyLines->topLevelItemCount(), 2);
-    QCOMPARE(dailyLines->topLevelItem(1)->text(4), QStringLiteral("0000/00/00 0"));
+    QCOMPARE(dailyLines->topLevelItem(1)->text(4), QString());  // never downloaded
+    for (int row : {0, 1}) {  // the failed row is red, the saved one is not
+        const QColor text = dailyLines->topLevelItem(row)->foreground(0).color();
+        QCOMPARE(text == QColor(255, 0, 0), row == 1);
+    }
     QCOMPARE(Child<QLabel>(daily, "statusLine")->text(), QString());
 }
 

@@ -1,8 +1,11 @@
 // The window with its engine against the scripted host: "中止" while the job waits sends the
 // stop request and ends the job; closing the window ends it without one.
 
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTreeWidget>
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -33,6 +36,7 @@ private Q_SLOTS:
     void cleanup();
     void cancelWhileWaitingSendsStopAndCloses();
     void closingTheWindowSendsNoStop();
+    void everyColumnFitsBesideTheScrollBar();
 
 private:
     // Runs the job in a window until the host job is waiting, does `act`, and waits for the
@@ -148,6 +152,22 @@ void JobWindowTest::closingTheWindowSendsNoStop() {
     QVERIFY(!cancelled_);
     QVERIFY(!mailBody_.empty());
     QCOMPARE(mailBody_.front(), std::string("使用したバックアップセット名 : DAILY"));
+}
+
+void JobWindowTest::everyColumnFitsBesideTheScrollBar() {
+    JobWindow window;
+    window.show();
+    for (int i = 0; i < 40; ++i) {  // enough rows for a vertical scroll bar
+        window.AddDownloadRow({QStringLiteral("PAYLIB"),
+                               QStringLiteral("PAY%1").arg(i),
+                               QStringLiteral("*FILE"),
+                               {}});
+        window.SetDownloadState(i, QStringLiteral("ダウンロード完了"));
+    }
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("downloadList"));
+    QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+    QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(list->columnWidth(3) >= list->header()->sectionSizeHint(3));
 }
 
 }  // namespace zorva::qivftp

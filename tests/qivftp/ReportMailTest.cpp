@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ObjectLineCase{"Saved", Row("#ALLUSR", 1, At(2026, 3, 7, 2, 5)),
                                      "#ALLUSR:保管正常完了 : \t 終了時刻 : 2026/03/07 02:05"},
                       ObjectLineCase{"HostFailed", Row("PAYHIST", 5),
-                                     "PAYHIST:ホストで保管失敗 : \t 終了時刻 : 0/00/00 00:00"},
+                                     "PAYHIST:ホストで保管失敗 : \t 終了時刻 : "},
                       ObjectLineCase{"DownloadFailed", Row("QGPL", 9, At(2026, 12, 31, 23, 59)),
                                      "QGPL:保管異常終了 : \t 終了時刻 : 2026/12/31 23:59"},
                       ObjectLineCase{"Unknown", Row("ODD", 4, At(2026, 3, 7, 2, 5)), "ODD:不明 "}),

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/ui/InputFilter.h"
+#include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/MessageListWidget.h"
 #include "common/ui/ProcessLauncher.h"
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void taskRunsOnAWorkerAndFinishesOnTheGuiThread();
     void stopRequestEndsAWaitAtOnce();
     void runnerDestroyedWhileRunningStopsItsTask();
+    void qtStandardButtonsSpeakJapanese();  // last: the translation stays installed
 
 private:
     test::TempFolder temp_;
@@ -466,6 +468,19 @@ void CommonUiTest::runnerDestroyedWhileRunningStopsItsTask() {
     }
     QVERIFY(ended);
     QCoreApplication::processEvents();  // the dropped end notice must not reach a dead runner
+}
+
+void CommonUiTest::qtStandardButtonsSpeakJapanese() {
+    QVERIFY(UseJapaneseQtTexts(*QCoreApplication::instance()));
+    QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Ok |
+                         QDialogButtonBox::Cancel);
+    for (const auto& [button, text] : {std::pair{QDialogButtonBox::Yes, "はい"},
+                                       {QDialogButtonBox::No, "いいえ"},
+                                       {QDialogButtonBox::Ok, "OK"},
+                                       {QDialogButtonBox::Cancel, "キャンセル"}}) {
+        QVERIFY2(box.button(button)->text().startsWith(QString::fromUtf8(text)),
+                 qPrintable(box.button(button)->text()));
+    }
 }
 
 QTEST_MAIN(CommonUiTest)

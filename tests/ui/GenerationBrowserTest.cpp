@@ -52,6 +52,14 @@ void GenerationBrowserTest::setNamesAreSortedAndNoneIsChosen() {
     QCOMPARE(browser.ChosenSetName(), std::string());
     browser.SetSelector()->setCurrentIndex(1);
     QCOMPARE(browser.ChosenSetName(), std::string("B01"));
+
+    // Chosen by name, as the agent's selector hands it on: loaded as a choice of the user's.
+    QSignalSpy closed(&browser, &GenerationBrowser::setListClosed);
+    for (const auto& [name, chosen] : {std::pair{"SALES", true}, {"SAL", false}, {"", false}}) {
+        QCOMPARE(browser.ChooseSet(name), chosen);
+        QCOMPARE(browser.ChosenSetName(), std::string("SALES"));  // a miss changes nothing
+    }
+    QCOMPARE(closed.count(), 1);
 }
 
 void GenerationBrowserTest::treeNestsTheFoldersDepthFirstUnderTheSetsRoot() {
@@ -68,6 +76,9 @@ void GenerationBrowserTest::treeNestsTheFoldersDepthFirstUnderTheSetsRoot() {
     QCOMPARE(Find(browser, "20260101")->parent(), Find(browser, "30"));
     QCOMPARE(Find(browser, "Monday")->parent(), root);
     QVERIFY(Find(browser, "20260301")->isExpanded());
+    for (const char* red : {"DAILY", "7", "20260301", "deeper"}) {  // what red means
+        QVERIFY2(Find(browser, red)->toolTip(0).startsWith(QStringLiteral("赤字は")), red);
+    }
 
     browser.ShowTree("OTHER", {});
     QCOMPARE(browser.Tree()->topLevelItemCount(), 1);

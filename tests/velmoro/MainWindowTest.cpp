@@ -176,11 +176,32 @@ private Q_SLOTS:
     }
 
     void failedStartsAreToldWhereTheUserLooks() {
-        Fixture f(kInstalledIni);
-        f.launcher.FailNextStart(QStringLiteral("No such file or directory"));
-        QTest::mouseClick(f.Find<QPushButton>("savedDataButton"), Qt::LeftButton);
-        QCOMPARE(f.Find<QLabel>("statusLabel")->text(),
-                 QStringLiteral("No such file or directory"));
+        for (const auto& [button, program] : {std::pair{"savedDataButton", "qivWH"},
+                                              {"logViewerButton", "qivLog"},
+                                              {"restoreButton", "qivRestore"}}) {
+            Fixture f("[INSTALL]\r\nAS=YES\r\n[LOCAL]\r\nTERMID=PC01\r\nLOG=YES\r\n");
+            f.launcher.FailNextStart(QStringLiteral("No such file or directory"));
+            QTest::mouseClick(f.Find<QPushButton>(button), Qt::LeftButton);
+            const QString text = QString::fromUtf8(program) +
+                                 QStringLiteral("の起動に失敗した：No such file or directory");
+            QCOMPARE(f.Find<QLabel>("statusLabel")->text(), text);
+            QCOMPARE(f.boxes.asked.back().text, text);
+            QVERIFY(f.LogText().find(text.toStdString()) != std::string::npos);
+        }
+    }
+
+    void viewersAndRestoreOpenOnTheStoredSetChosen() {
+        for (const char* typed : {"PAYROLL", "NEWSET", ""}) {
+            Fixture f(kInstalledIni);
+            f.Find<QComboBox>("setSelector")->setEditText(QString::fromUtf8(typed));
+            for (const char* button : {"logViewerButton", "savedDataButton", "restoreButton"}) {
+                QTest::mouseClick(f.Find<QPushButton>(button), Qt::LeftButton);
+                const QStringList expected = std::string_view(typed) == "PAYROLL"
+                                                 ? QStringList{QStringLiteral("PAYROLL")}
+                                                 : QStringList{};  // nothing stored to show
+                QCOMPARE(f.launcher.launches.back().request.arguments, expected);
+            }
+        }
     }
 
     void jobMenuActsOnTheRowSelectedBefore() {
@@ -279,6 +300,7 @@ private Q_SLOTS:
         QCOMPARE(objects->topLevelItem(0)->text(3), QStringLiteral("○"));
         QCOMPARE(objects->topLevelItem(0)->text(4), QStringLiteral("*HIGH"));
         QCOMPARE(objects->topLevelItem(1)->text(4), QStringLiteral("*LOW"));
+        QVERIFY(objects->columnWidth(4) < objects->viewport()->width() / 5);  // a short code
         // A set being created gets the default schedule back: PC start; the time typed stays.
         QCOMPARE(f.Find<QLineEdit>("saveTimeEdit")->text(), QStringLiteral("0930"));
         QVERIFY(f.Find<QRadioButton>("pcStartRadio")->isChecked());

@@ -237,7 +237,7 @@ TEST(Scheduler, ViewersNeverHoldUpTheScheduler) {
     EXPECT_EQ(agent.launcher.started[3].program, "qivWH");
     EXPECT_EQ(agent.launcher.started[4].program, "qivftp");
     agent.launcher.Finish(2, false, "Permission denied");
-    EXPECT_EQ(agent.state.lastError, "Permission denied");
+    EXPECT_EQ(agent.state.lastError, "qivRestoreの起動に失敗した：Permission denied");
 }
 
 TEST(Scheduler, AbandonedRunIsNotBooked) {

@@ -13,6 +13,10 @@ void EndJobRun(JobTable& jobs, std::string_view setName) {
     }
 }
 
+std::vector<std::string> SetArgument(const std::string& setName) {
+    return setName.empty() ? std::vector<std::string>{} : std::vector<std::string>{setName};
+}
+
 }  // namespace
 
 bool ProgramStarter::StartTransferAgent(const std::string& setName,
@@ -42,24 +46,26 @@ bool ProgramStarter::StartTransferAgent(const std::string& setName,
 
 void ProgramStarter::StartViewer(std::string_view program, std::vector<std::string> arguments) {
     state_.lastError.clear();
-    launcher_.Start(program, arguments, [this](const LaunchOutcome& outcome) {
+    // `program` names one of the constants above: it outlives every launch.
+    launcher_.Start(program, arguments, [this, program](const LaunchOutcome& outcome) {
         if (outcome.ran) return;
-        state_.lastError = outcome.errorText;
-        reporter_.Status(outcome.errorText);
+        // A button that opens nothing must say which program and why, wherever the user looks.
+        state_.lastError = std::string(program) + "の起動に失敗した：" + outcome.errorText;
+        reporter_.MessageAndStatus(state_.lastError);
+        if (onStartFailed) onStartFailed(state_.lastError);
     });
 }
 
 void ProgramStarter::StartLogViewer(const std::string& setName) {
-    StartViewer(kLogViewerProgram,
-                setName.empty() ? std::vector<std::string>{} : std::vector<std::string>{setName});
+    StartViewer(kLogViewerProgram, SetArgument(setName));
 }
 
-void ProgramStarter::StartRestore() {
-    StartViewer(kRestoreProgram, {});
+void ProgramStarter::StartRestore(const std::string& setName) {
+    StartViewer(kRestoreProgram, SetArgument(setName));
 }
 
-void ProgramStarter::StartSavedDataViewer() {
-    StartViewer(kSavedDataViewerProgram, {});
+void ProgramStarter::StartSavedDataViewer(const std::string& setName) {
+    StartViewer(kSavedDataViewerProgram, SetArgument(setName));
 }
 
 }  // namespace zorva::velmoro

@@ -50,14 +50,18 @@ public:
     // qivftp with the set name; `ended(true)` once it ran, `ended(false)` with lastError
     // "ダウンロードプログラムの起動に失敗した" when it could not be started.
     bool StartTransferAgent(const std::string& setName, std::function<void(bool ran)> ended);
-    void StartLogViewer(const std::string& setName);  // empty: no argument
-    void StartRestore();
-    void StartSavedDataViewer();
+    // Each opens on `setName` (the set the operator chose); empty: no argument.
+    void StartLogViewer(const std::string& setName);
+    void StartRestore(const std::string& setName = {});
+    void StartSavedDataViewer(const std::string& setName = {});
 
     bool TransferRunning() const { return transferRunning_; }
 
     // Called when the job list must show a changed status at once.
     std::function<void()> onJobsChanged;
+    // Called with the text (program and the system's reason) when a viewer or the restore
+    // program could not be started; it has gone to the daily log and the status line already.
+    std::function<void(const std::string& text)> onStartFailed;
 
 private:
     void StartViewer(std::string_view program, std::vector<std::string> arguments);

@@ -17,6 +17,7 @@
 
 #include "common/DailyLog.h"
 #include "common/ui/InputFilter.h"
+#include "common/ui/ListColumns.h"
 #include "common/ui/QtText.h"
 #include "ui_MainWindow.h"
 #include "velmoro/engine/AgentHostSession.h"
@@ -41,12 +42,7 @@ enum JobMenuAction {
     ActivateJob = 40004
 };
 
-struct ObjectColumn {
-    const char* header;
-    int width;
-};
-constexpr ObjectColumn kObjectColumns[] = {
-    {"ライブラリ", 100}, {"オブジェクト", 100}, {"タイプ", 100}, {"保護", 50}, {"圧縮", 70}};
+constexpr const char* kObjectColumns[] = {"ライブラリ", "オブジェクト", "タイプ", "保護", "圧縮"};
 
 void Mirror(QAbstractButton& button, const PanelToggle& toggle) {
     button.setChecked(toggle.checked);
@@ -123,6 +119,7 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
                                                   QString::fromStdString(context.folder.string()));
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
     starter_->onJobsChanged = [this] { RefreshJobList(); };
+    starter_->onStartFailed = [this](const std::string& text) { ShowError(text); };
     HostFactory factory = services_.hostFactory ? services_.hostFactory : SessionHostFactory();
     SchedulerShell& shell = *this;
     scheduler_ = std::make_unique<Scheduler>(context_, state_, *starter_, reporter_, shell,
@@ -159,9 +156,9 @@ void MainWindow::BuildLists() {
     QTreeWidget& objects = *ui_->objectList;
     objects.setColumnCount(5);
     QStringList objectHeaders;
-    for (const ObjectColumn& column : kObjectColumns) objectHeaders << ToQ(column.header);
+    for (const char* header : kObjectColumns) objectHeaders << ToQ(header);
     objects.setHeaderLabels(objectHeaders);
-    for (int i = 0; i < 5; ++i) objects.setColumnWidth(i, kObjectColumns[i].width);
+    ui::GiveWidthToNameColumns(objects, {0, 1});  // ライブラリ, オブジェクト
     objects.header()->setDefaultAlignment(Qt::AlignCenter);
 
     QTreeWidget& jobs = *ui_->jobList;
@@ -233,11 +230,13 @@ void MainWindow::ConnectControls() {
     connect(ui_->storeButton, &QPushButton::clicked, this, &MainWindow::OnStoreClicked);
     connect(ui_->submitButton, &QPushButton::clicked, this, &MainWindow::OnSubmitClicked);
     connect(ui_->connectionButton, &QPushButton::clicked, this, &MainWindow::OnConnectionClicked);
+    // The viewers and the restore program open on the set the operator chose.
     connect(ui_->logViewerButton, &QPushButton::clicked, this,
-            [this] { starter_->StartLogViewer({}); });
+            [this] { starter_->StartLogViewer(ChosenStoredSet()); });
     connect(ui_->savedDataButton, &QPushButton::clicked, this,
-            [this] { starter_->StartSavedDataViewer(); });
-    connect(ui_->restoreButton, &QPushButton::clicked, this, [this] { starter_->StartRestore(); });
+            [this] { starter_->StartSavedDataViewer(ChosenStoredSet()); });
+    connect(ui_->restoreButton, &QPushButton::clicked, this,
+            [this] { starter_->StartRestore(ChosenStoredSet()); });
     connect(ui_->exitButton, &QPushButton::clicked, this, &MainWindow::OnExitRequested);
 }
 
@@ -433,6 +432,12 @@ void MainWindow::UpdateTimer() {
 }
 
 // Commands.
+
+// A name typed but not stored yet has nothing to show: the programs then open as on their own.
+std::string MainWindow::ChosenStoredSet() const {
+    const std::string name = FromQ(ui_->setSelector->currentText());
+    return FindSetByName(state_.sets, name) >= 0 ? name : std::string();
+}
 
 void MainWindow::OnSetChosen() {
     ReadPanelTexts();

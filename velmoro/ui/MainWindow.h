@@ -112,6 +112,7 @@ private:
     void UnlockMainWindow();
 
     void OnSetChosen();
+    std::string ChosenStoredSet() const;
     void OnObjectsClicked();
     void OnStoreClicked();
     void OnSubmitClicked();
