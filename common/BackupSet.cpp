@@ -147,37 +147,29 @@ std::string FormatSetFile(const BackupSet& set) {
     return text;
 }
 
-bool ReadSetFile(const std::filesystem::path& folder, std::string_view name, BackupSet& set,
-                 std::string& error) {
+Expected<BackupSet> ReadSetFile(const std::filesystem::path& folder, std::string_view name) {
     auto bytes = IsValidSetName(name) ? ReadFileBytes(folder / std::string(name), kSetFileReadLimit)
                                       : std::nullopt;
-    if (!bytes) {
-        error = ReadFailure(name);
-        return false;
-    }
-    set = ParseSetFile(*bytes, name);
-    return true;
+    if (!bytes) return MakeFailure(FailureCode::ReadFailed, ReadFailure(name));
+    return ParseSetFile(*bytes, name);
 }
 
-bool WriteSetFile(const std::filesystem::path& folder, const BackupSet& set, std::string& error) {
+Expected<void> WriteSetFile(const std::filesystem::path& folder, const BackupSet& set) {
     if (IsValidSetName(set.SetName) &&
         WriteFileAtomically(folder / set.SetName, FormatSetFile(set))) {
-        return true;
+        return {};
     }
-    error = "バックアップセット:" + set.SetName + " 保管が失敗しました";
-    return false;
+    return MakeFailure(FailureCode::WriteFailed,
+                       "バックアップセット:" + set.SetName + " 保管が失敗しました");
 }
 
-bool LoadSets(const std::filesystem::path& folder, SetTable& table, std::string& error) {
+Expected<void> LoadSets(const std::filesystem::path& folder, SetTable& table) {
     table.Sets.clear();
     table.CurrentSet = 0;
     table.LeftOut = 0;
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec);
-    if (ec) {
-        error = "バックアップセットの設定でエラー";
-        return false;
-    }
+    if (ec) return MakeFailure(FailureCode::ReadFailed, "バックアップセットの設定でエラー");
     std::vector<std::string> names;
     for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
         if (ec) break;
@@ -187,22 +179,21 @@ bool LoadSets(const std::filesystem::path& folder, SetTable& table, std::string&
     // Name order, as the viewers list them: which sets fit is the same on every start.
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        BackupSet set;
         if (table.Sets.size() == kMaxSets) {
             ++table.LeftOut;
-        } else if (ReadSetFile(folder, name, set, error)) {
-            table.Sets.push_back(std::move(set));
+        } else if (auto set = ReadSetFile(folder, name)) {
+            table.Sets.push_back(std::move(*set));
         }
     }
     table.CurrentSet = static_cast<int>(table.Sets.size());
-    return true;
+    return {};
 }
 
-int FindSetByName(const SetTable& table, std::string_view name) {
+std::optional<std::size_t> FindSetByName(const SetTable& table, std::string_view name) {
     for (std::size_t i = 0; i < table.Sets.size(); ++i) {
-        if (table.Sets[i].SetName == name) return static_cast<int>(i);
+        if (table.Sets[i].SetName == name) return i;
     }
-    return -1;
+    return std::nullopt;
 }
 
 }  // namespace zorva

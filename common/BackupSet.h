@@ -2,10 +2,14 @@
 // Backup sets: the named lists of host objects with their start method and schedule, one
 // text file per set in the set folder.
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/Expected.h"
 
 namespace zorva {
 
@@ -77,18 +81,17 @@ BackupSet ParseSetFile(std::string_view bytes, std::string_view name,
 // The record as the file's bytes (CP932, TAB separated, CR LF).
 std::string FormatSetFile(const BackupSet& set);
 
-// Reads folder/name into `set`; false with `error` set when the file cannot be read (a missing
-// file included: nothing is created).
-bool ReadSetFile(const std::filesystem::path& folder, std::string_view name, BackupSet& set,
-                 std::string& error);
-// Replaces folder/SetName atomically; false with `error` set, the old file untouched.
-bool WriteSetFile(const std::filesystem::path& folder, const BackupSet& set, std::string& error);
+// The set in folder/name; a failure when the file cannot be read (a missing file included:
+// nothing is created).
+Expected<BackupSet> ReadSetFile(const std::filesystem::path& folder, std::string_view name);
+// Replaces folder/SetName atomically; on failure the old file is untouched.
+Expected<void> WriteSetFile(const std::filesystem::path& folder, const BackupSet& set);
 // Every plain file of the folder whose name is a set name, in name order, at most kMaxSets
-// (the rest are counted in LeftOut); false with `error` when the folder cannot be listed. Other
-// names (such as the temporary file of an interrupted write) are not sets; a file that cannot
-// be read is skipped.
-bool LoadSets(const std::filesystem::path& folder, SetTable& table, std::string& error);
-// Index of the first set named exactly `name`, or -1.
-int FindSetByName(const SetTable& table, std::string_view name);
+// (the rest are counted in LeftOut); a failure when the folder cannot be listed. Other names
+// (such as the temporary file of an interrupted write) are not sets; a file that cannot be
+// read is skipped.
+Expected<void> LoadSets(const std::filesystem::path& folder, SetTable& table);
+// Index of the first set named exactly `name`.
+std::optional<std::size_t> FindSetByName(const SetTable& table, std::string_view name);
 
 }  // namespace zorva

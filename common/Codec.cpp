@@ -3,7 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <stdexcept>
+#include <cstdio>
+#include <cstdlib>
 
 namespace zorva {
 namespace {
@@ -11,8 +12,14 @@ namespace {
 // One conversion descriptor per call keeps the functions thread-safe without locks.
 class Iconv {
 public:
+    // Without the C library's CP932 tables no file of the system can be read or written, and a
+    // "?" for every character would silently corrupt the set and job files on the next save:
+    // the program stops at once and says why instead.
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) return;
+        std::fprintf(stderr, "no %s to %s conversion: the C library's iconv tables are missing\n",
+                     from, to);
+        std::abort();
     }
     ~Iconv() { iconv_close(cd_); }
     Iconv(const Iconv&) = delete;

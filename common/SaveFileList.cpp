@@ -10,14 +10,15 @@
 
 namespace zorva {
 
-int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName) {
+std::optional<std::size_t> FindObjectRow(std::span<const ObjectRow> table,
+                                         std::string_view fileName) {
     // Only the forward mapping is sound: a name may itself begin with '#' ("#SAL*" is saved as
     // "#SAL#"), so turning a '#' back into '*' would name another object.
     const std::size_t searched = std::min(table.size(), kMaxRows);
     for (std::size_t i = 0; i < searched; ++i) {
-        if (HostObjectName(table[i].Object) == fileName) return static_cast<int>(i);
+        if (HostObjectName(table[i].Object) == fileName) return i;
     }
-    return -1;
+    return std::nullopt;
 }
 
 LocalTime LocalFileTime(std::filesystem::file_time_type time) {
@@ -35,12 +36,12 @@ std::optional<std::vector<SaveFileRow>> ListSaveFileRows(const std::filesystem::
     if (!names) return std::nullopt;
     std::vector<SaveFileRow> rows;
     for (const std::string& name : *names) {
-        const int index = FindObjectRow(table, name);
-        if (index < 0) continue;
+        const std::optional<std::size_t> index = FindObjectRow(table, name);
+        if (!index) continue;
         std::error_code error;
         const auto written = std::filesystem::last_write_time(folder / name, error);
         if (error) continue;  // gone since it was listed
-        const ObjectRow& row = table[static_cast<std::size_t>(index)];
+        const ObjectRow& row = table[*index];
         rows.push_back({name, row.Library, row.Object, row.Type, LocalFileTime(written)});
     }
     return rows;

@@ -3,6 +3,7 @@
 // after an object of the set, with that object's library, object and type and the time the
 // file was written.
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -26,8 +27,9 @@ struct SaveFileRow {
 };
 
 // Index of the first of the table's first 99 rows whose host object name (first '*' -> '#')
-// equals `fileName`; -1 when none does.
-int FindObjectRow(std::span<const ObjectRow> table, std::string_view fileName);
+// equals `fileName`.
+std::optional<std::size_t> FindObjectRow(std::span<const ObjectRow> table,
+                                         std::string_view fileName);
 
 // A file's modification time as local calendar time.
 LocalTime LocalFileTime(std::filesystem::file_time_type time);

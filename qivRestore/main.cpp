@@ -22,10 +22,9 @@ namespace {
 
 int RunFromCommandLine(const std::vector<std::string>& arguments) {
     using namespace zorva;
-    std::string error;
-    const auto parsed = restore::ParseRestoreArguments(arguments, error);
+    const auto parsed = restore::ParseRestoreArguments(arguments);
     if (!parsed) {
-        std::cerr << "qivRestore: " << error << "\n" << restore::kRestoreUsage;
+        std::cerr << "qivRestore: " << parsed.error().text << "\n" << restore::kRestoreUsage;
         return 2;  // a usage error, as in every program of the system
     }
     if (parsed->Help) {

@@ -111,11 +111,10 @@ int Check(AdminEnvironment& env, const std::string& setName) {
     if (context.settingsFailure) return context.Fail(*context.settingsFailure);
     if (!IsValidSetName(setName))
         return context.Fail("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
-    BackupSet set;
-    std::string error;
-    if (!ReadSetFile(SetFolder(context), setName, set, error)) return context.Fail(error);
+    const Expected<BackupSet> set = ReadSetFile(SetFolder(context), setName);
+    if (!set) return context.Fail(set.error().text);
 
-    ObjectEditor editor(set.Rows);
+    ObjectEditor editor(set->Rows);
     std::size_t count = 0;
     std::string message;
     if (editor.CheckList(count, message) != ListCheck::Accepted) {

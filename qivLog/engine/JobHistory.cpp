@@ -55,13 +55,14 @@ std::vector<std::string> SetFilterEntries(const std::vector<std::string>& setNam
     return entries;
 }
 
-int FindPresetEntry(const std::vector<std::string>& entries, std::string_view preset) {
-    if (preset.empty()) return -1;
+std::optional<std::size_t> FindPresetEntry(const std::vector<std::string>& entries,
+                                           std::string_view preset) {
+    if (preset.empty()) return std::nullopt;
     for (std::size_t step = 0; step < entries.size(); ++step) {
         const std::size_t i = (step + 1) % entries.size();
-        if (BeginsWithIgnoringCase(entries[i], preset)) return static_cast<int>(i);
+        if (BeginsWithIgnoringCase(entries[i], preset)) return i;
     }
-    return -1;
+    return std::nullopt;
 }
 
 LocalTime OneMonthBack(const LocalTime& today) {

@@ -2,7 +2,9 @@
 // The log viewer's rules: which jobs of LOG_DAT a date range and a set choose, what each row
 // shows, and what the details of one job are.
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +24,9 @@ inline constexpr std::string_view kAllSetsEntry = "バックアップセット";
 std::vector<std::string> SetFilterEntries(const std::vector<std::string>& setNames);
 
 // The entry a preset set name chooses: the first that begins with it, ignoring the case of
-// A-Z, searched from the second entry on and then the first; -1 for none (or no preset).
-int FindPresetEntry(const std::vector<std::string>& entries, std::string_view preset);
+// A-Z, searched from the second entry on and then the first; nullopt for none (or no preset).
+std::optional<std::size_t> FindPresetEntry(const std::vector<std::string>& entries,
+                                           std::string_view preset);
 
 struct JobHistoryFilter {
     std::string From;     // YYYYMMDD, included

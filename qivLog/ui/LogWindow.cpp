@@ -83,7 +83,8 @@ void LogWindow::ApplyPreset(const std::string& presetSetName) {
     for (int i = 0; i < ui_->setFilter->count(); ++i) {
         entries.push_back(ui_->setFilter->itemText(i).toStdString());
     }
-    ui_->setFilter->setCurrentIndex(FindPresetEntry(entries, presetSetName));
+    const auto entry = FindPresetEntry(entries, presetSetName);
+    ui_->setFilter->setCurrentIndex(entry ? static_cast<int>(*entry) : -1);  // -1: none chosen
     FillJobList();
 }
 

@@ -28,8 +28,7 @@ const char* const kRestoreUsage =
     "  --help       this text\n"
     "  --version    the program's version\n";
 
-std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments,
-                                                      std::string& error) {
+Expected<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments) {
     RestoreArguments parsed;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -59,44 +58,41 @@ std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::str
             parsed.Objects.insert(parsed.Objects.end(), arguments.begin() + i + 1, arguments.end());
             break;
         } else if (argument.starts_with("-")) {
-            error = "unknown option " + argument;
-            return std::nullopt;
+            return MakeFailure(FailureCode::BadArgument, "unknown option " + argument);
         } else {
             parsed.Objects.push_back(argument);
         }
-        if (!ok) {
-            error = argument + " needs a value";
-            return std::nullopt;
-        }
+        if (!ok) return MakeFailure(FailureCode::BadArgument, argument + " needs a value");
     }
     if (parsed.Help || parsed.Version) return parsed;
     if (!IsBrowsableSetName(parsed.SetName)) {
-        error = "--set needs a backup set name (the name of a file in the set folder)";
-    } else if (parsed.Generation.empty()) {
-        error = "--generation needs the generation folder below the set's folder";
-    } else if (parsed.Overwrite && !parsed.Restore) {
-        error = "--overwrite needs --restore";
-    } else {
-        return parsed;
+        return MakeFailure(FailureCode::BadArgument,
+                           "--set needs a backup set name (the name of a file in the set folder)");
     }
-    return std::nullopt;
+    if (parsed.Generation.empty()) {
+        return MakeFailure(FailureCode::BadArgument,
+                           "--generation needs the generation folder below the set's folder");
+    }
+    if (parsed.Overwrite && !parsed.Restore) {
+        return MakeFailure(FailureCode::BadArgument, "--overwrite needs --restore");
+    }
+    return parsed;
 }
 
-bool SelectObjects(std::vector<RestoreRow>& rows, const std::vector<std::string>& objects,
-                   std::string& error) {
-    if (objects.empty()) return true;
+Expected<void> SelectObjects(std::vector<RestoreRow>& rows,
+                             const std::vector<std::string>& objects) {
+    if (objects.empty()) return {};
     for (RestoreRow& row : rows) row.Checked = false;
     for (const std::string& object : objects) {
         const auto row = std::find_if(rows.begin(), rows.end(), [&](const RestoreRow& r) {
             return r.Object == object || HostObjectName(r.Object) == object;
         });
         if (row == rows.end()) {
-            error = object + "の保管データがこの世代に無い";
-            return false;
+            return MakeFailure(FailureCode::NotFound, object + "の保管データがこの世代に無い");
         }
         row->Checked = true;
     }
-    return true;
+    return {};
 }
 
 bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, bool restore) {
@@ -193,9 +189,8 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     }
     request.ChosenFolder = *folder;
     request.Rows = RestoreRowsFrom(*files);
-    std::string error;
-    if (!SelectObjects(request.Rows, arguments.Objects, error)) {
-        env.err << error << '\n';
+    if (const auto selected = SelectObjects(request.Rows, arguments.Objects); !selected) {
+        env.err << selected.error().text << '\n';
         return 1;
     }
 

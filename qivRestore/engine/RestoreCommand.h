@@ -14,6 +14,7 @@
 
 #include "common/Clock.h"
 #include "common/DailyLog.h"
+#include "common/Expected.h"
 #include "common/HostJobWait.h"
 #include "common/InstanceLock.h"
 #include "common/Settings.h"
@@ -38,15 +39,14 @@ struct RestoreArguments {
 
 extern const char* const kRestoreUsage;
 
-// nullopt with `error` set for a command line that asks for nothing sensible.
-std::optional<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments,
-                                                      std::string& error);
+// A failure for a command line that asks for nothing sensible.
+Expected<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>& arguments);
 
 // Checks the rows of the named objects (by stored or host name) and clears the others; every
-// row stays checked when no object is named. False with `error` naming an object that has no
-// save file in the generation.
-bool SelectObjects(std::vector<RestoreRow>& rows, const std::vector<std::string>& objects,
-                   std::string& error);
+// row stays checked when no object is named. A failure names an object that has no save file
+// in the generation.
+Expected<void> SelectObjects(std::vector<RestoreRow>& rows,
+                             const std::vector<std::string>& objects);
 
 // True when the run ended as planned and every checked object ended "転送完了" (upload only)
 // or "復元完了" (restore).

@@ -133,10 +133,9 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
     const RestoreRow& row = request_.Rows[index];
     const std::string hostName = HostObjectName(row.Object);
     const bool starred = row.Object.find('*') != std::string::npos;
-    const int entry = FindObjectRow(request_.ObjectTable, hostName);
+    const auto entry = FindObjectRow(request_.ObjectTable, hostName);
     // A row without an object-table entry is taken as not protected.
-    const char option =
-        entry >= 0 ? request_.ObjectTable[static_cast<std::size_t>(entry)].OptionCode : ' ';
+    const char option = entry ? request_.ObjectTable[*entry].OptionCode : ' ';
     const char typeCode = TypeCode(row.Type);
     const bool asSaveFile =
         static_cast<unsigned char>(option) <= '3' || (starred && typeCode == '1');

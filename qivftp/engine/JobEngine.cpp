@@ -98,17 +98,18 @@ bool JobEngine::LoadSetAndSettings() {
     settings_ = ReadSettings(iniPath, Program::TransferAgent);
     log_.SetDetailLog(settings_.DetailLog);
     if (SettingsReadableByOthers(iniPath)) Message(SettingsReadableWarning(iniPath));
-    BackupSet set;
-    std::string error;
-    const auto setFolder = env_.ProgramFolder / settings_.BackupSetFolder;
-    if (settings_.BackupSetFolder.empty() || !ReadSetFile(setFolder, env_.SetName, set, error)) {
-        if (error.empty())
-            error = "バックアップセット：" + env_.SetName + "を読み取ることが出来ない";
-        MessageAndStatus(error);
+    if (settings_.BackupSetFolder.empty()) {
+        MessageAndStatus("バックアップセット：" + env_.SetName + "を読み取ることが出来ない");
+        return false;
+    }
+    const Expected<BackupSet> set =
+        ReadSetFile(env_.ProgramFolder / settings_.BackupSetFolder, env_.SetName);
+    if (!set) {
+        MessageAndStatus(set.error().text);
         return false;
     }
     const LocalTime startTime = job_.StartTime;
-    job_ = MakeTransferJob(set);
+    job_ = MakeTransferJob(*set);
     job_.StartTime = startTime;
     return true;
 }

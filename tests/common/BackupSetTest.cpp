@@ -139,39 +139,40 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BackupSetStore, LoadsPlainFilesWithSetNamesOnly) {
     test::TempFolder dir;
-    std::string error;
-    ASSERT_TRUE(WriteSetFile(dir.path(), DailySave(), error));
+    ASSERT_TRUE(WriteSetFile(dir.path(), DailySave()));
     fs::create_directory(dir / "FOLDER");
     ASSERT_TRUE(WriteFileAtomically(dir / "DAILY.a1b2c3", "left by a crash"));
     SetTable table;
-    ASSERT_TRUE(LoadSets(dir.path(), table, error));
+    ASSERT_TRUE(LoadSets(dir.path(), table));
     ASSERT_EQ(table.Sets.size(), 1u);
     EXPECT_EQ(table.Sets[0], DailySave());
     EXPECT_EQ(table.CurrentSet, 1);
-    EXPECT_EQ(FindSetByName(table, "DAILY"), 0);
-    EXPECT_EQ(FindSetByName(table, "DAIL"), -1);
+    EXPECT_EQ(FindSetByName(table, "DAILY"), 0u);
+    EXPECT_EQ(FindSetByName(table, "DAIL"), std::nullopt);
 
     test::TempFolder empty;
-    EXPECT_TRUE(LoadSets(empty.path(), table, error));
+    EXPECT_TRUE(LoadSets(empty.path(), table));
     EXPECT_TRUE(table.Sets.empty());
-    EXPECT_FALSE(LoadSets(empty / "missing", table, error));
-    EXPECT_EQ(error, "バックアップセットの設定でエラー");
+    const Expected<void> missing = LoadSets(empty / "missing", table);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error().text, "バックアップセットの設定でエラー");
 }
 
 TEST(BackupSetStore, FailuresNameTheSet) {
     test::TempFolder dir;
-    std::string error;
-    BackupSet set;
-    EXPECT_FALSE(ReadSetFile(dir.path(), "NONE", set, error));
-    EXPECT_EQ(error, "バックアップセット：NONEを読み取ることが出来ない");
+    const Expected<BackupSet> none = ReadSetFile(dir.path(), "NONE");
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.error().text, "バックアップセット：NONEを読み取ることが出来ない");
     EXPECT_FALSE(fs::exists(dir / "NONE"));
 
     BackupSet bad = DailySave();
     bad.SetName = "../X";
-    EXPECT_FALSE(WriteSetFile(dir.path(), bad, error));
-    EXPECT_EQ(error, "バックアップセット:../X 保管が失敗しました");
-    EXPECT_FALSE(WriteSetFile(dir / "missing", DailySave(), error));
-    EXPECT_EQ(error, "バックアップセット:DAILY 保管が失敗しました");
+    const Expected<void> badName = WriteSetFile(dir.path(), bad);
+    EXPECT_FALSE(badName);
+    EXPECT_EQ(badName.error().text, "バックアップセット:../X 保管が失敗しました");
+    const Expected<void> noFolder = WriteSetFile(dir / "missing", DailySave());
+    EXPECT_FALSE(noFolder);
+    EXPECT_EQ(noFolder.error().text, "バックアップセット:DAILY 保管が失敗しました");
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST(SetFolderReader, DescriptionIsLineOneOfTheFirstBytes) {
 
 struct ObjectCase {
     const char* file;
-    int row;
+    std::optional<std::size_t> row;
 };
 
 class ObjectRows : public ::testing::TestWithParam<ObjectCase> {};
@@ -171,11 +171,13 @@ TEST_P(ObjectRows, AreFoundByTheirHostObjectNameOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Files, ObjectRows,
                          ::testing::Values(ObjectCase{"PAY", 0}, ObjectCase{"SALES#01", 1},
-                                           ObjectCase{"SALES*01", -1}, ObjectCase{"#ALLUSR", 2},
-                                           ObjectCase{"A#B#", 4}, ObjectCase{"A#B*", -1},
-                                           ObjectCase{"#SAL#", 5}, ObjectCase{"*SAL#", -1},
-                                           ObjectCase{"SAVLIBS", -1}, ObjectCase{"pay", -1},
-                                           ObjectCase{"", -1}));
+                                           ObjectCase{"SALES*01", std::nullopt},
+                                           ObjectCase{"#ALLUSR", 2}, ObjectCase{"A#B#", 4},
+                                           ObjectCase{"A#B*", std::nullopt}, ObjectCase{"#SAL#", 5},
+                                           ObjectCase{"*SAL#", std::nullopt},
+                                           ObjectCase{"SAVLIBS", std::nullopt},
+                                           ObjectCase{"pay", std::nullopt},
+                                           ObjectCase{"", std::nullopt}));
 
 TEST(SaveFileTimes, ShownInLocalTimeWithJapaneseUnits) {
     EXPECT_EQ(JapaneseDateTime({2007, 3, 5, 9, 7, 2, 1}), "2007年03月05日 09時07分02秒");

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Dates, FromDate,
 
 struct PresetCase {
     const char* preset;
-    int entry;
+    std::optional<std::size_t> entry;
 };
 
 class Preset : public ::testing::TestWithParam<PresetCase> {};
@@ -55,8 +55,9 @@ TEST_P(Preset, ChoosesTheFirstSetBeginningWithIt) {
 INSTANTIATE_TEST_SUITE_P(Names, Preset,
                          ::testing::Values(PresetCase{"DAILY", 1}, PresetCase{"DAILYB", 2},
                                            PresetCase{"daily", 1}, PresetCase{"SA", 3 + 1},
-                                           PresetCase{"NONE", -1}, PresetCase{"", -1},
-                                           PresetCase{"バック", 0}, PresetCase{"SALESXYZ", -1}));
+                                           PresetCase{"NONE", std::nullopt},
+                                           PresetCase{"", std::nullopt}, PresetCase{"バック", 0},
+                                           PresetCase{"SALESXYZ", std::nullopt}));
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());

@@ -49,12 +49,11 @@ TEST(RestoreCommandTest, ArgumentsAreReadOrRefused) {
         {{"--version"}, RestoreArguments{false, true, "", "", false, false, {}}},
     };
     for (const ArgumentsCase& c : cases) {
-        std::string error;
-        const auto parsed = ParseRestoreArguments(c.arguments, error);
+        const auto parsed = ParseRestoreArguments(c.arguments);
         ASSERT_EQ(parsed.has_value(), c.expected.has_value())
             << testing::PrintToString(c.arguments);
         if (!parsed) {
-            EXPECT_FALSE(error.empty());
+            EXPECT_FALSE(parsed.error().text.empty());
             continue;
         }
         EXPECT_EQ(parsed->SetName, c.expected->SetName);
@@ -111,14 +110,14 @@ TEST(RestoreCommandTest, NamedObjectsAreFoundByStoredOrHostName) {
     };
     for (const auto& [objects, checked] : cases) {
         auto rows = all;
-        std::string error;
-        ASSERT_TRUE(SelectObjects(rows, objects, error)) << error;
+        const Expected<void> selected = SelectObjects(rows, objects);
+        ASSERT_TRUE(selected) << selected.error().text;
         for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Checked, checked[i]);
     }
     auto rows = all;
-    std::string error;
-    EXPECT_FALSE(SelectObjects(rows, {"PAYROLL", "SAL#ES#1"}, error));
-    EXPECT_EQ(error, "SAL#ES#1の保管データがこの世代に無い");
+    const Expected<void> missing = SelectObjects(rows, {"PAYROLL", "SAL#ES#1"});
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error().text, "SAL#ES#1の保管データがこの世代に無い");
 }
 
 TEST(RestoreCommandTest, SuccessNeedsTheRightOutcomeAndEveryCheckedObjectThrough) {
@@ -182,10 +181,9 @@ TEST(RestoreCommandTest, CommandRunsTheEngineOnTheGenerationAndPrintsEachObject)
             };
             return made;
         }};
-    std::string error;
     const auto arguments =
-        ParseRestoreArguments({"--set", "DAILY", "--generation", "Monday", "--restore"}, error);
-    ASSERT_TRUE(arguments) << error;
+        ParseRestoreArguments({"--set", "DAILY", "--generation", "Monday", "--restore"});
+    ASSERT_TRUE(arguments) << arguments.error().text;
 
     EXPECT_EQ(RunRestoreCommand(*arguments, env), 0) << err.str();
 

@@ -90,8 +90,7 @@ TEST_F(AdminCommandsTest, CheckRefusesDuplicatesBeforeTheHost) {
     set.SetName = "DAILY";
     set.Rows = {Row("LIBA", "CUST", "*FILE"), Row("PAYLIB", "PAYROLL", "*FILE"),
                 Row("LIBB", "CUST", "*FILE")};
-    std::string error;
-    ASSERT_TRUE(WriteSetFile(folder / "BACKUPSET", set, error));
+    ASSERT_TRUE(WriteSetFile(folder / "BACKUPSET", set));
     EXPECT_EQ(Run({"--check", "DAILY"}), 1);
     EXPECT_EQ(Lines(), (std::vector<std::string>{"オブジェクト一覧に重複があります",
                                                  "  1 LIBA       CUST       *FILE",

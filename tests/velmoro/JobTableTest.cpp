@@ -89,7 +89,7 @@ class JobFile : public ::testing::Test {
 protected:
     void WriteFile(std::string_view bytes) { ASSERT_TRUE(WriteFileAtomically(table.File, bytes)); }
     std::string FileBytes() { return ReadFileBytes(table.File).value_or("<none>"); }
-    int Load() { return LoadJobs(table, sets, clock, log); }
+    int Load() { return LoadJobs(table, sets, clock, log) ? 1 : 0; }
 
     zorva::test::TempFolder dir;
     JobTable table{dir / kJobFileName, {}};
@@ -305,7 +305,7 @@ TEST_F(JobFile, StoppedJobStaysStoppedAfterARestartWithAFreshNextRun) {
 
     clock.Set(2024, 6, 12, 23, 0);
     JobTable restarted{table.File, {}};
-    ASSERT_EQ(LoadJobs(restarted, sets, clock, log), 1);
+    ASSERT_TRUE(LoadJobs(restarted, sets, clock, log));
     EXPECT_EQ(restarted.Records[0].Active, 0);
     EXPECT_EQ(restarted.Records[0].NextRunText, "2024/06/13 22:00");
 }
@@ -332,7 +332,9 @@ protected:
     Registration() { sets.Sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")}; }
     int Register(int setIndex) {
         sets.CurrentSet = setIndex;
-        return RegisterJob(table, sets, clock, lastError);
+        const Expected<void> registered = RegisterJob(table, sets, clock);
+        if (!registered) lastError = registered.error().text;
+        return registered ? 1 : 0;
     }
     std::string lastError;
 };
@@ -403,8 +405,8 @@ TEST_F(JobFile, BookingARunMovesThePcStartJobOnAndStampsTheLastRun) {
 
 TEST(JobStatus, GoesToTheFirstActiveJobOfTheSet) {
     JobTable table{"unused", {NamedJob("A", 0), NamedJob("A"), NamedJob("A"), NamedJob("B", 0)}};
-    EXPECT_EQ(SetJobStatus(table, "A", kStatusRunning), 1);
-    EXPECT_EQ(SetJobStatus(table, "B", kStatusRunning), -1);
+    EXPECT_EQ(SetJobStatus(table, "A", kStatusRunning), 1u);
+    EXPECT_EQ(SetJobStatus(table, "B", kStatusRunning), std::nullopt);
     std::vector<std::string> statuses;
     for (const JobRecord& job : table.Records) statuses.push_back(job.StatusText);
     EXPECT_EQ(statuses, (std::vector<std::string>{"実行前", "実行中", "実行前", "実行前"}));

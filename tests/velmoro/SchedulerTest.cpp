@@ -67,8 +67,8 @@ struct Agent {
     void AddJob(const BackupSet& set) {
         state.sets.Sets.push_back(set);
         state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size()) - 1;
-        std::string error;
-        ASSERT_EQ(RegisterJob(state.jobs, state.sets, clock, error), 1) << error;
+        const Expected<void> registered = RegisterJob(state.jobs, state.sets, clock);
+        ASSERT_TRUE(registered) << registered.error().text;
     }
     const JobRecord& Job(std::size_t i) const { return state.jobs.Records.at(i); }
     std::string DailyLogText() const {
@@ -176,8 +176,7 @@ TEST(Scheduler, DueJobOfASetNotLoadedIsLoggedAndHoldsUpNoOther) {
     const std::string tail = ", 2026/03/01 09:00, ,2026/03/02 22:00, ,ＰＣ起動,実行前\r\n";
     ASSERT_TRUE(
         WriteFileAtomically(agent.state.jobs.File, ToCp932("1,GONE" + tail + "1,PAYROLL" + tail)));
-    ASSERT_EQ(LoadJobs(agent.state.jobs, agent.state.sets, agent.clock, [](std::string_view) {}),
-              1);
+    ASSERT_TRUE(LoadJobs(agent.state.jobs, agent.state.sets, agent.clock, [](std::string_view) {}));
     agent.clock.Set(2026, 3, 2, 22, 0, 0);
     agent.scheduler.Tick();
     ASSERT_EQ(agent.launcher.started.size(), 1u);

@@ -88,7 +88,7 @@ TEST(SetPanel, SetNameRules) {
         AgentState state = StateWith(sets);
         state.sets.CurrentSet = 0;
         SetPanelState panel = PcPanel(c.name, "2200");
-        EXPECT_EQ(CheckSetName(panel, state), c.result);
+        EXPECT_EQ(CheckSetName(panel, state).has_value(), c.result == 1);
         EXPECT_EQ(state.lastError, c.error);
         EXPECT_EQ(state.sets.NewSet, c.newSet);
         const int current = c.result == 0 ? 0 : c.newSet == 1 ? static_cast<int>(c.storedSets) : 1;
@@ -253,7 +253,7 @@ TEST(SetPanel, ShowSelectedSetMirrorsTheRecord) {
     SetPanelState before = panel;
     panel.selectorText = "NOSUCH";
     before.selectorText = "NOSUCH";
-    EXPECT_EQ(ShowSelectedSet(panel, state), -1);
+    EXPECT_EQ(ShowSelectedSet(panel, state), std::nullopt);
     EXPECT_EQ(panel, before);
     EXPECT_EQ(state.sets.CurrentSet, 2);
 }

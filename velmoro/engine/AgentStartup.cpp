@@ -28,8 +28,8 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
     context.log.SetDetailLog(state.settings.DetailLog);
 
     AgentStartup startup;
-    std::string error;
-    startup.setsLoaded = LoadSets(SetFolder(context.folder, state.settings), state.sets, error);
+    startup.setsLoaded =
+        LoadSets(SetFolder(context.folder, state.settings), state.sets).has_value();
     if (!startup.setsLoaded) state.lastError = kSetsUnreadable;
     startup.setsLeftOut = state.sets.LeftOut > 0;
     if (startup.setsLeftOut) {
@@ -48,7 +48,7 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
         startup.jobFileKept = true;
         if (state.lastError.empty()) state.lastError = message;
     };
-    if (LoadJobs(state.jobs, state.sets, context.clock, log) == 1) {
+    if (LoadJobs(state.jobs, state.sets, context.clock, log)) {
         ResetRunningJobs(state.jobs);
         if (SaveJobs(state.jobs) == JobFileWrite::Failed)
             context.log.WriteDailyLog(kJobFileWriteFailed);

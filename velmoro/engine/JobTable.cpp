@@ -150,30 +150,29 @@ std::optional<fs::path> KeepOriginal(const fs::path& file, const LocalTime& now)
 
 }  // namespace
 
-int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log) {
+Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock,
+                        const LogSink& log) {
+    // Each refusal is logged here, so that every caller tells the daily log the same.
+    auto refuse = [&log](FailureCode code, std::string_view text) {
+        log(text);
+        return MakeFailure(code, text);
+    };
     std::optional<std::string> bytes = ReadJobFile(table.File);
-    if (!bytes) {
-        log(kJobFileUnreadable);
-        return 0;
-    }
+    if (!bytes) return refuse(FailureCode::ReadFailed, kJobFileUnreadable);
     ParsedJobs parsed = ParseJobFile(std::move(*bytes), log);
     if (!parsed.whole) {
         std::optional<fs::path> copy = KeepOriginal(table.File, clock.Now());
         if (!copy) {
             // The table stays as it was: nothing writes the jobs this read would lose.
-            log(kJobFileNotKept);
-            return 0;
+            return refuse(FailureCode::WriteFailed, kJobFileNotKept);
         }
         log(JobFileKeptText(*copy));
     }
 
     table.Records = std::move(parsed.records);
     for (JobRecord& job : table.Records) CalcNextRun(job, sets, clock);
-    if (table.Records.empty()) {
-        log(kNoJobsRegistered);
-        return 0;
-    }
-    return 1;
+    if (table.Records.empty()) return refuse(FailureCode::NotFound, kNoJobsRegistered);
+    return {};
 }
 
 std::string JobFileKeptText(const fs::path& copy) {
@@ -189,20 +188,16 @@ JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip) {
     return WriteFileAtomically(table.File, text) ? JobFileWrite::Written : JobFileWrite::Failed;
 }
 
-int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::string& lastError) {
+Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock) {
     if (sets.CurrentSet < 0 || static_cast<std::size_t>(sets.CurrentSet) >= sets.Sets.size()) {
-        lastError = kNoJobToSave;
-        return 0;
+        return MakeFailure(FailureCode::NotFound, kNoJobToSave);
     }
     const BackupSet& set = sets.Sets[static_cast<std::size_t>(sets.CurrentSet)];
     if (JobExistsForSet(table, set.SetName)) {
-        lastError = kJobAlreadyRegistered;
-        return 0;
+        return MakeFailure(FailureCode::BadArgument, kJobAlreadyRegistered);
     }
-    if (table.Records.size() >= kMaxJobs) {
-        lastError = kTooManyJobs;
-        return 0;
-    }
+    if (table.Records.size() >= kMaxJobs)
+        return MakeFailure(FailureCode::BadArgument, kTooManyJobs);
     JobRecord job;
     job.Active = 1;
     job.SetName = set.SetName;
@@ -216,35 +211,35 @@ int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::
 
     switch (SaveJobs(table)) {
         case JobFileWrite::Written:
-            return 1;
+            return {};
         case JobFileWrite::NothingToWrite:
-            lastError = kNoJobToSave;
-            return 0;
+            return MakeFailure(FailureCode::NotFound, kNoJobToSave);
         case JobFileWrite::Failed:
             break;
     }
-    lastError = kJobFileWriteFailed;
-    return 0;
+    return MakeFailure(FailureCode::WriteFailed, kJobFileWriteFailed);
 }
 
-void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clock& clock) {
-    if (setIndex < 0 || static_cast<std::size_t>(setIndex) >= sets.Sets.size()) return;
-    const BackupSet& set = sets.Sets[static_cast<std::size_t>(setIndex)];
-    int index = FindJobBySetName(table, set.SetName);
-    if (index < 0) return;
-    JobRecord& job = table.Records[static_cast<std::size_t>(index)];
+void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,
+                  const Clock& clock) {
+    if (!setIndex || *setIndex >= sets.Sets.size()) return;
+    const BackupSet& set = sets.Sets[*setIndex];
+    const std::optional<std::size_t> index = FindJobBySetName(table, set.SetName);
+    if (!index) return;
+    JobRecord& job = table.Records[*index];
     if (set.StartMethod == '1') CalcNextRun(job, sets, clock);
     job.LastRunText = LogTimeStamp(clock.Now());
 }
 
-int SetJobStatus(JobTable& table, std::string_view setName, std::string_view text) {
+std::optional<std::size_t> SetJobStatus(JobTable& table, std::string_view setName,
+                                        std::string_view text) {
     for (std::size_t i = 0; i < table.Records.size(); ++i) {
         JobRecord& job = table.Records[i];
         if (job.Active != 1 || job.SetName != setName) continue;
         job.StatusText = CutToCp932Width(text, kStatusWidth);
-        return static_cast<int>(i);
+        return i;
     }
-    return -1;
+    return std::nullopt;
 }
 
 JobFileWrite SetJobActive(JobTable& table, int row, bool active) {
@@ -266,14 +261,14 @@ JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clo
 }
 
 bool JobExistsForSet(const JobTable& table, std::string_view setName) {
-    return FindJobBySetName(table, setName) >= 0;
+    return FindJobBySetName(table, setName).has_value();
 }
 
-int FindJobBySetName(const JobTable& table, std::string_view setName) {
+std::optional<std::size_t> FindJobBySetName(const JobTable& table, std::string_view setName) {
     for (std::size_t i = table.Records.size(); i-- > 0;) {
-        if (table.Records[i].SetName == setName) return static_cast<int>(i);
+        if (table.Records[i].SetName == setName) return i;
     }
-    return -1;
+    return std::nullopt;
 }
 
 }  // namespace zorva::velmoro

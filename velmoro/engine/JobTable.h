@@ -12,6 +12,7 @@
 
 #include "common/BackupSet.h"
 #include "common/Clock.h"
+#include "common/Expected.h"
 
 namespace zorva::velmoro {
 
@@ -81,14 +82,15 @@ struct JobTable {
 using LogSink = std::function<void(std::string_view message)>;
 
 // Reads the file into a fresh table (creating it empty when missing) and calculates every
-// job's next run from the present moment. 1 when jobs were read; 0 when the file holds none
-// (the table is then empty) or cannot be read (the table is left as it was). What does not fit
-// is ignored and logged once per read: bytes past kJobFileReadLimit (with the line they cut),
-// lines past the 100th job, lines without a set name. A file not read whole and clean (any of
-// these, or a field that would not be written back as it stands) would lose that part with the next
-// write: it is first kept beside, as "schedule.txt.damaged-YYYYMMDDhhmmss", and JobFileKeptText
-// is logged; when even that fails, the read counts as failed.
-int LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock, const LogSink& log);
+// job's next run from the present moment. A failure when the file holds no job (the table is
+// then empty) or cannot be read (the table is left as it was); its text is the one logged. What
+// does not fit is ignored and logged once per read: bytes past kJobFileReadLimit (with the line
+// they cut), lines past the 100th job, lines without a set name. A file not read whole and clean
+// (any of these, or a field that would not be written back as it stands) would lose that part with
+// the next write: it is first kept beside, as "schedule.txt.damaged-YYYYMMDDhhmmss", and
+// JobFileKeptText is logged; when even that fails, the read counts as failed.
+Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock,
+                        const LogSink& log);
 
 // How a write of the job file ended.
 enum class JobFileWrite {
@@ -100,17 +102,19 @@ enum class JobFileWrite {
 // Replaces the file atomically with every record but the one at `skip`.
 JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip = std::nullopt);
 
-// Appends a job for the set at sets.CurrentSet and saves the table. 1, or 0 with `lastError`
-// set; when only the save failed, the job stays in the table.
-int RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock, std::string& lastError);
+// Appends a job for the set at sets.CurrentSet and saves the table; when only the save failed,
+// the job stays in the table.
+Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock);
 
 // Books a finished run of the set at `setIndex`: its job's next run is recalculated for a PC
 // start set, and its last run becomes now.
-void RecordJobRun(JobTable& table, const SetTable& sets, int setIndex, const Clock& clock);
+void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,
+                  const Clock& clock);
 
 // Puts `text` into the status of the first active job of the set; stopped jobs keep theirs.
-// The index of the job changed, or -1.
-int SetJobStatus(JobTable& table, std::string_view setName, std::string_view text);
+// The index of the job changed.
+std::optional<std::size_t> SetJobStatus(JobTable& table, std::string_view setName,
+                                        std::string_view text);
 
 // Stops or activates the job at `row` and saves the table; NothingToWrite for a row that does
 // not exist.
@@ -126,7 +130,7 @@ JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clo
 std::string JobFileKeptText(const std::filesystem::path& copy);
 
 bool JobExistsForSet(const JobTable& table, std::string_view setName);
-// Index of the last job of the set, or -1.
-int FindJobBySetName(const JobTable& table, std::string_view setName);
+// Index of the last job of the set.
+std::optional<std::size_t> FindJobBySetName(const JobTable& table, std::string_view setName);
 
 }  // namespace zorva::velmoro

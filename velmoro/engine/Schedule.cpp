@@ -151,12 +151,12 @@ bool IsDue(const JobRecord& job, long long today, long long timeOfDay) {
 
 void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock) {
     const LocalTime now = clock.Now();
-    int index = FindSetByName(sets, job.SetName);
-    if (index < 0) {
+    const std::optional<std::size_t> index = FindSetByName(sets, job.SetName);
+    if (!index) {
         if (job.NextYear == 0) TakeShownNextRun(job);
         return;
     }
-    const BackupSet& set = sets.Sets[static_cast<std::size_t>(index)];
+    const BackupSet& set = sets.Sets[*index];
     if (!IsSaveTime(set.SaveTime)) return;
 
     char nowText[16];
@@ -183,10 +183,9 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
     for (JobRecord& job : table.Records) {
         if (!IsDue(job, today, timeOfDay)) continue;
         job.NextSecond = now.second;
-        const int set = FindSetByName(sets, job.SetName);
-        if (set >= 0) {
+        if (const auto set = FindSetByName(sets, job.SetName)) {
             work.kind = DueWork::Kind::Set;
-            work.setIndex = static_cast<std::size_t>(set);
+            work.setIndex = *set;
             return work;
         }
         // Nothing can run it: say so once and let the jobs after it run.

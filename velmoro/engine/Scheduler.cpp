@@ -102,14 +102,13 @@ void Scheduler::RunRequestedSet(const std::string& setName) {
 }
 
 void Scheduler::NoteDueMoment(const std::string& setName) {
-    const int jobIndex = FindJobBySetName(state_.jobs, setName);
-    if (jobIndex >= 0) dueMoment_ = state_.jobs.Records[static_cast<std::size_t>(jobIndex)];
+    const auto jobIndex = FindJobBySetName(state_.jobs, setName);
+    if (jobIndex) dueMoment_ = state_.jobs.Records[*jobIndex];
 }
 
 void Scheduler::BookRun(const std::string& setName) {
-    const int jobIndex = FindJobBySetName(state_.jobs, setName);
-    if (jobIndex >= 0) {
-        JobRecord& job = state_.jobs.Records[static_cast<std::size_t>(jobIndex)];
+    if (const auto jobIndex = FindJobBySetName(state_.jobs, setName)) {
+        JobRecord& job = state_.jobs.Records[*jobIndex];
         job.NextYear = dueMoment_.NextYear;
         job.NextMonth = dueMoment_.NextMonth;
         job.NextDay = dueMoment_.NextDay;

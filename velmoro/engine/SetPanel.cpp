@@ -178,11 +178,11 @@ void ResetScheduleForNewSet(SetPanelState& panel) {
     SelectDaily(panel, 1);
 }
 
-int ShowSelectedSet(SetPanelState& panel, AgentState& state) {
-    const int index = FindSetByName(state.sets, panel.selectorText);
-    if (index < 0) return -1;
-    state.sets.CurrentSet = index;
-    const BackupSet& set = state.sets.Sets[static_cast<std::size_t>(index)];
+std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state) {
+    const std::optional<std::size_t> index = FindSetByName(state.sets, panel.selectorText);
+    if (!index) return std::nullopt;
+    state.sets.CurrentSet = static_cast<int>(*index);
+    const BackupSet& set = state.sets.Sets[*index];
     panel.description = set.Description;
     ClearSchedule(panel);
     panel.pcStart.checked = panel.hostStart.checked = panel.immediate.checked = false;
@@ -262,33 +262,30 @@ void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodCh
     panel.immediate.checked = choice == StartMethodChoice::Immediate;
 }
 
-int CheckSetName(const SetPanelState& panel, AgentState& state) {
+Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state) {
+    // The status line shows the agent's last error, so a refusal is kept there too.
+    auto refuse = [&state](std::string_view text) {
+        state.lastError = text;
+        return MakeFailure(FailureCode::BadArgument, state.lastError);
+    };
     const std::string& name = panel.selectorText;
-    if (name.empty()) {
-        state.lastError = kSetNameBlank;
-        return 0;
-    }
+    if (name.empty()) return refuse(kSetNameBlank);
     if (!std::all_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
-        state.lastError = kSetNameLettersOnly;
-        return 0;
+        return refuse(kSetNameLettersOnly);
     }
-    const int index = FindSetByName(state.sets, name);
-    if (index >= 0) {
-        state.sets.CurrentSet = index;
+    if (const auto index = FindSetByName(state.sets, name)) {
+        state.sets.CurrentSet = static_cast<int>(*index);
         state.sets.NewSet = 0;
-        return 1;
+        return {};
     }
-    if (state.sets.Sets.size() >= kMaxSets) {
-        state.lastError = kSetTableFull;
-        return 0;
-    }
+    if (state.sets.Sets.size() >= kMaxSets) return refuse(kSetTableFull);
     state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size());
     state.sets.NewSet = 1;
-    return 1;
+    return {};
 }
 
 EntryCheck CheckSetEntries(const SetPanelState& panel, AgentState& state) {
-    if (CheckSetName(panel, state) == 0) return {false, PanelFocus::SetSelector};
+    if (!CheckSetName(panel, state)) return {false, PanelFocus::SetSelector};
     BackupSet& set = CurrentRecord(state);
     FirstFailure check{state};
     set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
@@ -335,27 +332,26 @@ bool StoreChangesSetFile(const SetPanelState& panel, AgentState& state,
                          const std::filesystem::path& programFolder) {
     BackupSet wanted = CurrentRecord(state);
     FillSetFromPanel(panel, wanted);
-    BackupSet stored;
-    std::string ignored;
-    if (!ReadSetFile(SetFolder(programFolder, state.settings), wanted.SetName, stored, ignored)) {
-        return true;
-    }
+    const Expected<BackupSet> stored =
+        ReadSetFile(SetFolder(programFolder, state.settings), wanted.SetName);
+    if (!stored) return true;
     // Compared as written: what the file holds beyond the record's fields does not count.
-    return FormatSetFile(stored) != FormatSetFile(wanted);
+    return FormatSetFile(*stored) != FormatSetFile(wanted);
 }
 
 bool StoreCurrentSet(const SetPanelState& panel, AgentState& state,
                      const std::filesystem::path& programFolder) {
     BackupSet& set = CurrentRecord(state);
     FillSetFromPanel(panel, set);
-    bool written = WriteSetFile(SetFolder(programFolder, state.settings), set, state.lastError);
+    const Expected<void> written = WriteSetFile(SetFolder(programFolder, state.settings), set);
+    if (!written) state.lastError = written.error().text;
     if (written) WriteSettings(SettingsPath(programFolder), state.settings);
     if (state.sets.NewSet == 1) {
         state.sets.Sets.push_back(set);
         state.draft = BackupSet();
         state.sets.NewSet = 0;
     }
-    return written;
+    return written.has_value();
 }
 
 }  // namespace zorva::velmoro

@@ -4,10 +4,13 @@
 // consistent, check the entries and store a set work on this record; the window only mirrors it.
 
 #include <array>
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "common/Expected.h"
 #include "velmoro/engine/AgentState.h"
 
 namespace zorva::velmoro {
@@ -87,9 +90,9 @@ void ResetSetPanel(SetPanelState& panel);
 // save time keeps its text.
 void ResetScheduleForNewSet(SetPanelState& panel);
 
-// Shows the set named by the selector. The set's index (now sets.CurrentSet), or -1 when no
-// stored set has that name (then nothing changes).
-int ShowSelectedSet(SetPanelState& panel, AgentState& state);
+// Shows the set named by the selector. The set's index (now sets.CurrentSet), or nullopt when
+// no stored set has that name (then nothing changes).
+std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state);
 // Locks the start method and schedule while the selected set has a job.
 void LockScheduleIfJob(SetPanelState& panel, const JobTable& jobs);
 
@@ -100,9 +103,9 @@ void OnMonthlyGroupClicked(SetPanelState& panel);
 enum class StartMethodChoice { Pc, Host, Immediate };
 void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice);
 
-// 1, or 0 with state.lastError set. Makes sets.CurrentSet the named set, or the next free
-// index for a new name (NewSet 1).
-int CheckSetName(const SetPanelState& panel, AgentState& state);
+// Makes sets.CurrentSet the named set, or the next free index for a new name (NewSet 1). A
+// refused name's failure text is also kept in state.lastError.
+Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state);
 
 struct EntryCheck {
     bool ok = false;

@@ -441,14 +441,14 @@ std::string MainWindow::ChosenStoredSet() const {
 
 void MainWindow::OnSetChosen() {
     ReadPanelTexts();
-    if (ShowSelectedSet(panel_, state_) >= 0) ShowSetObjects(CurrentRecord(state_));
+    if (ShowSelectedSet(panel_, state_)) ShowSetObjects(CurrentRecord(state_));
     LockScheduleIfJob(panel_, state_.jobs);
     ShowPanel();
 }
 
 void MainWindow::OnObjectsClicked() {
     ReadPanelTexts();
-    if (CheckSetName(panel_, state_) == 0) {
+    if (!CheckSetName(panel_, state_)) {
         ShowError(state_.lastError);
         ui_->setSelector->setFocus();
         return;
@@ -458,7 +458,7 @@ void MainWindow::OnObjectsClicked() {
         this, CurrentRecord(state_), {panel_.selectorText, panel_.description}, state_.settings,
         [this] { HoldScheduler(); }, [this] { ReleaseScheduler(); });
     if (registered) ShowSetObjects(CurrentRecord(state_));
-    if (FindSetByName(state_.sets, panel_.selectorText) < 0) {
+    if (!FindSetByName(state_.sets, panel_.selectorText)) {
         ReadPanelTexts();
         ResetScheduleForNewSet(panel_);
         ShowPanel();
@@ -513,10 +513,11 @@ void MainWindow::OnSubmitClicked() {
     switch (set.StartMethod) {
         case '1':
         case '2':
-            if (RegisterJob(state_.jobs, state_.sets, context_.clock, state_.lastError) == 1) {
+            if (const auto registered = RegisterJob(state_.jobs, state_.sets, context_.clock)) {
                 LockScheduleIfJob(panel_, state_.jobs);
                 ShowPanel();
             } else {
+                state_.lastError = registered.error().text;
                 ShowError(state_.lastError);
             }
             RefreshJobList();
@@ -584,7 +585,7 @@ void MainWindow::OnJobMenuAction(int action) {
             auto log = [this](std::string_view message) { context_.log.WriteDailyLog(message); };
             saved = DeleteJob(state_.jobs, row, state_.sets, context_.clock, log);
             ReadPanelTexts();
-            if (ShowSelectedSet(panel_, state_) >= 0) ShowSetObjects(CurrentRecord(state_));
+            if (ShowSelectedSet(panel_, state_)) ShowSetObjects(CurrentRecord(state_));
             LockScheduleIfJob(panel_, state_.jobs);
             ShowPanel();
             break;
