@@ -26,22 +26,22 @@ inline constexpr LocalTime kNoTime{0, 0, 0, 0, 0, 0, 0};
 
 // One object of a backup job: the set's row and what became of it.
 struct JobObjectRow {
-    std::string Library;
-    std::string Object;
-    std::string Type;
-    char ObjectKind = ' ';
-    char OptionCode = ' ';
-    int RowStatus = kPending;
-    LocalTime DownloadStart = kNoTime;
-    LocalTime DownloadEnd = kNoTime;
+    std::string library;
+    std::string object;
+    std::string type;
+    char objectKind = ' ';
+    char optionCode = ' ';
+    int rowStatus = kPending;
+    LocalTime downloadStart = kNoTime;
+    LocalTime downloadEnd = kNoTime;
 };
 
 // What the writer needs of a finished job. The referenced rows outlive the call.
 struct JobResult {
-    std::string_view SetName;
-    LocalTime StartTime = kNoTime;
-    LocalTime EndTime = kNoTime;
-    std::span<const JobObjectRow> Rows;
+    std::string_view setName;
+    LocalTime startTime = kNoTime;
+    LocalTime endTime = kNoTime;
+    std::span<const JobObjectRow> rows;
 };
 
 // The rows a report lists: from the first up to the row before the first empty library, at

@@ -21,9 +21,9 @@ namespace fs = std::filesystem;
 
 // The seven text fields of a line, in file order after the active flag.
 constexpr std::array<std::string JobRecord::*, 7> kTextFields{
-    &JobRecord::SetName,     &JobRecord::SubmittedText, &JobRecord::LastRunText,
-    &JobRecord::NextRunText, &JobRecord::LastDuration,  &JobRecord::StartMethodText,
-    &JobRecord::StatusText};
+    &JobRecord::setName,     &JobRecord::submittedText, &JobRecord::lastRunText,
+    &JobRecord::nextRunText, &JobRecord::lastDuration,  &JobRecord::startMethodText,
+    &JobRecord::statusText};
 constexpr std::array<std::size_t, 7> kTextWidths{
     kJobSetNameWidth,   kSubmittedWidth,   kLastRunWidth, kNextRunWidth,
     kLastDurationWidth, kStartMethodWidth, kStatusWidth};
@@ -64,7 +64,7 @@ std::optional<JobRecord> ParseJobLine(std::string_view line) {
     std::vector<std::string_view> fields = SplitRuns(line, ",");
     if (fields.size() < 2) return std::nullopt;
     JobRecord job;
-    job.Active = fields[0] == "1" ? 1 : 0;
+    job.active = fields[0] == "1" ? 1 : 0;
     for (std::size_t i = 0; i < kTextFields.size() && i + 1 < fields.size(); ++i) {
         job.*kTextFields[i] = FromCp932(CutCp932(fields[i + 1], kTextWidths[i]));
     }
@@ -82,7 +82,7 @@ std::string FieldBytes(std::string_view text, std::size_t width) {
 }
 
 std::string FormatJobLine(const JobRecord& job) {
-    std::string line = job.Active == 1 ? "1" : "0";
+    std::string line = job.active == 1 ? "1" : "0";
     for (std::size_t i = 0; i < kTextFields.size(); ++i) {
         line += ',';
         line += FieldBytes(job.*kTextFields[i], kTextWidths[i]);
@@ -157,11 +157,11 @@ Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& cloc
         log(text);
         return MakeFailure(code, text);
     };
-    std::optional<std::string> bytes = ReadJobFile(table.File);
+    std::optional<std::string> bytes = ReadJobFile(table.file);
     if (!bytes) return refuse(FailureCode::ReadFailed, kJobFileUnreadable);
     ParsedJobs parsed = ParseJobFile(std::move(*bytes), log);
     if (!parsed.whole) {
-        std::optional<fs::path> copy = KeepOriginal(table.File, clock.Now());
+        std::optional<fs::path> copy = KeepOriginal(table.file, clock.Now());
         if (!copy) {
             // The table stays as it was: nothing writes the jobs this read would lose.
             return refuse(FailureCode::WriteFailed, kJobFileNotKept);
@@ -169,9 +169,9 @@ Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& cloc
         log(JobFileKeptText(*copy));
     }
 
-    table.Records = std::move(parsed.records);
-    for (JobRecord& job : table.Records) CalcNextRun(job, sets, clock);
-    if (table.Records.empty()) return refuse(FailureCode::NotFound, kNoJobsRegistered);
+    table.records = std::move(parsed.records);
+    for (JobRecord& job : table.records) CalcNextRun(job, sets, clock);
+    if (table.records.empty()) return refuse(FailureCode::NotFound, kNoJobsRegistered);
     return {};
 }
 
@@ -180,34 +180,34 @@ std::string JobFileKeptText(const fs::path& copy) {
 }
 
 JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip) {
-    if (table.Records.empty()) return JobFileWrite::NothingToWrite;
+    if (table.records.empty()) return JobFileWrite::NothingToWrite;
     std::string text;
-    for (std::size_t i = 0; i < table.Records.size(); ++i) {
-        if (i != skip) text += FormatJobLine(table.Records[i]);
+    for (std::size_t i = 0; i < table.records.size(); ++i) {
+        if (i != skip) text += FormatJobLine(table.records[i]);
     }
-    return WriteFileAtomically(table.File, text) ? JobFileWrite::Written : JobFileWrite::Failed;
+    return WriteFileAtomically(table.file, text) ? JobFileWrite::Written : JobFileWrite::Failed;
 }
 
 Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock) {
-    if (sets.CurrentSet < 0 || static_cast<std::size_t>(sets.CurrentSet) >= sets.Sets.size()) {
+    if (sets.currentSet < 0 || static_cast<std::size_t>(sets.currentSet) >= sets.sets.size()) {
         return MakeFailure(FailureCode::NotFound, kNoJobToSave);
     }
-    const BackupSet& set = sets.Sets[static_cast<std::size_t>(sets.CurrentSet)];
-    if (JobExistsForSet(table, set.SetName)) {
+    const BackupSet& set = sets.sets[static_cast<std::size_t>(sets.currentSet)];
+    if (JobExistsForSet(table, set.setName)) {
         return MakeFailure(FailureCode::BadArgument, kJobAlreadyRegistered);
     }
-    if (table.Records.size() >= kMaxJobs)
+    if (table.records.size() >= kMaxJobs)
         return MakeFailure(FailureCode::BadArgument, kTooManyJobs);
     JobRecord job;
-    job.Active = 1;
-    job.SetName = set.SetName;
-    job.StartMethodText = set.StartMethod == '1' ? kPcStart : kHostStart;
-    job.StatusText = kStatusWaiting;
-    job.SubmittedText = LogTimeStamp(clock.Now());
-    job.LastRunText = " ";
-    job.LastDuration = " ";
+    job.active = 1;
+    job.setName = set.setName;
+    job.startMethodText = set.startMethod == '1' ? kPcStart : kHostStart;
+    job.statusText = kStatusWaiting;
+    job.submittedText = LogTimeStamp(clock.Now());
+    job.lastRunText = " ";
+    job.lastDuration = " ";
     CalcNextRun(job, sets, clock);
-    table.Records.push_back(std::move(job));
+    table.records.push_back(std::move(job));
 
     switch (SaveJobs(table)) {
         case JobFileWrite::Written:
@@ -222,37 +222,37 @@ Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& c
 
 void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,
                   const Clock& clock) {
-    if (!setIndex || *setIndex >= sets.Sets.size()) return;
-    const BackupSet& set = sets.Sets[*setIndex];
-    const std::optional<std::size_t> index = FindJobBySetName(table, set.SetName);
+    if (!setIndex || *setIndex >= sets.sets.size()) return;
+    const BackupSet& set = sets.sets[*setIndex];
+    const std::optional<std::size_t> index = FindJobBySetName(table, set.setName);
     if (!index) return;
-    JobRecord& job = table.Records[*index];
-    if (set.StartMethod == '1') CalcNextRun(job, sets, clock);
-    job.LastRunText = LogTimeStamp(clock.Now());
+    JobRecord& job = table.records[*index];
+    if (set.startMethod == '1') CalcNextRun(job, sets, clock);
+    job.lastRunText = LogTimeStamp(clock.Now());
 }
 
 std::optional<std::size_t> SetJobStatus(JobTable& table, std::string_view setName,
                                         std::string_view text) {
-    for (std::size_t i = 0; i < table.Records.size(); ++i) {
-        JobRecord& job = table.Records[i];
-        if (job.Active != 1 || job.SetName != setName) continue;
-        job.StatusText = CutToCp932Width(text, kStatusWidth);
+    for (std::size_t i = 0; i < table.records.size(); ++i) {
+        JobRecord& job = table.records[i];
+        if (job.active != 1 || job.setName != setName) continue;
+        job.statusText = CutToCp932Width(text, kStatusWidth);
         return i;
     }
     return std::nullopt;
 }
 
 JobFileWrite SetJobActive(JobTable& table, int row, bool active) {
-    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table.records.size()) {
         return JobFileWrite::NothingToWrite;
     }
-    table.Records[static_cast<std::size_t>(row)].Active = active ? 1 : 0;
+    table.records[static_cast<std::size_t>(row)].active = active ? 1 : 0;
     return SaveJobs(table);
 }
 
 JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
                        const LogSink& log) {
-    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table.records.size()) {
         return JobFileWrite::NothingToWrite;
     }
     const JobFileWrite saved = SaveJobs(table, static_cast<std::size_t>(row));
@@ -265,8 +265,8 @@ bool JobExistsForSet(const JobTable& table, std::string_view setName) {
 }
 
 std::optional<std::size_t> FindJobBySetName(const JobTable& table, std::string_view setName) {
-    for (std::size_t i = table.Records.size(); i-- > 0;) {
-        if (table.Records[i].SetName == setName) return i;
+    for (std::size_t i = table.records.size(); i-- > 0;) {
+        if (table.records[i].setName == setName) return i;
     }
     return std::nullopt;
 }

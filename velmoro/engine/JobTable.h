@@ -55,27 +55,27 @@ inline constexpr std::string_view kJobFileNotKept =
 // One job. Texts are UTF-8 and fit their CP932 widths. The Next… numbers are not stored in the
 // file: they are recalculated from the present moment whenever the file is read.
 struct JobRecord {
-    int Active = 0;             // 1 active ("活動"), 0 stopped ("停止")
-    std::string SetName;        // 19
-    std::string SubmittedText;  // 17, " YYYY/MM/DD HH:MM"
-    std::string LastRunText;    // 17, a single blank before the first run
-    std::string NextRunText;    // 29, "YYYY/MM/DD HH:MM"
-    std::string LastDuration;   // 21, "HH:MM:SS", a single blank before the first run
-    int NextYear = 0;           // 0 until a next run has been calculated
-    int NextMonth = 0;
-    int NextDay = 0;
-    int NextHour = 0;
-    int NextMinute = 0;
-    int NextSecond = 0;
-    std::string StartMethodText;  // 19, kPcStart or kHostStart
-    std::string StatusText;       // 11, kStatusWaiting or kStatusRunning
+    int active = 0;             // 1 active ("活動"), 0 stopped ("停止")
+    std::string setName;        // 19
+    std::string submittedText;  // 17, " YYYY/MM/DD HH:MM"
+    std::string lastRunText;    // 17, a single blank before the first run
+    std::string nextRunText;    // 29, "YYYY/MM/DD HH:MM"
+    std::string lastDuration;   // 21, "HH:MM:SS", a single blank before the first run
+    int nextYear = 0;           // 0 until a next run has been calculated
+    int nextMonth = 0;
+    int nextDay = 0;
+    int nextHour = 0;
+    int nextMinute = 0;
+    int nextSecond = 0;
+    std::string startMethodText;  // 19, kPcStart or kHostStart
+    std::string statusText;       // 11, kStatusWaiting or kStatusRunning
 
     friend bool operator==(const JobRecord&, const JobRecord&) = default;
 };
 
 struct JobTable {
-    std::filesystem::path File;      // schedule.txt in the program folder
-    std::vector<JobRecord> Records;  // list order: the index is the row of the job list
+    std::filesystem::path file;      // schedule.txt in the program folder
+    std::vector<JobRecord> records;  // list order: the index is the row of the job list
 };
 
 // Receives each message meant for the daily log.
@@ -102,7 +102,7 @@ enum class JobFileWrite {
 // Replaces the file atomically with every record but the one at `skip`.
 JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip = std::nullopt);
 
-// Appends a job for the set at sets.CurrentSet and saves the table; when only the save failed,
+// Appends a job for the set at sets.currentSet and saves the table; when only the save failed,
 // the job stays in the table.
 Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock);
 

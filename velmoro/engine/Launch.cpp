@@ -6,9 +6,9 @@ namespace {
 // The end of a run frees its job whether or not the job was stopped meanwhile (SetJobStatus
 // leaves a stopped job alone, which would keep it "実行中" for good).
 void EndJobRun(JobTable& jobs, std::string_view setName) {
-    for (JobRecord& job : jobs.Records) {
-        if (job.SetName == setName && job.StatusText == kStatusRunning) {
-            job.StatusText = kStatusWaiting;
+    for (JobRecord& job : jobs.records) {
+        if (job.setName == setName && job.statusText == kStatusRunning) {
+            job.statusText = kStatusWaiting;
         }
     }
 }

@@ -48,7 +48,7 @@ void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock);
 // holds back no other job. A job whose next run was never calculated is never due.
 DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock);
 
-// LastDuration = the time from the job's due moment to now, "HH:MM:SS".
+// lastDuration = the time from the job's due moment to now, "HH:MM:SS".
 void CalcLastDuration(JobRecord& job, const Clock& clock);
 
 }  // namespace zorva::velmoro

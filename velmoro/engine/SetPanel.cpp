@@ -41,29 +41,29 @@ struct FirstFailure {
 };
 
 void CheckDailyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
-    set.ScheduleGroup = '1';
+    set.scheduleGroup = '1';
     if (panel.everyDay.checked) {
-        set.DailyKind = '1';
-        set.RetentionDays = panel.retention.text.empty() ? "999" : panel.retention.text;
+        set.dailyKind = '1';
+        set.retentionDays = panel.retention.text.empty() ? "999" : panel.retention.text;
         // The retention names the saved-data folder: only digits may reach it.
         if (!AllDigits(panel.retention.text)) check.Fail(PanelFocus::Retention, kRetentionInvalid);
         return;
     }
     if (!panel.weekdays.checked) return;
-    set.DailyKind = '2';
-    set.WeekdayFlags.clear();
-    for (const PanelToggle& box : panel.weekdayBoxes) set.WeekdayFlags += box.checked ? '1' : '0';
-    if (set.WeekdayFlags.find('1') == std::string::npos) {
+    set.dailyKind = '2';
+    set.weekdayFlags.clear();
+    for (const PanelToggle& box : panel.weekdayBoxes) set.weekdayFlags += box.checked ? '1' : '0';
+    if (set.weekdayFlags.find('1') == std::string::npos) {
         check.Fail(PanelFocus::Weekdays, kNoWeekdayTicked);
     }
 }
 
 void CheckMonthlyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
-    set.ScheduleGroup = '2';
-    if (panel.firstDay.checked) set.MonthlyKind = '1';
-    if (panel.lastDay.checked) set.MonthlyKind = '2';
+    set.scheduleGroup = '2';
+    if (panel.firstDay.checked) set.monthlyKind = '1';
+    if (panel.lastDay.checked) set.monthlyKind = '2';
     if (!panel.givenDay.checked) return;
-    set.MonthlyKind = '3';
+    set.monthlyKind = '3';
     const std::string& day = panel.monthDay.text;
     if (day.empty()) {
         check.Fail(PanelFocus::MonthDay, kMonthDayMissing);
@@ -77,7 +77,7 @@ void CheckMonthlyEntries(const SetPanelState& panel, BackupSet& set, FirstFailur
 
 void CheckSaveTime(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
     const std::string& time = panel.saveTime.text;
-    set.SaveTime = time;
+    set.saveTime = time;
     // Non-digits (pasted) would store a time that never comes: they fail like a short text.
     if (time.size() != 4 || !AllDigits(time)) {
         check.Fail(PanelFocus::SaveTime, kSaveTimeNotFourDigits);
@@ -90,30 +90,30 @@ void CheckSaveTime(const SetPanelState& panel, BackupSet& set, FirstFailure& che
 
 // The record as storing the panel writes it.
 void FillSetFromPanel(const SetPanelState& panel, BackupSet& set) {
-    set.SetName = CutToCp932Width(panel.selectorText, kSetNameWidth);
-    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
-    if (set.Description.empty()) set.Description = " ";
-    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
+    set.setName = CutToCp932Width(panel.selectorText, kSetNameWidth);
+    set.description = CutToCp932Width(panel.description, kDescriptionWidth);
+    if (set.description.empty()) set.description = " ";
+    set.startMethod = SelectedStartMethod(panel, set.startMethod);
     if (panel.dailyGroup.checked) {
-        set.ScheduleGroup = '1';
-        set.DailyKind = panel.everyDay.checked ? '1' : '2';
+        set.scheduleGroup = '1';
+        set.dailyKind = panel.everyDay.checked ? '1' : '2';
         if (!panel.everyDay.checked) {
-            set.WeekdayFlags.clear();
+            set.weekdayFlags.clear();
             for (const PanelToggle& box : panel.weekdayBoxes) {
-                set.WeekdayFlags += box.checked ? '1' : '0';
+                set.weekdayFlags += box.checked ? '1' : '0';
             }
         }
     } else {
-        set.ScheduleGroup = '2';
-        set.DailyKind = '0';
-        if (panel.firstDay.checked) set.MonthlyKind = '1';
-        if (panel.lastDay.checked) set.MonthlyKind = '2';
+        set.scheduleGroup = '2';
+        set.dailyKind = '0';
+        if (panel.firstDay.checked) set.monthlyKind = '1';
+        if (panel.lastDay.checked) set.monthlyKind = '2';
         if (panel.givenDay.checked) {
-            set.MonthlyKind = '3';
-            set.MonthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
+            set.monthlyKind = '3';
+            set.monthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
         }
     }
-    set.SaveTime = panel.saveTime.text.substr(0, kSaveTimeWidth);
+    set.saveTime = panel.saveTime.text.substr(0, kSaveTimeWidth);
 }
 
 }  // namespace
@@ -181,38 +181,38 @@ void ResetScheduleForNewSet(SetPanelState& panel) {
 std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state) {
     const std::optional<std::size_t> index = FindSetByName(state.sets, panel.selectorText);
     if (!index) return std::nullopt;
-    state.sets.CurrentSet = static_cast<int>(*index);
-    const BackupSet& set = state.sets.Sets[*index];
-    panel.description = set.Description;
+    state.sets.currentSet = static_cast<int>(*index);
+    const BackupSet& set = state.sets.sets[*index];
+    panel.description = set.description;
     ClearSchedule(panel);
     panel.pcStart.checked = panel.hostStart.checked = panel.immediate.checked = false;
-    if (set.ScheduleGroup == '1') {
-        if (set.DailyKind == '1') {
+    if (set.scheduleGroup == '1') {
+        if (set.dailyKind == '1') {
             SelectDaily(panel, 1);
-            panel.retention.text = set.RetentionDays;
+            panel.retention.text = set.retentionDays;
         } else {
             SelectDaily(panel, 2);
             for (std::size_t i = 0; i < panel.weekdayBoxes.size(); ++i) {
                 panel.weekdayBoxes[i].checked =
-                    i < set.WeekdayFlags.size() && set.WeekdayFlags[i] == '1';
+                    i < set.weekdayFlags.size() && set.weekdayFlags[i] == '1';
             }
         }
     } else {
         EnableMonthly(panel);
-        if (set.MonthlyKind == '1') {
+        if (set.monthlyKind == '1') {
             panel.firstDay.checked = true;
-        } else if (set.MonthlyKind == '2') {
+        } else if (set.monthlyKind == '2') {
             panel.lastDay.checked = true;
         } else {
             panel.givenDay.checked = true;
-            panel.monthDay.text = set.MonthDay;
+            panel.monthDay.text = set.monthDay;
         }
     }
-    const bool pc = set.StartMethod == '1';
+    const bool pc = set.startMethod == '1';
     panel.pcStart.checked = pc;
-    panel.hostStart.checked = set.StartMethod == '2';
-    panel.immediate.checked = !pc && set.StartMethod != '2';
-    panel.saveTime = {pc ? set.SaveTime : std::string(), pc};
+    panel.hostStart.checked = set.startMethod == '2';
+    panel.immediate.checked = !pc && set.startMethod != '2';
+    panel.saveTime = {pc ? set.saveTime : std::string(), pc};
     panel.dailyGroup.enabled = panel.monthlyGroup.enabled = pc;
     return index;
 }
@@ -274,13 +274,13 @@ Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state) {
         return refuse(kSetNameLettersOnly);
     }
     if (const auto index = FindSetByName(state.sets, name)) {
-        state.sets.CurrentSet = static_cast<int>(*index);
-        state.sets.NewSet = 0;
+        state.sets.currentSet = static_cast<int>(*index);
+        state.sets.newSet = 0;
         return {};
     }
-    if (state.sets.Sets.size() >= kMaxSets) return refuse(kSetTableFull);
-    state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size());
-    state.sets.NewSet = 1;
+    if (state.sets.sets.size() >= kMaxSets) return refuse(kSetTableFull);
+    state.sets.currentSet = static_cast<int>(state.sets.sets.size());
+    state.sets.newSet = 1;
     return {};
 }
 
@@ -288,12 +288,12 @@ EntryCheck CheckSetEntries(const SetPanelState& panel, AgentState& state) {
     if (!CheckSetName(panel, state)) return {false, PanelFocus::SetSelector};
     BackupSet& set = CurrentRecord(state);
     FirstFailure check{state};
-    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
-    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
+    set.description = CutToCp932Width(panel.description, kDescriptionWidth);
+    set.startMethod = SelectedStartMethod(panel, set.startMethod);
     if (panel.dailyGroup.checked) CheckDailyEntries(panel, set, check);
     if (panel.monthlyGroup.checked) CheckMonthlyEntries(panel, set, check);
     if (!panel.hostStart.checked && !panel.immediate.checked) CheckSaveTime(panel, set, check);
-    if (set.Rows.empty() || set.Rows.front().Library.empty()) {
+    if (set.rows.empty() || set.rows.front().library.empty()) {
         check.Fail(PanelFocus::StoreButton, kNoObjects);
     }
     if (!SettingsComplete(state.settings)) {
@@ -303,18 +303,18 @@ EntryCheck CheckSetEntries(const SetPanelState& panel, AgentState& state) {
 }
 
 bool SettingsComplete(const Settings& s) {
-    const bool host = !s.TermId.empty() && !s.BaseDir.empty() && !s.HostAddress.empty() &&
-                      !s.User.empty() && !s.Password.empty() && !s.JobQueue.empty();
+    const bool host = !s.termId.empty() && !s.baseDir.empty() && !s.hostAddress.empty() &&
+                      !s.user.empty() && !s.password.empty() && !s.jobQueue.empty();
     const bool mail =
-        s.MailActive != 1 || (!s.MailAddress.empty() && !s.Smtp.empty() && !s.MailFrom.empty());
+        s.mailActive != 1 || (!s.mailAddress.empty() && !s.smtp.empty() && !s.mailFrom.empty());
     return host && mail;
 }
 
 bool StartMethodConflict(const SetPanelState& panel, const JobTable& jobs) {
-    for (const JobRecord& job : jobs.Records) {
-        if (job.SetName != panel.selectorText) continue;
-        if (job.StartMethodText == kPcStart && !panel.pcStart.checked) return true;
-        if (job.StartMethodText == kHostStart && !panel.hostStart.checked) return true;
+    for (const JobRecord& job : jobs.records) {
+        if (job.setName != panel.selectorText) continue;
+        if (job.startMethodText == kPcStart && !panel.pcStart.checked) return true;
+        if (job.startMethodText == kHostStart && !panel.hostStart.checked) return true;
     }
     return false;
 }
@@ -323,7 +323,7 @@ std::filesystem::path SetFolder(const std::filesystem::path& programFolder,
                                 const Settings& settings) {
     // Read again at every store, as another copy of the settings may have changed it.
     std::string name = ReadProfileText(SettingsPath(programFolder), "DIRECTORIES", "BACKUPSET", 63);
-    if (name.empty()) name = settings.BackupSetFolder;
+    if (name.empty()) name = settings.backupSetFolder;
     if (name.empty()) name = kDefaultSetFolderName;
     return programFolder / name;
 }
@@ -333,7 +333,7 @@ bool StoreChangesSetFile(const SetPanelState& panel, AgentState& state,
     BackupSet wanted = CurrentRecord(state);
     FillSetFromPanel(panel, wanted);
     const Expected<BackupSet> stored =
-        ReadSetFile(SetFolder(programFolder, state.settings), wanted.SetName);
+        ReadSetFile(SetFolder(programFolder, state.settings), wanted.setName);
     if (!stored) return true;
     // Compared as written: what the file holds beyond the record's fields does not count.
     return FormatSetFile(*stored) != FormatSetFile(wanted);
@@ -346,10 +346,10 @@ bool StoreCurrentSet(const SetPanelState& panel, AgentState& state,
     const Expected<void> written = WriteSetFile(SetFolder(programFolder, state.settings), set);
     if (!written) state.lastError = written.error().text;
     if (written) WriteSettings(SettingsPath(programFolder), state.settings);
-    if (state.sets.NewSet == 1) {
-        state.sets.Sets.push_back(set);
+    if (state.sets.newSet == 1) {
+        state.sets.sets.push_back(set);
         state.draft = BackupSet();
-        state.sets.NewSet = 0;
+        state.sets.newSet = 0;
     }
     return written.has_value();
 }

@@ -90,7 +90,7 @@ void ResetSetPanel(SetPanelState& panel);
 // save time keeps its text.
 void ResetScheduleForNewSet(SetPanelState& panel);
 
-// Shows the set named by the selector. The set's index (now sets.CurrentSet), or nullopt when
+// Shows the set named by the selector. The set's index (now sets.currentSet), or nullopt when
 // no stored set has that name (then nothing changes).
 std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state);
 // Locks the start method and schedule while the selected set has a job.
@@ -103,7 +103,7 @@ void OnMonthlyGroupClicked(SetPanelState& panel);
 enum class StartMethodChoice { Pc, Host, Immediate };
 void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice);
 
-// Makes sets.CurrentSet the named set, or the next free index for a new name (NewSet 1). A
+// Makes sets.currentSet the named set, or the next free index for a new name (newSet 1). A
 // refused name's failure text is also kept in state.lastError.
 Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state);
 

@@ -164,10 +164,10 @@ void MainWindow::BuildLists() {
     QTreeWidget& jobs = *ui_->jobList;
     jobs.setColumnCount(static_cast<int>(kJobListColumnCount));
     QStringList jobHeaders;
-    for (const JobListColumn& column : kJobListColumns) jobHeaders << ToQ(column.Header);
+    for (const JobListColumn& column : kJobListColumns) jobHeaders << ToQ(column.header);
     jobs.setHeaderLabels(jobHeaders);
     for (std::size_t i = 0; i < kJobListColumnCount; ++i) {
-        jobs.setColumnWidth(static_cast<int>(i), kJobListColumns[i].Width);
+        jobs.setColumnWidth(static_cast<int>(i), kJobListColumns[i].width);
     }
     jobs.header()->setDefaultAlignment(Qt::AlignCenter);
     jobs.viewport()->installEventFilter(this);
@@ -246,13 +246,13 @@ void MainWindow::StartUp() {
     const bool notice = !startup.setsLoaded || startup.setsLeftOut || startup.jobFileKept;
     ui_->statusLabel->setText(notice ? ToQ(state_.lastError) : QString());
     ui_->setSelector->clear();
-    for (const BackupSet& set : state_.sets.Sets) ui_->setSelector->addItem(ToQ(set.SetName));
+    for (const BackupSet& set : state_.sets.sets) ui_->setSelector->addItem(ToQ(set.setName));
     ui_->setSelector->setCurrentIndex(-1);
     ui_->setSelector->setEditText({});
     ShowPanel();
     LockMainWindow(!startup.hostInstalled);
     RefreshJobList();
-    ui_->versionLabel->setText(ToQ(state_.settings.Version));
+    ui_->versionLabel->setText(ToQ(state_.settings.version));
     ui_->setSelector->setFocus();
     timer_.setInterval(startup.schedulerPeriod);
     UpdateTimer();
@@ -300,10 +300,10 @@ void MainWindow::ShowPanel() {
 
 void MainWindow::ShowSetObjects(const BackupSet& set) {
     ui_->objectList->clear();
-    for (const ObjectRow& row : set.Rows) {
-        if (row.Library.empty()) break;
+    for (const ObjectRow& row : set.rows) {
+        if (row.library.empty()) break;
         auto* item =
-            new QTreeWidgetItem(QStringList{ToQ(row.Library), ToQ(row.Object), ToQ(row.Type),
+            new QTreeWidgetItem(QStringList{ToQ(row.library), ToQ(row.object), ToQ(row.type),
                                             ToQ(ProtectionText(row)), ToQ(CompressionText(row))});
         CenterAll(*item, 5);
         ui_->objectList->addTopLevelItem(item);
@@ -386,7 +386,7 @@ void MainWindow::RefreshJobList() {
     const QFontMetrics metrics(list.font());
     for (std::size_t i = 0; i < kJobListColumnCount; ++i) {
         const int column = static_cast<int>(i);
-        int width = std::max(kJobListColumns[i].Width, list.header()->sectionSizeHint(column));
+        int width = std::max(kJobListColumns[i].width, list.header()->sectionSizeHint(column));
         for (int row = 0; row < list.topLevelItemCount(); ++row) {
             width = std::max(width,
                              metrics.horizontalAdvance(list.topLevelItem(row)->text(column)) + 12);
@@ -477,7 +477,7 @@ void MainWindow::OnStoreClicked() {
         FocusOn(check.focus);
         return;
     }
-    const bool isNew = state_.sets.NewSet == 1;
+    const bool isNew = state_.sets.newSet == 1;
     if (!Ask(isNew ? kAskNewSet : kAskOverwriteSet)) return;
     if (!StoreCurrentSet(panel_, state_, context_.folder)) {
         ShowError(state_.lastError);
@@ -496,7 +496,7 @@ void MainWindow::OnSubmitClicked() {
         ReleaseScheduler();
         return;
     }
-    const bool isNew = state_.sets.NewSet == 1;
+    const bool isNew = state_.sets.newSet == 1;
     // A stored set is rewritten only when the user agrees, as "バックアップセット保管" asks.
     const bool overwrites = !isNew && StoreChangesSetFile(panel_, state_, context_.folder);
     if ((isNew && !Ask(kAskNewSet)) || (overwrites && !Ask(kAskOverwriteSet))) {
@@ -510,7 +510,7 @@ void MainWindow::OnSubmitClicked() {
     if (isNew) ui_->setSelector->addItem(ToQ(panel_.selectorText));
 
     const BackupSet& set = CurrentRecord(state_);
-    switch (set.StartMethod) {
+    switch (set.startMethod) {
         case '1':
         case '2':
             if (const auto registered = RegisterJob(state_.jobs, state_.sets, context_.clock)) {
@@ -523,7 +523,7 @@ void MainWindow::OnSubmitClicked() {
             RefreshJobList();
             break;
         case '3': {
-            const std::string name = set.SetName;
+            const std::string name = set.setName;
             immediateRunning_ = true;
             bool started = starter_->StartTransferAgent(name, [this, name](bool ran) {
                 immediateRunning_ = false;
@@ -550,17 +550,17 @@ void MainWindow::OnConnectionClicked() {
     std::optional<Settings> result = services_.dialogs->EditConnection(
         this, state_.settings, [this] { return starter_->TransferRunning(); },
         [this] {
-            state_.settings.HostInstalled = 1;
+            state_.settings.hostInstalled = 1;
             UnlockMainWindow();
         });
     if (result) {
-        const int installed = state_.settings.HostInstalled;
+        const int installed = state_.settings.hostInstalled;
         state_.settings = *result;
-        state_.settings.HostInstalled = installed;
+        state_.settings.hostInstalled = installed;
         if (!WriteSettings(SettingsPath(context_.folder), state_.settings)) {
             context_.log.WriteDailyLog("zorva.iniの書出しに失敗した");
         }
-        context_.log.SetDetailLog(state_.settings.DetailLog);
+        context_.log.SetDetailLog(state_.settings.detailLog);
     }
     ReleaseScheduler();
 }
@@ -578,7 +578,7 @@ void MainWindow::OnJobMenuAction(int action) {
             saved = SetJobActive(state_.jobs, row, true);
             break;
         case JobHistory:
-            starter_->StartLogViewer(state_.jobs.Records.at(static_cast<std::size_t>(row)).SetName);
+            starter_->StartLogViewer(state_.jobs.records.at(static_cast<std::size_t>(row)).setName);
             saved = SaveJobs(state_.jobs);
             break;
         case DeleteJobAction: {
