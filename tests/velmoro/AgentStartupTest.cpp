@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -178,6 +180,26 @@ TEST(AgentStartup, DamagedJobFileIsKeptBeforeTheRewrite) {
         EXPECT_EQ(state.lastError,
                   kept ? std::string(kJobFileKept) + copy.filename().string() : "");
         EXPECT_EQ(f.LogText().find(ToCp932(kJobFileKept)) != std::string::npos, kept);
+    }
+}
+
+// Settings that are there but cannot be read stop the start-up before anything is written:
+// the agent never runs on (and later stores) an empty record in place of keys it never saw.
+TEST(AgentStartup, UnreadableSettingsAreAFailureAndNothingIsWritten) {
+    for (const auto& [target, error] : {std::pair{"zorva.ini", ELOOP}, {"folder", EISDIR}}) {
+        SCOPED_TRACE(target);
+        Folder f;
+        fs::create_directory(f.folder / "folder");
+        fs::create_symlink(target, f.Ini());
+        AgentState state;
+        state.settings.hostAddress = "10.0.0.1";
+        const Expected<AgentStartup> startup = StartAgent(f.context, state, "3.0.0");
+        ASSERT_FALSE(startup.has_value());
+        EXPECT_EQ(startup.error().text,
+                  f.Ini().string() + "を読み取れない：" + std::strerror(error));
+        EXPECT_EQ(fs::read_symlink(f.Ini()), target);
+        EXPECT_FALSE(fs::exists(f.folder / "BACKUPSET"));
+        EXPECT_EQ(state.settings.hostAddress, "10.0.0.1");
     }
 }
 
