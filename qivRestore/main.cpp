@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/CommandLine.h"
 #include "common/DailyLog.h"
 #include "common/HostJobWait.h"
 #include "common/InstanceLock.h"
@@ -26,14 +27,6 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
     if (!parsed) {
         std::cerr << "qivRestore: " << parsed.error().text << "\n" << qivrestore::kRestoreUsage;
         return 2;  // a usage error, as in every program of the system
-    }
-    if (parsed->help) {
-        std::cout << qivrestore::kRestoreUsage;
-        return 0;
-    }
-    if (parsed->version) {
-        std::cout << "qivRestore " ZORVA_VERSION "\n";
-        return 0;
     }
     SystemClock clock;
     SleepingWaiter waiter;
@@ -77,6 +70,11 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
 
 int main(int argc, char* argv[]) {
     zorva::DisableCoreDumps();  // before the password is read
+    // Its own options are parsed below: other options are not refused here.
+    if (const auto exitCode = zorva::AnswerCommonOptions(argc, argv, "qivRestore",
+                                                         zorva::qivrestore::kRestoreUsage)) {
+        return *exitCode;
+    }
     std::vector<std::string> arguments(argv + 1, argv + argc);
     // A lone name is the set the agent's selector shows: the window opens on it.
     const bool chosenSetOnly = arguments.size() == 1 && !arguments[0].starts_with("-");

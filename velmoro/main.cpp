@@ -21,7 +21,7 @@
 #include "common/ui/ProcessLauncher.h"
 #include "common/ui/QtText.h"
 #include "common/ui/QuietOffscreen.h"
-#include "velmoro/AdminCommands.h"
+#include "velmoro/cli/AdminCommands.h"
 #include "velmoro/ui/MainWindow.h"
 #include "velmoro/ui/QtAgentDialogs.h"
 

@@ -197,10 +197,10 @@ private Q_SLOTS:
     void cancelAndEscapeEndWithTheirCodes() {
         Open(Complete());
         Click("cancelButton");
-        QCOMPARE(dialog_->result(), ConnectionDialog::kCancelled);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Cancelled));
         Open(Complete());
         QTest::keyClick(dialog_.get(), Qt::Key_Escape);
-        QCOMPARE(dialog_->result(), ConnectionDialog::kEscaped);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Escaped));
     }
 
     void installIsRefusedWhileATransferAgentRuns() {

@@ -179,7 +179,7 @@ private Q_SLOTS:
         Find<QScrollBar>(QStringLiteral("rowScrollBar"))
             ->triggerAction(QAbstractSlider::SliderPageStepAdd);
         Click("cancelButton");
-        QCOMPARE(dialog_->result(), ObjectEditorDialog::kCancelled);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Cancelled));
         QVERIFY(!dialog_->isVisible());
         QVERIFY(set_.rows == opening);
     }
@@ -191,7 +191,7 @@ private Q_SLOTS:
             ->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         Type(0, QStringLiteral("NOT"), QStringLiteral("COLLECTED"), QStringLiteral("*FILE"));
         QTest::keyClick(dialog_.get(), Qt::Key_Escape);
-        QCOMPARE(dialog_->result(), ObjectEditorDialog::kEscaped);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Escaped));
         QCOMPARE(set_.rows.size(), std::size_t{5});
         QCOMPARE(set_.rows[0].library, std::string("PAYLIB"));
         QVERIFY(set_.rows[1].library.empty());  // typed after the last scroll: not collected
@@ -241,7 +241,7 @@ private Q_SLOTS:
         QVERIFY(finished.wait(15000));
         QVERIFY(timer.elapsed() < 5000);  // stopped, not waited out
         QTRY_VERIFY(!dialog_->isVisible());
-        QCOMPARE(dialog_->result(), ObjectEditorDialog::kEscaped);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Escaped));
         QVERIFY(fixture_->boxes.asked.empty());
         QCOMPARE(set_.rows.size(), std::size_t{1});
     }

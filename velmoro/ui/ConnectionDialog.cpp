@@ -50,11 +50,11 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
     connect(ui_->registerButton, &QPushButton::clicked, this, &ConnectionDialog::Register);
     connect(ui_->cancelButton, &QPushButton::clicked, this, [this] {
         if (runner_.Running()) {
-            endWhenDone_ = kCancelled;
+            endWhenDone_ = DialogEnd::Cancelled;
             runner_.RequestStop();
             return;
         }
-        done(kCancelled);
+        EndDialog(*this, DialogEnd::Cancelled);
     });
     connect(ui_->clearButton, &QPushButton::clicked, this, &ConnectionDialog::Clear);
     connect(ui_->browseButton, &QPushButton::clicked, this, &ConnectionDialog::Browse);
@@ -145,7 +145,7 @@ void ConnectionDialog::MailToggled(bool on) {
 
 void ConnectionDialog::Register() {
     if (runner_.Running()) return;
-    if (CheckEntries()) done(QDialog::Accepted);
+    if (CheckEntries()) EndDialog(*this, DialogEnd::Registered);
 }
 
 void ConnectionDialog::Browse() {
@@ -185,8 +185,8 @@ void ConnectionDialog::Install() {
 void ConnectionDialog::InstallEnded() {
     transferLock_.reset();
     SetBusy(false);
-    if (installResult_.interrupted || endWhenDone_ != 0) {
-        if (endWhenDone_ != 0) done(endWhenDone_);
+    if (installResult_.interrupted || endWhenDone_) {
+        if (endWhenDone_) EndDialog(*this, *endWhenDone_);
         return;
     }
     if (!installResult_.ok) return Tell(kErrorCaption, ui::ToQ(installResult_.text));
@@ -198,11 +198,11 @@ void ConnectionDialog::InstallEnded() {
 
 void ConnectionDialog::reject() {
     if (runner_.Running()) {
-        endWhenDone_ = kEscaped;
+        endWhenDone_ = DialogEnd::Escaped;
         runner_.RequestStop();
         return;
     }
-    done(kEscaped);
+    EndDialog(*this, DialogEnd::Escaped);
 }
 
 void ConnectionDialog::SetBusy(bool busy) {

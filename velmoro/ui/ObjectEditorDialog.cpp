@@ -150,10 +150,10 @@ void ObjectEditorDialog::HostCheckEnded() {
     SetBusy(false);
     editor_.Rows() = checkedRows_;
     ShowRows();
-    if (checkResult_.interrupted || endWhenDone_ != 0) {
+    if (checkResult_.interrupted || endWhenDone_) {
         Q_EMIT registrationFinished();
-        if (endWhenDone_ == kCancelled) Cancel();
-        if (endWhenDone_ == kEscaped) reject();
+        if (endWhenDone_ == DialogEnd::Cancelled) Cancel();
+        if (endWhenDone_ == DialogEnd::Escaped) reject();
         return;
     }
     context_.log.WriteDailyLog(checkResult_.text);
@@ -161,29 +161,29 @@ void ObjectEditorDialog::HostCheckEnded() {
     Q_EMIT registrationFinished();
     if (!checkResult_.ok) return;
     set_.rows = editor_.SetRows();
-    done(QDialog::Accepted);
+    EndDialog(*this, DialogEnd::Registered);
 }
 
 // A running check is stopped first; the dialog ends when it has.
 void ObjectEditorDialog::Cancel() {
     if (runner_.Running()) {
-        endWhenDone_ = kCancelled;
+        endWhenDone_ = DialogEnd::Cancelled;
         runner_.RequestStop();
         return;
     }
     editor_.Cancel();
-    done(kCancelled);
+    EndDialog(*this, DialogEnd::Cancelled);
 }
 
 // Esc and the close box: the set keeps what scrolling and "登録" collected.
 void ObjectEditorDialog::reject() {
     if (runner_.Running()) {
-        endWhenDone_ = kEscaped;
+        endWhenDone_ = DialogEnd::Escaped;
         runner_.RequestStop();
         return;
     }
     set_.rows = editor_.SetRows();
-    done(kEscaped);
+    EndDialog(*this, DialogEnd::Escaped);
 }
 
 void ObjectEditorDialog::Clear() {

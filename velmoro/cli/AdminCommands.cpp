@@ -1,4 +1,4 @@
-#include "velmoro/AdminCommands.h"
+#include "velmoro/cli/AdminCommands.h"
 
 #include <cstdio>
 #include <iostream>
