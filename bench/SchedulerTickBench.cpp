@@ -80,11 +80,13 @@ void FillAgent(AgentState& state, const std::filesystem::path& folder) {
         BackupSet set;
         set.setName = "SET" + std::string(1, static_cast<char>('A' + i / 26)) +
                       std::string(1, static_cast<char>('A' + i % 26));
-        set.startMethod = '1';
-        set.scheduleGroup = i % 3 == 2 ? '2' : '1';
-        set.dailyKind = i % 3 == 0 ? '1' : '2';
+        set.startMethod = StartMethod::Pc;
+        set.scheduleKind = i % 3 == 2 ? ScheduleKind::Monthly : ScheduleKind::Daily;
+        set.dailyKind = i % 3 == 0 ? DailyKind::EveryDay : DailyKind::Weekdays;
         set.weekdayFlags = "1010100";
-        set.monthlyKind = static_cast<char>('1' + i % 3);
+        constexpr MonthlyKind kMonthly[] = {MonthlyKind::FirstDay, MonthlyKind::LastDay,
+                                            MonthlyKind::GivenDay};
+        set.monthlyKind = kMonthly[i % 3];
         set.monthDay = "15";
         char time[8];
         std::snprintf(time, sizeof time, "%02d%02d", 9 + i / 60, i % 60);
@@ -95,8 +97,8 @@ void FillAgent(AgentState& state, const std::filesystem::path& folder) {
         job.setName = set.setName;
         job.submittedText = " 2026/12/01 09:00";
         job.lastRunText = job.lastDuration = " ";
-        job.startMethodText = kPcStart;
-        job.statusText = kStatusWaiting;
+        job.startMethod = StartMethod::Pc;
+        job.status = JobStatus::Waiting;
         state.jobs.records.push_back(job);
     }
 }

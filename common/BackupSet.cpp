@@ -19,6 +19,17 @@ char FirstChar(std::string_view text) {
     return text.empty() ? ' ' : text.front();
 }
 
+// A kind as the file's character and back (see the kinds' declaration).
+template <typename Kind>
+Kind KindOf(char c) {
+    return static_cast<Kind>(c);
+}
+
+template <typename Kind>
+char CharOf(Kind kind) {
+    return static_cast<char>(kind);
+}
+
 std::string_view FirstOr(const std::vector<std::string_view>& fields, std::size_t i) {
     return i < fields.size() ? fields[i] : std::string_view();
 }
@@ -99,26 +110,27 @@ BackupSet ParseSetFile(std::string_view bytes, std::string_view name, std::size_
                 set.description = Field(line, kDescriptionWidth);
                 break;
             case 1:
-                set.startMethod = FirstChar(FirstOr(SplitRuns(line, "\t"), 0));
+                set.startMethod = KindOf<StartMethod>(FirstChar(FirstOr(SplitRuns(line, "\t"), 0)));
                 break;
             case 2: {
                 auto fields = SplitRuns(line, "\t");
-                set.scheduleGroup = FirstChar(FirstOr(fields, 0));
+                set.scheduleKind = KindOf<ScheduleKind>(FirstChar(FirstOr(fields, 0)));
                 if (fields.size() > 1) set.saveTime = Field(fields[1], kSaveTimeWidth);
                 break;
             }
             case 3: {
-                set.dailyKind = line.front();
+                set.dailyKind = KindOf<DailyKind>(line.front());
                 auto value = FirstOr(SplitRuns(line.substr(1), "\t"), 0);
-                if (set.dailyKind == '1' && !value.empty()) {
+                const bool everyDay = set.dailyKind == DailyKind::EveryDay;
+                if (everyDay && !value.empty()) {
                     set.retentionDays = Field(value, kRetentionWidth);
-                } else if (set.dailyKind != '1') {
+                } else if (!everyDay) {
                     set.weekdayFlags = Field(value, kWeekdayFlagsWidth);
                 }
                 break;
             }
             case 4:
-                set.monthlyKind = line.front();
+                set.monthlyKind = KindOf<MonthlyKind>(line.front());
                 set.monthDay = Field(FirstOr(SplitRuns(line.substr(1), "\t"), 0), kMonthDayWidth);
                 break;
             default:
@@ -131,11 +143,12 @@ BackupSet ParseSetFile(std::string_view bytes, std::string_view name, std::size_
 std::string FormatSetFile(const BackupSet& set) {
     const std::string tab = "\t", crlf = "\r\n";
     std::string text = DescriptionLine(set.description) + crlf;
-    text += std::string(1, set.startMethod) + crlf;
-    text += set.scheduleGroup + tab + ToCp932(set.saveTime) + crlf;
-    text += set.dailyKind + tab +
-            ToCp932(set.dailyKind == '1' ? set.retentionDays : set.weekdayFlags) + crlf;
-    text += set.monthlyKind + tab + ToCp932(set.monthDay) + crlf;
+    const bool everyDay = set.dailyKind == DailyKind::EveryDay;
+    text += std::string(1, CharOf(set.startMethod)) + crlf;
+    text += CharOf(set.scheduleKind) + tab + ToCp932(set.saveTime) + crlf;
+    text += CharOf(set.dailyKind) + tab + ToCp932(everyDay ? set.retentionDays : set.weekdayFlags) +
+            crlf;
+    text += CharOf(set.monthlyKind) + tab + ToCp932(set.monthDay) + crlf;
     for (std::size_t i = 0; i < set.rows.size() && i < kMaxRows; ++i) {
         const ObjectRow& row = set.rows[i];
         if (row.library.empty()) break;

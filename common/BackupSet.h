@@ -37,17 +37,27 @@ struct ObjectRow {
     friend bool operator==(const ObjectRow&, const ObjectRow&) = default;
 };
 
-// Texts are UTF-8; a kind character never set is a blank.
+// The kinds of a set. Each is one character of the set file, the enumerator's value. A
+// character that names no kind is kept as read (the enum holds any char), so that the file is
+// written back unchanged; the rules take it for none of the named kinds. Unset is the blank of
+// a kind never chosen.
+enum class StartMethod : char { Unset = ' ', Pc = '1', Host = '2', Immediate = '3' };
+enum class ScheduleKind : char { Unset = ' ', Daily = '1', Monthly = '2' };
+// NotDaily: the schedule is monthly.
+enum class DailyKind : char { Unset = ' ', NotDaily = '0', EveryDay = '1', Weekdays = '2' };
+enum class MonthlyKind : char { Unset = ' ', FirstDay = '1', LastDay = '2', GivenDay = '3' };
+
+// Texts are UTF-8.
 struct BackupSet {
     std::string setName;
     std::string description;
-    char startMethod = ' ';    // '1' PC start, '2' host start, '3' immediate
-    char scheduleGroup = ' ';  // '1' daily, '2' monthly
+    StartMethod startMethod = StartMethod::Unset;
+    ScheduleKind scheduleKind = ScheduleKind::Unset;
     std::string retentionDays;
-    char dailyKind = ' ';      // '1' every day, '2' ticked weekdays, '0' monthly
+    DailyKind dailyKind = DailyKind::Unset;
     std::string weekdayFlags;  // Monday first
     std::string saveTime;      // HHMM
-    char monthlyKind = ' ';    // '1' first day, '2' last day, '3' given day
+    MonthlyKind monthlyKind = MonthlyKind::Unset;
     std::string monthDay;
     std::vector<ObjectRow> rows;  // at most kMaxRows, none with an empty Library
 

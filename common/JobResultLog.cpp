@@ -19,25 +19,24 @@ std::span<const JobObjectRow> ListedRows(std::span<const JobObjectRow> rows) {
 std::string JobResultWord(std::span<const JobObjectRow> rows) {
     std::size_t done = 0, other = 0;
     for (const JobObjectRow& row : ListedRows(rows)) {
-        (row.rowStatus == kSaved ? done : other) += 1;
+        (row.rowStatus == RowStatus::Saved ? done : other) += 1;
     }
     if (other > 0) return done > 0 ? "一部未完" : "異常終了";
     return done > 0 ? "正常完了" : "";
 }
 
-std::string ResultStatusText(int rowStatus) {
+std::string ResultStatusText(RowStatus rowStatus) {
     switch (rowStatus) {
-        case kPending:
+        case RowStatus::Pending:
             return "保管未完了";
-        case kSaved:
+        case RowStatus::Saved:
             return "保管正常完了";
-        case kHostFailed:
+        case RowStatus::HostFailed:
             return "ホストで保管失敗";
-        case kDownloadFailed:
+        case RowStatus::DownloadFailed:
             return "保管異常終了";
-        default:
-            return "不明 ";
     }
+    return "不明 ";
 }
 
 std::string JobResultName(const JobResult& job) {

@@ -14,11 +14,11 @@ namespace zorva {
 
 // The outcome of one object of a backup job; the numbers are the ones the result log and the
 // report mail speak of.
-enum RowStatus : int {
-    kPending = 0,
-    kSaved = 1,           // saved on the host and downloaded
-    kHostFailed = 5,      // the host could not save it
-    kDownloadFailed = 9,  // every download attempt failed
+enum class RowStatus : int {
+    Pending = 0,
+    Saved = 1,           // saved on the host and downloaded
+    HostFailed = 5,      // the host could not save it
+    DownloadFailed = 9,  // every download attempt failed
 };
 
 // A date-time of all zeros: a row that was never downloaded.
@@ -31,7 +31,7 @@ struct JobObjectRow {
     std::string type;
     char objectKind = ' ';
     char optionCode = ' ';
-    int rowStatus = kPending;
+    RowStatus rowStatus = RowStatus::Pending;
     LocalTime downloadStart = kNoTime;
     LocalTime downloadEnd = kNoTime;
 };
@@ -53,7 +53,7 @@ std::span<const JobObjectRow> ListedRows(std::span<const JobObjectRow> rows);
 std::string JobResultWord(std::span<const JobObjectRow> rows);
 
 // The status text of a row in the result log; "不明 " (with its blank) for an unknown status.
-std::string ResultStatusText(int rowStatus);
+std::string ResultStatusText(RowStatus rowStatus);
 
 // "APP-<start YYYYMMDDHHMM>-<end YYYYMMDDHHMM>-<set>-<result>-.log" (UTF-8).
 std::string JobResultName(const JobResult& job);

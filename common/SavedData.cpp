@@ -74,14 +74,14 @@ std::string RetentionFolder(const SaveSchedule& schedule, const Settings& settin
 std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& settings,
                               const LocalTime& today) {
     const std::string setFolder = SetFolder(settings, schedule.setName);
-    if (schedule.dailyKind == '2') {
+    if (schedule.dailyKind == DailyKind::Weekdays) {
         const int weekday = today.weekday >= 0 && today.weekday < 7 ? today.weekday : 0;
         return setFolder + kWeekdayNames[weekday];
     }
-    if (schedule.dailyKind == '1')
+    if (schedule.dailyKind == DailyKind::EveryDay)
         return RetentionFolder(schedule, settings) + "/" + DateStamp(today);
-    if (schedule.monthlyKind == '1') return setFolder + MonthStamp(today, 1);
-    if (schedule.monthlyKind == '2') return setFolder + MonthStamp(today, 31);
+    if (schedule.monthlyKind == MonthlyKind::FirstDay) return setFolder + MonthStamp(today, 1);
+    if (schedule.monthlyKind == MonthlyKind::LastDay) return setFolder + MonthStamp(today, 31);
     return setFolder + DateStamp(today);
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/BackupSet.h"
 #include "common/Clock.h"
 #include "common/Reporter.h"
 #include "common/Settings.h"
@@ -19,9 +20,9 @@ namespace zorva {
 // The fields of a backup set that place its generation folders.
 struct SaveSchedule {
     std::string setName;
-    char dailyKind = ' ';
+    DailyKind dailyKind = DailyKind::Unset;
     std::string retentionDays;
-    char monthlyKind = ' ';
+    MonthlyKind monthlyKind = MonthlyKind::Unset;
 };
 
 // The object name with its first '*' (only the first) replaced by '#': the name of the save
@@ -51,10 +52,10 @@ std::string RetentionFolderName(std::string_view retentionDays);
 std::string RetentionFolder(const SaveSchedule& schedule, const Settings& settings);
 
 // The generation folder of a job run on `today`:
-//   dailyKind '2'    BASEDIR + set + "/" + English weekday name
-//   dailyKind '1'    RetentionFolder + "/" + YYYYMMDD
-//   monthlyKind '1'  BASEDIR + set + "/" + YYYYMM01
-//   monthlyKind '2'  BASEDIR + set + "/" + YYYYMM31 (31 whatever the month's length)
+//   ticked weekdays  BASEDIR + set + "/" + English weekday name
+//   every day        RetentionFolder + "/" + YYYYMMDD
+//   first day        BASEDIR + set + "/" + YYYYMM01
+//   last day         BASEDIR + set + "/" + YYYYMM31 (31 whatever the month's length)
 //   otherwise        BASEDIR + set + "/" + YYYYMMDD
 std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& settings,
                               const LocalTime& today);

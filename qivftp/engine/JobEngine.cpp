@@ -124,7 +124,7 @@ bool JobEngine::Start() {
         return false;
     }
     if (!MakeSaveFolder(saveFolder_.string(), *this)) return false;
-    if (job_.dailyKind == '1') PurgeOldGenerations(job_, settings_, clock_, *this);
+    if (job_.dailyKind == DailyKind::EveryDay) PurgeOldGenerations(job_, settings_, clock_, *this);
     RemoveDownloadTemporaries(saveFolder_);
     if (Stopping()) return false;
 
@@ -157,7 +157,7 @@ void JobEngine::FailClashingRows() {
             return HostObjectName(row.object) == name;
         });
         if (first == later) continue;
-        later->rowStatus = kDownloadFailed;
+        later->rowStatus = RowStatus::DownloadFailed;
         Message(later->library + "/" + later->object + "は" + first->library + "/" + first->object +
                 "と保管ファイル名" + name + "が同じため保管しません");
     }
@@ -167,7 +167,7 @@ bool JobEngine::SubmitSaveJob() {
     FailClashingRows();
     std::string request;
     for (const JobObjectRow& row : job_.rows) {
-        if (row.rowStatus != kPending) continue;
+        if (row.rowStatus != RowStatus::Pending) continue;
         request += BuildSavlibsRecord({row.objectKind, ToCp932(row.object), ToCp932(row.library),
                                        ToCp932(row.type), row.optionCode});
     }
@@ -284,7 +284,7 @@ void JobEngine::DeleteProgressList() {
 
 JobObjectRow* JobEngine::FindPendingRow(const std::string& name) {
     for (JobObjectRow& row : job_.rows) {
-        if (row.object == name) return row.rowStatus == kPending ? &row : nullptr;
+        if (row.object == name) return row.rowStatus == RowStatus::Pending ? &row : nullptr;
     }
     return nullptr;
 }
@@ -292,14 +292,14 @@ JobObjectRow* JobEngine::FindPendingRow(const std::string& name) {
 void JobEngine::MarkHostFailed(const std::string& name) {
     for (JobObjectRow& row : job_.rows) {
         if (row.object != name) continue;
-        if (row.rowStatus == kPending) row.rowStatus = kHostFailed;
+        if (row.rowStatus == RowStatus::Pending) row.rowStatus = RowStatus::HostFailed;
         return;
     }
 }
 
 bool JobEngine::AllRowsFinished() const {
     for (const JobObjectRow& row : job_.rows) {
-        if (row.rowStatus == kPending) return false;
+        if (row.rowStatus == RowStatus::Pending) return false;
     }
     return true;
 }
@@ -318,13 +318,13 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     row.downloadEnd = clock_.Now();
     if (result == HostStatus::Failed) {
         MessageAndStatus(remote + "ダウンロードに失敗しました");
-        row.rowStatus = kDownloadFailed;
+        row.rowStatus = RowStatus::DownloadFailed;
         view_.SetDownloadState(item, "転送失敗");
         return;
     }
     view_.SetDownloadState(item, "転送成功");
     MessageAndStatus("保管が正常に終了した");
-    row.rowStatus = kSaved;
+    row.rowStatus = RowStatus::Saved;
     DeleteSaveFile(remote);
 }
 

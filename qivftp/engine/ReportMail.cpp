@@ -124,8 +124,9 @@ bool RunDialogue(int fd, const std::vector<MailStep>& steps, Reporter& output,
 std::string ReportObjectLine(const JobObjectRow& row) {
     // The status words are the result log's.
     const std::string line = row.object + ":" + ResultStatusText(row.rowStatus);
-    const bool finished =
-        row.rowStatus == kSaved || row.rowStatus == kHostFailed || row.rowStatus == kDownloadFailed;
+    const bool finished = row.rowStatus == RowStatus::Saved ||
+                          row.rowStatus == RowStatus::HostFailed ||
+                          row.rowStatus == RowStatus::DownloadFailed;
     if (!finished) return line;
     // Labelled as the end, this is when the host's save was found finished and the download
     // began.

@@ -16,9 +16,9 @@ namespace zorva::qivftp {
 struct TransferJob {
     std::string setName;
     std::string description;
-    char dailyKind = ' ';
+    DailyKind dailyKind = DailyKind::Unset;
     std::string retentionDays;
-    char monthlyKind = ' ';
+    MonthlyKind monthlyKind = MonthlyKind::Unset;
     std::vector<JobObjectRow> rows;
     LocalTime startTime = kNoTime;
     LocalTime endTime = kNoTime;

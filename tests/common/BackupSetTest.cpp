@@ -15,10 +15,10 @@ BackupSet DailySave() {
     BackupSet set;
     set.setName = "DAILY";
     set.description = "Daily save";
-    set.startMethod = '1';
-    set.scheduleGroup = '1';
+    set.startMethod = StartMethod::Pc;
+    set.scheduleKind = ScheduleKind::Daily;
     set.saveTime = "2200";
-    set.dailyKind = '1';
+    set.dailyKind = DailyKind::EveryDay;
     set.retentionDays = "7";
     set.rows.push_back(ObjectRow{"PAYLIB", "*ALL", "*FILE", '2', '2', 0});
     return set;
@@ -44,27 +44,27 @@ TEST(BackupSetFile, WeekdayAndMonthlyLines) {
     BackupSet weekly;
     weekly.setName = "WEEK";
     weekly.description = "";
-    weekly.startMethod = '2';
-    weekly.scheduleGroup = '1';
+    weekly.startMethod = StartMethod::Host;
+    weekly.scheduleKind = ScheduleKind::Daily;
     weekly.saveTime = "0100";
-    weekly.dailyKind = '2';
+    weekly.dailyKind = DailyKind::Weekdays;
     weekly.weekdayFlags = "1111111";
     EXPECT_EQ(FormatSetFile(weekly), " \r\n2\r\n1\t0100\r\n2\t1111111\r\n \t\r\n");
 
     BackupSet monthly = weekly;
     monthly.description = "two\r\nlines";
-    monthly.scheduleGroup = '2';
+    monthly.scheduleKind = ScheduleKind::Monthly;
     monthly.saveTime = "2350";
-    monthly.dailyKind = '0';
+    monthly.dailyKind = DailyKind::NotDaily;
     monthly.weekdayFlags = "";
-    monthly.monthlyKind = '2';
+    monthly.monthlyKind = MonthlyKind::LastDay;
     monthly.monthDay = "15";
     const std::string text = FormatSetFile(monthly);
     EXPECT_EQ(text, "two  lines\r\n2\r\n2\t2350\r\n0\t\r\n2\t15\r\n");
     BackupSet back = ParseSetFile(text, "WEEK");
-    EXPECT_EQ(back.monthlyKind, '2');
+    EXPECT_EQ(back.monthlyKind, MonthlyKind::LastDay);
     EXPECT_EQ(back.monthDay, "15");
-    EXPECT_EQ(back.dailyKind, '0');
+    EXPECT_EQ(back.dailyKind, DailyKind::NotDaily);
     EXPECT_EQ(back.weekdayFlags, "");
 }
 

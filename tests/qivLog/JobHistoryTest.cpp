@@ -189,10 +189,10 @@ TEST_F(History, ShowsWhatTheTransferAgentWrote) {
          "*FILE",
          '2',
          '2',
-         kSaved,
+         RowStatus::Saved,
          {2007, 3, 9, 23, 58, 0, 5},
          {2007, 3, 10, 0, 3, 0, 6}},
-        {"SALESLIB", "SALES*01", "*FILE", '2', '2', kHostFailed, kNoTime, kNoTime}};
+        {"SALESLIB", "SALES*01", "*FILE", '2', '2', RowStatus::HostFailed, kNoTime, kNoTime}};
     const JobResult job{"SALES", {2007, 3, 9, 23, 55, 0, 5}, {2007, 3, 10, 0, 5, 0, 6}, rows};
     ASSERT_TRUE(WriteJobResultLog(job, program_.path()));
 

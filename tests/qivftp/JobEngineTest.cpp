@@ -240,8 +240,8 @@ TEST_F(JobEngineTest, CompleteJobDownloadsDeletesAndReports) {
     EXPECT_EQ(view_.downloads, (std::vector<std::pair<std::string, std::string>>{
                                    {"PAYROLL", "転送成功"}, {"*ALLUSR", "転送成功"}}));
     ASSERT_TRUE(mail_.sent);
-    EXPECT_EQ(mail_.job.rows[0].rowStatus, kSaved);
-    EXPECT_EQ(mail_.job.rows[1].rowStatus, kSaved);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(mail_.job.rows[1].rowStatus, RowStatus::Saved);
     using Op = JobHost::Op;
     EXPECT_EQ(host_.RetryOf(Op::GetFile, "DAILY/SAVLIBS"), (RetryPolicy{61, 1s}));
     EXPECT_EQ(host_.RetryOf(Op::GetFile, "DAILY/PAYROLL"), (RetryPolicy{60, 10s}));
@@ -261,8 +261,8 @@ TEST_F(JobEngineTest, ThreeIncompletePollsThenCompleteArePeriodApart) {
     EXPECT_EQ(waiter_.Waits(), std::vector<std::chrono::milliseconds>(4, 500ms));
     EXPECT_EQ(host_.Count("RETR DAILY/OTHER"), 0u);  // not in the set
     ASSERT_TRUE(mail_.sent);
-    EXPECT_EQ(mail_.job.rows[0].rowStatus, kSaved);
-    EXPECT_EQ(mail_.job.rows[1].rowStatus, kHostFailed);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(mail_.job.rows[1].rowStatus, RowStatus::HostFailed);
     EXPECT_EQ(mail_.job.rows[1].downloadStart, kNoTime);
 }
 
@@ -270,7 +270,7 @@ TEST_F(JobEngineTest, SavedThenFailedLineKeepsTheRowSaved) {
     host_.lists = {PayrollDone() + Line('2', "PAYROLL", "PAYLIB", "*FILE", '9') + AllUsrFailed()};
     host_.failDownloads = {};
     Run();
-    EXPECT_EQ(mail_.job.rows[0].rowStatus, kSaved);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
     EXPECT_EQ(host_.Count("RETR DAILY/PAYROLL"), 1u);
 }
 
@@ -278,7 +278,7 @@ TEST_F(JobEngineTest, FailedDownloadMarksTheRowAndKeepsTheHostFile) {
     host_.lists = {PayrollDone() + AllUsrDone()};
     host_.failDownloads = {"DAILY/#ALLUSR"};
     Run();
-    EXPECT_EQ(mail_.job.rows[1].rowStatus, kDownloadFailed);
+    EXPECT_EQ(mail_.job.rows[1].rowStatus, RowStatus::DownloadFailed);
     EXPECT_EQ(host_.Count("DELE DAILY/#ALLUSR"), 0u);
     EXPECT_TRUE(view_.HasMessage("DAILY/#ALLUSRダウンロードに失敗しました"));
     EXPECT_EQ(view_.downloads.at(1).second, "転送失敗");
@@ -307,7 +307,7 @@ TEST_F(JobEngineTest, RefusedSubmitLogsEachReplyLine) {
     EXPECT_EQ(view_.messages[0], "550 CPF1338: Job queue not found.");
     EXPECT_EQ(host_.Count("RETR"), 0u);
     EXPECT_EQ(waiter_.WaitCount(), 0u);
-    EXPECT_EQ(mail_.job.rows[0].rowStatus, kPending);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Pending);
     EXPECT_TRUE(
         fs::exists(program_ / "LOG_DAT" / "APP-202603102200-202603102200-DAILY-異常終了-.log"));
 }
@@ -417,7 +417,7 @@ TEST_F(JobEngineTest, ObjectNamesNeverLeaveTheSaveFolder) {
     host_.lists = {Line('2', "..", "PAYLIB", "*FILE", '0')};
     Run();
     EXPECT_EQ(host_.Count("RETR DAILY/.."), 0u);
-    EXPECT_EQ(mail_.job.rows[0].rowStatus, kDownloadFailed);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::DownloadFailed);
 }
 
 // --- a hostile host, a careless disk and stop requests at awkward moments
@@ -522,7 +522,7 @@ TEST_P(StopAfterDownload, TheSaveFileIsStillDeletedOnTheHostOnce) {
     EXPECT_EQ(host_.Count("DELE DAILY/PAYROLL"), 2u);  // the cut-short call, then the real one
     EXPECT_TRUE(view_.HasMessage("DAILY/PAYROLL削除しました"));
     EXPECT_FALSE(view_.HasMessage("DAILY/PAYROLL削除に失敗しました"));
-    EXPECT_EQ(mail_.job.rows[0].rowStatus, kSaved);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
     EXPECT_EQ(host_.Calls().back(), "CLOSE");
 }
 
@@ -543,10 +543,10 @@ TEST_F(JobEngineTest, RowsSharingASaveFileNameAreFailedAtOnceAndNeverRequested) 
               "2CUST      LIBA      *FILE     2\r\n1*ALLUSR   QSYS      *LIB      1\r\n");
     ASSERT_TRUE(mail_.sent);
     const auto& rows = mail_.job.rows;
-    EXPECT_EQ(rows[0].rowStatus, kSaved);
-    EXPECT_EQ(rows[1].rowStatus, kDownloadFailed);
-    EXPECT_EQ(rows[2].rowStatus, kSaved);
-    EXPECT_EQ(rows[3].rowStatus, kDownloadFailed);
+    EXPECT_EQ(rows[0].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(rows[1].rowStatus, RowStatus::DownloadFailed);
+    EXPECT_EQ(rows[2].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(rows[3].rowStatus, RowStatus::DownloadFailed);
     EXPECT_EQ(host_.Count("RETR DAILY/SAVLIBS"), 1u);  // no wait for the left-out rows
     EXPECT_EQ(host_.Count("RETR DAILY/CUST"), 1u);
     EXPECT_TRUE(view_.HasMessage("LIBB/CUSTはLIBA/CUSTと保管ファイル名CUSTが同じため保管しません"));

@@ -52,7 +52,7 @@ class PurgeFolder : public ::testing::Test {
 protected:
     PurgeFolder() : clock(2026, 3, 10, 2, 0) {
         job.setName = "DAILY";
-        job.dailyKind = '1';
+        job.dailyKind = DailyKind::EveryDay;
         job.retentionDays = "7";
         settings.baseDir = base.path().string() + "/";
     }

@@ -17,7 +17,7 @@ inline JobObjectRow Row(std::string object, int status, LocalTime start = kNoTim
     row.library = "PAYLIB";
     row.object = std::move(object);
     row.type = "*FILE";
-    row.rowStatus = status;
+    row.rowStatus = static_cast<RowStatus>(status);  // the number the result log speaks of
     row.downloadStart = start;
     row.downloadEnd = end;
     return row;

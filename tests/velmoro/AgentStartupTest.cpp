@@ -119,7 +119,7 @@ TEST(AgentStartup, RunningJobFromAnEarlierRunIsWaitingAgain) {
     EXPECT_TRUE(startup.hostInstalled);
     EXPECT_EQ(startup.schedulerPeriod.count(), 60000);
     ASSERT_EQ(state.jobs.records.size(), 1u);
-    EXPECT_EQ(state.jobs.records[0].statusText, kStatusWaiting);
+    EXPECT_EQ(state.jobs.records[0].status, JobStatus::Waiting);
     EXPECT_EQ(state.jobs.records[0].nextRunText, "2026/03/02 22:00");
     std::string file = ReadFileBytes(f.folder / "schedule.txt").value_or("");
     EXPECT_EQ(file.find(running), std::string::npos);
@@ -158,7 +158,9 @@ TEST(AgentStartup, SetsPastTheNinetyNinthByNameAreLeftOutAndSaid) {
 // A job file the agent cannot read whole and clean is kept, as it stands, before the start-up
 // rewrites it; one it reads clean is not.
 TEST(AgentStartup, DamagedJobFileIsKeptBeforeTheRewrite) {
-    const std::string job = "1,PAYROLL, 2026/03/01 09:00, ,2026/03/01 22:00, ,A,B\r\n";
+    const std::string job =  // ...,ＰＣ起動,実行前
+        "1,PAYROLL, 2026/03/01 09:00, ,2026/03/01 22:00, ,\x82\x6F\x82\x62\x8B\x4E\x93\xAE,"
+        "\x8E\xC0\x8D\x73\x91\x4F\r\n";
     const std::vector<std::pair<std::string, bool>> cases = {
         // the file, whether it is kept
         {job + job, false},

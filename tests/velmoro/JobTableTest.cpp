@@ -37,8 +37,8 @@ JobRecord ExampleJob() {
     job.lastRunText = " 2005/03/08 22:10";
     job.nextRunText = "2005/03/09 22:00";
     job.lastDuration = "00:12:41";
-    job.startMethodText = kPcStart;
-    job.statusText = kStatusWaiting;
+    job.startMethod = StartMethod::Pc;
+    job.status = JobStatus::Waiting;
     return job;
 }
 
@@ -52,16 +52,16 @@ JobRecord NamedJob(std::string name, int active = 1) {
 BackupSet DailySet(std::string name, std::string saveTime) {
     BackupSet set;
     set.setName = std::move(name);
-    set.startMethod = '1';
-    set.scheduleGroup = '1';
-    set.dailyKind = '1';
+    set.startMethod = StartMethod::Pc;
+    set.scheduleKind = ScheduleKind::Daily;
+    set.dailyKind = DailyKind::EveryDay;
     set.saveTime = std::move(saveTime);
     return set;
 }
 
 BackupSet HostStartSet(std::string name) {
     BackupSet set = DailySet(std::move(name), "");
-    set.startMethod = '2';
+    set.startMethod = StartMethod::Host;
     return set;
 }
 
@@ -69,14 +69,14 @@ BackupSet HostStartSet(std::string name) {
 using Fields = std::array<std::string, 8>;
 
 Fields FieldsOf(const JobRecord& job) {
-    return {job.active == 1 ? "1" : "0",
+    return {job.active ? "1" : "0",
             job.setName,
             job.submittedText,
             job.lastRunText,
             job.nextRunText,
             job.lastDuration,
-            job.startMethodText,
-            job.statusText};
+            std::string(StartMethodText(job.startMethod)),
+            std::string(JobStatusText(job.status))};
 }
 
 std::vector<Fields> FieldsOf(const JobTable& table) {
@@ -105,17 +105,17 @@ TEST_F(JobFile, SavesEachJobAsOneLineOfEightNonEmptyFields) {
     hosted.lastRunText = " ";
     hosted.nextRunText = "";  // a host start job has no next run to show
     hosted.lastDuration = " ";
-    hosted.startMethodText = kHostStart;
+    hosted.startMethod = StartMethod::Host;
     JobRecord odd = NamedJob("ODD", 0);
-    odd.statusText = "a,b\r\nc";  // separators inside a field must not split the line
+    odd.lastDuration = "a,b\r\nc";  // separators inside a field must not split the line
     table.records = {ExampleJob(), hosted, odd};
 
     ASSERT_EQ(SaveJobs(table), JobFileWrite::Written);
     EXPECT_EQ(FileBytes(), kExampleLine + "1,HOSTED, 2005/03/07 09:35, , , ," + kHostStartBytes +
                                "," + kWaitingBytes + "\r\n" +
                                "0,ODD, 2005/03/07 09:30, 2005/03/08 22:10,2005/03/09 22:00,"
-                               "00:12:41," +
-                               kPcStartBytes + ",a b  c\r\n");
+                               "a b  c," +
+                               kPcStartBytes + "," + kWaitingBytes + "\r\n");
 }
 
 TEST_F(JobFile, ReadsTheExampleLineWithANextRunFromThePresent) {
@@ -126,10 +126,7 @@ TEST_F(JobFile, ReadsTheExampleLineWithANextRunFromThePresent) {
     ASSERT_EQ(Load(), 1);
     JobRecord expected = ExampleJob();
     expected.nextRunText = "2005/03/10 22:00";
-    expected.nextYear = 2005;
-    expected.nextMonth = 3;
-    expected.nextDay = 10;
-    expected.nextHour = 22;
+    expected.nextRun = LocalTime{2005, 3, 10, 22, 0, 0, 4};  // a Thursday
     EXPECT_EQ(table.records, std::vector<JobRecord>{expected});
     EXPECT_TRUE(logged.empty());
 }
@@ -178,14 +175,14 @@ const ReadCase kReadCases[] = {
     {"AnyLineEndAndBlankLines", "1,A\n\n\r\r0,B\r\n\r\n1,C",
      {{"1", "A", "", "", "", "", "", ""}, {"0", "B", "", "", "", "", "", ""}, {"1", "C", "", "", "", "", "", ""}}, {}},
     {"FieldsBeyondTheEighthAreIgnored", "1,A,b,c,d,e,f,g,h,i\r\n",
-     {{"1", "A", "b", "c", "d", "e", "f", "g"}}, {kKept}},
+     {{"1", "A", "b", "c", "d", "e", "", ""}}, {kKept}},  // no start method, no status
     {"OneFieldLinesAreNotJobs", "PAYROLL\r\n1\r\n1,B\r\n0\r\n",
      {{"1", "B", "", "", "", "", "", ""}}, {kJobLinesWithoutSet, kKept}},
     {"OverWideFieldsAreCutOnACharacterBoundary",
      "1," + kTwentyFiveLetters + ",123456789012345678901,x,123456789012345678901234567890,y," +
          kPcStartBytes + kPcStartBytes + "\x82\x6F\x82\x62," + kWaitingBytes + kWaitingBytes + "\r\n",
      {{"1", "ABCDEFGHIJKLMNOPQRS", "12345678901234567", "x", "12345678901234567890123456789", "y",
-       "ＰＣ起動ＰＣ起動Ｐ", "実行前実行"}}, {kKept}},
+       "", ""}}, {kKept}},
     {"BinaryJunk", std::string("\x00\x01\xFF\x7F\x81\r\n", 7) + "1,\xFF\xFEZ,\x81\r\n" + std::string("\x00,\x00\n", 4),
      {{"1", "??Z", "?", "", "", "", "", ""}, {"0", std::string(1, '\0'), "", "", "", "", "", ""}},
      {kJobLinesWithoutSet, kKept}},
@@ -312,8 +309,8 @@ TEST_F(JobFile, StoppedJobStaysStoppedAfterARestartWithAFreshNextRun) {
 
 TEST_F(JobFile, JobWhoseScheduleNamesNoMomentKeepsItsTextAndNeverRuns) {
     BackupSet set = DailySet("PAYROLL", "2200");
-    set.scheduleGroup = '2';
-    set.monthlyKind = '3';
+    set.scheduleKind = ScheduleKind::Monthly;
+    set.monthlyKind = MonthlyKind::GivenDay;
     set.monthDay = "32";
     sets.sets = {set};
     WriteFile(kExampleLine);
@@ -388,8 +385,8 @@ TEST_F(JobFile, BookingARunMovesThePcStartJobOnAndStampsTheLastRun) {
     sets.sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")};
     sets.sets[1].saveTime = "2200";  // left from a PC schedule: not a host job's schedule
     JobRecord hosted = NamedJob("HOSTED");
-    hosted.startMethodText = kHostStart;
-    hosted.nextYear = 2024;
+    hosted.startMethod = StartMethod::Host;
+    hosted.nextRun = LocalTime{2024};
     table.records = {NamedJob("PAYROLL"), NamedJob("PAYROLL"), hosted};
     clock.Set(2024, 6, 10, 22, 40, 30);
 
@@ -405,16 +402,16 @@ TEST_F(JobFile, BookingARunMovesThePcStartJobOnAndStampsTheLastRun) {
 
 TEST(JobStatus, GoesToTheFirstActiveJobOfTheSet) {
     JobTable table{"unused", {NamedJob("A", 0), NamedJob("A"), NamedJob("A"), NamedJob("B", 0)}};
-    EXPECT_EQ(SetJobStatus(table, "A", kStatusRunning), 1u);
-    EXPECT_EQ(SetJobStatus(table, "B", kStatusRunning), std::nullopt);
+    EXPECT_EQ(SetJobStatus(table, "A", JobStatus::Running), 1u);
+    EXPECT_EQ(SetJobStatus(table, "B", JobStatus::Running), std::nullopt);
     std::vector<std::string> statuses;
-    for (const JobRecord& job : table.records) statuses.push_back(job.statusText);
+    for (const JobRecord& job : table.records) statuses.push_back(FieldsOf(job)[7]);
     EXPECT_EQ(statuses, (std::vector<std::string>{"実行前", "実行中", "実行前", "実行前"}));
 }
 
 TEST(JobList, ShowsTheNextRunForPcStartJobsOnly) {
     JobRecord hosted = NamedJob("HOSTED", 0);
-    hosted.startMethodText = kHostStart;
+    hosted.startMethod = StartMethod::Host;
     JobTable table{"unused", {ExampleJob(), hosted}};
     EXPECT_EQ(JobListRows(table),
               (std::vector<JobListRow>{{"活動", "PAYROLL", " 2005/03/07 09:30", " 2005/03/08 22:10",

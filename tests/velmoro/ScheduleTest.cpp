@@ -18,6 +18,12 @@ struct At {
     friend bool operator==(const At&, const At&) = default;
 };
 
+// The next run in the moments of these tests; all zeros when none was calculated.
+At NextOf(const JobRecord& job) {
+    const LocalTime t = job.nextRun.value_or(LocalTime{0, 0, 0, 0, 0, 0, 0});
+    return At{t.year, t.month, t.day, t.hour, t.minute, t.second};
+}
+
 void SetClock(FakeClock& clock, const At& at) {
     clock.Set(at.year, at.month, at.day, at.hour, at.minute, at.second);
 }
@@ -53,12 +59,12 @@ Schedule GivenDay(std::string day, std::string time) {
 SetTable OneSet(const Schedule& s) {
     BackupSet set;
     set.setName = "PAYROLL";
-    set.startMethod = '1';
-    set.scheduleGroup = s.group;
-    set.dailyKind = s.dailyKind;
+    set.startMethod = StartMethod::Pc;
+    set.scheduleKind = ScheduleKind{s.group};  // as the set file spells the kinds
+    set.dailyKind = DailyKind{s.dailyKind};
     set.weekdayFlags = s.weekdayFlags;
     set.saveTime = s.saveTime;
-    set.monthlyKind = s.monthlyKind;
+    set.monthlyKind = MonthlyKind{s.monthlyKind};
     set.monthDay = s.monthDay;
     return SetTable{{set}, 0, 0};
 }
@@ -74,12 +80,8 @@ const NextRun kEarlier{1999, 9, 9, 9, 9, "1999/09/09 09:09"};
 JobRecord JobWithEarlierNextRun() {
     JobRecord job;
     job.setName = "PAYROLL";
-    job.nextYear = kEarlier.year;
-    job.nextMonth = kEarlier.month;
-    job.nextDay = kEarlier.day;
-    job.nextHour = kEarlier.hour;
-    job.nextMinute = kEarlier.minute;
-    job.nextSecond = 33;
+    job.nextRun =
+        LocalTime{kEarlier.year, kEarlier.month, kEarlier.day, kEarlier.hour, kEarlier.minute, 33};
     job.nextRunText = kEarlier.text;
     return job;
 }
@@ -101,13 +103,9 @@ TEST_P(CalcNextRunTest, FillsTheNextRunFields) {
     CalcNextRun(job, OneSet(c.schedule), clock);
 
     const NextRun& want = c.expected ? *c.expected : kEarlier;
-    EXPECT_EQ(job.nextYear, want.year);
-    EXPECT_EQ(job.nextMonth, want.month);
-    EXPECT_EQ(job.nextDay, want.day);
-    EXPECT_EQ(job.nextHour, want.hour);
-    EXPECT_EQ(job.nextMinute, want.minute);
+    // Only the due test sets the second.
+    EXPECT_EQ(NextOf(job), (At{want.year, want.month, want.day, want.hour, want.minute, 33}));
     EXPECT_EQ(job.nextRunText, want.text);
-    EXPECT_EQ(job.nextSecond, 33);  // only the due test sets the second
 }
 
 // clang-format off
@@ -172,7 +170,7 @@ TEST(CalcNextRun, JobOfAMissingSetKeepsItsNextRun) {
     job.setName = "PAYROL";  // names match exactly or not at all
     CalcNextRun(job, sets, clock);
     EXPECT_EQ(job.nextRunText, kEarlier.text);
-    EXPECT_EQ(job.nextYear, kEarlier.year);
+    EXPECT_EQ(NextOf(job).year, kEarlier.year);
 }
 
 // ---- FindDueJob ----
@@ -181,19 +179,17 @@ JobRecord PcJob(std::string name, int active, const At& next) {
     JobRecord job;
     job.active = active;
     job.setName = std::move(name);
-    job.startMethodText = kPcStart;
-    job.nextYear = next.year;
-    job.nextMonth = next.month;
-    job.nextDay = next.day;
-    job.nextHour = next.hour;
-    job.nextMinute = next.minute;
-    job.nextSecond = next.second;
+    job.startMethod = StartMethod::Pc;
+    if (next.year != 0) {
+        job.nextRun =
+            LocalTime{next.year, next.month, next.day, next.hour, next.minute, next.second};
+    }
     return job;
 }
 
 JobRecord HostJob(std::string name, int active) {
     JobRecord job = PcJob(std::move(name), active, {2020, 1, 1, 0, 0});
-    job.startMethodText = kHostStart;
+    job.startMethod = StartMethod::Host;
     return job;
 }
 
@@ -223,7 +219,7 @@ TEST_P(FindDueJobSingle, ComparesDateAndTimeOfDayApart) {
     JobTable table{"unused", {c.job}};
     EXPECT_EQ(FindDueJob(table, SetsNamed({"OTHER", "PAYROLL"}), clock),
               c.due ? DueWork::RunSet(1) : DueWork{});
-    EXPECT_EQ(table.records[0].nextSecond, c.due ? c.now.second : c.job.nextSecond);
+    EXPECT_EQ(NextOf(table.records[0]).second, c.due ? c.now.second : NextOf(c.job).second);
 }
 
 // clang-format off
@@ -252,9 +248,9 @@ TEST(FindDueJob, StartsTheFirstDueJobInListOrderAndAnswersItsSetIndex) {
         {PcJob("CHARLIE", 1, {2024, 6, 10, 23, 0, 7}), PcJob("BRAVO", 1, {2024, 6, 10, 22, 0, 7}),
          PcJob("ALPHA", 1, {2024, 6, 10, 21, 0, 7}), HostJob("HOSTED", 1)}};
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::RunSet(1));
-    EXPECT_EQ(table.records[1].nextSecond, 42);
-    EXPECT_EQ(table.records[2].nextSecond, 7);   // due too, but waits for the next tick
-    EXPECT_EQ(table.records[3].nextYear, 2020);  // no host poll while a PC job runs
+    EXPECT_EQ(NextOf(table.records[1]).second, 42);
+    EXPECT_EQ(NextOf(table.records[2]).second, 7);   // due too, but waits for the next tick
+    EXPECT_EQ(NextOf(table.records[3]).year, 2020);  // no host poll while a PC job runs
 }
 
 TEST(FindDueJob, DueJobOfAMissingSetIsNamedOnceAndHoldsBackNoOtherJob) {
@@ -266,8 +262,8 @@ TEST(FindDueJob, DueJobOfAMissingSetIsNamedOnceAndHoldsBackNoOtherJob) {
     DueWork expected = DueWork::RunSet(0);
     expected.unloadedSets = {"GONE"};
     EXPECT_EQ(FindDueJob(table, sets, clock), expected);
-    EXPECT_EQ(table.records[1].nextSecond, 10);
-    table.records[1].nextYear = 0;  // booked meanwhile
+    EXPECT_EQ(NextOf(table.records[1]).second, 10);
+    table.records[1].nextRun.reset();  // booked meanwhile
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::PollHost());
 }
 
@@ -279,10 +275,8 @@ TEST(FindDueJob, WithoutADuePcJobStampsActiveHostStartJobsWithTheMoment) {
         {PcJob("PAYROLL", 1, {2024, 6, 10, 22, 0}), HostJob("HOSTED", 1), HostJob("PAUSED", 0)}};
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::PollHost());
     const JobRecord& hosted = table.records[1];
-    EXPECT_EQ((At{hosted.nextYear, hosted.nextMonth, hosted.nextDay, hosted.nextHour,
-                  hosted.nextMinute, hosted.nextSecond}),
-              (At{2024, 6, 10, 8, 15, 27}));
-    EXPECT_EQ(table.records[2].nextYear, 2020);  // stopped: not polled for
+    EXPECT_EQ(NextOf(hosted), (At{2024, 6, 10, 8, 15, 27}));
+    EXPECT_EQ(NextOf(table.records[2]).year, 2020);  // stopped: not polled for
 
     table.records[1].active = 0;
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork{});

@@ -27,9 +27,9 @@ using Op = ScriptedHost::Op;
 BackupSet DailySet(std::string name, std::string saveTime, char method = '1') {
     BackupSet set;
     set.setName = std::move(name);
-    set.startMethod = method;
-    set.scheduleGroup = '1';
-    set.dailyKind = '1';
+    set.startMethod = StartMethod{method};  // as the set file spells it
+    set.scheduleKind = ScheduleKind::Daily;
+    set.dailyKind = DailyKind::EveryDay;
     set.saveTime = std::move(saveTime);
     return set;
 }
@@ -89,7 +89,7 @@ TEST(Scheduler, DueJobRunsOnceAndIsBookedWhenTheTransferAgentEnds) {
     ASSERT_EQ(agent.launcher.started.size(), 1u);
     EXPECT_EQ(agent.launcher.started[0].program, "qivftp");
     EXPECT_EQ(agent.launcher.started[0].arguments, std::vector<std::string>{"PAYROLL"});
-    EXPECT_EQ(agent.Job(0).statusText, kStatusRunning);
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Running);
     EXPECT_TRUE(agent.scheduler.TickRunning());
     EXPECT_EQ(agent.shell.ticksEnded, 1);  // the timer stays stopped while it runs
 
@@ -99,7 +99,7 @@ TEST(Scheduler, DueJobRunsOnceAndIsBookedWhenTheTransferAgentEnds) {
     agent.clock.Set(2026, 3, 2, 23, 12, 48);
     agent.launcher.Finish(0);
     EXPECT_EQ(agent.shell.ticksEnded, 2);
-    EXPECT_EQ(agent.Job(0).statusText, kStatusWaiting);
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Waiting);
     EXPECT_EQ(agent.Job(0).lastRunText, " 2026/03/02 23:12");
     EXPECT_EQ(agent.Job(0).lastDuration, "01:12:41");
     EXPECT_EQ(agent.Job(0).nextRunText, "2026/03/03 22:00");
@@ -147,7 +147,7 @@ TEST(Scheduler, FailedStartIsBookedAndNotRetried) {
     agent.clock.Set(2026, 3, 2, 22, 0, 0);
     agent.scheduler.Tick();
     EXPECT_EQ(agent.state.lastError, kTransferStartFailed);
-    EXPECT_EQ(agent.Job(0).statusText, kStatusWaiting);
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Waiting);
     EXPECT_EQ(agent.Job(0).nextRunText, "2026/03/03 22:00");
     EXPECT_EQ(agent.Job(0).lastRunText, " 2026/03/02 22:00");
     EXPECT_FALSE(agent.starter.TransferRunning());
@@ -277,7 +277,7 @@ TEST(HostStart, RequestRunsTheSetOnceAndDeletesTheStartFile) {
     EXPECT_EQ(agent.shell.title, kHostStartWaitingTitle);
     EXPECT_EQ(agent.Job(0).lastDuration, "00:20:01");
     EXPECT_EQ(agent.Job(0).lastRunText, " 2026/03/02 10:20");
-    EXPECT_EQ(agent.Job(0).statusText, kStatusWaiting);
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Waiting);
     EXPECT_FALSE(agent.host->IsOpen());
 
     agent.scheduler.Tick();  // no file any more: waits

@@ -22,24 +22,24 @@ Settings CompleteSettings() {
     return s;
 }
 
-BackupSet StoredSet(std::string name, char startMethod = '1') {
+BackupSet StoredSet(std::string name, StartMethod startMethod = StartMethod::Pc) {
     BackupSet set;
     set.setName = std::move(name);
     set.description = "stored";
     set.startMethod = startMethod;
-    set.scheduleGroup = '1';
-    set.dailyKind = '1';
+    set.scheduleKind = ScheduleKind::Daily;
+    set.dailyKind = DailyKind::EveryDay;
     set.retentionDays = "7";
-    set.saveTime = startMethod == '1' ? "2200" : "";
+    set.saveTime = startMethod == StartMethod::Pc ? "2200" : "";
     set.rows.push_back({"PAYLIB", "*ALL", "*FILE", '2', '2', 0});
     return set;
 }
 
-JobRecord JobOf(std::string name, std::string_view method) {
+JobRecord JobOf(std::string name, StartMethod method) {
     JobRecord job;
     job.active = 1;
     job.setName = std::move(name);
-    job.startMethodText = method;
+    job.startMethod = method;
     return job;
 }
 
@@ -185,16 +185,16 @@ TEST(SetPanel, CheckSetEntriesCopiesWhatItChecks) {
     panel.description = "夜間保管";
     ASSERT_TRUE(CheckSetEntries(panel, state).ok);
     EXPECT_EQ(state.draft.retentionDays, "999");  // empty retention with "毎日"
-    EXPECT_EQ(state.draft.scheduleGroup, '1');
-    EXPECT_EQ(state.draft.dailyKind, '1');
-    EXPECT_EQ(state.draft.startMethod, '1');
+    EXPECT_EQ(state.draft.scheduleKind, ScheduleKind::Daily);
+    EXPECT_EQ(state.draft.dailyKind, DailyKind::EveryDay);
+    EXPECT_EQ(state.draft.startMethod, StartMethod::Pc);
     EXPECT_EQ(state.draft.saveTime, "0930");
     EXPECT_EQ(state.draft.description, "夜間保管");
 
     OnWeekdaysClicked(panel);
     panel.weekdayBoxes[0].checked = panel.weekdayBoxes[6].checked = true;
     ASSERT_TRUE(CheckSetEntries(panel, state).ok);
-    EXPECT_EQ(state.draft.dailyKind, '2');
+    EXPECT_EQ(state.draft.dailyKind, DailyKind::Weekdays);
     EXPECT_EQ(state.draft.weekdayFlags, "1000001");
 }
 
@@ -223,12 +223,12 @@ TEST(SetPanel, LaterChecksFailOnObjectsAndSettings) {
 
 TEST(SetPanel, ShowSelectedSetMirrorsTheRecord) {
     BackupSet monthly = StoredSet("MONTHLY");
-    monthly.scheduleGroup = '2';
-    monthly.dailyKind = '0';
-    monthly.monthlyKind = '3';
+    monthly.scheduleKind = ScheduleKind::Monthly;
+    monthly.dailyKind = DailyKind::NotDaily;
+    monthly.monthlyKind = MonthlyKind::GivenDay;
     monthly.monthDay = "15";
-    BackupSet host = StoredSet("HOSTSET", '2');
-    host.dailyKind = '2';
+    BackupSet host = StoredSet("HOSTSET", StartMethod::Host);
+    host.dailyKind = DailyKind::Weekdays;
     host.weekdayFlags = "0100001";
     AgentState state = StateWith({StoredSet("DAILY"), monthly, host});
     SetPanelState panel;
@@ -265,19 +265,19 @@ TEST(SetPanel, StartMethodClickWithoutJobResetsToEveryDay) {
     panel.selectorText = "DAILY";
     ShowSelectedSet(panel, state);
     OnWeekdaysClicked(panel);
-    OnStartMethodClicked(panel, state, StartMethodChoice::Host);
+    OnStartMethodClicked(panel, state, StartMethod::Host);
     EXPECT_TRUE(panel.hostStart.checked && !panel.pcStart.checked);
     EXPECT_EQ(panel.saveTime, (PanelEdit{"", false}));
     EXPECT_TRUE(panel.dailyGroup.checked && panel.everyDay.checked && !panel.weekdays.checked);
     EXPECT_TRUE(panel.retention.enabled);
 
-    OnStartMethodClicked(panel, state, StartMethodChoice::Pc);
+    OnStartMethodClicked(panel, state, StartMethod::Pc);
     EXPECT_TRUE(panel.saveTime.enabled);
 }
 
 TEST(SetPanel, JobLocksScheduleAndStartMethodClicksRestoreTheSet) {
     AgentState state = StateWith({StoredSet("DAILY")});
-    state.jobs.records.push_back(JobOf("DAILY", kPcStart));
+    state.jobs.records.push_back(JobOf("DAILY", StartMethod::Pc));
     SetPanelState panel;
     ResetSetPanel(panel);
     panel.selectorText = "DAILY";
@@ -287,27 +287,27 @@ TEST(SetPanel, JobLocksScheduleAndStartMethodClicksRestoreTheSet) {
                  panel.retention.enabled || panel.everyDay.enabled || panel.dailyGroup.enabled);
 
     // The click shows the stored set again but selects the clicked method: a conflict to store.
-    OnStartMethodClicked(panel, state, StartMethodChoice::Immediate);
+    OnStartMethodClicked(panel, state, StartMethod::Immediate);
     EXPECT_TRUE(panel.immediate.checked && !panel.pcStart.checked);
     EXPECT_EQ(panel.saveTime.text, "2200");
     EXPECT_TRUE(StartMethodConflict(panel, state.jobs));
 
     struct Case {
-        std::string_view jobMethod;
-        StartMethodChoice selected;
+        StartMethod jobMethod;
+        StartMethod selected;
         bool conflict;
     };
-    for (const Case& c : std::vector<Case>{{kPcStart, StartMethodChoice::Pc, false},
-                                           {kPcStart, StartMethodChoice::Host, true},
-                                           {kHostStart, StartMethodChoice::Host, false},
-                                           {kHostStart, StartMethodChoice::Pc, true},
-                                           {kHostStart, StartMethodChoice::Immediate, true}}) {
+    for (const Case& c : std::vector<Case>{{StartMethod::Pc, StartMethod::Pc, false},
+                                           {StartMethod::Pc, StartMethod::Host, true},
+                                           {StartMethod::Host, StartMethod::Host, false},
+                                           {StartMethod::Host, StartMethod::Pc, true},
+                                           {StartMethod::Host, StartMethod::Immediate, true}}) {
         JobTable jobs;
         jobs.records.push_back(JobOf("DAILY", c.jobMethod));
         SetPanelState p = panel;
-        p.pcStart.checked = c.selected == StartMethodChoice::Pc;
-        p.hostStart.checked = c.selected == StartMethodChoice::Host;
-        p.immediate.checked = c.selected == StartMethodChoice::Immediate;
+        p.pcStart.checked = c.selected == StartMethod::Pc;
+        p.hostStart.checked = c.selected == StartMethod::Host;
+        p.immediate.checked = c.selected == StartMethod::Immediate;
         EXPECT_EQ(StartMethodConflict(p, jobs), c.conflict);
     }
 

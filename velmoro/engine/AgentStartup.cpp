@@ -14,7 +14,7 @@ std::string SetsLeftOutText(std::size_t count) {
 
 void ResetRunningJobs(JobTable& jobs) {
     for (JobRecord& job : jobs.records) {
-        if (job.statusText == kStatusRunning) job.statusText = kStatusWaiting;
+        if (job.status == JobStatus::Running) job.status = JobStatus::Waiting;
     }
 }
 

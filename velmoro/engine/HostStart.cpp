@@ -82,7 +82,7 @@ HostStartPollResult HostStartPoller::Poll(HostConnection& host, std::string_view
         result.waitingTitle = true;
     } else {
         for (const JobRecord& job : jobs) {
-            if (job.active == 1 && job.startMethodText == kHostStart && job.setName == *requested) {
+            if (job.active && job.startMethod == StartMethod::Host && job.setName == *requested) {
                 result.setName = *requested;
                 return result;  // the connection stays for FinishRun
             }

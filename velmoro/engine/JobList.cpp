@@ -3,14 +3,14 @@
 namespace zorva::velmoro {
 
 JobListRow JobListRowFor(const JobRecord& job) {
-    return {std::string(job.active == 1 ? kActiveText : kStoppedText),
+    return {std::string(job.active ? kActiveText : kStoppedText),
             job.setName,
             job.submittedText,
             job.lastRunText,
-            job.startMethodText == kPcStart ? job.nextRunText : std::string(),
+            job.startMethod == StartMethod::Pc ? job.nextRunText : std::string(),
             job.lastDuration,
-            job.startMethodText,
-            job.statusText};
+            std::string(StartMethodText(job.startMethod)),
+            std::string(JobStatusText(job.status))};
 }
 
 std::vector<JobListRow> JobListRows(const JobTable& table) {

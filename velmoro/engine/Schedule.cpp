@@ -35,6 +35,12 @@ std::optional<int> GivenDay(std::string_view text) {
     return day;
 }
 
+// The moment of a next run; the day may lie past its month's end (a given day 31 stays 31).
+LocalTime RunMoment(const Date& date, int hour, int minute, int second) {
+    const int weekday = WeekdayOf(date.year, date.month, date.day);
+    return LocalTime{date.year, date.month, date.day, hour, minute, second, weekday};
+}
+
 // The date `days` after today, across month and year ends.
 Date DaysAfter(const LocalTime& now, int days) {
     const std::chrono::year_month_day date = AddDays(CalendarDate(now), days);
@@ -63,17 +69,17 @@ std::optional<Date> NextTickedWeekday(std::string_view flags, const LocalTime& n
 std::optional<Date> NextMonthlyDate(const BackupSet& set, const LocalTime& now, bool later) {
     const Date today{now.year, now.month, now.day};
     switch (set.monthlyKind) {
-        case '1':
+        case MonthlyKind::FirstDay:
             if (now.day == 1 && later) return today;
             return NextMonth(today, 1);
-        case '2': {
+        case MonthlyKind::LastDay: {
             int last = DaysInMonth(now.year, now.month);
             if (now.day != last) return Date{now.year, now.month, last};
             if (later) return today;
             if (now.month == 12) return Date{now.year + 1, 1, 31};
             return Date{now.year, now.month + 1, DaysInMonth(now.year, now.month + 1)};
         }
-        case '3': {
+        case MonthlyKind::GivenDay: {
             std::optional<int> given = GivenDay(set.monthDay);
             if (!given) return std::nullopt;
             if (now.day < *given) return Date{now.year, now.month, *given};
@@ -86,8 +92,10 @@ std::optional<Date> NextMonthlyDate(const BackupSet& set, const LocalTime& now, 
 }
 
 std::optional<Date> NextDate(const BackupSet& set, const LocalTime& now, bool later) {
-    if (set.scheduleGroup != '1') return NextMonthlyDate(set, now, later);
-    if (set.dailyKind != '1') return NextTickedWeekday(set.weekdayFlags, now, later);
+    if (set.scheduleKind != ScheduleKind::Daily) return NextMonthlyDate(set, now, later);
+    if (set.dailyKind != DailyKind::EveryDay) {
+        return NextTickedWeekday(set.weekdayFlags, now, later);
+    }
     if (later) return Date{now.year, now.month, now.day};
     return DaysAfter(now, 1);
 }
@@ -96,8 +104,8 @@ std::optional<Date> NextDate(const BackupSet& set, const LocalTime& now, bool la
 // except on that very day.
 std::string NextRunText(const BackupSet& set, const Date& date, const LocalTime& now) {
     char text[64];
-    bool givenDay =
-        set.scheduleGroup != '1' && set.monthlyKind == '3' && GivenDay(set.monthDay) != now.day;
+    bool givenDay = set.scheduleKind != ScheduleKind::Daily &&
+                    set.monthlyKind == MonthlyKind::GivenDay && GivenDay(set.monthDay) != now.day;
     if (givenDay) {
         std::snprintf(text, sizeof text, "%04d/%02d/%2s ", date.year, date.month,
                       set.monthDay.c_str());
@@ -107,8 +115,8 @@ std::string NextRunText(const BackupSet& set, const Date& date, const LocalTime&
     return text + set.saveTime.substr(0, 2) + ":" + set.saveTime.substr(2, 2);
 }
 
-long long SecondsSinceOrigin(int year, int month, int day, int hour, int minute, int second) {
-    return DaySerial(year, month, day) * 86400 + hour * 3600LL + minute * 60LL + second;
+long long SecondsSinceOrigin(const LocalTime& t) {
+    return DaySerial(t.year, t.month, t.day) * 86400 + t.hour * 3600LL + t.minute * 60LL + t.second;
 }
 
 // A number of the next run's text; a blank may lead (a given day shows as typed).
@@ -130,19 +138,15 @@ bool TakeShownNextRun(JobRecord& job) {
     const auto hour = ShownNumber(t.substr(11, 2), 0, 23);
     const auto minute = ShownNumber(t.substr(14, 2), 0, 59);
     if (!year || !month || !day || !hour || !minute) return false;
-    job.nextYear = *year;
-    job.nextMonth = *month;
-    job.nextDay = *day;
-    job.nextHour = *hour;
-    job.nextMinute = *minute;
-    job.nextSecond = 0;
+    job.nextRun = RunMoment(Date{*year, *month, *day}, *hour, *minute, 0);
     return true;
 }
 
 bool IsDue(const JobRecord& job, long long today, long long timeOfDay) {
-    if (job.active != 1 || job.startMethodText != kPcStart || job.nextYear == 0) return false;
-    long long date = job.nextYear * 10000LL + job.nextMonth * 100LL + job.nextDay;
-    long long time = job.nextHour * 100LL + job.nextMinute;
+    if (!job.active || job.startMethod != StartMethod::Pc || !job.nextRun) return false;
+    const LocalTime& next = *job.nextRun;
+    long long date = next.year * 10000LL + next.month * 100LL + next.day;
+    long long time = next.hour * 100LL + next.minute;
     // Date and time of day are compared apart: a job whose day has passed waits for its time.
     return date <= today && time <= timeOfDay;
 }
@@ -153,7 +157,7 @@ void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock) {
     const LocalTime now = clock.Now();
     const std::optional<std::size_t> index = FindSetByName(sets, job.setName);
     if (!index) {
-        if (job.nextYear == 0) TakeShownNextRun(job);
+        if (!job.nextRun) TakeShownNextRun(job);
         return;
     }
     const BackupSet& set = sets.sets[*index];
@@ -167,11 +171,9 @@ void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock) {
     if (!date) return;
 
     const int saveTime = std::stoi(set.saveTime);
-    job.nextYear = date->year;
-    job.nextMonth = date->month;
-    job.nextDay = date->day;
-    job.nextHour = saveTime / 100;
-    job.nextMinute = saveTime % 100;
+    // Only FindDueJob sets the second (when it found the job due): it outlives a recalculation.
+    const int second = job.nextRun ? job.nextRun->second : 0;
+    job.nextRun = RunMoment(*date, saveTime / 100, saveTime % 100, second);
     job.nextRunText = NextRunText(set, *date, now);
 }
 
@@ -182,7 +184,7 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
     DueWork work;
     for (JobRecord& job : table.records) {
         if (!IsDue(job, today, timeOfDay)) continue;
-        job.nextSecond = now.second;
+        job.nextRun->second = now.second;
         if (const auto set = FindSetByName(sets, job.setName)) {
             work.kind = DueWork::Kind::Set;
             work.setIndex = *set;
@@ -190,17 +192,12 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
         }
         // Nothing can run it: say so once and let the jobs after it run.
         work.unloadedSets.push_back(job.setName);
-        job.nextYear = 0;
+        job.nextRun.reset();
     }
     bool hostStart = false;
     for (JobRecord& job : table.records) {
-        if (job.active != 1 || job.startMethodText != kHostStart) continue;
-        job.nextYear = now.year;
-        job.nextMonth = now.month;
-        job.nextDay = now.day;
-        job.nextHour = now.hour;
-        job.nextMinute = now.minute;
-        job.nextSecond = now.second;
+        if (!job.active || job.startMethod != StartMethod::Host) continue;
+        job.nextRun = now;
         hostStart = true;
     }
     if (hostStart) work.kind = DueWork::Kind::HostStart;
@@ -209,11 +206,9 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
 
 void CalcLastDuration(JobRecord& job, const Clock& clock) {
     const LocalTime now = clock.Now();
-    long long start = SecondsSinceOrigin(job.nextYear, job.nextMonth, job.nextDay, job.nextHour,
-                                         job.nextMinute, job.nextSecond);
-    long long end =
-        SecondsSinceOrigin(now.year, now.month, now.day, now.hour, now.minute, now.second);
-    job.lastDuration = DurationText(end - start);
+    // A job never found due has no start: it counts from the zero date.
+    const LocalTime start = job.nextRun.value_or(LocalTime{0, 0, 0, 0, 0, 0, 0});
+    job.lastDuration = DurationText(SecondsSinceOrigin(now) - SecondsSinceOrigin(start));
 }
 
 }  // namespace zorva::velmoro

@@ -14,7 +14,7 @@ std::string DueJobWithoutSetText(std::string_view setName) {
 
 void RecalcStoppedJobs(JobTable& jobs, const SetTable& sets, const Clock& clock) {
     for (JobRecord& job : jobs.records) {
-        if (job.active == 0 && job.startMethodText == kPcStart) CalcNextRun(job, sets, clock);
+        if (!job.active && job.startMethod == StartMethod::Pc) CalcNextRun(job, sets, clock);
     }
 }
 
@@ -109,16 +109,11 @@ void Scheduler::NoteDueMoment(const std::string& setName) {
 void Scheduler::BookRun(const std::string& setName) {
     if (const auto jobIndex = FindJobBySetName(state_.jobs, setName)) {
         JobRecord& job = state_.jobs.records[*jobIndex];
-        job.nextYear = dueMoment_.nextYear;
-        job.nextMonth = dueMoment_.nextMonth;
-        job.nextDay = dueMoment_.nextDay;
-        job.nextHour = dueMoment_.nextHour;
-        job.nextMinute = dueMoment_.nextMinute;
-        job.nextSecond = dueMoment_.nextSecond;
+        job.nextRun = dueMoment_.nextRun;
         CalcLastDuration(job, context_.clock);
     }
     RecordJobRun(state_.jobs, state_.sets, FindSetByName(state_.sets, setName), context_.clock);
-    SetJobStatus(state_.jobs, setName, kStatusWaiting);
+    SetJobStatus(state_.jobs, setName, JobStatus::Waiting);
 }
 
 void Scheduler::EndTick() {

@@ -20,11 +20,17 @@ void SetWeekdayBoxes(SetPanelState& panel, bool enabled) {
     for (PanelToggle& box : panel.weekdayBoxes) box.enabled = enabled;
 }
 
-char SelectedStartMethod(const SetPanelState& panel, char otherwise) {
-    if (panel.pcStart.checked) return '1';
-    if (panel.hostStart.checked) return '2';
-    if (panel.immediate.checked) return '3';
+StartMethod SelectedStartMethod(const SetPanelState& panel, StartMethod otherwise) {
+    if (panel.pcStart.checked) return StartMethod::Pc;
+    if (panel.hostStart.checked) return StartMethod::Host;
+    if (panel.immediate.checked) return StartMethod::Immediate;
     return otherwise;
+}
+
+std::string WeekdayFlags(const SetPanelState& panel) {
+    std::string flags;
+    for (const PanelToggle& box : panel.weekdayBoxes) flags += box.checked ? '1' : '0';
+    return flags;
 }
 
 // Only the first failure of a check sequence names the focus and the message.
@@ -40,29 +46,28 @@ struct FirstFailure {
 };
 
 void CheckDailyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
-    set.scheduleGroup = '1';
+    set.scheduleKind = ScheduleKind::Daily;
     if (panel.everyDay.checked) {
-        set.dailyKind = '1';
+        set.dailyKind = DailyKind::EveryDay;
         set.retentionDays = panel.retention.text.empty() ? "999" : panel.retention.text;
         // The retention names the saved-data folder: only digits may reach it.
         if (!AllDigits(panel.retention.text)) check.Fail(PanelFocus::Retention, kRetentionInvalid);
         return;
     }
     if (!panel.weekdays.checked) return;
-    set.dailyKind = '2';
-    set.weekdayFlags.clear();
-    for (const PanelToggle& box : panel.weekdayBoxes) set.weekdayFlags += box.checked ? '1' : '0';
+    set.dailyKind = DailyKind::Weekdays;
+    set.weekdayFlags = WeekdayFlags(panel);
     if (set.weekdayFlags.find('1') == std::string::npos) {
         check.Fail(PanelFocus::Weekdays, kNoWeekdayTicked);
     }
 }
 
 void CheckMonthlyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
-    set.scheduleGroup = '2';
-    if (panel.firstDay.checked) set.monthlyKind = '1';
-    if (panel.lastDay.checked) set.monthlyKind = '2';
+    set.scheduleKind = ScheduleKind::Monthly;
+    if (panel.firstDay.checked) set.monthlyKind = MonthlyKind::FirstDay;
+    if (panel.lastDay.checked) set.monthlyKind = MonthlyKind::LastDay;
     if (!panel.givenDay.checked) return;
-    set.monthlyKind = '3';
+    set.monthlyKind = MonthlyKind::GivenDay;
     const std::string& day = panel.monthDay.text;
     if (day.empty()) {
         check.Fail(PanelFocus::MonthDay, kMonthDayMissing);
@@ -94,21 +99,16 @@ void FillSetFromPanel(const SetPanelState& panel, BackupSet& set) {
     if (set.description.empty()) set.description = " ";
     set.startMethod = SelectedStartMethod(panel, set.startMethod);
     if (panel.dailyGroup.checked) {
-        set.scheduleGroup = '1';
-        set.dailyKind = panel.everyDay.checked ? '1' : '2';
-        if (!panel.everyDay.checked) {
-            set.weekdayFlags.clear();
-            for (const PanelToggle& box : panel.weekdayBoxes) {
-                set.weekdayFlags += box.checked ? '1' : '0';
-            }
-        }
+        set.scheduleKind = ScheduleKind::Daily;
+        set.dailyKind = panel.everyDay.checked ? DailyKind::EveryDay : DailyKind::Weekdays;
+        if (!panel.everyDay.checked) set.weekdayFlags = WeekdayFlags(panel);
     } else {
-        set.scheduleGroup = '2';
-        set.dailyKind = '0';
-        if (panel.firstDay.checked) set.monthlyKind = '1';
-        if (panel.lastDay.checked) set.monthlyKind = '2';
+        set.scheduleKind = ScheduleKind::Monthly;
+        set.dailyKind = DailyKind::NotDaily;
+        if (panel.firstDay.checked) set.monthlyKind = MonthlyKind::FirstDay;
+        if (panel.lastDay.checked) set.monthlyKind = MonthlyKind::LastDay;
         if (panel.givenDay.checked) {
-            set.monthlyKind = '3';
+            set.monthlyKind = MonthlyKind::GivenDay;
             set.monthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
         }
     }
@@ -131,9 +131,9 @@ void EnableMonthly(SetPanelState& panel) {
     panel.monthDay.enabled = true;
 }
 
-void ClearDaily(SetPanelState& panel, int kind) {
+void ClearDaily(SetPanelState& panel, DailyKind kind) {
     panel.dailyGroup.checked = false;
-    if (kind == 1) {
+    if (kind == DailyKind::EveryDay) {
         Uncheck(panel.everyDay, false);
         panel.retention = {"", false};
         return;
@@ -142,19 +142,20 @@ void ClearDaily(SetPanelState& panel, int kind) {
     for (PanelToggle& box : panel.weekdayBoxes) Uncheck(box, false);
 }
 
-void SelectDaily(SetPanelState& panel, int kind) {
+void SelectDaily(SetPanelState& panel, DailyKind kind) {
+    const bool everyDay = kind == DailyKind::EveryDay;
     panel.dailyGroup.checked = true;
     panel.everyDay.enabled = panel.weekdays.enabled = true;
-    panel.everyDay.checked = kind == 1;
-    panel.weekdays.checked = kind != 1;
-    panel.retention.enabled = kind == 1;
-    if (kind != 1) SetWeekdayBoxes(panel, true);
+    panel.everyDay.checked = everyDay;
+    panel.weekdays.checked = !everyDay;
+    panel.retention.enabled = everyDay;
+    if (!everyDay) SetWeekdayBoxes(panel, true);
 }
 
 void ClearSchedule(SetPanelState& panel) {
     ClearMonthly(panel);
-    ClearDaily(panel, 1);
-    ClearDaily(panel, 2);
+    ClearDaily(panel, DailyKind::EveryDay);
+    ClearDaily(panel, DailyKind::Weekdays);
 }
 
 void ResetSetPanel(SetPanelState& panel) {
@@ -164,7 +165,7 @@ void ResetSetPanel(SetPanelState& panel) {
     panel.hostStart.checked = panel.immediate.checked = false;
     panel.saveTime.text.clear();
     ClearSchedule(panel);
-    SelectDaily(panel, 1);
+    SelectDaily(panel, DailyKind::EveryDay);
 }
 
 void ResetScheduleForNewSet(SetPanelState& panel) {
@@ -174,7 +175,7 @@ void ResetScheduleForNewSet(SetPanelState& panel) {
     panel.saveTime.enabled = true;  // what the user typed stays
     panel.dailyGroup.enabled = panel.monthlyGroup.enabled = true;
     ClearSchedule(panel);
-    SelectDaily(panel, 1);
+    SelectDaily(panel, DailyKind::EveryDay);
 }
 
 std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state) {
@@ -185,12 +186,12 @@ std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& sta
     panel.description = set.description;
     ClearSchedule(panel);
     panel.pcStart.checked = panel.hostStart.checked = panel.immediate.checked = false;
-    if (set.scheduleGroup == '1') {
-        if (set.dailyKind == '1') {
-            SelectDaily(panel, 1);
+    if (set.scheduleKind == ScheduleKind::Daily) {
+        if (set.dailyKind == DailyKind::EveryDay) {
+            SelectDaily(panel, DailyKind::EveryDay);
             panel.retention.text = set.retentionDays;
         } else {
-            SelectDaily(panel, 2);
+            SelectDaily(panel, DailyKind::Weekdays);
             for (std::size_t i = 0; i < panel.weekdayBoxes.size(); ++i) {
                 panel.weekdayBoxes[i].checked =
                     i < set.weekdayFlags.size() && set.weekdayFlags[i] == '1';
@@ -198,19 +199,20 @@ std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& sta
         }
     } else {
         EnableMonthly(panel);
-        if (set.monthlyKind == '1') {
+        if (set.monthlyKind == MonthlyKind::FirstDay) {
             panel.firstDay.checked = true;
-        } else if (set.monthlyKind == '2') {
+        } else if (set.monthlyKind == MonthlyKind::LastDay) {
             panel.lastDay.checked = true;
         } else {
             panel.givenDay.checked = true;
             panel.monthDay.text = set.monthDay;
         }
     }
-    const bool pc = set.startMethod == '1';
+    const bool pc = set.startMethod == StartMethod::Pc;
+    const bool host = set.startMethod == StartMethod::Host;
     panel.pcStart.checked = pc;
-    panel.hostStart.checked = set.startMethod == '2';
-    panel.immediate.checked = !pc && set.startMethod != '2';
+    panel.hostStart.checked = host;
+    panel.immediate.checked = !pc && !host;
     panel.saveTime = {pc ? set.saveTime : std::string(), pc};
     panel.dailyGroup.enabled = panel.monthlyGroup.enabled = pc;
     return index;
@@ -229,12 +231,12 @@ void LockScheduleIfJob(SetPanelState& panel, const JobTable& jobs) {
 
 void OnDailyGroupClicked(SetPanelState& panel) {
     ClearSchedule(panel);
-    SelectDaily(panel, 1);
+    SelectDaily(panel, DailyKind::EveryDay);
 }
 
 void OnWeekdaysClicked(SetPanelState& panel) {
     ClearSchedule(panel);
-    SelectDaily(panel, 2);
+    SelectDaily(panel, DailyKind::Weekdays);
 }
 
 void OnMonthlyGroupClicked(SetPanelState& panel) {
@@ -243,22 +245,22 @@ void OnMonthlyGroupClicked(SetPanelState& panel) {
     panel.firstDay.checked = true;
 }
 
-void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice) {
+void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethod choice) {
     if (JobExistsForSet(state.jobs, panel.selectorText)) {
         ShowSelectedSet(panel, state);
         LockScheduleIfJob(panel, state.jobs);
     } else {
         ClearSchedule(panel);
-        if (choice == StartMethodChoice::Pc) {
+        if (choice == StartMethod::Pc) {
             panel.saveTime.enabled = true;
         } else {
             panel.saveTime = {"", false};
         }
-        SelectDaily(panel, 1);
+        SelectDaily(panel, DailyKind::EveryDay);
     }
-    panel.pcStart.checked = choice == StartMethodChoice::Pc;
-    panel.hostStart.checked = choice == StartMethodChoice::Host;
-    panel.immediate.checked = choice == StartMethodChoice::Immediate;
+    panel.pcStart.checked = choice == StartMethod::Pc;
+    panel.hostStart.checked = choice == StartMethod::Host;
+    panel.immediate.checked = choice == StartMethod::Immediate;
 }
 
 Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state) {
@@ -312,8 +314,8 @@ bool SettingsComplete(const Settings& s) {
 bool StartMethodConflict(const SetPanelState& panel, const JobTable& jobs) {
     for (const JobRecord& job : jobs.records) {
         if (job.setName != panel.selectorText) continue;
-        if (job.startMethodText == kPcStart && !panel.pcStart.checked) return true;
-        if (job.startMethodText == kHostStart && !panel.hostStart.checked) return true;
+        if (job.startMethod == StartMethod::Pc && !panel.pcStart.checked) return true;
+        if (job.startMethod == StartMethod::Host && !panel.hostStart.checked) return true;
     }
     return false;
 }

@@ -82,8 +82,9 @@ inline constexpr std::string_view kAskOverwriteSet = "既存のバックアッ�
 // Control operations: they only set check marks, texts and enabled states.
 void ClearMonthly(SetPanelState& panel);
 void EnableMonthly(SetPanelState& panel);
-void ClearDaily(SetPanelState& panel, int kind);
-void SelectDaily(SetPanelState& panel, int kind);
+// kind: EveryDay or Weekdays.
+void ClearDaily(SetPanelState& panel, DailyKind kind);
+void SelectDaily(SetPanelState& panel, DailyKind kind);
 void ClearSchedule(SetPanelState& panel);
 void ResetSetPanel(SetPanelState& panel);
 // After the object editor closed on a name that is not stored yet: PC start, every day; the
@@ -100,8 +101,7 @@ void LockScheduleIfJob(SetPanelState& panel, const JobTable& jobs);
 void OnDailyGroupClicked(SetPanelState& panel);  // also "毎日"
 void OnWeekdaysClicked(SetPanelState& panel);
 void OnMonthlyGroupClicked(SetPanelState& panel);
-enum class StartMethodChoice { Pc, Host, Immediate };
-void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice);
+void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethod choice);
 
 // Makes sets.currentSet the named set, or the next free index for a new name (newSet 1). A
 // refused name's failure text is also kept in state.lastError.

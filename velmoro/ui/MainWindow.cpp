@@ -262,8 +262,8 @@ void MainWindow::OnSubmitClicked() {
 
     const BackupSet& set = CurrentRecord(state_);
     switch (set.startMethod) {
-        case '1':
-        case '2':
+        case StartMethod::Pc:
+        case StartMethod::Host:
             if (const auto registered = RegisterJob(state_.jobs, state_.sets, context_.clock)) {
                 LockScheduleIfJob(panel_, state_.jobs);
                 setPanel_->Show();
@@ -273,13 +273,13 @@ void MainWindow::OnSubmitClicked() {
             }
             RefreshJobList();
             break;
-        case '3': {
+        case StartMethod::Immediate: {
             const std::string name = set.setName;
             immediateRunning_ = true;
             bool started = starter_->StartTransferAgent(name, [this, name](bool ran) {
                 immediateRunning_ = false;
                 if (!ran && !exiting_) ShowError(state_.lastError);
-                SetJobStatus(state_.jobs, name, kStatusWaiting);
+                SetJobStatus(state_.jobs, name, JobStatus::Waiting);
                 RefreshJobList();
                 UpdateTimer();
             });

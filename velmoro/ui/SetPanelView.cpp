@@ -66,12 +66,11 @@ void SetPanelView::ConnectChoices() {
     onClick(ui_.everyDayRadio, [this] { OnDailyGroupClicked(panel_); });
     onClick(ui_.weekdaysRadio, [this] { OnWeekdaysClicked(panel_); });
     onClick(ui_.monthlyGroupRadio, [this] { OnMonthlyGroupClicked(panel_); });
-    onClick(ui_.pcStartRadio,
-            [this] { OnStartMethodClicked(panel_, state_, StartMethodChoice::Pc); });
+    onClick(ui_.pcStartRadio, [this] { OnStartMethodClicked(panel_, state_, StartMethod::Pc); });
     onClick(ui_.hostStartRadio,
-            [this] { OnStartMethodClicked(panel_, state_, StartMethodChoice::Host); });
+            [this] { OnStartMethodClicked(panel_, state_, StartMethod::Host); });
     onClick(ui_.immediateRadio,
-            [this] { OnStartMethodClicked(panel_, state_, StartMethodChoice::Immediate); });
+            [this] { OnStartMethodClicked(panel_, state_, StartMethod::Immediate); });
     // The monthly kinds behave as one group of their own.
     onClick(ui_.firstDayRadio, [this] {
         panel_.firstDay.checked = true;
