@@ -32,9 +32,11 @@ int main(int argc, char* argv[]) {
     const std::string preset = argc > 1 ? argv[1] : "";
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
-    if (const auto failure = SettingsReadFailure(SettingsPath(std::filesystem::current_path()))) {
+    // The window reads the set folder name again whenever it needs it; here the settings are
+    // read once to refuse a file that is there but cannot be read.
+    if (const auto ini = ProfileFile::Load(SettingsPath(std::filesystem::current_path())); !ini) {
         ui::QtMessageBoxes boxes;
-        ui::ReportStartFailure(boxes, "qivLog", QStringLiteral("エラー"), *failure);
+        ui::ReportStartFailure(boxes, "qivLog", QStringLiteral("エラー"), ini.error().text);
         return 1;
     }
     SystemClock clock;

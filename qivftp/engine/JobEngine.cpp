@@ -95,7 +95,7 @@ void JobEngine::Run() {
 
 bool JobEngine::LoadSetAndSettings() {
     const auto iniPath = SettingsPath(env_.programFolder);
-    settings_ = ReadSettings(iniPath, Program::TransferAgent);
+    settings_ = env_.settings;
     log_.SetDetailLog(settings_.detailLog);
     if (SettingsReadableByOthers(iniPath)) Message(SettingsReadableWarning(iniPath));
     if (settings_.backupSetFolder.empty()) {
@@ -131,7 +131,7 @@ bool JobEngine::Start() {
     // A host silent before the submit must not hold the job (and its lock) for days: the
     // job's time limit runs from the log-on, and again from the submit as specified.
     // A JOBTIMER of 0 or less keeps its specified meaning: the limit fires right after the submit.
-    if (settings_.jobTimer > 0) StartTimeLimit();
+    if (settings_.jobTimer > std::chrono::milliseconds::zero()) StartTimeLimit();
     host_ = hostFactory_(settings_, wait_.PollWaiter(), *this);
     if (host_->Open() != HostStatus::Ok || Stopping()) return false;
     const bool submitted = SubmitSaveJob();
@@ -373,7 +373,7 @@ void JobEngine::HandleStop() {
 
 void JobEngine::EndJob() {
     job_.endTime = clock_.Now();
-    if (settings_.mailActive == 1) mailSender_(job_, settings_, *this);
+    if (settings_.mailActive) mailSender_(job_, settings_, *this);
     WriteJobResultLog(ResultOf(job_), env_.programFolder);
     if (host_ != nullptr) host_->Close();
     job_.jobSubmitted = false;

@@ -42,6 +42,7 @@ using MailSender =
 struct JobEnvironment {
     std::filesystem::path programFolder;
     std::string setName;  // already checked to be a set name
+    Settings settings;    // zorva.ini as read once at the job's start
 };
 
 class JobEngine final : private Reporter, private HostSessionObserver {

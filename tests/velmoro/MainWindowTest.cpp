@@ -22,6 +22,7 @@
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempFolder.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/ui/MainWindow.h"
 
 namespace zorva::velmoro {
@@ -41,8 +42,8 @@ const std::string kPcStartBytes = "\x82\x6F\x82\x62\x8B\x4E\x93\xAE";
 struct Fixture {
     TempFolder folder;
     FakeClock clock{2026, 3, 2, 21, 59, 0};
-    DailyLog log{Program::Agent, folder.path() / "LOG_DAT", 0, clock};
-    ProgramContext context{Program::Agent, folder.path(), clock, log};
+    DailyLog log{kAgentLogStyle, folder.path() / "LOG_DAT", false, clock};
+    ProgramContext context{folder.path(), clock, log};
     ScriptedMessageBoxes boxes;
     RecordingProcessLauncher launcher;
     std::unique_ptr<MainWindow> window;

@@ -104,9 +104,11 @@ void MainWindow::ConnectButtons() {
     connect(ui_->exitButton, &QPushButton::clicked, this, &MainWindow::OnExitRequested);
 }
 
-void MainWindow::StartUp() {
+Expected<void> MainWindow::StartUp() {
     ResetSetPanel(panel_);
-    AgentStartup startup = StartAgent(context_, state_, ZORVA_VERSION);
+    const Expected<AgentStartup> started = StartAgent(context_, state_, ZORVA_VERSION);
+    if (!started) return Unexpected{started.error()};
+    const AgentStartup& startup = *started;
     const bool notice = !startup.setsLoaded || startup.setsLeftOut || startup.jobFileKept;
     ui_->statusLabel->setText(notice ? ToQ(state_.lastError) : QString());
     setPanel_->ListStoredSets();
@@ -118,6 +120,7 @@ void MainWindow::StartUp() {
     timer_.setInterval(startup.schedulerPeriod);
     UpdateTimer();
     context_.log.WriteForced(kProgramStarted);
+    return {};
 }
 
 void MainWindow::ShowStatus(const QString& text) {
@@ -298,11 +301,11 @@ void MainWindow::OnConnectionClicked() {
     std::optional<Settings> result = services_.dialogs->EditConnection(
         this, state_.settings, [this] { return starter_->TransferRunning(); },
         [this] {
-            state_.settings.hostInstalled = 1;
+            state_.settings.hostInstalled = true;
             UnlockMainWindow();
         });
     if (result) {
-        const int installed = state_.settings.hostInstalled;
+        const bool installed = state_.settings.hostInstalled;
         state_.settings = *result;
         state_.settings.hostInstalled = installed;
         if (!WriteSettings(SettingsPath(context_.folder), state_.settings)) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "common/Expected.h"
 #include "common/Program.h"
 #include "common/Waiter.h"
 #include "common/ui/MessageBoxes.h"
@@ -75,8 +76,9 @@ public:
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The start-up steps after the window is built; ends with the forced start entry.
-    void StartUp();
+    // The start-up steps after the window is built; ends with the forced start entry. A
+    // settings file that cannot be read is the Failure: nothing is shown or written then.
+    Expected<void> StartUp();
 
     const AgentState& State() const { return state_; }
     bool SchedulerTimerActive() const { return timer_.isActive(); }
