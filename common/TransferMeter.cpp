@@ -62,6 +62,8 @@ void TransferMeter::Begin(std::size_t objectNumber, std::size_t objectCount,
 }
 
 std::optional<TransferSnapshot> TransferMeter::Bytes(std::int64_t bytes, Clock::time_point now) {
+    // Fewer bytes than last time: a new attempt starts the file over, and its rate with it.
+    if (bytes < current_.bytes) began_ = now;
     const bool complete = current_.size && bytes >= *current_.size;
     const bool due = !lastShown_ || now - *lastShown_ >= interval_;
     if (!due && !(complete && !completeShown_)) return std::nullopt;

@@ -71,10 +71,15 @@ RestoreWindow::RestoreWindow(RestoreWindowContext context, QWidget* parent)
             &QLabel::setText);
     connect(observer_.get(), &QueuedRestoreObserver::rowStatusReported, this,
             &RestoreWindow::ShowRowStatus);
+    // The upload's row appears with the first upload: until then the window keeps its layout.
     auto* transferRow = new ui::TransferProgressRow(this);
+    transferRow->hide();
     ui_->windowLayout->addWidget(transferRow);
     connect(observer_.get(), &QueuedRestoreObserver::transferReported, transferRow,
-            &ui::TransferProgressRow::Show);
+            [transferRow](int percent, const QString& amount, const QString& count) {
+                transferRow->show();
+                transferRow->Show(percent, amount, count);
+            });
 
     FillSetList();
     // The time limit counts from the window's opening, whatever the operator does meanwhile.
