@@ -77,6 +77,14 @@ void JobEngine::OnHostProgress(const HostProgress& progress) {
     if (!progress.log.empty()) Message(progress.log);
 }
 
+void JobEngine::OnTransferBytes(std::int64_t bytes) {
+    if (!metering_) return;
+    const auto snapshot = meter_.Bytes(bytes, steadyClock_.Now());
+    if (!snapshot) return;
+    view_.ShowTransfer(*snapshot);
+    progressFile_->Publish({job_.setName, meteredObject_, TransferPercent(*snapshot)});
+}
+
 void JobEngine::OnHostReport(const std::string& text) {
     MessageAndStatus(text);
 }
@@ -88,6 +96,8 @@ void JobEngine::RequestStop(StopReason reason) {
 }
 
 void JobEngine::Run() {
+    progressFile_ =
+        std::make_unique<TransferProgressPublisher>(env_.programFolder / kTransferProgressFileName);
     if (Start()) WaitAndPoll();
     HandleStop();
     EndJob();
@@ -304,6 +314,20 @@ bool JobEngine::AllRowsFinished() const {
     return true;
 }
 
+// The size asked first (one LIST) sizes the progress bar; the download itself is the same
+// with or without it.
+HostStatus JobEngine::FetchSaveFile(const std::string& remote, const std::string& object,
+                                    const std::filesystem::path& localPath, std::size_t item) {
+    const auto size = host_->FileSize(remote);
+    meteredObject_ = object;
+    meter_.Begin(item + 1, job_.rows.size(), size, steadyClock_.Now());
+    metering_ = true;
+    const HostStatus result =
+        host_->GetFile(remote, localPath, TransferType::Binary, kDownloadAttempts);
+    metering_ = false;
+    return result;
+}
+
 void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::size_t item = downloadedCount_++;
     view_.AddDownloadRow(row);
@@ -311,8 +335,7 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::string remote = job_.setName + "/" + fileName;
     row.downloadStart = clock_.Now();
     const HostStatus result = IsSafeFileName(fileName)
-                                  ? host_->GetFile(remote, saveFolder_ / fileName,
-                                                   TransferType::Binary, kDownloadAttempts)
+                                  ? FetchSaveFile(remote, row.object, saveFolder_ / fileName, item)
                                   : HostStatus::Failed;
     if (result == HostStatus::Interrupted) return;  // the row stays unfinished
     row.downloadEnd = clock_.Now();
@@ -372,6 +395,7 @@ void JobEngine::HandleStop() {
 }
 
 void JobEngine::EndJob() {
+    progressFile_.reset();  // the agent's note of a running download goes with it
     job_.endTime = clock_.Now();
     if (settings_.mailActive) mailSender_(job_, settings_, *this);
     WriteJobResultLog(ResultOf(job_), env_.programFolder);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "common/DailyLog.h"
+#include "common/TransferProgressFile.h"
 #include "common/ui/QtText.h"
 #include "ui_MainWindow.h"
 #include "velmoro/engine/AgentHostSession.h"
@@ -57,7 +58,10 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
     launcher_ = std::make_unique<QtProgramLauncher>(
         services_.launcher, QString::fromStdString(context.folder.string()));
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
-    starter_->onJobsChanged = [this] { RefreshJobList(); };
+    starter_->onJobsChanged = [this] {
+        RefreshJobList();
+        if (starter_->TransferRunning()) progressTimer_.start();
+    };
     starter_->onStartFailed = [this](const std::string& text) { ShowError(text); };
     HostFactory factory = services_.hostFactory ? services_.hostFactory : SessionHostFactory();
     SchedulerShell& shell = *this;
@@ -66,6 +70,9 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
 
     timer_.setObjectName(QStringLiteral("schedulerTimer"));
     connect(&timer_, &QTimer::timeout, this, &MainWindow::RunSchedulerTick);
+    progressTimer_.setObjectName(QStringLiteral("transferProgressTimer"));
+    progressTimer_.setInterval(1000);
+    connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::PollTransferProgress);
     connect(&worker_, &ui::TaskRunner::finished, this, [this] {
         std::function<void()> then = std::move(workerThen_);
         if (then && !exiting_) then();
@@ -125,6 +132,17 @@ Expected<void> MainWindow::StartUp() {
 
 void MainWindow::ShowStatus(const QString& text) {
     ui_->statusLabel->setText(text);
+}
+
+// The note is a few bytes on a local disk, read on the GUI thread like the job file.
+void MainWindow::PollTransferProgress() {
+    const bool running = starter_->TransferRunning();
+    if (!running) progressTimer_.stop();
+    const auto note = running ? ReadTransferProgress(context_.folder) : std::nullopt;
+    const QString text = note ? ToQ(TransferProgressText(*note)) : QString();
+    // Without a note only our own last text goes: a message shown meanwhile stays.
+    if (note || ui_->statusLabel->text() == shownProgress_) ShowStatus(text);
+    shownProgress_ = text;
 }
 
 void MainWindow::ShowError(std::string_view text) {

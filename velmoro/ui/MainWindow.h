@@ -85,6 +85,9 @@ public:
     int SchedulerPeriod() const { return timer_.interval(); }
     // One scheduler tick now, as the timer would.
     void RunSchedulerTick();
+    // While a transfer agent runs, once a second: its progress note in the status line.
+    void PollTransferProgress();
+    bool TransferProgressPolled() const { return progressTimer_.isActive(); }
     // The pop-up menu of the job list, for tests.
     QMenu* JobMenu() const;
 
@@ -142,6 +145,8 @@ private:
     ui::TaskRunner worker_;
     std::function<void()> workerThen_;
     QTimer timer_;
+    QTimer progressTimer_;
+    QString shownProgress_;  // the progress text the status line shows, if it still does
     int holds_ = 0;
     bool immediateRunning_ = false;
     bool exiting_ = false;
