@@ -170,9 +170,10 @@ std::optional<minutes> HoursArgument(std::string_view text) {
 // Every set of the set folder; nullopt when it cannot be listed.
 std::optional<std::vector<std::string>> AllSetNames(const std::filesystem::path& programFolder) {
     constexpr std::size_t kSetFolderWidth = 63;
-    return ListSetNames(SetFolderPath(
-        programFolder,
-        ReadSetFolderName(SettingsPath(programFolder), kSetFolderWidth).backupSetFolder));
+    const Expected<ViewerFolders> folders =
+        ReadSetFolderName(SettingsPath(programFolder), kSetFolderWidth);
+    if (!folders) return std::nullopt;
+    return ListSetNames(SetFolderPath(programFolder, folders->backupSetFolder));
 }
 
 }  // namespace
