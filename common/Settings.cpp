@@ -103,6 +103,10 @@ Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
     s.jobQueue = ini.GetText("HOST", "JOBQ", 29);
     if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.hostPort = port;
     if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.mailPort = port;
+    if (const std::string days = ini.GetBytes("VERIFY", "DAYS", 63);
+        !days.empty() && days[0] >= '0' && days[0] <= '9') {
+        s.verifyAge = std::chrono::days(ParseDecimal(days));
+    }
     return s;
 }
 

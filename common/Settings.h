@@ -1,6 +1,7 @@
 #pragma once
 // zorva.ini: the settings every program reads at its start and only the agent writes.
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -38,6 +39,8 @@ struct Settings {
     int hostInstalled = 0;
     int hostPort = 21;  // [HOST] PORT
     int mailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
+    // [VERIFY] DAYS: after a job, verify the generations older than this; absent = never.
+    std::optional<std::chrono::days> verifyAge;
 };
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);

@@ -78,6 +78,9 @@ private:
 
     void FailClashingRows();
     void DownloadObject(JobObjectRow& row);
+    void ForgetChecksum(const std::string& fileName);
+    void RecordChecksum(const std::string& fileName);
+    void VerifyOldGenerations();
     void DeleteSaveFile(const std::string& remote);
     void DeleteUndeletedSaveFiles();
     JobObjectRow* FindPendingRow(const std::string& name);
