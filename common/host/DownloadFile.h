@@ -66,7 +66,7 @@ private:
     UniqueFd fd_;
     bool committed_ = false;
     std::error_code error_;
-    std::optional<Sha256> hash_;
+    std::optional<BackgroundSha256> hash_;
     std::optional<std::string> digest_;
 
     std::mutex mutex_;
