@@ -17,8 +17,11 @@ namespace {
 // Large enough that the system call per chunk costs nothing beside the hash, small enough to
 // stay in the cache.
 constexpr std::size_t kChunkSize = 1 << 20;
-// Bytes handed to the background hash that it has not taken yet, before Update waits.
-constexpr std::size_t kMaxPending = 4 << 20;
+// Bytes handed to the background hash that it has not taken yet, before Update waits: the hash
+// takes them within a millisecond, and memory stays flat whatever the file's size.
+constexpr std::size_t kMaxPending = 1 << 20;
+// libcurl hands over at most this much at a time; reserved so that appending never reallocates.
+constexpr std::size_t kLargestPiece = 512 << 10;
 
 struct ContextFree {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
@@ -73,7 +76,10 @@ std::string Sha256::HexDigest() {
     return HexText(digest, size);
 }
 
-BackgroundSha256::BackgroundSha256() : thread_([this] { Loop(); }) {}
+BackgroundSha256::BackgroundSha256() {
+    pending_.reserve(kMaxPending + kLargestPiece);
+    thread_ = std::thread([this] { Loop(); });
+}
 
 BackgroundSha256::~BackgroundSha256() {
     Finish();
@@ -105,6 +111,7 @@ void BackgroundSha256::Finish() {
 
 void BackgroundSha256::Loop() {
     std::string taken;
+    taken.reserve(kMaxPending + kLargestPiece);
     for (;;) {
         {
             std::unique_lock lock(mutex_);

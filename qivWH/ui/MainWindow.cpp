@@ -123,6 +123,9 @@ void MainWindow::ChooseSet(const std::string& name) {
 }
 
 void MainWindow::LoadChosenSet() {
+    chosenGeneration_.clear();  // the new tree chooses nothing yet
+    verifyButton_->setEnabled(false);
+    verifyProgress_->setVisible(false);
     const std::string name = Browser()->ChosenSetName();
     if (name.empty()) {
         Browser()->ShowDescription({});
