@@ -17,11 +17,11 @@ namespace {
 // Large enough that the system call per chunk costs nothing beside the hash, small enough to
 // stay in the cache.
 constexpr std::size_t kChunkSize = 1 << 20;
-// Bytes handed to the background hash that it has not taken yet, before Update waits: the hash
-// takes them within a millisecond, and memory stays flat whatever the file's size.
-constexpr std::size_t kMaxPending = 1 << 20;
-// libcurl hands over at most this much at a time; reserved so that appending never reallocates.
-constexpr std::size_t kLargestPiece = 512 << 10;
+// Bytes handed to the background hash that it has not taken yet, before Update waits. The hash
+// is several times faster than any download, so this fills only while the hashing thread
+// waits for a core (a busy machine): the slack spares the receiver a hand-off per piece then.
+// Memory stays bounded whatever the file's size.
+constexpr std::size_t kMaxPending = 8 << 20;
 
 struct ContextFree {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
@@ -76,22 +76,22 @@ std::string Sha256::HexDigest() {
     return HexText(digest, size);
 }
 
-BackgroundSha256::BackgroundSha256() {
-    pending_.reserve(kMaxPending + kLargestPiece);
-    thread_ = std::thread([this] { Loop(); });
-}
+BackgroundSha256::BackgroundSha256() : thread_([this] { Loop(); }) {}
 
 BackgroundSha256::~BackgroundSha256() {
     Finish();
 }
 
 void BackgroundSha256::Update(const void* data, std::size_t size) {
+    bool wasEmpty = false;
     {
         std::unique_lock lock(mutex_);
         drained_.wait(lock, [&] { return pending_.size() < kMaxPending; });
+        wasEmpty = pending_.empty();
         pending_.append(static_cast<const char*>(data), size);
     }
-    wake_.notify_one();
+    // The hashing thread sleeps only with nothing pending: otherwise it needs no wake-up.
+    if (wasEmpty) wake_.notify_one();
 }
 
 std::string BackgroundSha256::HexDigest() {
@@ -111,7 +111,6 @@ void BackgroundSha256::Finish() {
 
 void BackgroundSha256::Loop() {
     std::string taken;
-    taken.reserve(kMaxPending + kLargestPiece);
     for (;;) {
         {
             std::unique_lock lock(mutex_);

@@ -33,7 +33,7 @@ private:
 };
 
 // A Sha256 on a thread of its own: Update only copies the bytes, so a download's receiving
-// thread never waits for the hash (it waits only when the hash falls behind by a MiB).
+// thread never waits for the hash (it waits only when the hash falls behind by 8 MiB).
 class BackgroundSha256 {
 public:
     BackgroundSha256();
