@@ -303,7 +303,8 @@ class Agent:
 
         if generation != self.generation_folder():
             raise RuntimeError("the run crossed midnight; run the benchmark again")
-        sizes = {p.name: p.stat().st_size for p in generation.iterdir()}
+        # Save files only: SHA256SUMS.txt (a '.' in its name) lies beside them.
+        sizes = {p.name: p.stat().st_size for p in generation.iterdir() if "." not in p.name}
         wanted = {name.replace("*", "#", 1): size for name in objects}
         if sizes != wanted:
             raise RuntimeError(f"generation folder holds {sizes}, expected {wanted}")
@@ -369,26 +370,30 @@ def mb_s(value):
     return f"{value:8.1f} MB/s"
 
 
-def throughput_phase(args, agent, host, work):
+def throughput_phase(args, agent, host, work, baseline=None):
     names = [f"OBJ{chr(ord('A') + i)}" for i in range(args.files)]
     size = args.file_mib * MIB
     host.make_objects(names)
     rounds = []  # (qivftp AgentRun, CurlRun) of each counted round
+    baseline_rounds = []  # the AgentRun of qivftp without checksums, when one is compared
     print(f"throughput: {args.files} save file(s) of {args.file_mib} MiB "
           f"({args.files * size / 2**30:.2f} GiB per run), {args.warmup} warm-up and "
           f"{args.repeats} counted round(s)", flush=True)
 
-    def measure_agent(label):
+    def measure_agent(label, runner=agent, name="qivftp"):
         quiesce()
-        run = agent.run(names, size, keep_host_copies=True)
+        run = runner.run(names, size, keep_host_copies=True)
         if "正常完了" not in run.result_log:
             print(f"  note: result log {run.result_log}", flush=True)
-        print(f"  {label} qivftp {mb_s(throughput(size, run.spans))}  "
+        print(f"  {label} {name} {mb_s(throughput(size, run.spans))}  "
               + "  ".join(f"{n} {t:.3f} s (last byte at {f:.3f} s)" for n, t, f in run.spans)
               + f"  peak RSS {run.peak_hwm_kib / 1024:.1f} MiB, {run.daily_lines} log lines",
               flush=True)
-        agent.clear_generation()
+        runner.clear_generation()
         return run
+
+    def measure_baseline(label):
+        return measure_agent(label, baseline, "qivftp without checksums") if baseline else None
 
     def measure_curl(label):
         # qivftp fetched files that the save job had just written and no one had read; curl
@@ -410,12 +415,15 @@ def throughput_phase(args, agent, host, work):
         label = f"round {number - args.warmup}" if counted else "warm-up"
         if number % 2 == 1:
             agent_run = measure_agent(label)
+            baseline_run = measure_baseline(label)
             curl_run = measure_curl(label)
         else:
             curl_run = measure_curl(label)
+            baseline_run = measure_baseline(label)
             agent_run = measure_agent(label)
         if counted:
             rounds.append((agent_run, curl_run))
+            baseline_rounds.append(baseline_run)
     for name in names:  # the host's copies of the save files
         path = host.root / SET_NAME / name
         if path.exists():
@@ -427,7 +435,16 @@ def throughput_phase(args, agent, host, work):
     agent_rates = [rate(a.spans) for a, _ in rounds]
     curl_rates = [rate(c.spans) for _, c in rounds]
     durable_rates = [rate(c.spans, c.flush_seconds) for _, c in rounds]
+    compared = {}
+    if baseline:
+        baseline_rates = [rate(b.spans) for b in baseline_rounds]
+        compared = {
+            "baseline_mb_s": statistics.median(baseline_rates),
+            "checksum_ratio": statistics.median(agent_rates) / statistics.median(baseline_rates),
+            "baseline_runs_mb_s": baseline_rates,
+        }
     return {
+        **compared,
         "files": args.files, "file_bytes": size, "rounds": len(rounds),
         "qivftp_mb_s": statistics.median(agent_rates),
         "curl_mb_s": statistics.median(curl_rates),
@@ -466,6 +483,9 @@ def memory_phase(args, agent, host):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--qivftp", default=str(REPO / "build/bin/qivftp"))
+    parser.add_argument("--baseline-qivftp", default=None,
+                        help="a qivftp built without checksums (a commit before them): its "
+                             "throughput is measured in the same rounds for comparison")
     parser.add_argument("--files", type=int, default=2, help="save files per run (default 2)")
     parser.add_argument("--file-mib", type=int, default=1024,
                         help="size of each save file in MiB (default 1024)")
@@ -500,8 +520,13 @@ def main():
         shutil.copy2(args.qivftp, binary)
         host = Host(work / "host", work / "hostsim.log")
         agent = Agent(binary, work, host)
+        baseline = None
+        if args.baseline_qivftp:
+            (work / "baseline").mkdir()
+            shutil.copy2(args.baseline_qivftp, work / "baseline" / "qivftp")
+            baseline = Agent(work / "baseline" / "qivftp", work / "baseline", host)
         if not args.skip_throughput:
-            figures["throughput"] = throughput_phase(args, agent, host, work)
+            figures["throughput"] = throughput_phase(args, agent, host, work, baseline)
         if not args.skip_memory:
             print(f"memory: one save file of {args.small_mib} MiB, then one of "
                   f"{args.large_mib} MiB", flush=True)
@@ -521,6 +546,9 @@ def main():
         print(f"ratio   {t['ratio']:8.3f}        (goal: at least 0.9; per round: "
               + ", ".join(f"{r:.2f}" for r in t["round_ratios"]) + ")")
         print(f"ratio to curl with fsync added: {t['ratio_to_curl_plus_fsync']:.3f}")
+        if "baseline_mb_s" in t:
+            print(f"qivftp without checksums {mb_s(t['baseline_mb_s'])}; with them "
+                  f"{t['checksum_ratio']:.3f} of that (goal: at least 0.95)")
     if "memory" in figures:
         m = figures["memory"]
         print(f"peak RSS, {m['small']['mib']} MiB save file: {m['small']['peak_kib'] / 1024:.1f} MiB")
@@ -532,6 +560,8 @@ def main():
         Path(args.json).write_text(json.dumps(figures, indent=2, ensure_ascii=False) + "\n")
     ok = True
     if "throughput" in figures and figures["throughput"]["ratio"] < 0.9:
+        ok = False
+    if figures.get("throughput", {}).get("checksum_ratio", 1.0) < 0.95:
         ok = False
     if "memory" in figures and abs(figures["memory"]["difference_kib"]) >= 8 * 1024:
         ok = False

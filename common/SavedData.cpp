@@ -146,7 +146,9 @@ std::optional<std::vector<std::string>> ListSaveFiles(const fs::path& folder) {
         // symlink_status: a link is never a save file, whatever it points at.
         if (it->symlink_status(error).type() != fs::file_type::regular) continue;
         std::string name = it->path().filename().string();
-        if (!IsDownloadTemporaryName(name)) names.push_back(std::move(name));
+        // An object name never holds a '.': such a file is the folder's manifest, a record of
+        // its verification or a temporary file of one of them or of a download.
+        if (name.find('.') == std::string::npos) names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end());  // std::string compares as unsigned bytes
     return names;

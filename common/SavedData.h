@@ -76,7 +76,8 @@ bool IsDownloadTemporaryName(std::string_view fileName);
 void RemoveDownloadTemporaries(const std::filesystem::path& folder);
 
 // The save files of a generation folder: its regular files in name (byte) order, without
-// download temporaries, folders, links or anything else. nullopt when the folder cannot be
+// names holding a '.' (download temporaries, the manifest SHA256SUMS.txt and the files that
+// go with it), folders, links or anything else. nullopt when the folder cannot be
 // listed.
 std::optional<std::vector<std::string>> ListSaveFiles(const std::filesystem::path& folder);
 

@@ -103,6 +103,10 @@ Settings SettingsFrom(const ProfileFile& ini, const SettingsReading& reading) {
     if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.hostPort = port;
     if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.mailPort = port;
     s.hostInstalled = InstallFlagFrom(ini);
+    if (const std::string days = ini.GetBytes("VERIFY", "DAYS", 63);
+        !days.empty() && days[0] >= '0' && days[0] <= '9') {
+        s.verifyAge = std::chrono::days(ParseDecimal(days));
+    }
     return s;
 }
 

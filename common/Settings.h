@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,8 @@ struct Settings {
     bool hostInstalled = false;
     int hostPort = 21;  // [HOST] PORT
     int mailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
+    // [VERIFY] DAYS: after a job, verify the generations older than this; absent = never.
+    std::optional<std::chrono::days> verifyAge;
 };
 
 // What one program keeps of the file. Each program defines its own once and hands it to the

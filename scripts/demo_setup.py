@@ -33,6 +33,7 @@ import json
 import os
 import re
 import shutil
+import subprocess
 import sys
 import time
 from dataclasses import dataclass, field
@@ -311,8 +312,13 @@ def demo_problems(top):
         problems.append(f"expected one generation folder, found {[g.name for g in generations]}")
     else:
         files = sorted(p.name for p in generations[0].iterdir())
-        if files != sorted(DEMO_SAVED):
-            problems.append(f"generation folder holds {files}, expected {sorted(DEMO_SAVED)}")
+        expected = sorted([*DEMO_SAVED, "SHA256SUMS.txt"])  # the save files and their checksums
+        if files != expected:
+            problems.append(f"generation folder holds {files}, expected {expected}")
+        sums = subprocess.run(["sha256sum", "-c", "--quiet", "SHA256SUMS.txt"],
+                              cwd=generations[0], capture_output=True, text=True)
+        if sums.returncode != 0:
+            problems.append(f"SHA256SUMS.txt does not verify: {sums.stdout}{sums.stderr}")
         for name in set(files) & set(DEMO_SAVED):
             with open(generations[0] / name, "rb") as f:
                 if f.read(len(SAVE_FILE_MAGIC)) != SAVE_FILE_MAGIC:

@@ -18,8 +18,9 @@ constexpr off_t kWritebackChunk = 8 << 20;
 
 }  // namespace
 
-DownloadFile::DownloadFile(std::filesystem::path target, std::uint64_t limit)
+DownloadFile::DownloadFile(std::filesystem::path target, std::uint64_t limit, DownloadDigest digest)
     : target_(std::move(target)), limit_(limit) {
+    if (digest == DownloadDigest::Sha256) hash_.emplace();
     std::random_device random;
     const std::filesystem::path folder = target_.parent_path();
     for (int tries = 0; tries < 16 && !fd_.valid(); ++tries) {
@@ -49,6 +50,7 @@ bool DownloadFile::Write(const char* data, std::size_t size) {
         error_ = LastError();
         return false;
     }
+    if (hash_) hash_->Update(data, size);
     {
         std::lock_guard lock(mutex_);
         written_ += static_cast<off_t>(size);
@@ -66,6 +68,7 @@ bool DownloadFile::Commit() {
         return false;
     }
     committed_ = true;
+    if (hash_) digest_ = hash_->HexDigest();
     // Until the folder is synced the new name may not survive a power loss, and the caller
     // deletes the host's copy next: a failed sync makes the download a failed one.
     if (!SyncFolder(target_.parent_path())) error_ = LastError();

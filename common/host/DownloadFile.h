@@ -11,19 +11,26 @@
 #include <filesystem>
 #include <limits>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 
+#include "common/Sha256.h"
 #include "common/UniqueFd.h"
 
 namespace zorva {
 
+enum class DownloadDigest { None, Sha256 };
+
 class DownloadFile {
 public:
     // More than `limit` bytes make Write fail (a text file that never ends must not fill the
-    // disk).
+    // disk). With DownloadDigest::Sha256 the bytes are hashed as they are written, so the
+    // checksum of a save file costs no second read.
     explicit DownloadFile(std::filesystem::path target,
-                          std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
+                          std::uint64_t limit = std::numeric_limits<std::uint64_t>::max(),
+                          DownloadDigest digest = DownloadDigest::None);
     ~DownloadFile();
     DownloadFile(const DownloadFile&) = delete;
     DownloadFile& operator=(const DownloadFile&) = delete;
@@ -40,6 +47,9 @@ public:
     // name survives a power loss. False when any step fails: before the rename the target is
     // left as it was.
     bool Commit();
+    // After a successful Commit, the SHA-256 of the committed bytes (64 hex digits) when one
+    // was asked for.
+    const std::optional<std::string>& Sha256Digest() const { return digest_; }
 
     // A libcurl write callback writing into the DownloadFile passed as `self`.
     static std::size_t Receive(char* data, std::size_t size, std::size_t count, void* self);
@@ -56,6 +66,8 @@ private:
     UniqueFd fd_;
     bool committed_ = false;
     std::error_code error_;
+    std::optional<BackgroundSha256> hash_;
+    std::optional<std::string> digest_;
 
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -66,6 +66,10 @@ public:
                                TransferType type,
                                std::optional<RetryPolicy> retry = std::nullopt) = 0;
 
+    // The SHA-256 (64 lower-case hex digits) of the bytes the last successful binary GetFile
+    // wrote, hashed as they arrived; nullopt when the last GetFile failed or was a text one.
+    virtual std::optional<std::string> LastDownloadSha256() const = 0;
+
     // DELE `remoteName`. Reports nothing.
     virtual HostStatus DeleteFile(std::string_view remoteName,
                                   std::optional<RetryPolicy> retry = std::nullopt) = 0;

@@ -405,9 +405,11 @@ HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& loc
                                 TransferType type, std::error_code& localError) {
     localError.clear();
     if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
-    DownloadFile download(localPath, type == TransferType::Ascii
-                                         ? kTextFetchLimit
-                                         : std::numeric_limits<std::uint64_t>::max());
+    const bool text = type == TransferType::Ascii;
+    // Save files are hashed on their way to disk; the checksum goes to the folder's manifest.
+    DownloadFile download(localPath,
+                          text ? kTextFetchLimit : std::numeric_limits<std::uint64_t>::max(),
+                          text ? DownloadDigest::None : DownloadDigest::Sha256);
     localError = download.LocalError();
     if (!download.Opened()) return HostStatus::Failed;
     PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
@@ -422,11 +424,13 @@ HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& loc
     curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
     if (status == HostStatus::Ok && !download.Commit()) status = HostStatus::Failed;
     localError = download.LocalError();
+    if (status == HostStatus::Ok) downloadSha256_ = download.Sha256Digest();
     return status;
 }
 
 HostStatus HostSession::GetFile(std::string_view remoteName, const fs::path& localPath,
                                 TransferType type, std::optional<RetryPolicy> retry) {
+    downloadSha256_.reset();
     if (!easy_) return HostStatus::Failed;
     std::error_code localError;
     const HostStatus status = Repeat(PolicyFor(HostOperation::GetFile, retry), [&] {

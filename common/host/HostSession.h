@@ -116,6 +116,8 @@ public:
     HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
                        TransferType type, std::optional<RetryPolicy> retry = std::nullopt) override;
 
+    std::optional<std::string> LastDownloadSha256() const override { return downloadSha256_; }
+
     // DELE `remoteName`. Reports nothing.
     HostStatus DeleteFile(std::string_view remoteName,
                           std::optional<RetryPolicy> retry = std::nullopt) override;
@@ -187,6 +189,7 @@ private:
     curl_socket_t connectingSocket_ = CURL_SOCKET_BAD;  // a control connection being made
     std::string connectingAddress_;
     std::vector<std::string> replyLines_;
+    std::optional<std::string> downloadSha256_;  // of the last binary download
     int replyCode_ = 0;
     bool replyComplete_ = true;
     bool loggingOff_ = false;

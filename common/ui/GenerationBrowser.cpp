@@ -137,6 +137,10 @@ QTreeWidget* GenerationBrowser::FileList() const {
     return ui_->fileList;
 }
 
+std::string GenerationBrowser::FileNameOf(const QTreeWidgetItem* fileRow) {
+    return fileRow->data(0, kPathRole).toString().toStdString();
+}
+
 void GenerationBrowser::OnTreeSelection() {
     const QList<QTreeWidgetItem*> selected = ui_->generationTree->selectedItems();
     if (selected.isEmpty()) return;

@@ -59,6 +59,8 @@ public:
     QLabel* DescriptionField() const;
     QTreeWidget* Tree() const;
     QTreeWidget* FileList() const;
+    // The save file name a row of the file list shows.
+    static std::string FileNameOf(const QTreeWidgetItem* fileRow);
 
 Q_SIGNALS:
     // The set list closed: load the set ChosenSetName() names (also when it did not change).

@@ -68,6 +68,10 @@ RestoreOutcome RestoreEngine::Run(RestoreRequest request) {
     if (std::none_of(rows.begin(), rows.end(), [](const RestoreRow& r) { return r.checked; })) {
         return RestoreOutcome::NothingChecked;
     }
+    Expected<Manifest> manifest = ReadManifest(request_.chosenFolder);
+    // Without a manifest that can be read the files go as those saved before checksums did.
+    if (!manifest) observer_.Message(manifest.error().text);
+    manifest_ = manifest ? std::move(*manifest) : Manifest{};
     if (!ConnectHost()) return interrupted_ ? Interruption() : RestoreOutcome::ConnectFailed;
     if (!UploadSelected()) return interrupted_ ? Interruption() : RestoreOutcome::UploadFailed;
     if (!request_.restoreOnHost) {
@@ -143,6 +147,7 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
     const bool asSaveFile =
         static_cast<unsigned char>(option) <= '3' || (starred && typeCode == '1');
 
+    if (IsDamaged(index, hostName)) return true;
     const std::string command = CreateFileCommand(hostName, asSaveFile);
     HostStatus status = HostStatus::Failed;
     if (IsSendableName(hostName)) {
@@ -173,6 +178,17 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
     observer_.Message(hostName + "アップロード成功");
     list += BuildSavlibsRecord(
         {typeCode, ToCp932(hostName), ToCp932(row.library), ToCp932(row.type), option});
+    return true;
+}
+
+// A damaged save file would restore damaged objects over good ones: it is not sent, and the
+// other objects go on.
+bool RestoreEngine::IsDamaged(std::size_t index, const std::string& hostName) {
+    if (CheckSaveFile(request_.chosenFolder, manifest_, hostName) != FileCheck::Damaged) {
+        return false;
+    }
+    SetRowStatus(index, kChecksumMismatchText);
+    observer_.Message(hostName + "はチェックサムが一致しないため送りません");
     return true;
 }
 

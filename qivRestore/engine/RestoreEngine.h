@@ -17,6 +17,7 @@
 
 #include "common/BackupSet.h"
 #include "common/HostJobWait.h"
+#include "common/Manifest.h"
 #include "common/Reporter.h"
 #include "common/Settings.h"
 #include "common/host/HostConnection.h"
@@ -78,6 +79,7 @@ private:
     bool ConnectHost();
     bool UploadSelected();
     bool UploadRow(std::size_t index, std::string& list);
+    bool IsDamaged(std::size_t index, const std::string& hostName);
     bool SubmitRestoreJob();
     PollResult PollRestoreResult();
     bool ShowRowStatus(const std::string& name, char code);
@@ -95,6 +97,7 @@ private:
     HostJobWait& wait_;
     RestoreObserver& observer_;
     RestoreRequest request_;
+    Manifest manifest_;     // of the chosen generation
     std::string sentList_;  // the restore list as uploaded, to tell it from the host's answer
     bool interrupted_ = false;
     std::size_t uploadNumber_ = 0;  // of the save files of this run

@@ -34,6 +34,8 @@ std::string RestoreStatusText(char code);
 // The texts the upload writes into 状況.
 inline constexpr std::string_view kCreateFailedText = "SAVF作成失敗";
 inline constexpr std::string_view kUploadFailedText = "転送失敗";
+// The file differs from its generation's manifest: it is not sent.
+inline constexpr std::string_view kChecksumMismatchText = "チェックサム不一致";
 inline constexpr std::string_view kUploadedText = "転送完了";
 inline constexpr std::string_view kRestoredText = "復元完了";
 

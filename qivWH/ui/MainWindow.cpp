@@ -1,10 +1,16 @@
 #include "qivWH/ui/MainWindow.h"
 
+#include <QBrush>
+#include <QMetaObject>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
 
 #include "common/Settings.h"
 #include "common/ui/GenerationBrowser.h"
 #include "common/ui/MessageBoxes.h"
+#include "common/ui/TaskRunner.h"
 #include "ui_MainWindow.h"
 
 namespace zorva::qivwh {
@@ -12,6 +18,10 @@ namespace {
 
 constexpr std::size_t kSetFolderWidth = 255;
 constexpr std::size_t kViewerRowFields = 4;  // the viewer takes rows without the option code
+
+int Percent(std::uint64_t done, std::uint64_t total) {
+    return total == 0 ? 100 : static_cast<int>(done * 100 / total);
+}
 
 }  // namespace
 
@@ -28,6 +38,74 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, const Profile
     connect(Browser(), &ui::GenerationBrowser::setListClosed, this, &MainWindow::LoadChosenSet);
     connect(Browser(), &ui::GenerationBrowser::generationChosen, this, &MainWindow::ShowGeneration);
     connect(ui_->backButton, &QPushButton::clicked, this, &QDialog::reject);
+    AddVerifyControls();
+}
+
+// Added here rather than in the form, so that the form stays as the viewer was specified.
+void MainWindow::AddVerifyControls() {
+    verifyButton_ = new QPushButton(QStringLiteral("検証"), this);
+    verifyButton_->setObjectName(QStringLiteral("verifyButton"));
+    verifyButton_->setAutoDefault(false);
+    verifyButton_->setEnabled(false);
+    verifyProgress_ = new QProgressBar(this);
+    verifyProgress_->setObjectName(QStringLiteral("verifyProgress"));
+    verifyProgress_->setRange(0, 100);
+    verifyProgress_->setVisible(false);
+    ui_->buttonLayout->insertWidget(1, verifyProgress_);
+    ui_->buttonLayout->insertWidget(1, verifyButton_);
+    verifyRunner_ = std::make_unique<ui::TaskRunner>();
+    connect(verifyButton_, &QPushButton::clicked, this, &MainWindow::StartVerify);
+    connect(verifyRunner_.get(), &ui::TaskRunner::finished, this, &MainWindow::VerifyEnded);
+}
+
+void MainWindow::StartVerify() {
+    if (chosenGeneration_.isEmpty()) return;
+    const std::filesystem::path folder = catalog_.GenerationFolder(chosenGeneration_.toStdString());
+    verifiedGeneration_ = chosenGeneration_;
+    verifyButton_->setEnabled(false);
+    verifyProgress_->setValue(0);
+    verifyProgress_->setVisible(true);
+    verifyRunner_->Start([this, folder](Waiter& waiter) {
+        int shown = -1;
+        const VerifyCallbacks callbacks{
+            [this, &shown](std::uint64_t done, std::uint64_t total) {
+                const int percent = Percent(done, total);
+                if (percent == shown) return;  // one queued call per percent, not per chunk
+                shown = percent;
+                QMetaObject::invokeMethod(
+                    this, [this, percent] { ShowVerifyProgress(percent); }, Qt::QueuedConnection);
+            },
+            [&waiter] { return waiter.Interrupted(); }};
+        verdicts_ = VerifyGeneration(folder, callbacks);
+    });
+}
+
+void MainWindow::ShowVerifyProgress(int percent) {
+    verifyProgress_->setValue(percent);
+}
+
+// Damaged and missing files are marked red in the file list, with their verdict as a tip.
+void MainWindow::VerifyEnded() {
+    verifyButton_->setEnabled(!chosenGeneration_.isEmpty());
+    verifyProgress_->setValue(100);
+    if (!verdicts_) {
+        boxes_.Inform(this, QStringLiteral("エラー"),
+                      QString::fromStdString(verdicts_.error().text), ui::MessageIcon::Information);
+        return;
+    }
+    if (verifiedGeneration_ != chosenGeneration_) return;  // another generation is shown now
+    QTreeWidget* list = Browser()->FileList();
+    for (const FileVerdict& verdict : *verdicts_) {
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = list->topLevelItem(i);
+            if (ui::GenerationBrowser::FileNameOf(item) != verdict.fileName) continue;
+            item->setToolTip(0, QString::fromStdString(std::string(FileCheckText(verdict.check))));
+            if (!IsVerificationFailure(verdict.check)) continue;
+            for (int column = 0; column < list->columnCount(); ++column) {
+                item->setForeground(column, QBrush(Qt::red));
+            }
+        }
+    }
 }
 
 MainWindow::~MainWindow() {
@@ -44,6 +122,9 @@ void MainWindow::ChooseSet(const std::string& name) {
 }
 
 void MainWindow::LoadChosenSet() {
+    chosenGeneration_.clear();  // the new tree chooses nothing yet
+    verifyButton_->setEnabled(false);
+    verifyProgress_->setVisible(false);
     const std::string name = Browser()->ChosenSetName();
     if (name.empty()) {
         Browser()->ShowDescription({});
@@ -58,6 +139,9 @@ void MainWindow::LoadChosenSet() {
 }
 
 void MainWindow::ShowGeneration(const QString& treePath) {
+    chosenGeneration_ = treePath;
+    verifyButton_->setEnabled(!verifyRunner_->Running());
+    verifyProgress_->setVisible(false);
     const auto rows = catalog_.Files(treePath.toStdString());
     if (!rows) {
         Browser()->ClearFiles();

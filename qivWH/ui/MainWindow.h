@@ -6,9 +6,14 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "common/Manifest.h"
 #include "common/ProfileFile.h"
 #include "common/SavedDataCatalog.h"
+
+class QProgressBar;
+class QPushButton;
 
 namespace Ui {
 class MainWindow;
@@ -17,6 +22,7 @@ class MainWindow;
 namespace zorva::ui {
 class GenerationBrowser;
 class MessageBoxes;
+class TaskRunner;
 }  // namespace zorva::ui
 
 namespace zorva::qivwh {
@@ -30,6 +36,8 @@ public:
     ~MainWindow() override;
 
     ui::GenerationBrowser* Browser() const;
+    QPushButton* VerifyButton() const { return verifyButton_; }
+    QProgressBar* VerifyProgress() const { return verifyProgress_; }
     // Opens on the set the agent's selector shows (the command line's SETNAME).
     void ChooseSet(const std::string& name);
 
@@ -37,10 +45,23 @@ private:
     void LoadChosenSet();
     void ShowGeneration(const QString& treePath);
     void ShowError(const char* text);
+    void AddVerifyControls();
+    // 検証: reads the chosen generation back on a worker thread.
+    void StartVerify();
+    void ShowVerifyProgress(int percent);
+    void VerifyEnded();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     ui::MessageBoxes& boxes_;
     SavedDataCatalog catalog_;
+    QPushButton* verifyButton_ = nullptr;
+    QProgressBar* verifyProgress_ = nullptr;
+    QString chosenGeneration_;
+    QString verifiedGeneration_;
+    // Written by the worker, read after its end.
+    Expected<std::vector<FileVerdict>> verdicts_{std::vector<FileVerdict>{}};
+    // Last: destroyed first, it stops and joins a verification still writing the above.
+    std::unique_ptr<ui::TaskRunner> verifyRunner_;
 };
 
 }  // namespace zorva::qivwh

@@ -6,6 +6,7 @@
 #include "common/Codec.h"
 #include "common/FileIo.h"
 #include "common/JobResultLog.h"
+#include "common/Manifest.h"
 #include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
@@ -334,9 +335,10 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::string fileName = HostObjectName(row.object);
     const std::string remote = job_.setName + "/" + fileName;
     row.downloadStart = clock_.Now();
-    const HostStatus result = IsSafeFileName(fileName)
-                                  ? FetchSaveFile(remote, row.object, saveFolder_ / fileName, item)
-                                  : HostStatus::Failed;
+    const bool safe = IsSafeFileName(fileName);
+    if (safe) ForgetChecksum(fileName);
+    const HostStatus result =
+        safe ? FetchSaveFile(remote, row.object, saveFolder_ / fileName, item) : HostStatus::Failed;
     if (result == HostStatus::Interrupted) return;  // the row stays unfinished
     row.downloadEnd = clock_.Now();
     if (result == HostStatus::Failed) {
@@ -348,7 +350,36 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     view_.SetDownloadState(item, "転送成功");
     MessageAndStatus("保管が正常に終了した");
     row.rowStatus = RowStatus::Saved;
+    RecordChecksum(fileName);
     DeleteSaveFile(remote);
+}
+
+// An earlier file of that name is about to be replaced: its line goes first, so that a run
+// killed before the new line is written leaves the file unrecorded, never wrongly recorded.
+void JobEngine::ForgetChecksum(const std::string& fileName) {
+    if (const auto forgotten = zorva::ForgetChecksum(saveFolder_, fileName); !forgotten) {
+        Message(forgotten.error().text);
+    }
+}
+
+// The download is durable under its name by now; its line follows. A manifest that cannot be
+// written costs the checksum, not the save.
+void JobEngine::RecordChecksum(const std::string& fileName) {
+    const std::optional<std::string> digest = host_->LastDownloadSha256();
+    if (!digest) return;
+    if (const auto recorded = zorva::RecordChecksum(saveFolder_, {fileName, *digest}); !recorded) {
+        Message(recorded.error().text);
+    }
+}
+
+// Reads back the set's older generations after the job, before the report mail tells how it
+// went. A stopped job (or a stop during the verification) leaves the rest for the next job.
+void JobEngine::VerifyOldGenerations() {
+    if (!settings_.verifyAge || !IsUsableBaseDir(settings_.baseDir) || Stopping()) return;
+    Status("保管データ検証中");
+    const VerifyCallbacks callbacks{{}, [this] { return Stopping(); }};
+    job_.verification = VerifyDueGenerations(SetFolder(settings_, job_.setName),
+                                             *settings_.verifyAge, clock_.Now(), callbacks, *this);
 }
 
 // A stop request may come between a completed download and this delete: the delete then
@@ -397,6 +428,7 @@ void JobEngine::HandleStop() {
 void JobEngine::EndJob() {
     progressFile_.reset();  // the agent's note of a running download goes with it
     job_.endTime = clock_.Now();
+    VerifyOldGenerations();
     if (settings_.mailActive) mailSender_(job_, settings_, *this);
     WriteJobResultLog(ResultOf(job_), env_.programFolder);
     if (host_ != nullptr) host_->Close();

@@ -87,6 +87,9 @@ private:
     void DownloadObject(JobObjectRow& row);
     HostStatus FetchSaveFile(const std::string& remote, const std::string& object,
                              const std::filesystem::path& localPath, std::size_t item);
+    void ForgetChecksum(const std::string& fileName);
+    void RecordChecksum(const std::string& fileName);
+    void VerifyOldGenerations();
     void DeleteSaveFile(const std::string& remote);
     void DeleteUndeletedSaveFiles();
     JobObjectRow* FindPendingRow(const std::string& name);

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/Manifest.h"
 #include "common/SavedData.h"
 
 namespace zorva::qivftp {
@@ -36,13 +37,23 @@ bool IsDayFolder(const fs::directory_entry& entry) {
     return IsRealFolder(entry) && IsDayFolderName(entry.path().filename().string());
 }
 
-// The newest day folder that holds a save file: the last good copy, which no retention
-// period may take (a host down for longer than the period would otherwise cost every copy).
-std::string NewestDayWithSaveFiles(const std::vector<fs::directory_entry>& entries) {
+// Save files that verify against the folder's manifest; a folder saved before checksums
+// existed has none, and its save files count as they are.
+bool HoldsGoodCopy(const fs::path& folder) {
+    const auto files = ListSaveFiles(folder);
+    if (!files || files->empty()) return false;
+    std::error_code error;
+    if (!fs::exists(folder / kManifestFileName, error)) return true;
+    const auto verdicts = VerifyGeneration(folder);
+    return verdicts && AllVerified(*verdicts);
+}
+
+// The newest day folder that holds a good copy, which no retention period may take (a host
+// down for longer than the period, or a disk that damaged the newer copies, would otherwise
+// cost every copy).
+std::string NewestDayWithGoodCopy(const std::vector<fs::directory_entry>& entries) {
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        if (!IsDayFolder(*it)) continue;
-        const auto files = ListSaveFiles(it->path());
-        if (files && !files->empty()) return it->path().filename().string();
+        if (IsDayFolder(*it) && HoldsGoodCopy(it->path())) return it->path().filename().string();
     }
     return {};
 }
@@ -90,11 +101,17 @@ void PurgeOldGenerations(const TransferJob& job, const Settings& settings, const
     if (error) return output.MessageAndStatus("削除対象ディレクトリを取得出来ない");
 
     const std::vector<fs::directory_entry> entries = ListEntries(std::move(it));
-    const std::string lastGoodCopy = NewestDayWithSaveFiles(entries);
+    std::vector<fs::directory_entry> expired;
     for (const fs::directory_entry& entry : entries) {
-        const std::string name = entry.path().filename().string();
         // Eight digits on both sides, so the byte order of the texts is the date order.
-        if (!IsDayFolder(entry) || !(name < cutOff) || name == lastGoodCopy) continue;
+        if (IsDayFolder(entry) && entry.path().filename().string() < cutOff) {
+            expired.push_back(entry);
+        }
+    }
+    if (expired.empty()) return;  // the good copy is looked for (read back) only when needed
+    const std::string lastGoodCopy = NewestDayWithGoodCopy(entries);
+    for (const fs::directory_entry& entry : expired) {
+        if (entry.path().filename().string() == lastGoodCopy) continue;
         if (!DeleteFilesInFolder(entry.path()) || !fs::remove(entry.path(), error)) {
             output.MessageAndStatus("削除対象ディレクトリの削除に失敗した");
         }

@@ -30,7 +30,8 @@ bool DeleteFilesInFolder(const std::filesystem::path& folder);
 // Removes each day folder below the retention folder whose name sorts before the cut-off
 // date (today minus the retention count), in name order: its files first, then the folder.
 // Anything that is not a real folder named by eight digits stays, and so does the newest day
-// folder holding a save file, however old. Each failure is one message and status line;
+// folder holding save files that verify against its manifest (or, without a manifest, any
+// save file), however old. Each failure is one message and status line;
 // the purge goes on with the next folder. The current folder of the process is not changed.
 void PurgeOldGenerations(const TransferJob& job, const Settings& settings, const Clock& clock,
                          Reporter& output);

@@ -147,6 +147,7 @@ std::vector<std::string> ReportBody(const TransferJob& job) {
     body.push_back(" 開始時刻 : " + MailTimeStamp(job.startTime));
     body.push_back(" 終了時刻 : " + MailTimeStamp(job.endTime));
     for (const JobObjectRow& row : ListedRows(job.rows)) body.push_back(ReportObjectLine(row));
+    if (job.verification) body.push_back(VerificationMailLine(*job.verification));
     return body;
 }
 

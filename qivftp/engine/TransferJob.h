@@ -1,6 +1,7 @@
 #pragma once
 // The state of the one backup job a transfer agent process runs.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "common/JobResultLog.h"
 #include "common/Reporter.h"
 #include "common/SavedData.h"
+#include "qivftp/engine/ScheduledVerify.h"
 
 namespace zorva::qivftp {
 
@@ -25,6 +27,7 @@ struct TransferJob {
     bool jobSubmitted = false;
     bool cancelledByButton = false;
     bool timedOut = false;
+    std::optional<VerificationSummary> verification;  // with [VERIFY] DAYS only
 };
 
 // The job's rows and schedule fields from its backup set.

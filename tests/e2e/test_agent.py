@@ -118,7 +118,8 @@ def test_a_due_pc_start_job_runs_the_transfer_agent_and_is_booked(agent, program
     assert re.fullmatch(r"\d\d:\d\d:\d\d", duration), duration
     tomorrow = time.localtime(time.mktime(due) + 86400)
     assert next_run == time.strftime("%Y/%m/%d ", tomorrow) + save_time[:2] + ":" + save_time[2:]
-    assert saved_files(program) == [f"PCSET/7/{time.strftime('%Y%m%d', due)}/PAYROLL"]
+    folder = f"PCSET/7/{time.strftime('%Y%m%d', due)}"
+    assert saved_files(program) == [f"{folder}/PAYROLL", f"{folder}/SHA256SUMS.txt"]
     assert len(program.result_logs()) == 1
 
     messages = daily_messages(program)

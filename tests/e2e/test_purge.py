@@ -82,7 +82,7 @@ def test_old_day_folders_are_purged_before_connecting_for_every_day_sets_only(
     assert only_result_log(program)[3] == "正常完了"
     expected = (before - removed if purges else before) | {generation}
     assert at_connect[0] == expected  # the purge was over when qivftp first connected
-    assert tree(demo) == expected | {f"{generation}/PAYROLL"}
+    assert tree(demo) == expected | {f"{generation}/PAYROLL", f"{generation}/SHA256SUMS.txt"}
     assert (demo / generation / "PAYROLL").is_file()
     assert (outside / "PAYROLL").read_bytes() == b"outside the save folder"
     failures = program.daily_messages().count("削除対象ディレクトリの削除に失敗した")

@@ -66,7 +66,7 @@ def test_backup_delete_restore_gives_back_every_byte(program, host, qivrestore_b
     assert before <= start
     generation = f"7/{start[:8]}"
     assert sorted(os.listdir(program.base / "DEMO" / generation)) == [
-        "ARLIB", "BONUS", "PAYROLL", "SAL#"]
+        "ARLIB", "BONUS", "PAYROLL", "SAL#", "SHA256SUMS.txt"]
 
     delete_on_host(host.root)
     assert host_tree(host.root, ["PAYLIB", "SALESLIB"]) == {
@@ -92,7 +92,7 @@ def test_backup_delete_restore_gives_back_every_byte(program, host, qivrestore_b
 
     # Nothing below the saved data changed: the restore only reads it.
     assert sorted(os.listdir(program.base / "DEMO" / generation)) == [
-        "ARLIB", "BONUS", "PAYROLL", "SAL#"]
+        "ARLIB", "BONUS", "PAYROLL", "SAL#", "SHA256SUMS.txt"]
 
 
 def test_upload_only_of_named_objects_restores_nothing(program, host, qivrestore_binary):

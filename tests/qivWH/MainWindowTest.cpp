@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 #include <fstream>
 
 #include "common/Codec.h"
+#include "common/Manifest.h"
+#include "common/Sha256.h"
 #include "common/ui/GenerationBrowser.h"
 #include "qivWH/ui/MainWindow.h"
 #include "tests/support/ScriptedMessageBoxes.h"
@@ -51,6 +54,7 @@ private Q_SLOTS:
     void aSetWithoutSavedDataSaysSoAndShowsItsRoot();
     void closingTheListWithoutAChoiceEmptiesOnlyTheDescription();
     void clickingAnEntryOfTheOpenListLoadsThatSet();
+    void verifyingAGenerationMarksItsDamagedFilesRed();
 
 private:
     void Choose(int entry);
@@ -178,6 +182,24 @@ void MainWindowTest::clickingAnEntryOfTheOpenListLoadsThatSet() {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry.center());
     QTRY_COMPARE(browser_->DescriptionField()->text(), QStringLiteral("売上"));
     QCOMPARE(browser_->Tree()->topLevelItem(0)->text(0), QStringLiteral("SALES"));
+}
+
+void MainWindowTest::verifyingAGenerationMarksItsDamagedFilesRed() {
+    const fs::path generation = program_->path() / "data" / "SALES" / "7" / "20260302";
+    Sha256 hash;
+    hash.Update("save", 4);
+    QVERIFY(WriteManifest(
+        generation, Manifest{{{"PAY", std::string(64, 'a')}, {"SALES#01", hash.HexDigest()}}}));
+    QVERIFY(!window_->VerifyButton()->isEnabled());  // no generation chosen yet
+    Choose(1);
+    SelectGeneration(QStringLiteral("20260302"));
+    QTest::mouseClick(window_->VerifyButton(), Qt::LeftButton);
+    QTRY_VERIFY(window_->VerifyButton()->isEnabled());
+    QCOMPARE(window_->VerifyProgress()->value(), 100);
+    QTreeWidget* files = browser_->FileList();
+    QCOMPARE(files->topLevelItem(0)->foreground(1).color(), QColor(Qt::red));  // PAY
+    QCOMPARE(files->topLevelItem(1)->toolTip(0), QStringLiteral("OK"));        // SALES#01
+    QVERIFY(files->topLevelItem(1)->foreground(1).color() != QColor(Qt::red));
 }
 
 }  // namespace zorva::qivwh

@@ -10,9 +10,11 @@
 
 #include "common/Codec.h"
 #include "common/FileIo.h"
+#include "common/Manifest.h"
 #include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "common/Settings.h"
+#include "common/Sha256.h"
 #include "qivftp/engine/TransferCommonFiles.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSteadyClock.h"
@@ -36,6 +38,7 @@ struct JobHost {
     HostStatus submitResult = HostStatus::Ok;
     std::vector<std::string> replyLines;
     std::function<void()> onOpen, onListFetch, onSubmit;
+    std::function<void(const std::string&)> onDownload;
     std::function<HostStatus()> onChangeLibrary, onDelete;
     test::ScriptedHost* host = nullptr;  // the engine's, while it lives
     Waiter* waiter = nullptr;            // the waiter the engine gave its host
@@ -111,6 +114,7 @@ private:
             if (lists.size() > 1) lists.pop_front();
             return std::nullopt;
         }
+        if (onDownload) onDownload(remote);
         if (failDownloads.contains(remote)) return HostStatus::Failed;
         host->files[remote] = "savefile:" + remote;
         return std::nullopt;
@@ -655,6 +659,28 @@ TEST_F(JobEngineTest, FoldersMadeForSavedDataArePrivate) {
         EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all)
             << folder;
     }
+}
+
+// A file's line is gone before a new file takes its name and comes back only once that file is
+// complete: a run killed at any moment leaves lines that match their files.
+TEST_F(JobEngineTest, ManifestLinesOnlyEverDescribeCompleteFiles) {
+    const fs::path generation = save_ / "DAILY" / "7" / "20260310";
+    fs::create_directories(generation);
+    const std::string old(64, 'a');
+    ASSERT_TRUE(WriteManifest(generation, Manifest{{{"#ALLUSR", old}, {"PAYROLL", old}}}));
+    std::map<std::string, std::optional<std::string>> atDownload;
+    host_.onDownload = [&](const std::string& remote) {
+        atDownload[remote] = ReadManifest(generation)->DigestOf(remote.substr(6));
+    };
+    host_.lists = {PayrollDone() + AllUsrDone()};
+    host_.failDownloads = {"DAILY/#ALLUSR"};
+    Run();
+    EXPECT_EQ(atDownload, (std::map<std::string, std::optional<std::string>>{
+                              {"DAILY/#ALLUSR", std::nullopt}, {"DAILY/PAYROLL", std::nullopt}}));
+    Sha256 hash;
+    const std::string payroll = "savefile:DAILY/PAYROLL";
+    hash.Update(payroll.data(), payroll.size());
+    EXPECT_EQ(ReadManifest(generation).value(), (Manifest{{{"PAYROLL", hash.HexDigest()}}}));
 }
 
 }  // namespace

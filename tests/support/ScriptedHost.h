@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Sha256.h"
 #include "common/host/HostConnection.h"
 
 namespace zorva::test {
@@ -88,15 +89,23 @@ public:
         return status;
     }
     HostStatus GetFile(std::string_view remoteName, const std::filesystem::path& localPath,
-                       TransferType, std::optional<RetryPolicy> retry = std::nullopt) override {
+                       TransferType type,
+                       std::optional<RetryPolicy> retry = std::nullopt) override {
+        downloadSha256_.reset();
         HostStatus status = Answer(Op::GetFile, std::string(remoteName), retry);
         if (status != HostStatus::Ok) return status;
         auto file = files.find(Qualified(remoteName));
         if (file == files.end()) return HostStatus::Failed;
         std::ofstream out(localPath, std::ios::binary | std::ios::trunc);
         out << file->second;
-        return out ? HostStatus::Ok : HostStatus::Failed;
+        if (!out) return HostStatus::Failed;
+        if (type == TransferType::Ascii) return HostStatus::Ok;
+        Sha256 hash;
+        hash.Update(file->second.data(), file->second.size());
+        downloadSha256_ = hash.HexDigest();
+        return HostStatus::Ok;
     }
+    std::optional<std::string> LastDownloadSha256() const override { return downloadSha256_; }
     HostStatus DeleteFile(std::string_view remoteName,
                           std::optional<RetryPolicy> retry = std::nullopt) override {
         HostStatus status = Answer(Op::DeleteFile, std::string(remoteName), retry);
@@ -139,6 +148,7 @@ private:
     std::map<Op, std::deque<HostStatus>> scripted_;
     std::string current_;
     bool open_ = false;
+    std::optional<std::string> downloadSha256_;
 };
 
 }  // namespace zorva::test

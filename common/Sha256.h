@@ -1,0 +1,70 @@
+#pragma once
+// SHA-256 through OpenSSL's EVP interface, fed piece by piece: a download hashes the bytes it
+// writes, a verification streams a file through it in chunks.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "common/Expected.h"
+
+namespace zorva {
+
+class Sha256 {
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(Sha256&&) noexcept;
+    Sha256& operator=(Sha256&&) noexcept;
+
+    void Update(const void* data, std::size_t size);
+    // The digest of everything fed so far as 64 lower-case hex digits; the hash starts over.
+    std::string HexDigest();
+
+private:
+    struct Context;
+    std::unique_ptr<Context> context_;
+};
+
+// A Sha256 on a thread of its own: Update only copies the bytes, so a download's receiving
+// thread never waits for the hash (it waits only when the hash falls behind by 8 MiB).
+class BackgroundSha256 {
+public:
+    BackgroundSha256();
+    ~BackgroundSha256();
+    BackgroundSha256(const BackgroundSha256&) = delete;
+    BackgroundSha256& operator=(const BackgroundSha256&) = delete;
+
+    void Update(const void* data, std::size_t size);
+    // Waits until everything handed over is hashed; call once, after the last Update.
+    std::string HexDigest();
+
+private:
+    void Finish();
+    void Loop();
+
+    Sha256 hash_;
+    std::mutex mutex_;
+    std::condition_variable wake_;     // bytes wait, or the end came
+    std::condition_variable drained_;  // the pending bytes were taken
+    std::string pending_;              // handed over, not yet taken by the hashing thread
+    bool finishing_ = false;
+    std::thread thread_;
+};
+
+// Called after each chunk with the bytes it held; returning false abandons the file.
+using ChunkCallback = std::function<bool(std::size_t bytes)>;
+
+// The SHA-256 of a file, read in chunks (never whole: save files can be gigabytes). A file that
+// cannot be opened is NotFound when missing and ReadFailed otherwise; a read error, or the
+// callback's false, is ReadFailed.
+Expected<std::string> Sha256OfFile(const std::filesystem::path& path,
+                                   const ChunkCallback& onChunk = {});
+
+}  // namespace zorva
