@@ -2,15 +2,40 @@
 
 include(GoogleTest)
 
+# A test executable whose code runs on more than one thread (the task runner, the download
+# writer, the process launcher, a test peer serving on its own thread): scripts/test also
+# builds it with ThreadSanitizer (target zorva_threaded_tests) and runs its tests there (label
+# "threads"). A core test says THREADS to zorva_core_test; any other names its CTest tests:
+#   zorva_threaded_test(my_window_test TESTS my_window_test)
+add_custom_target(zorva_threaded_tests)
+function(zorva_threaded_test target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "TESTS")
+  add_dependencies(zorva_threaded_tests ${target})
+  if(arg_TESTS)
+    set_property(TEST ${arg_TESTS} APPEND PROPERTY LABELS threads)
+  endif()
+endfunction()
+
 # Every GoogleTest executable tests Qt-free code: it is one of the core tests, which
 # scripts/test also runs under AddressSanitizer and UndefinedBehaviorSanitizer (label "core",
 # built together by the target zorva_core_tests).
-#   zorva_core_test(my_engine_tests)
+#   zorva_core_test(my_engine_tests [THREADS])
 add_custom_target(zorva_core_tests)
 function(zorva_core_test target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "THREADS" "" "")
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES
     PROPERTIES LABELS core)
   add_dependencies(zorva_core_tests ${target})
+  if(arg_THREADS)
+    zorva_threaded_test(${target})
+    # The discovered tests exist only when CTest reads the discovery's list (${target}_TESTS):
+    # a script CTest includes after it adds the label (a list does not survive the PROPERTIES
+    # of gtest_discover_tests).
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_threads.cmake)
+    file(WRITE ${script} "if(${target}_TESTS)\n  set_tests_properties(\${${target}_TESTS} "
+                         "PROPERTIES LABELS \"core;threads\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+  endif()
 endfunction()
 
 # A libFuzzer target over one parser of outside input (clang builds with ZORVA_FUZZ only):
