@@ -62,3 +62,23 @@ function(zorva_add_fuzzer name source)
             -artifact_prefix=${findings}/ ${found} ${seeds})
   set_tests_properties(fuzz_${name} PROPERTIES LABELS fuzz TIMEOUT 300)
 endfunction()
+
+# A pytest test on Debian's python3 (the one with pyftpdlib and aiosmtpd), run from the top of
+# the repository, whose pytest.ini puts the simulator and the test helpers on the path:
+#   zorva_add_pytest(NAME PATH [TIMEOUT seconds] [ENVIRONMENT var=value...])
+# PATH is a test file or folder; ENVIRONMENT names the built programs the test runs.
+function(zorva_add_pytest name path)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "TIMEOUT" "ENVIRONMENT")
+  if(arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "zorva_add_pytest(${name}): unknown arguments ${arg_UNPARSED_ARGUMENTS}")
+  endif()
+  add_test(NAME ${name}
+    COMMAND ${SYSTEM_PYTHON3} -m pytest -q -p no:cacheprovider ${path}
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+  if(arg_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${arg_TIMEOUT})
+  endif()
+  if(arg_ENVIRONMENT)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${arg_ENVIRONMENT}")
+  endif()
+endfunction()
