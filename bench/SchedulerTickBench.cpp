@@ -74,29 +74,31 @@ double CpuMilliseconds() {
 // 100 PC start sets of every schedule kind, every other job stopped; save times spread over
 // the day so that some ticks find a due job and start the (instant) transfer agent.
 void FillAgent(AgentState& state, const std::filesystem::path& folder) {
-    state.jobs.File = folder / kJobFileName;
+    state.jobs.file = folder / kJobFileName;
     for (int i = 0; i < 100; ++i) {
         BackupSet set;
-        set.SetName = "SET" + std::string(1, static_cast<char>('A' + i / 26)) +
+        set.setName = "SET" + std::string(1, static_cast<char>('A' + i / 26)) +
                       std::string(1, static_cast<char>('A' + i % 26));
-        set.StartMethod = '1';
-        set.ScheduleGroup = i % 3 == 2 ? '2' : '1';
-        set.DailyKind = i % 3 == 0 ? '1' : '2';
-        set.WeekdayFlags = "1010100";
-        set.MonthlyKind = static_cast<char>('1' + i % 3);
-        set.MonthDay = "15";
+        set.startMethod = StartMethod::Pc;
+        set.scheduleKind = i % 3 == 2 ? ScheduleKind::Monthly : ScheduleKind::Daily;
+        set.dailyKind = i % 3 == 0 ? DailyKind::EveryDay : DailyKind::Weekdays;
+        set.weekdayFlags = "1010100";
+        constexpr MonthlyKind kMonthly[] = {MonthlyKind::FirstDay, MonthlyKind::LastDay,
+                                            MonthlyKind::GivenDay};
+        set.monthlyKind = kMonthly[i % 3];
+        set.monthDay = "15";
         char time[8];
         std::snprintf(time, sizeof time, "%02d%02d", 9 + i / 60, i % 60);
-        set.SaveTime = time;
-        state.sets.Sets.push_back(set);
+        set.saveTime = time;
+        state.sets.sets.push_back(set);
         JobRecord job;
-        job.Active = i % 2;
-        job.SetName = set.SetName;
-        job.SubmittedText = " 2026/12/01 09:00";
-        job.LastRunText = job.LastDuration = " ";
-        job.StartMethodText = kPcStart;
-        job.StatusText = kStatusWaiting;
-        state.jobs.Records.push_back(job);
+        job.active = i % 2;
+        job.setName = set.setName;
+        job.submittedText = " 2026/12/01 09:00";
+        job.lastRunText = job.lastDuration = " ";
+        job.startMethod = StartMethod::Pc;
+        job.status = JobStatus::Waiting;
+        state.jobs.records.push_back(job);
     }
 }
 
@@ -113,7 +115,7 @@ int main(int argc, char* argv[]) {
     ProgramContext context{Program::Agent, folder, clock, log};
     AgentState state;
     FillAgent(state, folder);
-    for (JobRecord& job : state.jobs.Records) CalcNextRun(job, state.sets, clock);
+    for (JobRecord& job : state.jobs.records) CalcNextRun(job, state.sets, clock);
     InstantLauncher launcher;
     SilentReporter reporter;
     BenchShell shell;

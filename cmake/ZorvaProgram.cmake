@@ -2,15 +2,10 @@
 
 include(GNUInstallDirs)
 
-# Runs moc, uic and rcc for a target that uses Qt; Qt-free targets stay free of them. The .ui
-# files of a program live in its resources/ folder.
+# Runs moc, uic and rcc for a target that uses Qt; Qt-free targets stay free of them. Each .ui
+# file lies beside the class that includes its ui_*.h, where uic looks for it.
 function(zorva_use_qt target)
   set_target_properties(${target} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
-  foreach(folder ${CMAKE_CURRENT_SOURCE_DIR}/resources ${CMAKE_CURRENT_SOURCE_DIR}/../resources)
-    if(IS_DIRECTORY ${folder})
-      set_property(TARGET ${target} APPEND PROPERTY AUTOUIC_SEARCH_PATHS ${folder})
-    endif()
-  endforeach()
 endfunction()
 
 # Declares one of the programs: built into build/bin beside the others (the agent starts them

@@ -19,20 +19,31 @@ char FirstChar(std::string_view text) {
     return text.empty() ? ' ' : text.front();
 }
 
+// A kind as the file's character and back (see the kinds' declaration).
+template <typename Kind>
+Kind KindOf(char c) {
+    return static_cast<Kind>(c);
+}
+
+template <typename Kind>
+char CharOf(Kind kind) {
+    return static_cast<char>(kind);
+}
+
 std::string_view FirstOr(const std::vector<std::string_view>& fields, std::size_t i) {
     return i < fields.size() ? fields[i] : std::string_view();
 }
 
 void ParseRow(std::string_view line, std::size_t rowFieldCount, BackupSet& set) {
     auto fields = SplitRuns(line, "\t");
-    if (fields.size() < rowFieldCount || fields.size() < 4 || set.Rows.size() >= kMaxRows) return;
+    if (fields.size() < rowFieldCount || fields.size() < 4 || set.rows.size() >= kMaxRows) return;
     ObjectRow row;
-    row.Library = Field(fields[0], kObjectFieldWidth);
-    row.Object = Field(fields[1], kObjectFieldWidth);
-    row.Type = Field(fields[2], kObjectFieldWidth);
-    row.ObjectKind = fields[3].front();
-    if (fields.size() > 4) row.OptionCode = fields[4].front();
-    set.Rows.push_back(std::move(row));
+    row.library = Field(fields[0], kObjectFieldWidth);
+    row.object = Field(fields[1], kObjectFieldWidth);
+    row.type = Field(fields[2], kObjectFieldWidth);
+    row.objectKind = fields[3].front();
+    if (fields.size() > 4) row.optionCode = fields[4].front();
+    set.rows.push_back(std::move(row));
 }
 
 // Line 1 of the file holds no line break: any the description carries become blanks.
@@ -67,13 +78,13 @@ char OptionCodeFor(std::string_view type, bool isProtected, int compressionLevel
 }
 
 std::string ProtectionText(const ObjectRow& row) {
-    if (row.Type.substr(0, 4) == "*SPL") return {};
-    return row.OptionCode >= '4' && row.OptionCode <= '6' ? "○" : "";
+    if (row.type.substr(0, 4) == "*SPL") return {};
+    return row.optionCode >= '4' && row.optionCode <= '6' ? "○" : "";
 }
 
 std::string CompressionText(const ObjectRow& row) {
-    if (row.Type.substr(0, 4) == "*SPL") return {};
-    switch (row.OptionCode) {
+    if (row.type.substr(0, 4) == "*SPL") return {};
+    switch (row.optionCode) {
         case '1':
         case '4':
             return "*LOW";
@@ -90,36 +101,37 @@ std::string CompressionText(const ObjectRow& row) {
 
 BackupSet ParseSetFile(std::string_view bytes, std::string_view name, std::size_t rowFieldCount) {
     BackupSet set;
-    set.SetName = std::string(name.substr(0, kSetNameWidth));
+    set.setName = std::string(name.substr(0, kSetNameWidth));
     const auto lines = SplitLines(bytes.substr(0, kSetFileReadLimit));
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         switch (i) {
             case 0:
-                set.Description = Field(line, kDescriptionWidth);
+                set.description = Field(line, kDescriptionWidth);
                 break;
             case 1:
-                set.StartMethod = FirstChar(FirstOr(SplitRuns(line, "\t"), 0));
+                set.startMethod = KindOf<StartMethod>(FirstChar(FirstOr(SplitRuns(line, "\t"), 0)));
                 break;
             case 2: {
                 auto fields = SplitRuns(line, "\t");
-                set.ScheduleGroup = FirstChar(FirstOr(fields, 0));
-                if (fields.size() > 1) set.SaveTime = Field(fields[1], kSaveTimeWidth);
+                set.scheduleKind = KindOf<ScheduleKind>(FirstChar(FirstOr(fields, 0)));
+                if (fields.size() > 1) set.saveTime = Field(fields[1], kSaveTimeWidth);
                 break;
             }
             case 3: {
-                set.DailyKind = line.front();
+                set.dailyKind = KindOf<DailyKind>(line.front());
                 auto value = FirstOr(SplitRuns(line.substr(1), "\t"), 0);
-                if (set.DailyKind == '1' && !value.empty()) {
-                    set.RetentionDays = Field(value, kRetentionWidth);
-                } else if (set.DailyKind != '1') {
-                    set.WeekdayFlags = Field(value, kWeekdayFlagsWidth);
+                const bool everyDay = set.dailyKind == DailyKind::EveryDay;
+                if (everyDay && !value.empty()) {
+                    set.retentionDays = Field(value, kRetentionWidth);
+                } else if (!everyDay) {
+                    set.weekdayFlags = Field(value, kWeekdayFlagsWidth);
                 }
                 break;
             }
             case 4:
-                set.MonthlyKind = line.front();
-                set.MonthDay = Field(FirstOr(SplitRuns(line.substr(1), "\t"), 0), kMonthDayWidth);
+                set.monthlyKind = KindOf<MonthlyKind>(line.front());
+                set.monthDay = Field(FirstOr(SplitRuns(line.substr(1), "\t"), 0), kMonthDayWidth);
                 break;
             default:
                 ParseRow(line, rowFieldCount, set);
@@ -130,18 +142,19 @@ BackupSet ParseSetFile(std::string_view bytes, std::string_view name, std::size_
 
 std::string FormatSetFile(const BackupSet& set) {
     const std::string tab = "\t", crlf = "\r\n";
-    std::string text = DescriptionLine(set.Description) + crlf;
-    text += std::string(1, set.StartMethod) + crlf;
-    text += set.ScheduleGroup + tab + ToCp932(set.SaveTime) + crlf;
-    text += set.DailyKind + tab +
-            ToCp932(set.DailyKind == '1' ? set.RetentionDays : set.WeekdayFlags) + crlf;
-    text += set.MonthlyKind + tab + ToCp932(set.MonthDay) + crlf;
-    for (std::size_t i = 0; i < set.Rows.size() && i < kMaxRows; ++i) {
-        const ObjectRow& row = set.Rows[i];
-        if (row.Library.empty()) break;
-        text += ToCp932(row.Library) + tab + ToCp932(row.Object) + tab + ToCp932(row.Type) + tab +
-                row.ObjectKind + tab + row.OptionCode + tab;
-        if (row.CheckMark != 0) text += static_cast<char>(row.CheckMark & 0xFF);
+    std::string text = DescriptionLine(set.description) + crlf;
+    const bool everyDay = set.dailyKind == DailyKind::EveryDay;
+    text += std::string(1, CharOf(set.startMethod)) + crlf;
+    text += CharOf(set.scheduleKind) + tab + ToCp932(set.saveTime) + crlf;
+    text += CharOf(set.dailyKind) + tab + ToCp932(everyDay ? set.retentionDays : set.weekdayFlags) +
+            crlf;
+    text += CharOf(set.monthlyKind) + tab + ToCp932(set.monthDay) + crlf;
+    for (std::size_t i = 0; i < set.rows.size() && i < kMaxRows; ++i) {
+        const ObjectRow& row = set.rows[i];
+        if (row.library.empty()) break;
+        text += ToCp932(row.library) + tab + ToCp932(row.object) + tab + ToCp932(row.type) + tab +
+                row.objectKind + tab + row.optionCode + tab;
+        if (row.checkMark != 0) text += static_cast<char>(row.checkMark & 0xFF);
         text += crlf;
     }
     return text;
@@ -155,18 +168,18 @@ Expected<BackupSet> ReadSetFile(const std::filesystem::path& folder, std::string
 }
 
 Expected<void> WriteSetFile(const std::filesystem::path& folder, const BackupSet& set) {
-    if (IsValidSetName(set.SetName) &&
-        WriteFileAtomically(folder / set.SetName, FormatSetFile(set))) {
+    if (IsValidSetName(set.setName) &&
+        WriteFileAtomically(folder / set.setName, FormatSetFile(set))) {
         return {};
     }
     return MakeFailure(FailureCode::WriteFailed,
-                       "バックアップセット:" + set.SetName + " 保管が失敗しました");
+                       "バックアップセット:" + set.setName + " 保管が失敗しました");
 }
 
 Expected<void> LoadSets(const std::filesystem::path& folder, SetTable& table) {
-    table.Sets.clear();
-    table.CurrentSet = 0;
-    table.LeftOut = 0;
+    table.sets.clear();
+    table.currentSet = 0;
+    table.leftOut = 0;
     std::error_code ec;
     std::filesystem::directory_iterator it(folder, ec);
     if (ec) return MakeFailure(FailureCode::ReadFailed, "バックアップセットの設定でエラー");
@@ -179,19 +192,19 @@ Expected<void> LoadSets(const std::filesystem::path& folder, SetTable& table) {
     // Name order, as the viewers list them: which sets fit is the same on every start.
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        if (table.Sets.size() == kMaxSets) {
-            ++table.LeftOut;
+        if (table.sets.size() == kMaxSets) {
+            ++table.leftOut;
         } else if (auto set = ReadSetFile(folder, name)) {
-            table.Sets.push_back(std::move(*set));
+            table.sets.push_back(std::move(*set));
         }
     }
-    table.CurrentSet = static_cast<int>(table.Sets.size());
+    table.currentSet = static_cast<int>(table.sets.size());
     return {};
 }
 
 std::optional<std::size_t> FindSetByName(const SetTable& table, std::string_view name) {
-    for (std::size_t i = 0; i < table.Sets.size(); ++i) {
-        if (table.Sets[i].SetName == name) return i;
+    for (std::size_t i = 0; i < table.sets.size(); ++i) {
+        if (table.sets[i].setName == name) return i;
     }
     return std::nullopt;
 }

@@ -27,38 +27,48 @@ inline constexpr std::size_t kSaveTimeWidth = 4;
 inline constexpr std::size_t kMonthDayWidth = 2;
 
 struct ObjectRow {
-    std::string Library;
-    std::string Object;
-    std::string Type;
-    char ObjectKind = ' ';
-    char OptionCode = ' ';
-    int CheckMark = 0;  // -1 when the object check found the row wrong; never read from a file
+    std::string library;
+    std::string object;
+    std::string type;
+    char objectKind = ' ';
+    char optionCode = ' ';
+    int checkMark = 0;  // -1 when the object check found the row wrong; never read from a file
 
     friend bool operator==(const ObjectRow&, const ObjectRow&) = default;
 };
 
-// Texts are UTF-8; a kind character never set is a blank.
+// The kinds of a set. Each is one character of the set file, the enumerator's value. A
+// character that names no kind is kept as read (the enum holds any char), so that the file is
+// written back unchanged; the rules take it for none of the named kinds. Unset is the blank of
+// a kind never chosen.
+enum class StartMethod : char { Unset = ' ', Pc = '1', Host = '2', Immediate = '3' };
+enum class ScheduleKind : char { Unset = ' ', Daily = '1', Monthly = '2' };
+// NotDaily: the schedule is monthly.
+enum class DailyKind : char { Unset = ' ', NotDaily = '0', EveryDay = '1', Weekdays = '2' };
+enum class MonthlyKind : char { Unset = ' ', FirstDay = '1', LastDay = '2', GivenDay = '3' };
+
+// Texts are UTF-8.
 struct BackupSet {
-    std::string SetName;
-    std::string Description;
-    char StartMethod = ' ';    // '1' PC start, '2' host start, '3' immediate
-    char ScheduleGroup = ' ';  // '1' daily, '2' monthly
-    std::string RetentionDays;
-    char DailyKind = ' ';      // '1' every day, '2' ticked weekdays, '0' monthly
-    std::string WeekdayFlags;  // Monday first
-    std::string SaveTime;      // HHMM
-    char MonthlyKind = ' ';    // '1' first day, '2' last day, '3' given day
-    std::string MonthDay;
-    std::vector<ObjectRow> Rows;  // at most kMaxRows, none with an empty Library
+    std::string setName;
+    std::string description;
+    StartMethod startMethod = StartMethod::Unset;
+    ScheduleKind scheduleKind = ScheduleKind::Unset;
+    std::string retentionDays;
+    DailyKind dailyKind = DailyKind::Unset;
+    std::string weekdayFlags;  // Monday first
+    std::string saveTime;      // HHMM
+    MonthlyKind monthlyKind = MonthlyKind::Unset;
+    std::string monthDay;
+    std::vector<ObjectRow> rows;  // at most kMaxRows, none with an empty Library
 
     friend bool operator==(const BackupSet&, const BackupSet&) = default;
 };
 
 struct SetTable {
-    std::vector<BackupSet> Sets;  // SetCount is Sets.size()
-    int CurrentSet = 0;
-    int NewSet = 0;
-    std::size_t LeftOut = 0;  // set files the last LoadSets found past the kMaxSets it loaded
+    std::vector<BackupSet> sets;  // SetCount is sets.size()
+    int currentSet = 0;
+    int newSet = 0;
+    std::size_t leftOut = 0;  // set files the last LoadSets found past the kMaxSets it loaded
 };
 
 // True for 1 to 10 letters A-Z: the only names that may become file and folder names.
@@ -75,7 +85,7 @@ std::string CompressionText(const ObjectRow& row);
 // The file's bytes (CP932) to a record named `name`; never fails. Bytes past the read limit,
 // rows past the 99th and text past a field's width are dropped. A row line needs
 // `rowFieldCount` fields (the saved-data viewer takes rows of four, everyone else five); a
-// missing fifth field leaves OptionCode blank.
+// missing fifth field leaves optionCode blank.
 BackupSet ParseSetFile(std::string_view bytes, std::string_view name,
                        std::size_t rowFieldCount = 5);
 // The record as the file's bytes (CP932, TAB separated, CR LF).
@@ -84,10 +94,10 @@ std::string FormatSetFile(const BackupSet& set);
 // The set in folder/name; a failure when the file cannot be read (a missing file included:
 // nothing is created).
 Expected<BackupSet> ReadSetFile(const std::filesystem::path& folder, std::string_view name);
-// Replaces folder/SetName atomically; on failure the old file is untouched.
+// Replaces folder/setName atomically; on failure the old file is untouched.
 Expected<void> WriteSetFile(const std::filesystem::path& folder, const BackupSet& set);
 // Every plain file of the folder whose name is a set name, in name order, at most kMaxSets
-// (the rest are counted in LeftOut); a failure when the folder cannot be listed. Other names
+// (the rest are counted in leftOut); a failure when the folder cannot be listed. Other names
 // (such as the temporary file of an interrupted write) are not sets; a file that cannot be
 // read is skipped.
 Expected<void> LoadSets(const std::filesystem::path& folder, SetTable& table);

@@ -27,7 +27,7 @@ public:
         } else {
             for (const std::string& name : names) {
                 const std::string childPath = path.empty() ? name : path + "/" + name;
-                tree_.Folders.push_back({name, childPath, depth});
+                tree_.folders.push_back({name, childPath, depth});
                 if (depth < kMaxGenerationDepth) List(folder / name, childPath, depth + 1);
             }
         }
@@ -35,7 +35,7 @@ public:
     }
 
 private:
-    void Unreadable(const std::string& path) { tree_.Unreadable.push_back(path); }
+    void Unreadable(const std::string& path) { tree_.unreadable.push_back(path); }
 
     static bool SubFolderNames(const std::filesystem::path& folder,
                                std::vector<std::string>& names) {

@@ -13,16 +13,16 @@ namespace zorva {
 inline constexpr int kMaxGenerationDepth = 7;
 
 struct GenerationFolder {
-    std::string Name;  // the folder's own name
-    std::string Path;  // from the set's folder, joined with '/'
-    int Depth = 1;     // 1 for a folder directly below the set's folder
+    std::string name;  // the folder's own name
+    std::string path;  // from the set's folder, joined with '/'
+    int depth = 1;     // 1 for a folder directly below the set's folder
 
     friend bool operator==(const GenerationFolder&, const GenerationFolder&) = default;
 };
 
 struct GenerationTree {
-    std::vector<GenerationFolder> Folders;  // depth first: each folder before its sub-folders
-    std::vector<std::string> Unreadable;    // folders that could not be listed (the root: "")
+    std::vector<GenerationFolder> folders;  // depth first: each folder before its sub-folders
+    std::vector<std::string> unreadable;    // folders that could not be listed (the root: "")
 };
 
 // Lists the folders below `setFolder`. Symbolic links are not followed (a link is not listed)

@@ -12,45 +12,44 @@ namespace {}  // namespace
 
 std::span<const JobObjectRow> ListedRows(std::span<const JobObjectRow> rows) {
     std::size_t count = 0;
-    while (count < rows.size() && count < kMaxRows && !rows[count].Library.empty()) ++count;
+    while (count < rows.size() && count < kMaxRows && !rows[count].library.empty()) ++count;
     return rows.first(count);
 }
 
 std::string JobResultWord(std::span<const JobObjectRow> rows) {
     std::size_t done = 0, other = 0;
     for (const JobObjectRow& row : ListedRows(rows)) {
-        (row.RowStatus == kSaved ? done : other) += 1;
+        (row.rowStatus == RowStatus::Saved ? done : other) += 1;
     }
     if (other > 0) return done > 0 ? "一部未完" : "異常終了";
     return done > 0 ? "正常完了" : "";
 }
 
-std::string ResultStatusText(int rowStatus) {
+std::string ResultStatusText(RowStatus rowStatus) {
     switch (rowStatus) {
-        case kPending:
+        case RowStatus::Pending:
             return "保管未完了";
-        case kSaved:
+        case RowStatus::Saved:
             return "保管正常完了";
-        case kHostFailed:
+        case RowStatus::HostFailed:
             return "ホストで保管失敗";
-        case kDownloadFailed:
+        case RowStatus::DownloadFailed:
             return "保管異常終了";
-        default:
-            return "不明 ";
     }
+    return "不明 ";
 }
 
 std::string JobResultName(const JobResult& job) {
-    return "APP-" + MinuteStamp(job.StartTime) + "-" + MinuteStamp(job.EndTime) + "-" +
-           std::string(job.SetName) + "-" + JobResultWord(job.Rows) + "-.log";
+    return "APP-" + MinuteStamp(job.startTime) + "-" + MinuteStamp(job.endTime) + "-" +
+           std::string(job.setName) + "-" + JobResultWord(job.rows) + "-.log";
 }
 
 std::string JobResultContent(std::span<const JobObjectRow> rows) {
     std::string content;
     for (const JobObjectRow& row : ListedRows(rows)) {
-        content += ToCp932(row.Library + "/" + row.Object + "/" + row.Type + "/" +
-                           ResultStatusText(row.RowStatus) + "/" + MinuteStamp(row.DownloadStart) +
-                           "/" + MinuteStamp(row.DownloadEnd)) +
+        content += ToCp932(row.library + "/" + row.object + "/" + row.type + "/" +
+                           ResultStatusText(row.rowStatus) + "/" + MinuteStamp(row.downloadStart) +
+                           "/" + MinuteStamp(row.downloadEnd)) +
                    "\r\n";
     }
     return content;
@@ -60,7 +59,7 @@ bool WriteJobResultLog(const JobResult& job, const std::filesystem::path& progra
     // The file is opened for appending, never truncated: a job whose name comes out the same
     // as an earlier one's adds its lines to that file.
     return AppendToFile(programFolder / kLogFolderName / JobResultName(job),
-                        JobResultContent(job.Rows));
+                        JobResultContent(job.rows));
 }
 
 }  // namespace zorva

@@ -14,11 +14,11 @@ namespace zorva {
 
 // The outcome of one object of a backup job; the numbers are the ones the result log and the
 // report mail speak of.
-enum RowStatus : int {
-    kPending = 0,
-    kSaved = 1,           // saved on the host and downloaded
-    kHostFailed = 5,      // the host could not save it
-    kDownloadFailed = 9,  // every download attempt failed
+enum class RowStatus : int {
+    Pending = 0,
+    Saved = 1,           // saved on the host and downloaded
+    HostFailed = 5,      // the host could not save it
+    DownloadFailed = 9,  // every download attempt failed
 };
 
 // A date-time of all zeros: a row that was never downloaded.
@@ -26,22 +26,22 @@ inline constexpr LocalTime kNoTime{0, 0, 0, 0, 0, 0, 0};
 
 // One object of a backup job: the set's row and what became of it.
 struct JobObjectRow {
-    std::string Library;
-    std::string Object;
-    std::string Type;
-    char ObjectKind = ' ';
-    char OptionCode = ' ';
-    int RowStatus = kPending;
-    LocalTime DownloadStart = kNoTime;
-    LocalTime DownloadEnd = kNoTime;
+    std::string library;
+    std::string object;
+    std::string type;
+    char objectKind = ' ';
+    char optionCode = ' ';
+    RowStatus rowStatus = RowStatus::Pending;
+    LocalTime downloadStart = kNoTime;
+    LocalTime downloadEnd = kNoTime;
 };
 
 // What the writer needs of a finished job. The referenced rows outlive the call.
 struct JobResult {
-    std::string_view SetName;
-    LocalTime StartTime = kNoTime;
-    LocalTime EndTime = kNoTime;
-    std::span<const JobObjectRow> Rows;
+    std::string_view setName;
+    LocalTime startTime = kNoTime;
+    LocalTime endTime = kNoTime;
+    std::span<const JobObjectRow> rows;
 };
 
 // The rows a report lists: from the first up to the row before the first empty library, at
@@ -53,7 +53,7 @@ std::span<const JobObjectRow> ListedRows(std::span<const JobObjectRow> rows);
 std::string JobResultWord(std::span<const JobObjectRow> rows);
 
 // The status text of a row in the result log; "不明 " (with its blank) for an unknown status.
-std::string ResultStatusText(int rowStatus);
+std::string ResultStatusText(RowStatus rowStatus);
 
 // "APP-<start YYYYMMDDHHMM>-<end YYYYMMDDHHMM>-<set>-<result>-.log" (UTF-8).
 std::string JobResultName(const JobResult& job);

@@ -70,7 +70,7 @@ std::optional<JobNameFields> ParseJobResultName(std::string_view fileName) {
 }
 
 std::string JobResultFileName(const JobNameFields& f) {
-    return "APP-" + f.Start + "-" + f.End + "-" + f.SetName + "-" + f.Result + "-.log";
+    return "APP-" + f.start + "-" + f.end + "-" + f.setName + "-" + f.result + "-.log";
 }
 
 std::string DisplayTimeText(std::string_view digits) {

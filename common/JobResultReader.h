@@ -17,22 +17,22 @@ inline constexpr std::size_t kJobResultReadLimit = 9900;
 // The four fields a result log's name carries, as they stand in the name (UTF-8 on this
 // platform); a field the name lacks is empty.
 struct JobNameFields {
-    std::string Start;  // YYYYMMDDhhmm
-    std::string End;    // YYYYMMDDhhmm
-    std::string SetName;
-    std::string Result;
+    std::string start;  // YYYYMMDDhhmm
+    std::string end;    // YYYYMMDDhhmm
+    std::string setName;
+    std::string result;
 
     friend bool operator==(const JobNameFields&, const JobNameFields&) = default;
 };
 
 // One object line of a result log, its texts ready to show (times as display texts).
 struct JobDetailLine {
-    std::string Library;
-    std::string Object;
-    std::string Type;
-    std::string Result;
-    std::string Start;
-    std::string End;
+    std::string library;
+    std::string object;
+    std::string type;
+    std::string result;
+    std::string start;
+    std::string end;
 
     friend bool operator==(const JobDetailLine&, const JobDetailLine&) = default;
 };

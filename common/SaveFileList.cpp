@@ -16,7 +16,7 @@ std::optional<std::size_t> FindObjectRow(std::span<const ObjectRow> table,
     // "#SAL#"), so turning a '#' back into '*' would name another object.
     const std::size_t searched = std::min(table.size(), kMaxRows);
     for (std::size_t i = 0; i < searched; ++i) {
-        if (HostObjectName(table[i].Object) == fileName) return i;
+        if (HostObjectName(table[i].object) == fileName) return i;
     }
     return std::nullopt;
 }
@@ -42,7 +42,7 @@ std::optional<std::vector<SaveFileRow>> ListSaveFileRows(const std::filesystem::
         const auto written = std::filesystem::last_write_time(folder / name, error);
         if (error) continue;  // gone since it was listed
         const ObjectRow& row = table[*index];
-        rows.push_back({name, row.Library, row.Object, row.Type, LocalFileTime(written)});
+        rows.push_back({name, row.library, row.object, row.type, LocalFileTime(written)});
     }
     return rows;
 }

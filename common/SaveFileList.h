@@ -17,11 +17,11 @@
 namespace zorva {
 
 struct SaveFileRow {
-    std::string FileName;
-    std::string Library;
-    std::string Object;  // as the set names it: "SALES*01" for the file SALES#01
-    std::string Type;
-    LocalTime Written;
+    std::string fileName;
+    std::string library;
+    std::string object;  // as the set names it: "SALES*01" for the file SALES#01
+    std::string type;
+    LocalTime written;
 
     friend bool operator==(const SaveFileRow&, const SaveFileRow&) = default;
 };

@@ -56,7 +56,7 @@ bool IsUsableBaseDir(std::string_view baseDir) {
 
 std::string SetFolder(const Settings& settings, std::string_view setName) {
     // BASEDIR already ends with "/": the set name follows it directly.
-    return settings.BaseDir + std::string(setName) + "/";
+    return settings.baseDir + std::string(setName) + "/";
 }
 
 std::string RetentionFolderName(std::string_view retentionDays) {
@@ -68,20 +68,20 @@ std::string RetentionFolderName(std::string_view retentionDays) {
 }
 
 std::string RetentionFolder(const SaveSchedule& schedule, const Settings& settings) {
-    return SetFolder(settings, schedule.SetName) + RetentionFolderName(schedule.RetentionDays);
+    return SetFolder(settings, schedule.setName) + RetentionFolderName(schedule.retentionDays);
 }
 
 std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& settings,
                               const LocalTime& today) {
-    const std::string setFolder = SetFolder(settings, schedule.SetName);
-    if (schedule.DailyKind == '2') {
+    const std::string setFolder = SetFolder(settings, schedule.setName);
+    if (schedule.dailyKind == DailyKind::Weekdays) {
         const int weekday = today.weekday >= 0 && today.weekday < 7 ? today.weekday : 0;
         return setFolder + kWeekdayNames[weekday];
     }
-    if (schedule.DailyKind == '1')
+    if (schedule.dailyKind == DailyKind::EveryDay)
         return RetentionFolder(schedule, settings) + "/" + DateStamp(today);
-    if (schedule.MonthlyKind == '1') return setFolder + MonthStamp(today, 1);
-    if (schedule.MonthlyKind == '2') return setFolder + MonthStamp(today, 31);
+    if (schedule.monthlyKind == MonthlyKind::FirstDay) return setFolder + MonthStamp(today, 1);
+    if (schedule.monthlyKind == MonthlyKind::LastDay) return setFolder + MonthStamp(today, 31);
     return setFolder + DateStamp(today);
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/BackupSet.h"
 #include "common/Clock.h"
 #include "common/Reporter.h"
 #include "common/Settings.h"
@@ -18,10 +19,10 @@ namespace zorva {
 
 // The fields of a backup set that place its generation folders.
 struct SaveSchedule {
-    std::string SetName;
-    char DailyKind = ' ';
-    std::string RetentionDays;
-    char MonthlyKind = ' ';
+    std::string setName;
+    DailyKind dailyKind = DailyKind::Unset;
+    std::string retentionDays;
+    MonthlyKind monthlyKind = MonthlyKind::Unset;
 };
 
 // The object name with its first '*' (only the first) replaced by '#': the name of the save
@@ -51,10 +52,10 @@ std::string RetentionFolderName(std::string_view retentionDays);
 std::string RetentionFolder(const SaveSchedule& schedule, const Settings& settings);
 
 // The generation folder of a job run on `today`:
-//   DailyKind '2'    BASEDIR + set + "/" + English weekday name
-//   DailyKind '1'    RetentionFolder + "/" + YYYYMMDD
-//   MonthlyKind '1'  BASEDIR + set + "/" + YYYYMM01
-//   MonthlyKind '2'  BASEDIR + set + "/" + YYYYMM31 (31 whatever the month's length)
+//   ticked weekdays  BASEDIR + set + "/" + English weekday name
+//   every day        RetentionFolder + "/" + YYYYMMDD
+//   first day        BASEDIR + set + "/" + YYYYMM01
+//   last day         BASEDIR + set + "/" + YYYYMM31 (31 whatever the month's length)
 //   otherwise        BASEDIR + set + "/" + YYYYMMDD
 std::string ComputeSaveFolder(const SaveSchedule& schedule, const Settings& settings,
                               const LocalTime& today);

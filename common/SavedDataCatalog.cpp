@@ -13,25 +13,25 @@ SavedDataCatalog::SavedDataCatalog(std::filesystem::path programFolder, ViewerFo
       rowFieldCount_(rowFieldCount) {}
 
 std::optional<std::vector<std::string>> SavedDataCatalog::SetNames() const {
-    return ListSetNames(SetFolderPath(programFolder_, folders_.BackupSetFolder));
+    return ListSetNames(SetFolderPath(programFolder_, folders_.backupSetFolder));
 }
 
 bool SavedDataCatalog::LoadSet(std::string_view name) {
     setName_ = std::string(name);
     description_.clear();
     objects_.clear();
-    const auto set = ReadSetForBrowsing(SetFolderPath(programFolder_, folders_.BackupSetFolder),
+    const auto set = ReadSetForBrowsing(SetFolderPath(programFolder_, folders_.backupSetFolder),
                                         name, rowFieldCount_);
     if (!set) return false;
-    description_ = set->Description;
-    objects_ = set->Rows;
+    description_ = set->description;
+    objects_ = set->rows;
     return true;
 }
 
 std::filesystem::path SavedDataCatalog::SetDataFolder() const {
     // BASEDIR ends with '/' and the set name follows it directly; a relative BASEDIR is taken
     // from the program folder, which is where the programs run.
-    return programFolder_ / (folders_.BaseDir + setName_);
+    return programFolder_ / (folders_.baseDir + setName_);
 }
 
 std::filesystem::path SavedDataCatalog::GenerationFolder(std::string_view treePath) const {

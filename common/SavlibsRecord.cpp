@@ -13,11 +13,11 @@ std::string FieldUpToBlank(std::string_view field) {
 
 std::string BuildSavlibsRecord(const SavlibsRecord& record) {
     std::string line;
-    line += record.Code;
-    line += PadRight(record.Object, 10);
-    line += PadRight(record.Library, 10);
-    line += PadRight(record.Type, 10);
-    line += record.Status;
+    line += record.code;
+    line += PadRight(record.object, 10);
+    line += PadRight(record.library, 10);
+    line += PadRight(record.type, 10);
+    line += record.status;
     line += "\r\n";
     return line;
 }

@@ -13,11 +13,11 @@ inline constexpr std::size_t kSavlibsRecordSize = 34;
 inline constexpr std::size_t kSavlibsLineSize = 32;  // without CR LF
 
 struct SavlibsRecord {
-    char Code = ' ';
-    std::string Object;   // CP932 bytes, at most 10
-    std::string Library;  // CP932 bytes, at most 10
-    std::string Type;     // CP932 bytes, at most 10
-    char Status = ' ';
+    char code = ' ';
+    std::string object;   // CP932 bytes, at most 10
+    std::string library;  // CP932 bytes, at most 10
+    std::string type;     // CP932 bytes, at most 10
+    char status = ' ';
 
     friend bool operator==(const SavlibsRecord&, const SavlibsRecord&) = default;
 };

@@ -79,30 +79,30 @@ Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
     const ProfileFile ini = ProfileFile::Load(iniPath);
     const bool agent = reader == Program::Agent;
     Settings s;
-    s.BackupSetFolder = ini.GetText("DIRECTORIES", "BACKUPSET", agent ? 63 : 19);
-    s.BaseDir = WithTrailingSlash(ini.GetText("DIRECTORIES", "BASEDIR", 255));
-    s.TermId = ini.GetText("LOCAL", "TERMID", 10);
-    s.Version = ini.GetText("SYSTEM", "VERSION", 9);
-    s.DetailLog = SwitchValue(ini, "LOCAL", "LOG");
-    s.MailAddress = ini.GetText("MAIL", "ADDRESS", 127);
-    s.Smtp = ini.GetText("MAIL", "SMTP", 127);
-    s.MailFrom = ini.GetText("MAIL", "MAILFROM", 127);
-    s.MailActive = SwitchValue(ini, "MAIL", "ACT");
+    s.backupSetFolder = ini.GetText("DIRECTORIES", "BACKUPSET", agent ? 63 : 19);
+    s.baseDir = WithTrailingSlash(ini.GetText("DIRECTORIES", "BASEDIR", 255));
+    s.termId = ini.GetText("LOCAL", "TERMID", 10);
+    s.version = ini.GetText("SYSTEM", "VERSION", 9);
+    s.detailLog = SwitchValue(ini, "LOCAL", "LOG");
+    s.mailAddress = ini.GetText("MAIL", "ADDRESS", 127);
+    s.smtp = ini.GetText("MAIL", "SMTP", 127);
+    s.mailFrom = ini.GetText("MAIL", "MAILFROM", 127);
+    s.mailActive = SwitchValue(ini, "MAIL", "ACT");
     if (agent) {
-        s.MonitorInterval = IntValue(ini, "TIMER", "MONTIMER");
+        s.monitorInterval = IntValue(ini, "TIMER", "MONTIMER");
     } else {
-        s.JobTimer = IntValue(ini, "TIMER", "JOBTIMER");
+        s.jobTimer = IntValue(ini, "TIMER", "JOBTIMER");
         // No poll period would mean polling the host about twenty times a second.
-        s.FileTimer = IntValue(ini, "TIMER", "FILETIMER");
-        if (s.FileTimer <= 0) s.FileTimer = kDefaultFileTimer;
+        s.fileTimer = IntValue(ini, "TIMER", "FILETIMER");
+        if (s.fileTimer <= 0) s.fileTimer = kDefaultFileTimer;
     }
-    s.HostAddress = ini.GetText("HOST", "ADDRESS", 15);
-    s.User = ini.GetText("HOST", "USER", 10);
+    s.hostAddress = ini.GetText("HOST", "ADDRESS", 15);
+    s.user = ini.GetText("HOST", "USER", 10);
     // Raw: a plain 0xDF scrambles to a blank, which trimming would take off.
-    s.Password = UnscramblePassword(ini.GetRawBytes("HOST", "PASSWORD", 10));
-    s.JobQueue = ini.GetText("HOST", "JOBQ", 29);
-    if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.HostPort = port;
-    if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.MailPort = port;
+    s.password = UnscramblePassword(ini.GetRawBytes("HOST", "PASSWORD", 10));
+    s.jobQueue = ini.GetText("HOST", "JOBQ", 29);
+    if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.hostPort = port;
+    if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.mailPort = port;
     return s;
 }
 
@@ -114,19 +114,19 @@ ViewerFolders ReadSetFolderName(const std::filesystem::path& iniPath, std::size_
 
 bool WriteSettings(const std::filesystem::path& iniPath, const Settings& s) {
     ProfileFile ini = ProfileFile::Load(iniPath);
-    ini.SetText("DIRECTORIES", "BASEDIR", s.BaseDir);
-    ini.SetText("LOCAL", "TERMID", s.TermId);
-    ini.SetText("HOST", "ADDRESS", s.HostAddress);
-    ini.SetText("HOST", "USER", s.User);
-    ini.SetBytes("HOST", "PASSWORD", ScramblePassword(s.Password));
-    ini.SetText("HOST", "JOBQ", s.JobQueue);
-    if (s.MailActive == 1) {
-        ini.SetText("MAIL", "MAILFROM", s.MailFrom);
-        ini.SetText("MAIL", "ADDRESS", s.MailAddress);
-        ini.SetText("MAIL", "SMTP", s.Smtp);
+    ini.SetText("DIRECTORIES", "BASEDIR", s.baseDir);
+    ini.SetText("LOCAL", "TERMID", s.termId);
+    ini.SetText("HOST", "ADDRESS", s.hostAddress);
+    ini.SetText("HOST", "USER", s.user);
+    ini.SetBytes("HOST", "PASSWORD", ScramblePassword(s.password));
+    ini.SetText("HOST", "JOBQ", s.jobQueue);
+    if (s.mailActive == 1) {
+        ini.SetText("MAIL", "MAILFROM", s.mailFrom);
+        ini.SetText("MAIL", "ADDRESS", s.mailAddress);
+        ini.SetText("MAIL", "SMTP", s.smtp);
     }
-    ini.SetText("MAIL", "ACT", s.MailActive == 1 ? "YES" : "NO");
-    ini.SetText("LOCAL", "LOG", s.DetailLog == 1 ? "YES" : "NO");
+    ini.SetText("MAIL", "ACT", s.mailActive == 1 ? "YES" : "NO");
+    ini.SetText("LOCAL", "LOG", s.detailLog == 1 ? "YES" : "NO");
     return ini.Save(iniPath);
 }
 

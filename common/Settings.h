@@ -19,25 +19,25 @@ inline constexpr int kDefaultFileTimer = 10'000;
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
 // password's bytes.
 struct Settings {
-    std::string BackupSetFolder;  // BACKUPSET
-    std::string BaseDir;          // BASEDIR, ends with "/"
-    std::string TermId;
-    std::string Version;
-    std::string MailAddress;
-    std::string Smtp;
-    std::string MailFrom;
-    std::string HostAddress;
-    std::string User;
-    std::string Password;
-    std::string JobQueue;  // JOBQ
-    int MailActive = 0;
-    int DetailLog = 0;
-    int MonitorInterval = 0;  // MONTIMER, agent
-    int JobTimer = 0;         // JOBTIMER, transfer agent and restore program
-    int FileTimer = 0;        // FILETIMER, transfer agent and restore program (> 0 once read)
-    int HostInstalled = 0;
-    int HostPort = 21;  // [HOST] PORT
-    int MailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
+    std::string backupSetFolder;  // BACKUPSET
+    std::string baseDir;          // BASEDIR, ends with "/"
+    std::string termId;
+    std::string version;
+    std::string mailAddress;
+    std::string smtp;
+    std::string mailFrom;
+    std::string hostAddress;
+    std::string user;
+    std::string password;
+    std::string jobQueue;  // JOBQ
+    int mailActive = 0;
+    int detailLog = 0;
+    int monitorInterval = 0;  // MONTIMER, agent
+    int jobTimer = 0;         // JOBTIMER, transfer agent and restore program
+    int fileTimer = 0;        // FILETIMER, transfer agent and restore program (> 0 once read)
+    int hostInstalled = 0;
+    int hostPort = 21;  // [HOST] PORT
+    int mailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
 };
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
@@ -63,8 +63,8 @@ Settings ReadSettings(const std::filesystem::path& iniPath, Program reader);
 
 // The viewers read only the set folder name (and the saved-data viewer the base folder).
 struct ViewerFolders {
-    std::string BackupSetFolder;
-    std::string BaseDir;
+    std::string backupSetFolder;
+    std::string baseDir;
 };
 ViewerFolders ReadSetFolderName(const std::filesystem::path& iniPath, std::size_t setFolderWidth);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/CommandLine.h"
 #include "common/DailyLog.h"
 #include "common/HostJobWait.h"
 #include "common/InstanceLock.h"
@@ -22,25 +23,17 @@ namespace {
 
 int RunFromCommandLine(const std::vector<std::string>& arguments) {
     using namespace zorva;
-    const auto parsed = restore::ParseRestoreArguments(arguments);
+    const auto parsed = qivrestore::ParseRestoreArguments(arguments);
     if (!parsed) {
-        std::cerr << "qivRestore: " << parsed.error().text << "\n" << restore::kRestoreUsage;
+        std::cerr << "qivRestore: " << parsed.error().text << "\n" << qivrestore::kRestoreUsage;
         return 2;  // a usage error, as in every program of the system
-    }
-    if (parsed->Help) {
-        std::cout << restore::kRestoreUsage;
-        return 0;
-    }
-    if (parsed->Version) {
-        std::cout << "qivRestore " ZORVA_VERSION "\n";
-        return 0;
     }
     SystemClock clock;
     SleepingWaiter waiter;
     SystemSteadyClock steadyClock;
-    return restore::RunRestoreCommand(
+    return qivrestore::RunRestoreCommand(
         *parsed, {std::filesystem::current_path(), clock, waiter, steadyClock, std::cout, std::cerr,
-                  restore::SessionHostFactory()});
+                  qivrestore::SessionHostFactory()});
 }
 
 int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
@@ -49,7 +42,7 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
     SystemClock clock;
     SystemSteadyClock steadyClock;
     const Settings settings = ReadSettings(SettingsPath(programFolder), Program::Restore);
-    DailyLog log(Program::Restore, programFolder / kLogFolderName, settings.DetailLog, clock);
+    DailyLog log(Program::Restore, programFolder / kLogFolderName, settings.detailLog, clock);
     ui::QtMessageBoxes boxes;
 
     QApplication app(argc, argv);
@@ -59,13 +52,13 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
         ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *failure);
         return 1;
     }
-    const InstanceLock lock(programFolder, restore::kRestoreLockName);
-    if (const auto refusal = restore::RestoreLockRefusal(lock, log)) {
+    const InstanceLock lock(programFolder, qivrestore::kRestoreLockName);
+    if (const auto refusal = qivrestore::RestoreLockRefusal(lock, log)) {
         ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *refusal);
         return 1;
     }
-    restore::RestoreWindow window(
-        {programFolder, settings, log, boxes, restore::SessionHostFactory(), steadyClock});
+    qivrestore::RestoreWindow window(
+        {programFolder, settings, log, boxes, qivrestore::SessionHostFactory(), steadyClock});
     window.ChooseSet(chosenSet);
     window.show();
     QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);
@@ -77,6 +70,11 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
 
 int main(int argc, char* argv[]) {
     zorva::DisableCoreDumps();  // before the password is read
+    // Its own options are parsed below: other options are not refused here.
+    if (const auto exitCode = zorva::AnswerCommonOptions(argc, argv, "qivRestore",
+                                                         zorva::qivrestore::kRestoreUsage)) {
+        return *exitCode;
+    }
     std::vector<std::string> arguments(argv + 1, argv + argc);
     // A lone name is the set the agent's selector shows: the window opens on it.
     const bool chosenSetOnly = arguments.size() == 1 && !arguments[0].starts_with("-");

@@ -41,7 +41,7 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     // The log switch is read before anything else so that early messages are kept too.
     const Settings early = ReadSettings(SettingsPath(programFolder), Program::TransferAgent);
-    DailyLog log(Program::TransferAgent, programFolder / kLogFolderName, early.DetailLog, clock);
+    DailyLog log(Program::TransferAgent, programFolder / kLogFolderName, early.detailLog, clock);
 
     // The whole command line is the set name: "DEMO EXTRA" is not DEMO. An argument that is
     // no set name ends the program before it makes any file, the lock file included.

@@ -21,7 +21,7 @@
 #include "common/ui/ProcessLauncher.h"
 #include "common/ui/QtText.h"
 #include "common/ui/QuietOffscreen.h"
-#include "velmoro/AdminCommands.h"
+#include "velmoro/cli/AdminCommands.h"
 #include "velmoro/ui/MainWindow.h"
 #include "velmoro/ui/QtAgentDialogs.h"
 
@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     // The log switch is read first, so that a refused start is logged as the user set it.
     const Settings early = ReadSettings(SettingsPath(programFolder), Program::Agent);
-    DailyLog log(Program::Agent, programFolder / kLogFolderName, early.DetailLog, clock);
+    DailyLog log(Program::Agent, programFolder / kLogFolderName, early.detailLog, clock);
 
     const QString caption = QStringLiteral("Velmoro エラーメッセージ");
     InstanceLock instance(programFolder, "velmoro");

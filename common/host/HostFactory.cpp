@@ -4,10 +4,10 @@ namespace zorva {
 
 HostEndpoint EndpointOf(const Settings& settings) {
     HostEndpoint endpoint;
-    endpoint.address = settings.HostAddress;
-    endpoint.port = settings.HostPort;
-    endpoint.user = settings.User;
-    endpoint.password = settings.Password;
+    endpoint.address = settings.hostAddress;
+    endpoint.port = settings.hostPort;
+    endpoint.user = settings.user;
+    endpoint.password = settings.password;
     return endpoint;
 }
 

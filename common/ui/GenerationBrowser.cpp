@@ -83,12 +83,12 @@ void GenerationBrowser::ShowTree(const std::string& setName, const GenerationTre
     root->setToolTip(0, QStringLiteral("赤字はバックアップセットとその保管データの世代フォルダ"));
     // The folders come depth first: each one's parent is the last item one level up.
     std::vector<QTreeWidgetItem*> lastAtDepth{root};
-    for (const GenerationFolder& folder : tree.Folders) {
-        const auto depth = static_cast<std::size_t>(folder.Depth);
+    for (const GenerationFolder& folder : tree.folders) {
+        const auto depth = static_cast<std::size_t>(folder.depth);
         if (depth == 0 || depth > lastAtDepth.size()) continue;
-        auto* item = new QTreeWidgetItem(lastAtDepth[depth - 1], QStringList{ToQ(folder.Name)});
-        item->setData(0, kPathRole, ToQ(folder.Path));
-        item->setData(0, kDepthRole, folder.Depth);
+        auto* item = new QTreeWidgetItem(lastAtDepth[depth - 1], QStringList{ToQ(folder.name)});
+        item->setData(0, kPathRole, ToQ(folder.path));
+        item->setData(0, kDepthRole, folder.depth);
         item->setToolTip(
             0,
             QStringLiteral("赤字は保管データの世代フォルダ：選ぶとその保管ファイルが表示される"));
@@ -102,11 +102,11 @@ void GenerationBrowser::ShowFiles(const std::vector<SaveFileRow>& rows) {
     ClearFiles();
     QList<QTreeWidgetItem*> items;
     for (const SaveFileRow& row : rows) {
-        QStringList columns{ToQ(row.Library), ToQ(row.Object), ToQ(row.Type),
-                            ToQ(JapaneseDateTime(row.Written))};
+        QStringList columns{ToQ(row.library), ToQ(row.object), ToQ(row.type),
+                            ToQ(JapaneseDateTime(row.written))};
         if (options_.statusColumn) columns << QString();
         auto* item = new QTreeWidgetItem(columns);
-        item->setData(0, kPathRole, ToQ(row.FileName));
+        item->setData(0, kPathRole, ToQ(row.fileName));
         if (options_.checkBoxes) item->setCheckState(0, Qt::Checked);
         items << item;
     }

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QTreeView>
+#include <QTreeWidgetItem>
 #include <algorithm>
 
 namespace zorva::ui {
@@ -15,6 +16,10 @@ void GiveWidthToNameColumns(QTreeView& list, std::initializer_list<int> nameColu
         header.setSectionResizeMode(column,
                                     name ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
     }
+}
+
+void CenterAllColumns(QTreeWidgetItem& row) {
+    for (int i = 0; i < row.columnCount(); ++i) row.setTextAlignment(i, Qt::AlignCenter);
 }
 
 }  // namespace zorva::ui

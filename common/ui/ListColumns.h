@@ -6,9 +6,13 @@
 #include <initializer_list>
 
 class QTreeView;
+class QTreeWidgetItem;
 
 namespace zorva::ui {
 
 void GiveWidthToNameColumns(QTreeView& list, std::initializer_list<int> nameColumns);
+
+// Centres the text of each of the row's columns.
+void CenterAllColumns(QTreeWidgetItem& row);
 
 }  // namespace zorva::ui

@@ -30,9 +30,9 @@ private:
 };
 
 bool Chosen(const JobNameFields& job, const JobHistoryFilter& filter) {
-    const bool inRange = DateInRange(job.Start, filter.From, filter.To) ||
-                         DateInRange(job.End, filter.From, filter.To);
-    return inRange && (filter.SetName.empty() || job.SetName == filter.SetName);
+    const bool inRange = DateInRange(job.start, filter.from, filter.to) ||
+                         DateInRange(job.end, filter.from, filter.to);
+    return inRange && (filter.setName.empty() || job.setName == filter.setName);
 }
 
 char UpperAscii(char c) {
@@ -79,7 +79,7 @@ JobHistory ListJobHistory(const std::filesystem::path& programFolder,
     JobHistory history;
     const auto names = ListJobResultFiles(programFolder / kLogFolderName);
     if (!names || names->empty()) {
-        history.Status = "ログの取得でエラー";
+        history.status = "ログの取得でエラー";
         return history;
     }
     std::string setStatus;
@@ -87,26 +87,26 @@ JobHistory ListJobHistory(const std::filesystem::path& programFolder,
     for (const std::string& name : *names) {
         const auto job = ParseJobResultName(name);
         if (!job || !Chosen(*job, filter)) continue;
-        history.Rows.push_back({DisplayTimeText(job->Start), DisplayTimeText(job->End),
-                                job->SetName, job->Result, descriptions.For(job->SetName), name});
+        history.rows.push_back({DisplayTimeText(job->start), DisplayTimeText(job->end),
+                                job->setName, job->result, descriptions.For(job->setName), name});
     }
-    history.Status = setStatus;
+    history.status = setStatus;
     return history;
 }
 
 bool LineFailed(const JobDetailLine& line) {
-    return line.Result != "保管正常完了";
+    return line.result != "保管正常完了";
 }
 
 JobDetail ReadJobDetail(const std::filesystem::path& programFolder, std::string_view fileName) {
     JobDetail detail;
     auto lines = ReadJobResultFile(programFolder / kLogFolderName, fileName);
     if (!lines) {
-        detail.Status = std::string(fileName) + "を読み取ることが出来ない";
+        detail.status = std::string(fileName) + "を読み取ることが出来ない";
     } else if (lines->empty()) {
-        detail.Status = std::string(fileName) + "にデータがない";
+        detail.status = std::string(fileName) + "にデータがない";
     } else {
-        detail.Lines = std::move(*lines);
+        detail.lines = std::move(*lines);
     }
     return detail;
 }

@@ -29,25 +29,25 @@ std::optional<std::size_t> FindPresetEntry(const std::vector<std::string>& entri
                                            std::string_view preset);
 
 struct JobHistoryFilter {
-    std::string From;     // YYYYMMDD, included
-    std::string To;       // YYYYMMDD, included
-    std::string SetName;  // empty: every set
+    std::string from;     // YYYYMMDD, included
+    std::string to;       // YYYYMMDD, included
+    std::string setName;  // empty: every set
 };
 
 struct JobHistoryRow {
-    std::string Start;  // display texts "YYYY/MM/DD hh:mm"
-    std::string End;
-    std::string SetName;
-    std::string Result;
-    std::string Description;
-    std::string FileName;  // the result log the row came from, byte for byte
+    std::string start;  // display texts "YYYY/MM/DD hh:mm"
+    std::string end;
+    std::string setName;
+    std::string result;
+    std::string description;
+    std::string fileName;  // the result log the row came from, byte for byte
 
     friend bool operator==(const JobHistoryRow&, const JobHistoryRow&) = default;
 };
 
 struct JobHistory {
-    std::vector<JobHistoryRow> Rows;
-    std::string Status;  // why the list is empty or incomplete; empty when all went well
+    std::vector<JobHistoryRow> rows;
+    std::string status;  // why the list is empty or incomplete; empty when all went well
 };
 
 // The jobs whose start or end date lies in the range, of the filter's set only when it names
@@ -56,8 +56,8 @@ JobHistory ListJobHistory(const std::filesystem::path& programFolder,
                           std::string_view setFolderName, const JobHistoryFilter& filter);
 
 struct JobDetail {
-    std::vector<JobDetailLine> Lines;
-    std::string Status;
+    std::vector<JobDetailLine> lines;
+    std::string status;
 };
 
 // True for an object line whose object did not come through (shown highlighted).

@@ -16,11 +16,11 @@ DetailWindow::DetailWindow(const std::filesystem::path& programFolder, const std
     connect(ui_->backButton, &QPushButton::clicked, this, &QDialog::reject);
     const JobDetail detail = ReadJobDetail(programFolder, fileName);
     QList<QTreeWidgetItem*> items;
-    for (const JobDetailLine& line : detail.Lines) {
+    for (const JobDetailLine& line : detail.lines) {
         auto* item = new QTreeWidgetItem(
-            QStringList{QString::fromStdString(line.Library), QString::fromStdString(line.Object),
-                        QString::fromStdString(line.Type), QString::fromStdString(line.Result),
-                        QString::fromStdString(line.Start), QString::fromStdString(line.End)});
+            QStringList{QString::fromStdString(line.library), QString::fromStdString(line.object),
+                        QString::fromStdString(line.type), QString::fromStdString(line.result),
+                        QString::fromStdString(line.start), QString::fromStdString(line.end)});
         for (int column = 0; column < item->columnCount(); ++column) {
             item->setTextAlignment(column, Qt::AlignCenter);
             // Red, as the other windows mark what is missing.
@@ -37,7 +37,7 @@ DetailWindow::DetailWindow(const std::filesystem::path& programFolder, const std
         ui_->detailList->headerItem()->setTextAlignment(column, Qt::AlignCenter);
     }
     // The reason an empty list is empty: the program shows no message box.
-    ui_->statusLine->setText(QString::fromStdString(detail.Status));
+    ui_->statusLine->setText(QString::fromStdString(detail.status));
 }
 
 DetailWindow::~DetailWindow() = default;

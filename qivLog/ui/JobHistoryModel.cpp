@@ -8,15 +8,15 @@ constexpr int kColumns = 5;
 const std::string& Cell(const JobHistoryRow& row, int column) {
     switch (column) {
         case 0:
-            return row.Start;
+            return row.start;
         case 1:
-            return row.End;
+            return row.end;
         case 2:
-            return row.SetName;
+            return row.setName;
         case 3:
-            return row.Result;
+            return row.result;
         default:
-            return row.Description;
+            return row.description;
     }
 }
 

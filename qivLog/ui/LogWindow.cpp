@@ -60,7 +60,7 @@ LogWindow::~LogWindow() = default;
 
 std::string LogWindow::SetFolderName() const {
     // Read each time it is needed: the agent may have changed it since this window opened.
-    return ReadSetFolderName(SettingsPath(programFolder_), kSetFolderWidth).BackupSetFolder;
+    return ReadSetFolderName(SettingsPath(programFolder_), kSetFolderWidth).backupSetFolder;
 }
 
 void LogWindow::FillSetList() {
@@ -103,7 +103,7 @@ void LogWindow::FillJobList() {
     if (runner_->Running()) return;  // the fill under way shows the same choice
     const int entry = ui_->setFilter->currentIndex();
     JobHistoryFilter filter{PickerDigits(ui_->fromDate), PickerDigits(ui_->toDate), {}};
-    if (entry > 0) filter.SetName = ui_->setFilter->itemText(entry).toStdString();
+    if (entry > 0) filter.setName = ui_->setFilter->itemText(entry).toStdString();
     ui_->showButton->setEnabled(false);
     runner_->Start([this, filter, folder = programFolder_, setFolder = SetFolderName()](Waiter&) {
         pending_ = ListJobHistory(folder, setFolder, filter);
@@ -111,10 +111,10 @@ void LogWindow::FillJobList() {
 }
 
 void LogWindow::ShowJobList() {
-    model_->SetRows(std::move(pending_.Rows));
+    model_->SetRows(std::move(pending_.rows));
     // A fill that went well leaves the set list's failure in view.
-    ui_->statusLine->setText(pending_.Status.empty() ? setListFailure_
-                                                     : QString::fromStdString(pending_.Status));
+    ui_->statusLine->setText(pending_.status.empty() ? setListFailure_
+                                                     : QString::fromStdString(pending_.status));
     pending_ = {};
     ui_->showButton->setEnabled(true);
     Q_EMIT jobListShown();
@@ -122,7 +122,7 @@ void LogWindow::ShowJobList() {
 
 DetailWindow* LogWindow::OpenDetail(int row) {
     if (row < 0 || row >= model_->rowCount()) return nullptr;
-    auto* detail = new DetailWindow(programFolder_, model_->Row(row).FileName, this);
+    auto* detail = new DetailWindow(programFolder_, model_->Row(row).fileName, this);
     detail->setAttribute(Qt::WA_DeleteOnClose);
     detail->open();
     return detail;

@@ -5,7 +5,7 @@
 #include "common/GenerationTree.h"
 #include "common/TextFields.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 namespace fs = std::filesystem;
 
 std::optional<fs::path> ResolveGeneration(const fs::path& setDataFolder,
@@ -25,4 +25,4 @@ std::optional<fs::path> ResolveGeneration(const fs::path& setDataFolder,
     return folder;
 }
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 // `setDataFolder` / `generation`, when `generation` is a relative path of one to seven
 // folder names (kMaxGenerationDepth; no ".", "..", empty or hidden part) that leads through
@@ -13,4 +13,4 @@ namespace zorva::restore {
 std::optional<std::filesystem::path> ResolveGeneration(const std::filesystem::path& setDataFolder,
                                                        std::string_view generation);
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

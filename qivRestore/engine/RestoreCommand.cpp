@@ -10,7 +10,7 @@
 #include "qivRestore/engine/GenerationPath.h"
 #include "qivRestore/engine/RestoreHostProfile.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 const char* const kRestoreUsage =
     "Usage: qivRestore [SETNAME]\n"
@@ -43,37 +43,37 @@ Expected<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>&
         };
         bool ok = true;
         if (argument == "--help") {
-            parsed.Help = true;
+            parsed.help = true;
         } else if (argument == "--version") {
-            parsed.Version = true;
+            parsed.version = true;
         } else if (argument == "--restore") {
-            parsed.Restore = true;
+            parsed.restore = true;
         } else if (argument == "--overwrite") {
-            parsed.Overwrite = true;
+            parsed.overwrite = true;
         } else if (argument == "--set" || argument.starts_with("--set=")) {
-            ok = value("--set", parsed.SetName);
+            ok = value("--set", parsed.setName);
         } else if (argument == "--generation" || argument.starts_with("--generation=")) {
-            ok = value("--generation", parsed.Generation);
+            ok = value("--generation", parsed.generation);
         } else if (argument == "--") {
-            parsed.Objects.insert(parsed.Objects.end(), arguments.begin() + i + 1, arguments.end());
+            parsed.objects.insert(parsed.objects.end(), arguments.begin() + i + 1, arguments.end());
             break;
         } else if (argument.starts_with("-")) {
             return MakeFailure(FailureCode::BadArgument, "unknown option " + argument);
         } else {
-            parsed.Objects.push_back(argument);
+            parsed.objects.push_back(argument);
         }
         if (!ok) return MakeFailure(FailureCode::BadArgument, argument + " needs a value");
     }
-    if (parsed.Help || parsed.Version) return parsed;
-    if (!IsBrowsableSetName(parsed.SetName)) {
+    if (parsed.help || parsed.version) return parsed;
+    if (!IsBrowsableSetName(parsed.setName)) {
         return MakeFailure(FailureCode::BadArgument,
                            "--set needs a backup set name (the name of a file in the set folder)");
     }
-    if (parsed.Generation.empty()) {
+    if (parsed.generation.empty()) {
         return MakeFailure(FailureCode::BadArgument,
                            "--generation needs the generation folder below the set's folder");
     }
-    if (parsed.Overwrite && !parsed.Restore) {
+    if (parsed.overwrite && !parsed.restore) {
         return MakeFailure(FailureCode::BadArgument, "--overwrite needs --restore");
     }
     return parsed;
@@ -82,15 +82,15 @@ Expected<RestoreArguments> ParseRestoreArguments(const std::vector<std::string>&
 Expected<void> SelectObjects(std::vector<RestoreRow>& rows,
                              const std::vector<std::string>& objects) {
     if (objects.empty()) return {};
-    for (RestoreRow& row : rows) row.Checked = false;
+    for (RestoreRow& row : rows) row.checked = false;
     for (const std::string& object : objects) {
         const auto row = std::find_if(rows.begin(), rows.end(), [&](const RestoreRow& r) {
-            return r.Object == object || HostObjectName(r.Object) == object;
+            return r.object == object || HostObjectName(r.object) == object;
         });
         if (row == rows.end()) {
             return MakeFailure(FailureCode::NotFound, object + "の保管データがこの世代に無い");
         }
-        row->Checked = true;
+        row->checked = true;
     }
     return {};
 }
@@ -99,7 +99,7 @@ bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, b
     if (outcome != (restore ? RestoreOutcome::Complete : RestoreOutcome::Uploaded)) return false;
     const std::string_view wanted = restore ? kRestoredText : kUploadedText;
     return std::all_of(rows.begin(), rows.end(),
-                       [&](const RestoreRow& r) { return !r.Checked || r.Status == wanted; });
+                       [&](const RestoreRow& r) { return !r.checked || r.status == wanted; });
 }
 
 std::optional<std::string> RestoreLockRefusal(const InstanceLock& lock, DailyLog& log) {
@@ -144,9 +144,9 @@ private:
 
 void PrintResults(const std::vector<RestoreRow>& rows, std::ostream& out) {
     for (const RestoreRow& row : rows) {
-        if (!row.Checked) continue;
-        out << row.Library << '\t' << row.Object << '\t' << row.Type << '\t'
-            << (row.Status.empty() ? "-" : row.Status) << '\n';
+        if (!row.checked) continue;
+        out << row.library << '\t' << row.object << '\t' << row.type << '\t'
+            << (row.status.empty() ? "-" : row.status) << '\n';
     }
     out << std::flush;
 }
@@ -155,48 +155,48 @@ void PrintResults(const std::vector<RestoreRow>& rows, std::ostream& out) {
 
 int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnvironment& env) {
     HostJobWait wait(env.waiter, env.steadyClock);
-    const Settings settings = ReadSettings(SettingsPath(env.ProgramFolder), Program::Restore);
-    wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.JobTimer));
-    DailyLog log(Program::Restore, env.ProgramFolder / kLogFolderName, settings.DetailLog,
+    const Settings settings = ReadSettings(SettingsPath(env.programFolder), Program::Restore);
+    wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.jobTimer));
+    DailyLog log(Program::Restore, env.programFolder / kLogFolderName, settings.detailLog,
                  env.clock);
-    if (const auto failure = SettingsReadFailure(SettingsPath(env.ProgramFolder))) {
+    if (const auto failure = SettingsReadFailure(SettingsPath(env.programFolder))) {
         log.WriteForced(*failure);
         env.err << *failure << '\n';
         return 1;
     }
-    const InstanceLock lock(env.ProgramFolder, kRestoreLockName);
+    const InstanceLock lock(env.programFolder, kRestoreLockName);
     if (const auto refusal = RestoreLockRefusal(lock, log)) {
         env.err << *refusal << '\n';
         return 1;
     }
 
     RestoreRequest request;
-    request.SetName = arguments.SetName;
-    request.RestoreOnHost = arguments.Restore;
-    request.Overwrite = arguments.Overwrite;
-    SavedDataCatalog catalog(env.ProgramFolder, {settings.BackupSetFolder, settings.BaseDir},
+    request.setName = arguments.setName;
+    request.restoreOnHost = arguments.restore;
+    request.overwrite = arguments.overwrite;
+    SavedDataCatalog catalog(env.programFolder, {settings.backupSetFolder, settings.baseDir},
                              kRestoreRowFields);
-    if (!catalog.LoadSet(arguments.SetName)) {
-        env.err << "バックアップセット：" << arguments.SetName << "を読み取ることが出来ない\n";
+    if (!catalog.LoadSet(arguments.setName)) {
+        env.err << "バックアップセット：" << arguments.setName << "を読み取ることが出来ない\n";
         return 1;
     }
-    request.ObjectTable = catalog.ObjectTable();
-    const auto folder = ResolveGeneration(catalog.SetDataFolder(), arguments.Generation);
-    const auto files = folder ? ListSaveFileRows(*folder, request.ObjectTable) : std::nullopt;
+    request.objectTable = catalog.ObjectTable();
+    const auto folder = ResolveGeneration(catalog.SetDataFolder(), arguments.generation);
+    const auto files = folder ? ListSaveFileRows(*folder, request.objectTable) : std::nullopt;
     if (!files) {
         env.err << "バックアップセットディレクトリにファイルがない" << '\n';
         return 1;
     }
-    request.ChosenFolder = *folder;
-    request.Rows = RestoreRowsFrom(*files);
-    if (const auto selected = SelectObjects(request.Rows, arguments.Objects); !selected) {
+    request.chosenFolder = *folder;
+    request.rows = RestoreRowsFrom(*files);
+    if (const auto selected = SelectObjects(request.rows, arguments.objects); !selected) {
         env.err << selected.error().text << '\n';
         return 1;
     }
 
     PrintingObserver observer(log, env.out);
     const auto host = env.hostFactory(settings, wait.PollWaiter(), observer);
-    RestoreEngine engine(env.ProgramFolder, settings, *host, wait, observer);
+    RestoreEngine engine(env.programFolder, settings, *host, wait, observer);
     const RestoreOutcome outcome = engine.Run(std::move(request));
     switch (outcome) {
         case RestoreOutcome::NothingChecked:
@@ -216,7 +216,7 @@ int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnv
     }
     host->Close();  // its last log lines come before the results
     PrintResults(engine.Rows(), env.out);
-    return RunSucceeded(outcome, engine.Rows(), arguments.Restore) ? 0 : 1;
+    return RunSucceeded(outcome, engine.Rows(), arguments.restore) ? 0 : 1;
 }
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

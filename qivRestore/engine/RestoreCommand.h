@@ -22,19 +22,19 @@
 #include "common/host/HostSession.h"
 #include "qivRestore/engine/RestoreEngine.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 // Fields an object row of a set file needs for the restore program.
 inline constexpr std::size_t kRestoreRowFields = 5;
 
 struct RestoreArguments {
-    bool Help = false;
-    bool Version = false;
-    std::string SetName;
-    std::string Generation;            // below BASEDIR/SET, such as "7/20261207" or "Monday"
-    bool Restore = false;              // "レストアまで行う"
-    bool Overwrite = false;            // "上書き可"
-    std::vector<std::string> Objects;  // none: every save file of the generation
+    bool help = false;
+    bool version = false;
+    std::string setName;
+    std::string generation;            // below BASEDIR/SET, such as "7/20261207" or "Monday"
+    bool restore = false;              // "レストアまで行う"
+    bool overwrite = false;            // "上書き可"
+    std::vector<std::string> objects;  // none: every save file of the generation
 };
 
 extern const char* const kRestoreUsage;
@@ -56,7 +56,7 @@ bool RunSucceeded(RestoreOutcome outcome, const std::vector<RestoreRow>& rows, b
 HostFactory SessionHostFactory();
 
 struct RestoreCommandEnvironment {
-    std::filesystem::path ProgramFolder;
+    std::filesystem::path programFolder;
     const Clock& clock;
     Waiter& waiter;
     const SteadyClock& steadyClock;
@@ -79,4 +79,4 @@ std::optional<std::string> RestoreLockRefusal(const InstanceLock& lock, DailyLog
 // window's opening.
 int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnvironment& env);
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

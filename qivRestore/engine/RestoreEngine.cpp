@@ -8,7 +8,7 @@
 #include "common/SavlibsRecord.h"
 #include "common/TextFields.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 namespace {
 
 constexpr std::string_view kRestoreLibrary = "ZORVARST/";
@@ -64,14 +64,14 @@ std::string RestoreEngine::SubmitCommand(bool overwrite, std::string_view jobQue
 RestoreOutcome RestoreEngine::Run(RestoreRequest request) {
     request_ = std::move(request);
     interrupted_ = false;
-    const auto& rows = request_.Rows;
-    if (std::none_of(rows.begin(), rows.end(), [](const RestoreRow& r) { return r.Checked; })) {
+    const auto& rows = request_.rows;
+    if (std::none_of(rows.begin(), rows.end(), [](const RestoreRow& r) { return r.checked; })) {
         return RestoreOutcome::NothingChecked;
     }
     if (!ConnectHost()) return interrupted_ ? Interruption() : RestoreOutcome::ConnectFailed;
     if (!UploadSelected()) return interrupted_ ? Interruption() : RestoreOutcome::UploadFailed;
-    if (!request_.RestoreOnHost) {
-        observer_.Message(request_.SetName + " 復元処理の完了");
+    if (!request_.restoreOnHost) {
+        observer_.Message(request_.setName + " 復元処理の完了");
         return RestoreOutcome::Uploaded;
     }
     return WaitForHost();
@@ -79,7 +79,7 @@ RestoreOutcome RestoreEngine::Run(RestoreRequest request) {
 
 RestoreOutcome RestoreEngine::Interruption() {
     if (!wait_.StopRequested() && wait_.TimeLimitPassed()) {
-        observer_.Message(request_.SetName + " 復元処理のタイムアウト");
+        observer_.Message(request_.setName + " 復元処理のタイムアウト");
         return RestoreOutcome::TimedOut;
     }
     return RestoreOutcome::Stopped;
@@ -106,15 +106,15 @@ bool RestoreEngine::UploadSelected() {
         return false;
     }
     std::string list;
-    for (std::size_t i = 0; i < request_.Rows.size(); ++i) {
-        if (request_.Rows[i].Checked && !UploadRow(i, list)) return false;
+    for (std::size_t i = 0; i < request_.rows.size(); ++i) {
+        if (request_.rows[i].checked && !UploadRow(i, list)) return false;
     }
     sentList_ = list;
     if (const std::error_code error = TryWriteFileAtomically(listPath, list, 0600)) {
         observer_.Message(LocalFileFailureText(listPath, error));
         return false;
     }
-    if (!request_.RestoreOnHost) return true;
+    if (!request_.restoreOnHost) return true;
 
     observer_.Message("レストア中");
     observer_.Status("ホストで復元作業中");
@@ -130,13 +130,13 @@ bool RestoreEngine::UploadSelected() {
 
 // False only when the run was interrupted; a failed object is marked and the run goes on.
 bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
-    const RestoreRow& row = request_.Rows[index];
-    const std::string hostName = HostObjectName(row.Object);
-    const bool starred = row.Object.find('*') != std::string::npos;
-    const auto entry = FindObjectRow(request_.ObjectTable, hostName);
+    const RestoreRow& row = request_.rows[index];
+    const std::string hostName = HostObjectName(row.object);
+    const bool starred = row.object.find('*') != std::string::npos;
+    const auto entry = FindObjectRow(request_.objectTable, hostName);
     // A row without an object-table entry is taken as not protected.
-    const char option = entry ? request_.ObjectTable[*entry].OptionCode : ' ';
-    const char typeCode = TypeCode(row.Type);
+    const char option = entry ? request_.objectTable[*entry].optionCode : ' ';
+    const char typeCode = TypeCode(row.type);
     const bool asSaveFile =
         static_cast<unsigned char>(option) <= '3' || (starred && typeCode == '1');
 
@@ -152,23 +152,23 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
         SetRowStatus(index, kCreateFailedText);
         return true;
     }
-    status = host_.PutFile(request_.ChosenFolder / hostName,
+    status = host_.PutFile(request_.chosenFolder / hostName,
                            std::string(kRestoreLibrary) + hostName, TransferType::Binary);
     if (status == HostStatus::Interrupted) return NoteInterrupted();
     if (status == HostStatus::Failed) {
         SetRowStatus(index, kUploadFailedText);
-        observer_.Message(row.Object + "アップロードに失敗しました");
+        observer_.Message(row.object + "アップロードに失敗しました");
         return true;
     }
     SetRowStatus(index, kUploadedText);
     observer_.Message(hostName + "アップロード成功");
     list += BuildSavlibsRecord(
-        {typeCode, ToCp932(hostName), ToCp932(row.Library), ToCp932(row.Type), option});
+        {typeCode, ToCp932(hostName), ToCp932(row.library), ToCp932(row.type), option});
     return true;
 }
 
 bool RestoreEngine::SubmitRestoreJob() {
-    const HostStatus status = host_.Command(SubmitCommand(request_.Overwrite, settings_.JobQueue));
+    const HostStatus status = host_.Command(SubmitCommand(request_.overwrite, settings_.jobQueue));
     if (status == HostStatus::Ok) return true;
     interrupted_ = status == HostStatus::Interrupted;
     if (!interrupted_) {
@@ -181,14 +181,14 @@ bool RestoreEngine::SubmitRestoreJob() {
 RestoreOutcome RestoreEngine::WaitForHost() {
     observer_.Status("サーバーの処理完了待ち");
     const WaitEnd end =
-        wait_.Run(PollPeriod(settings_.FileTimer), [this] { return PollRestoreResult(); });
+        wait_.Run(PollPeriod(settings_.fileTimer), [this] { return PollRestoreResult(); });
     switch (end) {
         case WaitEnd::Complete:
             observer_.Status("");
-            observer_.Message(request_.SetName + " 復元処理の完了");
+            observer_.Message(request_.setName + " 復元処理の完了");
             return RestoreOutcome::Complete;
         case WaitEnd::NoResponse:
-            observer_.Message(request_.SetName + " ホストプログラムから応答が無い");
+            observer_.Message(request_.setName + " ホストプログラムから応答が無い");
             return RestoreOutcome::NoResponse;
         case WaitEnd::TimeLimit:
         case WaitEnd::Interrupted:
@@ -216,7 +216,7 @@ PollResult RestoreEngine::PollRestoreResult() {
     bool incomplete = false;
     for (std::string_view line : lines) {
         if (const auto record = ParseSavlibsLine(line)) {
-            ShowRowStatus(FromCp932(record->Object), record->Status);
+            ShowRowStatus(FromCp932(record->object), record->status);
         } else {
             incomplete = true;
         }
@@ -227,9 +227,9 @@ PollResult RestoreEngine::PollRestoreResult() {
 // The host's list names objects by their host names ("SALES#01"); the list shows the stored
 // name ("SALES*01"), so both are matched or a starred object would never get its result.
 bool RestoreEngine::ShowRowStatus(const std::string& name, char code) {
-    auto& rows = request_.Rows;
+    auto& rows = request_.rows;
     const auto row = std::find_if(rows.begin(), rows.end(), [&](const RestoreRow& r) {
-        return r.Object == name || HostObjectName(r.Object) == name;
+        return r.object == name || HostObjectName(r.object) == name;
     });
     if (row == rows.end()) return false;
     SetRowStatus(static_cast<std::size_t>(row - rows.begin()), RestoreStatusText(code));
@@ -237,8 +237,8 @@ bool RestoreEngine::ShowRowStatus(const std::string& name, char code) {
 }
 
 void RestoreEngine::SetRowStatus(std::size_t index, std::string_view text) {
-    request_.Rows[index].Status = std::string(text);
-    observer_.ShowRowStatus(index, request_.Rows[index].Status);
+    request_.rows[index].status = std::string(text);
+    observer_.ShowRowStatus(index, request_.rows[index].status);
 }
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

@@ -20,7 +20,7 @@
 #include "common/host/HostConnection.h"
 #include "qivRestore/engine/RestoreRows.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 // Message: a log line (the message list and the daily log); Status: the window's status line.
 class RestoreObserver : public Reporter {
@@ -30,12 +30,12 @@ public:
 };
 
 struct RestoreRequest {
-    std::string SetName;
-    std::filesystem::path ChosenFolder;  // the generation folder
-    std::vector<ObjectRow> ObjectTable;  // the set's object rows
-    std::vector<RestoreRow> Rows;        // the object list, with its check boxes
-    bool RestoreOnHost = false;          // "レストアまで行う" (else "SAVFを戻すだけ")
-    bool Overwrite = false;              // "上書き可"
+    std::string setName;
+    std::filesystem::path chosenFolder;  // the generation folder
+    std::vector<ObjectRow> objectTable;  // the set's object rows
+    std::vector<RestoreRow> rows;        // the object list, with its check boxes
+    bool restoreOnHost = false;          // "レストアまで行う" (else "SAVFを戻すだけ")
+    bool overwrite = false;              // "上書き可"
 };
 
 enum class RestoreOutcome {
@@ -57,7 +57,7 @@ public:
     RestoreOutcome Run(RestoreRequest request);
 
     // The rows of the last run with their 状況 texts.
-    const std::vector<RestoreRow>& Rows() const { return request_.Rows; }
+    const std::vector<RestoreRow>& Rows() const { return request_.rows; }
 
     // The local copy of the restore list (sent and fetched back).
     std::filesystem::path ListPath() const { return programFolder_ / "SAVLIBS"; }
@@ -90,4 +90,4 @@ private:
     bool interrupted_ = false;
 };
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

@@ -4,7 +4,7 @@
 
 #include "common/host/HostProfile.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 inline constexpr HostProfile kRestoreHostProfile{
     .open = {1, std::chrono::seconds{1}},
@@ -23,4 +23,4 @@ inline constexpr HostProfile kRestoreHostProfile{
     .transferErrorsLogged = false,
 };
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

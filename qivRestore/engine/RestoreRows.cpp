@@ -2,13 +2,13 @@
 
 #include "common/DateTime.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 std::vector<RestoreRow> RestoreRowsFrom(const std::vector<SaveFileRow>& files) {
     std::vector<RestoreRow> rows;
     for (const SaveFileRow& file : files) {
         rows.push_back(
-            {file.Library, file.Object, file.Type, JapaneseDateTime(file.Written), {}, true});
+            {file.library, file.object, file.type, JapaneseDateTime(file.written), {}, true});
     }
     return rows;
 }
@@ -36,4 +36,4 @@ std::string RestoreStatusText(char code) {
     }
 }
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

@@ -9,15 +9,15 @@
 
 #include "common/SaveFileList.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 struct RestoreRow {
-    std::string Library;
-    std::string Object;  // as the set stores it: "SALES*01" for the file SALES#01
-    std::string Type;
-    std::string Date;    // JapaneseDateTime of the file's time
-    std::string Status;  // 状況
-    bool Checked = true;
+    std::string library;
+    std::string object;  // as the set stores it: "SALES*01" for the file SALES#01
+    std::string type;
+    std::string date;    // JapaneseDateTime of the file's time
+    std::string status;  // 状況
+    bool checked = true;
 
     friend bool operator==(const RestoreRow&, const RestoreRow&) = default;
 };
@@ -37,4 +37,4 @@ inline constexpr std::string_view kUploadFailedText = "転送失敗";
 inline constexpr std::string_view kUploadedText = "転送完了";
 inline constexpr std::string_view kRestoredText = "復元完了";
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

@@ -6,7 +6,7 @@
 #include "common/ui/QtText.h"
 #include "ui_RestoreWindow.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 namespace {
 
 constexpr const char* kCaption = "エラー";
@@ -35,8 +35,8 @@ RestoreWindow::RestoreWindow(RestoreWindowContext context, QWidget* parent)
       ui_(std::make_unique<Ui::RestoreWindow>()),
       context_(std::move(context)),
       wait_(stopWaiter_, context_.steadyClock),
-      catalog_(context_.ProgramFolder,
-               {context_.settings.BackupSetFolder, context_.settings.BaseDir}, kRestoreRowFields) {
+      catalog_(context_.programFolder,
+               {context_.settings.backupSetFolder, context_.settings.baseDir}, kRestoreRowFields) {
     ui_->setupUi(this);
     observer_ = std::make_unique<QueuedRestoreObserver>(context_.log, ui_->messageList->Feed());
     ui_->browser->Configure({.checkBoxes = true, .statusColumn = true, .typeColumnWidth = 80});
@@ -58,7 +58,7 @@ RestoreWindow::RestoreWindow(RestoreWindowContext context, QWidget* parent)
 
     FillSetList();
     // The time limit counts from the window's opening, whatever the operator does meanwhile.
-    const auto limit = TimeLimit(context_.settings.JobTimer);
+    const auto limit = TimeLimit(context_.settings.jobTimer);
     wait_.StartTimeLimit(context_.steadyClock.Now(), limit);
     timeLimit_.setSingleShot(true);
     connect(&timeLimit_, &QTimer::timeout, this, &RestoreWindow::OnTimeLimit);
@@ -119,7 +119,7 @@ void RestoreWindow::LoadSet() {
     ui_->browser->ShowTree(name, tree);
     EnableSetControls(true);
     ChooseSaveFilesOnly();
-    if (!tree.Unreadable.empty()) Inform("バックアップセットディレクトリを取得出来ない");
+    if (!tree.unreadable.empty()) Inform("バックアップセットディレクトリを取得出来ない");
 }
 
 void RestoreWindow::FillList(const QString& treePath) {
@@ -154,14 +154,14 @@ void RestoreWindow::ChooseRestore() {
 
 RestoreRequest RestoreWindow::MakeRequest() const {
     RestoreRequest request;
-    request.SetName = catalog_.SetName();
-    request.ChosenFolder = chosenFolder_;
-    request.ObjectTable = catalog_.ObjectTable();
-    request.RestoreOnHost = ui_->restoreRadio->isChecked();
-    request.Overwrite = ui_->overwriteCheck->isChecked();
+    request.setName = catalog_.SetName();
+    request.chosenFolder = chosenFolder_;
+    request.objectTable = catalog_.ObjectTable();
+    request.restoreOnHost = ui_->restoreRadio->isChecked();
+    request.overwrite = ui_->overwriteCheck->isChecked();
     for (int i = 0; i < FileList()->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = FileList()->topLevelItem(i);
-        request.Rows.push_back({ui::FromQ(item->text(0)), ui::FromQ(item->text(1)),
+        request.rows.push_back({ui::FromQ(item->text(0)), ui::FromQ(item->text(1)),
                                 ui::FromQ(item->text(2)), ui::FromQ(item->text(3)),
                                 ui::FromQ(item->text(4)), item->checkState(0) == Qt::Checked});
     }
@@ -172,14 +172,14 @@ void RestoreWindow::RunRestore() {
     if (runner_.Running()) return;
     ui_->messageList->Feed().Clear();
     RestoreRequest request = MakeRequest();
-    if (std::none_of(request.Rows.begin(), request.Rows.end(),
-                     [](const RestoreRow& row) { return row.Checked; })) {
+    if (std::none_of(request.rows.begin(), request.rows.end(),
+                     [](const RestoreRow& row) { return row.checked; })) {
         Inform("アップロードするオブジェクトが指定されていない");
         return;
     }
     if (!engine_) {
         host_ = context_.hostFactory(context_.settings, wait_.PollWaiter(), *observer_);
-        engine_ = std::make_unique<RestoreEngine>(context_.ProgramFolder, context_.settings, *host_,
+        engine_ = std::make_unique<RestoreEngine>(context_.programFolder, context_.settings, *host_,
                                                   wait_, *observer_);
     }
     ui_->restoreButton->setEnabled(false);
@@ -249,4 +249,4 @@ bool RestoreWindow::AskToEnd(const char* text) {
                                 ui::MessageButtons::YesNo}) == ui::MessageAnswer::Yes;
 }
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

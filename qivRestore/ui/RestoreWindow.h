@@ -28,7 +28,7 @@ namespace Ui {
 class RestoreWindow;
 }
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 // The engine's and the session's reports: log lines go to the daily log and the message list
 // from any thread; status and row texts become signals Qt queues to the window.
@@ -55,7 +55,7 @@ private:
 };
 
 struct RestoreWindowContext {
-    std::filesystem::path ProgramFolder;
+    std::filesystem::path programFolder;
     Settings settings;  // read once at start
     DailyLog& log;
     ui::MessageBoxes& boxes;
@@ -76,7 +76,7 @@ public:
 
 Q_SIGNALS:
     // A run has ended and its outcome has been shown (tests wait for it).
-    void runEnded(zorva::restore::RestoreOutcome outcome);
+    void runEnded(zorva::qivrestore::RestoreOutcome outcome);
 
 protected:
     // "キャンセル", Esc and the close box: end at once, also while the host is working.
@@ -117,4 +117,4 @@ private:
     ui::TaskRunner runner_;  // last: destroyed first, it waits for a task that still runs
 };
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

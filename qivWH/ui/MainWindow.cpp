@@ -55,7 +55,7 @@ void MainWindow::LoadChosenSet() {
     const GenerationTree tree = catalog_.Tree();
     Browser()->ShowTree(name, tree);
     // One box however many folders failed: the tree shows what could be read.
-    if (!tree.Unreadable.empty()) ShowError("バックアップセットディレクトリを取得出来ない");
+    if (!tree.unreadable.empty()) ShowError("バックアップセットディレクトリを取得出来ない");
 }
 
 void MainWindow::ShowGeneration(const QString& treePath) {

@@ -58,8 +58,8 @@ JobEngine::JobEngine(JobEnvironment environment, const Clock& clock, Waiter& wai
                                   Reporter& output) { SendJobReport(job, settings, output); }),
       steadyClock_(steadyClock),
       wait_(waiter, steadyClock) {
-    job_.SetName = env_.SetName;
-    job_.StartTime = clock_.Now();
+    job_.setName = env_.setName;
+    job_.startTime = clock_.Now();
 }
 
 JobEngine::~JobEngine() = default;
@@ -94,44 +94,44 @@ void JobEngine::Run() {
 }
 
 bool JobEngine::LoadSetAndSettings() {
-    const auto iniPath = SettingsPath(env_.ProgramFolder);
+    const auto iniPath = SettingsPath(env_.programFolder);
     settings_ = ReadSettings(iniPath, Program::TransferAgent);
-    log_.SetDetailLog(settings_.DetailLog);
+    log_.SetDetailLog(settings_.detailLog);
     if (SettingsReadableByOthers(iniPath)) Message(SettingsReadableWarning(iniPath));
-    if (settings_.BackupSetFolder.empty()) {
-        MessageAndStatus("バックアップセット：" + env_.SetName + "を読み取ることが出来ない");
+    if (settings_.backupSetFolder.empty()) {
+        MessageAndStatus("バックアップセット：" + env_.setName + "を読み取ることが出来ない");
         return false;
     }
     const Expected<BackupSet> set =
-        ReadSetFile(env_.ProgramFolder / settings_.BackupSetFolder, env_.SetName);
+        ReadSetFile(env_.programFolder / settings_.backupSetFolder, env_.setName);
     if (!set) {
         MessageAndStatus(set.error().text);
         return false;
     }
-    const LocalTime startTime = job_.StartTime;
+    const LocalTime startTime = job_.startTime;
     job_ = MakeTransferJob(*set);
-    job_.StartTime = startTime;
+    job_.startTime = startTime;
     return true;
 }
 
 bool JobEngine::Start() {
     if (!LoadSetAndSettings()) return false;
     saveFolder_ = ComputeSaveFolder(ScheduleOf(job_), settings_, clock_.Now());
-    view_.ShowObjects(job_.Rows);
-    view_.ShowTitle(job_.Description);
-    if (!IsUsableBaseDir(settings_.BaseDir)) {
+    view_.ShowObjects(job_.rows);
+    view_.ShowTitle(job_.description);
+    if (!IsUsableBaseDir(settings_.baseDir)) {
         MessageAndStatus("保管用ベースディレクトリの指定が不正です");
         return false;
     }
     if (!MakeSaveFolder(saveFolder_.string(), *this)) return false;
-    if (job_.DailyKind == '1') PurgeOldGenerations(job_, settings_, clock_, *this);
+    if (job_.dailyKind == DailyKind::EveryDay) PurgeOldGenerations(job_, settings_, clock_, *this);
     RemoveDownloadTemporaries(saveFolder_);
     if (Stopping()) return false;
 
     // A host silent before the submit must not hold the job (and its lock) for days: the
     // job's time limit runs from the log-on, and again from the submit as specified.
     // A JOBTIMER of 0 or less keeps its specified meaning: the limit fires right after the submit.
-    if (settings_.JobTimer > 0) StartTimeLimit();
+    if (settings_.jobTimer > 0) StartTimeLimit();
     host_ = hostFactory_(settings_, wait_.PollWaiter(), *this);
     if (host_->Open() != HostStatus::Ok || Stopping()) return false;
     const bool submitted = SubmitSaveJob();
@@ -144,21 +144,21 @@ std::string JobEngine::SubmitCommand(const std::string& setName, const std::stri
 }
 
 std::filesystem::path JobEngine::LocalCopyPath() const {
-    return env_.ProgramFolder / job_.SetName;
+    return env_.programFolder / job_.setName;
 }
 
 // Rows whose save file name equals an earlier row's would wait for a list line that never
 // comes and share one save file: they are left out of the request and failed at once.
 void JobEngine::FailClashingRows() {
-    auto rows = job_.Rows.begin();
-    for (auto later = rows; later != job_.Rows.end(); ++later) {
-        const std::string name = HostObjectName(later->Object);
+    auto rows = job_.rows.begin();
+    for (auto later = rows; later != job_.rows.end(); ++later) {
+        const std::string name = HostObjectName(later->object);
         auto first = std::find_if(rows, later, [&](const JobObjectRow& row) {
-            return HostObjectName(row.Object) == name;
+            return HostObjectName(row.object) == name;
         });
         if (first == later) continue;
-        later->RowStatus = kDownloadFailed;
-        Message(later->Library + "/" + later->Object + "は" + first->Library + "/" + first->Object +
+        later->rowStatus = RowStatus::DownloadFailed;
+        Message(later->library + "/" + later->object + "は" + first->library + "/" + first->object +
                 "と保管ファイル名" + name + "が同じため保管しません");
     }
 }
@@ -166,10 +166,10 @@ void JobEngine::FailClashingRows() {
 bool JobEngine::SubmitSaveJob() {
     FailClashingRows();
     std::string request;
-    for (const JobObjectRow& row : job_.Rows) {
-        if (row.RowStatus != kPending) continue;
-        request += BuildSavlibsRecord({row.ObjectKind, ToCp932(row.Object), ToCp932(row.Library),
-                                       ToCp932(row.Type), row.OptionCode});
+    for (const JobObjectRow& row : job_.rows) {
+        if (row.rowStatus != RowStatus::Pending) continue;
+        request += BuildSavlibsRecord({row.objectKind, ToCp932(row.object), ToCp932(row.library),
+                                       ToCp932(row.type), row.optionCode});
     }
     const auto requestPath = LocalCopyPath();
     if (const std::error_code error = TryWriteFileAtomically(requestPath, request)) {
@@ -181,11 +181,11 @@ bool JobEngine::SubmitSaveJob() {
         if (result == HostStatus::Failed) Message("ZORVADATAが見つかりません");
         return false;
     }
-    if (host_->PutFile(requestPath, job_.SetName, TransferType::Ascii) != HostStatus::Ok)
+    if (host_->PutFile(requestPath, job_.setName, TransferType::Ascii) != HostStatus::Ok)
         return false;
 
     // The session converts names and replies at the wire; here they stay UTF-8.
-    const std::string command = SubmitCommand(job_.SetName, settings_.JobQueue);
+    const std::string command = SubmitCommand(job_.setName, settings_.jobQueue);
     result = host_->Command(command, kSubmitAttempts);
     // When the time limit ends the retries of a submit the host keeps refusing, the log names
     // the host's reasons before the time-out, as after the last attempt.
@@ -200,23 +200,23 @@ bool JobEngine::SubmitSaveJob() {
     // A submit the host accepted, or one interrupted while its reply was awaited (it may have
     // been accepted), counts as submitted: a cancel that came meanwhile still sends the stop
     // request.
-    if (result != HostStatus::Failed) job_.JobSubmitted = true;
+    if (result != HostStatus::Failed) job_.jobSubmitted = true;
     return result == HostStatus::Ok;
 }
 
 bool JobEngine::SendStopRequest() {
-    const auto stopPath = env_.ProgramFolder / "STOP";
-    if (const std::error_code error = TryWriteFileAtomically(stopPath, job_.SetName)) {
+    const auto stopPath = env_.programFolder / "STOP";
+    if (const std::error_code error = TryWriteFileAtomically(stopPath, job_.setName)) {
         MessageAndStatus("ファイルSTOPが作れない：" + error.message());
         return false;
     }
-    return host_->PutFile(stopPath, job_.SetName + "/STOP", TransferType::Ascii) == HostStatus::Ok;
+    return host_->PutFile(stopPath, job_.setName + "/STOP", TransferType::Ascii) == HostStatus::Ok;
 }
 
 // JOBTIMER bounds the steps from the log-on to the submit and, counted again from the submit,
 // the wait for the host job; a JOBTIMER of 0 or less ends the wait right after the submit.
 void JobEngine::StartTimeLimit() {
-    wait_.StartTimeLimit(steadyClock_.Now(), TimeLimit(settings_.JobTimer));
+    wait_.StartTimeLimit(steadyClock_.Now(), TimeLimit(settings_.jobTimer));
 }
 
 bool JobEngine::Stopping() {
@@ -228,16 +228,16 @@ bool JobEngine::Stopping() {
 }
 
 void JobEngine::WaitAndPoll() {
-    job_.JobSubmitted = true;
+    job_.jobSubmitted = true;
     StartTimeLimit();
     const WaitEnd end =
-        wait_.Run(PollPeriod(settings_.FileTimer), [this] { return PollSaveResult(); });
+        wait_.Run(PollPeriod(settings_.fileTimer), [this] { return PollSaveResult(); });
     switch (end) {
         case WaitEnd::Complete:
-            MessageAndStatus(job_.SetName + " 全ての転送が完了");
+            MessageAndStatus(job_.setName + " 全ての転送が完了");
             break;
         case WaitEnd::NoResponse:
-            MessageAndStatus(job_.SetName + " AS側プログラムから応答が無い");
+            MessageAndStatus(job_.setName + " AS側プログラムから応答が無い");
             break;
         case WaitEnd::TimeLimit:
         case WaitEnd::Interrupted:
@@ -248,7 +248,7 @@ void JobEngine::WaitAndPoll() {
 
 PollResult JobEngine::PollSaveResult() {
     if (wait_.GiveUpFetching()) return PollResult::NoResponse;
-    const std::string listName = job_.SetName + "/SAVLIBS";
+    const std::string listName = job_.setName + "/SAVLIBS";
     const HostStatus fetched =
         host_->GetFile(listName, LocalCopyPath(), TransferType::Ascii, kListAttempts);
     if (fetched == HostStatus::Interrupted) return PollResult::Retry;
@@ -265,10 +265,10 @@ PollResult JobEngine::PollSaveResult() {
         if (Stopping()) return PollResult::Incomplete;
         const auto record = ParseSavlibsLine(line);
         if (!record) continue;
-        const std::string name = FromCp932(record->Object);
-        if (record->Status == '0') {
+        const std::string name = FromCp932(record->object);
+        if (record->status == '0') {
             if (JobObjectRow* row = FindPendingRow(name)) DownloadObject(*row);
-        } else if (record->Status == '9') {
+        } else if (record->status == '9') {
             MarkHostFailed(name);
         }
     }
@@ -279,27 +279,27 @@ PollResult JobEngine::PollSaveResult() {
 
 void JobEngine::DeleteProgressList() {
     // A failure is reported by the session; the job counts as complete all the same.
-    host_->Command(" RCMD DLTF " + job_.SetName + "/SAVLIBS", kDeleteListAttempts);
+    host_->Command(" RCMD DLTF " + job_.setName + "/SAVLIBS", kDeleteListAttempts);
 }
 
 JobObjectRow* JobEngine::FindPendingRow(const std::string& name) {
-    for (JobObjectRow& row : job_.Rows) {
-        if (row.Object == name) return row.RowStatus == kPending ? &row : nullptr;
+    for (JobObjectRow& row : job_.rows) {
+        if (row.object == name) return row.rowStatus == RowStatus::Pending ? &row : nullptr;
     }
     return nullptr;
 }
 
 void JobEngine::MarkHostFailed(const std::string& name) {
-    for (JobObjectRow& row : job_.Rows) {
-        if (row.Object != name) continue;
-        if (row.RowStatus == kPending) row.RowStatus = kHostFailed;
+    for (JobObjectRow& row : job_.rows) {
+        if (row.object != name) continue;
+        if (row.rowStatus == RowStatus::Pending) row.rowStatus = RowStatus::HostFailed;
         return;
     }
 }
 
 bool JobEngine::AllRowsFinished() const {
-    for (const JobObjectRow& row : job_.Rows) {
-        if (row.RowStatus == kPending) return false;
+    for (const JobObjectRow& row : job_.rows) {
+        if (row.rowStatus == RowStatus::Pending) return false;
     }
     return true;
 }
@@ -307,24 +307,24 @@ bool JobEngine::AllRowsFinished() const {
 void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::size_t item = downloadedCount_++;
     view_.AddDownloadRow(row);
-    const std::string fileName = HostObjectName(row.Object);
-    const std::string remote = job_.SetName + "/" + fileName;
-    row.DownloadStart = clock_.Now();
+    const std::string fileName = HostObjectName(row.object);
+    const std::string remote = job_.setName + "/" + fileName;
+    row.downloadStart = clock_.Now();
     const HostStatus result = IsSafeFileName(fileName)
                                   ? host_->GetFile(remote, saveFolder_ / fileName,
                                                    TransferType::Binary, kDownloadAttempts)
                                   : HostStatus::Failed;
     if (result == HostStatus::Interrupted) return;  // the row stays unfinished
-    row.DownloadEnd = clock_.Now();
+    row.downloadEnd = clock_.Now();
     if (result == HostStatus::Failed) {
         MessageAndStatus(remote + "ダウンロードに失敗しました");
-        row.RowStatus = kDownloadFailed;
+        row.rowStatus = RowStatus::DownloadFailed;
         view_.SetDownloadState(item, "転送失敗");
         return;
     }
     view_.SetDownloadState(item, "転送成功");
     MessageAndStatus("保管が正常に終了した");
-    row.RowStatus = kSaved;
+    row.rowStatus = RowStatus::Saved;
     DeleteSaveFile(remote);
 }
 
@@ -354,15 +354,15 @@ void JobEngine::HandleStop() {
     switch (reason_.load()) {
         case StopReason::CancelButton:
             Message("中止処理中...");
-            if (job_.JobSubmitted) {
+            if (job_.jobSubmitted) {
                 waiter_.Reset();  // the stop request needs its own retries
                 SendStopRequest();
-                job_.CancelledByButton = true;
+                job_.cancelledByButton = true;
             }
             break;
         case StopReason::TimeLimit:
-            MessageAndStatus(job_.SetName + " バックアップジョブのタイムアウト");
-            job_.TimedOut = true;
+            MessageAndStatus(job_.setName + " バックアップジョブのタイムアウト");
+            job_.timedOut = true;
             break;
         case StopReason::WindowClosed:
         case StopReason::None:
@@ -372,11 +372,11 @@ void JobEngine::HandleStop() {
 }
 
 void JobEngine::EndJob() {
-    job_.EndTime = clock_.Now();
-    if (settings_.MailActive == 1) mailSender_(job_, settings_, *this);
-    WriteJobResultLog(ResultOf(job_), env_.ProgramFolder);
+    job_.endTime = clock_.Now();
+    if (settings_.mailActive == 1) mailSender_(job_, settings_, *this);
+    WriteJobResultLog(ResultOf(job_), env_.programFolder);
     if (host_ != nullptr) host_->Close();
-    job_.JobSubmitted = false;
+    job_.jobSubmitted = false;
 }
 
 }  // namespace zorva::qivftp

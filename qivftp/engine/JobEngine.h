@@ -40,8 +40,8 @@ using MailSender =
     std::function<void(const TransferJob& job, const Settings& settings, Reporter& output)>;
 
 struct JobEnvironment {
-    std::filesystem::path ProgramFolder;
-    std::string SetName;  // already checked to be a set name
+    std::filesystem::path programFolder;
+    std::string setName;  // already checked to be a set name
 };
 
 class JobEngine final : private Reporter, private HostSessionObserver {

@@ -79,7 +79,7 @@ bool DeleteFilesInFolder(const fs::path& folder) {
 void PurgeOldGenerations(const TransferJob& job, const Settings& settings, const Clock& clock,
                          Reporter& output) {
     const std::string folder = RetentionFolder(ScheduleOf(job), settings);
-    const int days = RetentionCount(job.RetentionDays);
+    const int days = RetentionCount(job.retentionDays);
     const std::string cutOff = DateDaysAgo(clock.Now(), days);
 
     std::error_code error;

@@ -123,34 +123,35 @@ bool RunDialogue(int fd, const std::vector<MailStep>& steps, Reporter& output,
 
 std::string ReportObjectLine(const JobObjectRow& row) {
     // The status words are the result log's.
-    const std::string line = row.Object + ":" + ResultStatusText(row.RowStatus);
-    const bool finished =
-        row.RowStatus == kSaved || row.RowStatus == kHostFailed || row.RowStatus == kDownloadFailed;
+    const std::string line = row.object + ":" + ResultStatusText(row.rowStatus);
+    const bool finished = row.rowStatus == RowStatus::Saved ||
+                          row.rowStatus == RowStatus::HostFailed ||
+                          row.rowStatus == RowStatus::DownloadFailed;
     if (!finished) return line;
     // Labelled as the end, this is when the host's save was found finished and the download
     // began.
     // An object the host never saved has no such time: the cell stays empty.
-    const bool noTime = row.DownloadStart == kNoTime;
-    return line + " : \t 終了時刻 : " + (noTime ? std::string() : MailTimeStamp(row.DownloadStart));
+    const bool noTime = row.downloadStart == kNoTime;
+    return line + " : \t 終了時刻 : " + (noTime ? std::string() : MailTimeStamp(row.downloadStart));
 }
 
 std::vector<std::string> ReportBody(const TransferJob& job) {
     std::vector<std::string> body;
-    if (job.CancelledByButton) {
-        body.push_back("ジョブ" + job.SetName + "は中止ボタンによりキャンセルされた");
+    if (job.cancelledByButton) {
+        body.push_back("ジョブ" + job.setName + "は中止ボタンによりキャンセルされた");
     }
-    if (job.TimedOut) {
-        body.push_back("ジョブ" + job.SetName + "はタイムアウトによりキャンセルされた");
+    if (job.timedOut) {
+        body.push_back("ジョブ" + job.setName + "はタイムアウトによりキャンセルされた");
     }
-    body.push_back("使用したバックアップセット名 : " + job.SetName);
-    body.push_back(" 開始時刻 : " + MailTimeStamp(job.StartTime));
-    body.push_back(" 終了時刻 : " + MailTimeStamp(job.EndTime));
-    for (const JobObjectRow& row : ListedRows(job.Rows)) body.push_back(ReportObjectLine(row));
+    body.push_back("使用したバックアップセット名 : " + job.setName);
+    body.push_back(" 開始時刻 : " + MailTimeStamp(job.startTime));
+    body.push_back(" 終了時刻 : " + MailTimeStamp(job.endTime));
+    for (const JobObjectRow& row : ListedRows(job.rows)) body.push_back(ReportObjectLine(row));
     return body;
 }
 
 std::string ReportSender(const Settings& settings) {
-    return settings.MailFrom.empty() ? settings.MailAddress : settings.MailFrom;
+    return settings.mailFrom.empty() ? settings.mailAddress : settings.mailFrom;
 }
 
 std::vector<MailStep> ReportDialogue(const TransferJob& job, const Settings& settings) {
@@ -160,12 +161,12 @@ std::vector<MailStep> ReportDialogue(const TransferJob& job, const Settings& set
     };
     std::vector<MailStep> steps = {
         read,
-        send("HELO " + settings.Smtp),
+        send("HELO " + settings.smtp),
         read,
         // One blank after the colon here, none in RCPT TO: servers take both.
         send("MAIL FROM: <" + ReportSender(settings) + ">"),
         read,
-        send("RCPT TO:<" + settings.MailAddress + ">"),
+        send("RCPT TO:<" + settings.mailAddress + ">"),
         read,
         send("DATA"),
         read,
@@ -182,7 +183,7 @@ std::vector<MailStep> ReportDialogue(const TransferJob& job, const Settings& set
 }
 
 int ReportMailPort(const Settings& settings) {
-    if (settings.MailPort > 0) return settings.MailPort;
+    if (settings.mailPort > 0) return settings.mailPort;
     servent entry{};
     servent* found = nullptr;
     char buffer[1024];
@@ -196,9 +197,9 @@ int ReportMailPort(const Settings& settings) {
 void SendJobReport(const TransferJob& job, const Settings& settings, Reporter& output,
                    const MailTimeouts& timeouts) {
     output.Status("完了報告送信開始");
-    if (settings.MailAddress.empty()) return output.MessageAndStatus("メールアドレス指定無し");
-    if (settings.Smtp.empty()) return output.MessageAndStatus("SMTPホストアドレス指定無し");
-    const std::optional<sockaddr_in> address = ResolveIpv4(settings.Smtp, ReportMailPort(settings));
+    if (settings.mailAddress.empty()) return output.MessageAndStatus("メールアドレス指定無し");
+    if (settings.smtp.empty()) return output.MessageAndStatus("SMTPホストアドレス指定無し");
+    const std::optional<sockaddr_in> address = ResolveIpv4(settings.smtp, ReportMailPort(settings));
     if (!address) return output.MessageAndStatus("SMTPホストアドレスが見つからない");
 
     const UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));

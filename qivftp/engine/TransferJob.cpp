@@ -4,24 +4,24 @@ namespace zorva::qivftp {
 
 TransferJob MakeTransferJob(const BackupSet& set) {
     TransferJob job;
-    job.SetName = set.SetName;
-    job.Description = set.Description;
-    job.DailyKind = set.DailyKind;
-    job.RetentionDays = set.RetentionDays;
-    job.MonthlyKind = set.MonthlyKind;
-    for (const ObjectRow& row : set.Rows) {
-        job.Rows.push_back(
-            JobObjectRow{row.Library, row.Object, row.Type, row.ObjectKind, row.OptionCode});
+    job.setName = set.setName;
+    job.description = set.description;
+    job.dailyKind = set.dailyKind;
+    job.retentionDays = set.retentionDays;
+    job.monthlyKind = set.monthlyKind;
+    for (const ObjectRow& row : set.rows) {
+        job.rows.push_back(
+            JobObjectRow{row.library, row.object, row.type, row.objectKind, row.optionCode});
     }
     return job;
 }
 
 JobResult ResultOf(const TransferJob& job) {
-    return JobResult{job.SetName, job.StartTime, job.EndTime, job.Rows};
+    return JobResult{job.setName, job.startTime, job.endTime, job.rows};
 }
 
 SaveSchedule ScheduleOf(const TransferJob& job) {
-    return SaveSchedule{job.SetName, job.DailyKind, job.RetentionDays, job.MonthlyKind};
+    return SaveSchedule{job.setName, job.dailyKind, job.retentionDays, job.monthlyKind};
 }
 
 }  // namespace zorva::qivftp

@@ -14,17 +14,17 @@
 namespace zorva::qivftp {
 
 struct TransferJob {
-    std::string SetName;
-    std::string Description;
-    char DailyKind = ' ';
-    std::string RetentionDays;
-    char MonthlyKind = ' ';
-    std::vector<JobObjectRow> Rows;
-    LocalTime StartTime = kNoTime;
-    LocalTime EndTime = kNoTime;
-    bool JobSubmitted = false;
-    bool CancelledByButton = false;
-    bool TimedOut = false;
+    std::string setName;
+    std::string description;
+    DailyKind dailyKind = DailyKind::Unset;
+    std::string retentionDays;
+    MonthlyKind monthlyKind = MonthlyKind::Unset;
+    std::vector<JobObjectRow> rows;
+    LocalTime startTime = kNoTime;
+    LocalTime endTime = kNoTime;
+    bool jobSubmitted = false;
+    bool cancelledByButton = false;
+    bool timedOut = false;
 };
 
 // The job's rows and schedule fields from its backup set.

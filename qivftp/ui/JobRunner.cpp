@@ -8,7 +8,7 @@ namespace {
 using ui::ToQ;
 
 QStringList Columns(const JobObjectRow& row) {
-    return {ToQ(row.Library), ToQ(row.Object), ToQ(row.Type)};
+    return {ToQ(row.library), ToQ(row.object), ToQ(row.type)};
 }
 
 }  // namespace

@@ -13,14 +13,14 @@ namespace fs = std::filesystem;
 
 BackupSet DailySave() {
     BackupSet set;
-    set.SetName = "DAILY";
-    set.Description = "Daily save";
-    set.StartMethod = '1';
-    set.ScheduleGroup = '1';
-    set.SaveTime = "2200";
-    set.DailyKind = '1';
-    set.RetentionDays = "7";
-    set.Rows.push_back(ObjectRow{"PAYLIB", "*ALL", "*FILE", '2', '2', 0});
+    set.setName = "DAILY";
+    set.description = "Daily save";
+    set.startMethod = StartMethod::Pc;
+    set.scheduleKind = ScheduleKind::Daily;
+    set.saveTime = "2200";
+    set.dailyKind = DailyKind::EveryDay;
+    set.retentionDays = "7";
+    set.rows.push_back(ObjectRow{"PAYLIB", "*ALL", "*FILE", '2', '2', 0});
     return set;
 }
 
@@ -42,30 +42,30 @@ TEST(BackupSetFile, BlankLinesAndShortRowLinesDoNotCount) {
 
 TEST(BackupSetFile, WeekdayAndMonthlyLines) {
     BackupSet weekly;
-    weekly.SetName = "WEEK";
-    weekly.Description = "";
-    weekly.StartMethod = '2';
-    weekly.ScheduleGroup = '1';
-    weekly.SaveTime = "0100";
-    weekly.DailyKind = '2';
-    weekly.WeekdayFlags = "1111111";
+    weekly.setName = "WEEK";
+    weekly.description = "";
+    weekly.startMethod = StartMethod::Host;
+    weekly.scheduleKind = ScheduleKind::Daily;
+    weekly.saveTime = "0100";
+    weekly.dailyKind = DailyKind::Weekdays;
+    weekly.weekdayFlags = "1111111";
     EXPECT_EQ(FormatSetFile(weekly), " \r\n2\r\n1\t0100\r\n2\t1111111\r\n \t\r\n");
 
     BackupSet monthly = weekly;
-    monthly.Description = "two\r\nlines";
-    monthly.ScheduleGroup = '2';
-    monthly.SaveTime = "2350";
-    monthly.DailyKind = '0';
-    monthly.WeekdayFlags = "";
-    monthly.MonthlyKind = '2';
-    monthly.MonthDay = "15";
+    monthly.description = "two\r\nlines";
+    monthly.scheduleKind = ScheduleKind::Monthly;
+    monthly.saveTime = "2350";
+    monthly.dailyKind = DailyKind::NotDaily;
+    monthly.weekdayFlags = "";
+    monthly.monthlyKind = MonthlyKind::LastDay;
+    monthly.monthDay = "15";
     const std::string text = FormatSetFile(monthly);
     EXPECT_EQ(text, "two  lines\r\n2\r\n2\t2350\r\n0\t\r\n2\t15\r\n");
     BackupSet back = ParseSetFile(text, "WEEK");
-    EXPECT_EQ(back.MonthlyKind, '2');
-    EXPECT_EQ(back.MonthDay, "15");
-    EXPECT_EQ(back.DailyKind, '0');
-    EXPECT_EQ(back.WeekdayFlags, "");
+    EXPECT_EQ(back.monthlyKind, MonthlyKind::LastDay);
+    EXPECT_EQ(back.monthDay, "15");
+    EXPECT_EQ(back.dailyKind, DailyKind::NotDaily);
+    EXPECT_EQ(back.weekdayFlags, "");
 }
 
 TEST(BackupSetFile, LimitsAreKeptOnRead) {
@@ -74,34 +74,34 @@ TEST(BackupSetFile, LimitsAreKeptOnRead) {
         text += "LIBRARYNAME1\tOBJ" + std::to_string(i) + "\t*FILE\t2\t1\t\xFF\r\n";
     }
     BackupSet set = ParseSetFile(text, "BIG");
-    EXPECT_EQ(set.Description, std::string(127, 'D'));
-    EXPECT_EQ(set.SaveTime, "2200");
-    EXPECT_EQ(set.RetentionDays, "123");
-    EXPECT_EQ(set.MonthDay, "12");
-    ASSERT_EQ(set.Rows.size(), kMaxRows);
-    EXPECT_EQ(set.Rows[0].Library, "LIBRARYNAM");
-    EXPECT_EQ(set.Rows[98].Object, "OBJ98");
+    EXPECT_EQ(set.description, std::string(127, 'D'));
+    EXPECT_EQ(set.saveTime, "2200");
+    EXPECT_EQ(set.retentionDays, "123");
+    EXPECT_EQ(set.monthDay, "12");
+    ASSERT_EQ(set.rows.size(), kMaxRows);
+    EXPECT_EQ(set.rows[0].library, "LIBRARYNAM");
+    EXPECT_EQ(set.rows[98].object, "OBJ98");
 
     // Nothing past 65,536 bytes is read: a row that starts beyond is not there.
     std::string padded = kDailySaveFile;
     padded += std::string(kSetFileReadLimit - padded.size(), '\n');
     padded += "LATE\tOBJ\t*FILE\t2\t2\t\r\n";
-    EXPECT_EQ(ParseSetFile(padded, "DAILY").Rows.size(), 1u);
+    EXPECT_EQ(ParseSetFile(padded, "DAILY").rows.size(), 1u);
 }
 
 TEST(BackupSetFile, JapaneseDescriptionIsCp932OnDisk) {
     BackupSet set = DailySave();
-    set.Description = "日次保管";
+    set.description = "日次保管";
     const std::string text = FormatSetFile(set);
     EXPECT_EQ(text.substr(0, 8), ToCp932("日次保管"));
-    EXPECT_EQ(ParseSetFile(text, "DAILY").Description, "日次保管");
+    EXPECT_EQ(ParseSetFile(text, "DAILY").description, "日次保管");
 }
 
 TEST(BackupSetFile, CheckMarkLeavesItsLowByteInTheIgnoredField) {
     BackupSet set = DailySave();
-    set.Rows[0].CheckMark = -1;
+    set.rows[0].checkMark = -1;
     EXPECT_EQ(FormatSetFile(set).substr(kDailySaveFile.size() - 2 - 1, 4), "\t\xFF\r\n");
-    EXPECT_EQ(ParseSetFile(FormatSetFile(set), "DAILY").Rows[0].CheckMark, 0);
+    EXPECT_EQ(ParseSetFile(FormatSetFile(set), "DAILY").rows[0].checkMark, 0);
 }
 
 struct KindCase {
@@ -122,8 +122,8 @@ TEST_P(ObjectCodes, KindOptionAndDisplay) {
                   ObjectKindFor(c.library, c.type),
                   OptionCodeFor(c.type, c.isProtected, c.level),
                   0};
-    EXPECT_EQ(row.ObjectKind, c.kind);
-    EXPECT_EQ(row.OptionCode, c.option);
+    EXPECT_EQ(row.objectKind, c.kind);
+    EXPECT_EQ(row.optionCode, c.option);
     EXPECT_EQ(ProtectionText(row), c.protection);
     EXPECT_EQ(CompressionText(row), c.compression);
 }
@@ -144,15 +144,15 @@ TEST(BackupSetStore, LoadsPlainFilesWithSetNamesOnly) {
     ASSERT_TRUE(WriteFileAtomically(dir / "DAILY.a1b2c3", "left by a crash"));
     SetTable table;
     ASSERT_TRUE(LoadSets(dir.path(), table));
-    ASSERT_EQ(table.Sets.size(), 1u);
-    EXPECT_EQ(table.Sets[0], DailySave());
-    EXPECT_EQ(table.CurrentSet, 1);
+    ASSERT_EQ(table.sets.size(), 1u);
+    EXPECT_EQ(table.sets[0], DailySave());
+    EXPECT_EQ(table.currentSet, 1);
     EXPECT_EQ(FindSetByName(table, "DAILY"), 0u);
     EXPECT_EQ(FindSetByName(table, "DAIL"), std::nullopt);
 
     test::TempFolder empty;
     EXPECT_TRUE(LoadSets(empty.path(), table));
-    EXPECT_TRUE(table.Sets.empty());
+    EXPECT_TRUE(table.sets.empty());
     const Expected<void> missing = LoadSets(empty / "missing", table);
     EXPECT_FALSE(missing);
     EXPECT_EQ(missing.error().text, "バックアップセットの設定でエラー");
@@ -166,7 +166,7 @@ TEST(BackupSetStore, FailuresNameTheSet) {
     EXPECT_FALSE(fs::exists(dir / "NONE"));
 
     BackupSet bad = DailySave();
-    bad.SetName = "../X";
+    bad.setName = "../X";
     const Expected<void> badName = WriteSetFile(dir.path(), bad);
     EXPECT_FALSE(badName);
     EXPECT_EQ(badName.error().text, "バックアップセット:../X 保管が失敗しました");

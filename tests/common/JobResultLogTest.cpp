@@ -64,7 +64,7 @@ TEST(JobResultName, PadsEverythingButTheYear) {
 
 TEST(ListedRows, EndAtTheFirstEmptyLibraryAndAtNinetyNine) {
     Job job({Row("A", 1), Row("B", 1), Row("C", 9)});
-    job.rows[1].Library.clear();
+    job.rows[1].library.clear();
     EXPECT_EQ(ListedRows(job.rows).size(), 1u);
     EXPECT_EQ(JobResultWord(job.rows), "正常完了");  // the failed row behind the gap is not counted
 

@@ -79,9 +79,9 @@ TEST(JobResultNames, RebuiltFromTheShownTextsAsTheyWere) {
                              "APP-202612312359-202701010001-A-異常終了-.log"}) {
         const auto f = ParseJobResultName(name);
         ASSERT_TRUE(f);
-        EXPECT_EQ(JobResultFileName({StripTimeSeparators(DisplayTimeText(f->Start)),
-                                     StripTimeSeparators(DisplayTimeText(f->End)), f->SetName,
-                                     f->Result}),
+        EXPECT_EQ(JobResultFileName({StripTimeSeparators(DisplayTimeText(f->start)),
+                                     StripTimeSeparators(DisplayTimeText(f->end)), f->setName,
+                                     f->result}),
                   name);
     }
 }

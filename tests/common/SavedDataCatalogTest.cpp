@@ -62,11 +62,11 @@ TEST_F(SavedData, FilesOfAGenerationNameTheirObjects) {
     const auto rows = viewer.Files("7/20260301");
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 2u);
-    EXPECT_EQ((*rows)[0].FileName, "PAY");
-    EXPECT_EQ((*rows)[1].FileName, "SALES#01");
-    EXPECT_EQ((*rows)[1].Library, "SALESLIB");
-    EXPECT_EQ((*rows)[1].Object, "SALES*01");
-    EXPECT_EQ((*rows)[1].Type, "*FILE");
+    EXPECT_EQ((*rows)[0].fileName, "PAY");
+    EXPECT_EQ((*rows)[1].fileName, "SALES#01");
+    EXPECT_EQ((*rows)[1].library, "SALESLIB");
+    EXPECT_EQ((*rows)[1].object, "SALES*01");
+    EXPECT_EQ((*rows)[1].type, "*FILE");
 
     // The restore program needs five fields: the four-field row is not an object there.
     SavedDataCatalog restore{program_.path(), {"BACKUPSET", "data/"}, 5};
@@ -86,7 +86,7 @@ TEST_F(SavedData, LoadingASetForgetsTheObjectsOfTheOneBefore) {
     const auto rows = viewer.Files("20260301");
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 1u);
-    EXPECT_EQ(rows->front().Object, "B");
+    EXPECT_EQ(rows->front().object, "B");
 
     // An unreadable set leaves nothing of the earlier one either.
     EXPECT_FALSE(viewer.LoadSet("GONE"));
@@ -103,8 +103,8 @@ TEST_F(SavedData, TreeIsDepthFirstInNameOrder) {
     SavedDataCatalog viewer = Viewer();
     viewer.LoadSet("DAILY");
     const GenerationTree tree = viewer.Tree();
-    EXPECT_TRUE(tree.Unreadable.empty());
-    EXPECT_EQ(tree.Folders, (std::vector<GenerationFolder>{{"30", "30", 1},
+    EXPECT_TRUE(tree.unreadable.empty());
+    EXPECT_EQ(tree.folders, (std::vector<GenerationFolder>{{"30", "30", 1},
                                                            {"20260101", "30/20260101", 2},
                                                            {"7", "7", 1},
                                                            {"20260301", "7/20260301", 2},
@@ -122,9 +122,9 @@ TEST_F(SavedData, TreeFollowsNoLinksAndStopsAtSevenLevels) {
     SavedDataCatalog viewer = Viewer();
     viewer.LoadSet("DEEP");
     const GenerationTree tree = viewer.Tree();
-    ASSERT_EQ(tree.Folders.size(), 7u);
-    EXPECT_EQ(tree.Folders.back().Path, "1/2/3/4/5/6/7");
-    EXPECT_EQ(tree.Folders.back().Depth, kMaxGenerationDepth);
+    ASSERT_EQ(tree.folders.size(), 7u);
+    EXPECT_EQ(tree.folders.back().path, "1/2/3/4/5/6/7");
+    EXPECT_EQ(tree.folders.back().depth, kMaxGenerationDepth);
 }
 
 TEST_F(SavedData, ASetWithoutDataShowsOnlyItsRootAndSaysSo) {
@@ -132,14 +132,14 @@ TEST_F(SavedData, ASetWithoutDataShowsOnlyItsRootAndSaysSo) {
     SavedDataCatalog viewer = Viewer();
     EXPECT_TRUE(viewer.LoadSet("NEW"));
     const GenerationTree tree = viewer.Tree();
-    EXPECT_TRUE(tree.Folders.empty());
-    EXPECT_EQ(tree.Unreadable, std::vector<std::string>{""});
+    EXPECT_TRUE(tree.folders.empty());
+    EXPECT_EQ(tree.unreadable, std::vector<std::string>{""});
 }
 
 TEST_F(SavedData, WithoutAChosenSetBaseDirIsNotBrowsed) {
     fs::create_directories(program_ / "data" / "OTHER" / "20260301");
     SavedDataCatalog viewer = Viewer();
-    EXPECT_TRUE(viewer.Tree().Folders.empty());
+    EXPECT_TRUE(viewer.Tree().folders.empty());
     EXPECT_FALSE(viewer.Files("OTHER/20260301"));
 }
 

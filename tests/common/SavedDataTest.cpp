@@ -27,9 +27,11 @@ class SaveFolderLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(SaveFolderLayout, FollowsTheSetsSchedule) {
     const LayoutCase& c = GetParam();
-    const SaveSchedule schedule{"DAILY", c.dailyKind, c.retention, c.monthlyKind};
+    // The kinds as the set file spells them.
+    const SaveSchedule schedule{"DAILY", DailyKind{c.dailyKind}, c.retention,
+                                MonthlyKind{c.monthlyKind}};
     Settings settings;
-    settings.BaseDir = "/base/";
+    settings.baseDir = "/base/";
     const test::FakeClock clock(c.year, c.month, c.day, 22, 0);
     EXPECT_EQ(ComputeSaveFolder(schedule, settings, clock.Now()), "/base/" + c.expected);
 }

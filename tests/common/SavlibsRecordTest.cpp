@@ -21,7 +21,7 @@ TEST(SavlibsRecord, ParsesOnlyExactly32Bytes) {
     EXPECT_FALSE(ParseSavlibsLine(line.substr(0, 31)).has_value());
     EXPECT_FALSE(ParseSavlibsLine(line + "0").has_value());
     // The name is cut at its first blank.
-    EXPECT_EQ(ParseSavlibsLine("2AB CD     PAYLIB    *FILE     9")->Object, "AB");
+    EXPECT_EQ(ParseSavlibsLine("2AB CD     PAYLIB    *FILE     9")->object, "AB");
 }
 
 }  // namespace

@@ -23,9 +23,9 @@ TEST(Settings, PasswordWithHighBytesSurvivesWriteAndRead) {
     test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     Settings s;
-    s.Password = "P\x80\x9F\xA5\xC0\xDE";  // complements 0x7F … 0x21: printable and DEL
+    s.password = "P\x80\x9F\xA5\xC0\xDE";  // complements 0x7F … 0x21: printable and DEL
     ASSERT_TRUE(WriteSettings(ini, s));
-    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).Password, s.Password);
+    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).password, s.password);
 }
 
 class PasswordRoundTrip : public ::testing::TestWithParam<std::string> {};
@@ -35,10 +35,10 @@ TEST_P(PasswordRoundTrip, ReadsBackWhatWasWritten) {
     test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     Settings s;
-    s.Password = GetParam();
+    s.password = GetParam();
     ASSERT_TRUE(WriteSettings(ini, s));
-    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).Password, GetParam());
-    EXPECT_EQ(ReadSettings(ini, Program::Agent).Password, GetParam());
+    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).password, GetParam());
+    EXPECT_EQ(ReadSettings(ini, Program::Agent).password, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Passwords, PasswordRoundTrip,
@@ -58,9 +58,9 @@ TEST_P(FileTimerValue, ZeroOrLessIsTenSeconds) {
     const auto ini = dir / "zorva.ini";
     ASSERT_TRUE(WriteFileAtomically(ini, "[TIMER]\r\nJOBTIMER=0\r\n" + GetParam().line));
     const Settings s = ReadSettings(ini, Program::TransferAgent);
-    EXPECT_EQ(s.FileTimer, GetParam().expected);
-    EXPECT_EQ(s.JobTimer, 0);  // a JOBTIMER of 0 keeps its meaning: the limit fires at once
-    EXPECT_EQ(ReadSettings(ini, Program::Restore).FileTimer, GetParam().expected);
+    EXPECT_EQ(s.fileTimer, GetParam().expected);
+    EXPECT_EQ(s.jobTimer, 0);  // a JOBTIMER of 0 keeps its meaning: the limit fires at once
+    EXPECT_EQ(ReadSettings(ini, Program::Restore).fileTimer, GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, FileTimerValue,
@@ -80,8 +80,8 @@ TEST(Settings, SwitchesAreOnOnlyForExactYes) {
         ASSERT_TRUE(WriteProfileText(ini, "MAIL", "ACT", value));
         ASSERT_TRUE(WriteProfileText(ini, "INSTALL", "AS", value));
         Settings s = ReadSettings(ini, Program::Agent);
-        EXPECT_EQ(s.DetailLog, expected) << value;
-        EXPECT_EQ(s.MailActive, expected) << value;
+        EXPECT_EQ(s.detailLog, expected) << value;
+        EXPECT_EQ(s.mailActive, expected) << value;
         EXPECT_EQ(ReadInstallFlag(ini), expected) << value;
     }
 }
@@ -96,49 +96,49 @@ TEST(Settings, ReadersKeepTheirOwnWidthsAndTimers) {
                                     "[HOST]\r\nADDRESS=192.168.100.200.1\r\nPORT=2121\r\n"));
     Settings agent = ReadSettings(ini, Program::Agent);
     Settings transfer = ReadSettings(ini, Program::TransferAgent);
-    EXPECT_EQ(agent.BackupSetFolder, "ABCDEFGHIJKLMNOPQRST");
-    EXPECT_EQ(transfer.BackupSetFolder, "ABCDEFGHIJKLMNOPQRS");  // 19 characters
-    EXPECT_EQ(agent.MonitorInterval, 60000);
-    EXPECT_EQ(agent.JobTimer, 0);
-    EXPECT_EQ(transfer.MonitorInterval, 0);
-    EXPECT_EQ(transfer.JobTimer, 3600000);
-    EXPECT_EQ(transfer.FileTimer, 10000);
-    EXPECT_EQ(transfer.BaseDir, "/save/");
-    EXPECT_EQ(transfer.HostAddress, "192.168.100.200");
-    EXPECT_EQ(transfer.HostPort, 2121);
-    EXPECT_EQ(ReadSetFolderName(ini, 255).BackupSetFolder, "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(agent.backupSetFolder, "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(transfer.backupSetFolder, "ABCDEFGHIJKLMNOPQRS");  // 19 characters
+    EXPECT_EQ(agent.monitorInterval, 60000);
+    EXPECT_EQ(agent.jobTimer, 0);
+    EXPECT_EQ(transfer.monitorInterval, 0);
+    EXPECT_EQ(transfer.jobTimer, 3600000);
+    EXPECT_EQ(transfer.fileTimer, 10000);
+    EXPECT_EQ(transfer.baseDir, "/save/");
+    EXPECT_EQ(transfer.hostAddress, "192.168.100.200");
+    EXPECT_EQ(transfer.hostPort, 2121);
+    EXPECT_EQ(ReadSetFolderName(ini, 255).backupSetFolder, "ABCDEFGHIJKLMNOPQRST");
 }
 
 TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
     test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     Settings s;
-    s.BaseDir = "/save/";
-    s.TermId = "PC01";
-    s.HostAddress = "10.1.2.3";
-    s.User = "QUSER";
-    s.Password = "A";
-    s.JobQueue = "QGPL/QBATCH";
-    s.MailActive = 1;
-    s.MailFrom = "from@example.com";
-    s.MailAddress = "to@example.com";
-    s.Smtp = "smtp.example.com";
-    s.DetailLog = 1;
+    s.baseDir = "/save/";
+    s.termId = "PC01";
+    s.hostAddress = "10.1.2.3";
+    s.user = "QUSER";
+    s.password = "A";
+    s.jobQueue = "QGPL/QBATCH";
+    s.mailActive = 1;
+    s.mailFrom = "from@example.com";
+    s.mailAddress = "to@example.com";
+    s.smtp = "smtp.example.com";
+    s.detailLog = 1;
     ASSERT_TRUE(WriteSettings(ini, s));
     EXPECT_EQ(ReadFileBytes(ini),
               "[DIRECTORIES]\r\nBASEDIR=/save/\r\n[LOCAL]\r\nTERMID=PC01\r\nLOG=YES\r\n"
               "[HOST]\r\nADDRESS=10.1.2.3\r\nUSER=QUSER\r\nPASSWORD=\xBE\r\n"
               "JOBQ=QGPL/QBATCH\r\n[MAIL]\r\nMAILFROM=from@example.com\r\n"
               "ADDRESS=to@example.com\r\nSMTP=smtp.example.com\r\nACT=YES\r\n");
-    s.MailActive = 0;
-    s.MailAddress = "changed@example.com";
-    s.DetailLog = 0;
+    s.mailActive = 0;
+    s.mailAddress = "changed@example.com";
+    s.detailLog = 0;
     ASSERT_TRUE(WriteSettings(ini, s));
     Settings back = ReadSettings(ini, Program::Agent);
-    EXPECT_EQ(back.MailActive, 0);
-    EXPECT_EQ(back.MailAddress, "to@example.com");
-    EXPECT_EQ(back.DetailLog, 0);
-    EXPECT_EQ(back.Password, "A");
+    EXPECT_EQ(back.mailActive, 0);
+    EXPECT_EQ(back.mailAddress, "to@example.com");
+    EXPECT_EQ(back.detailLog, 0);
+    EXPECT_EQ(back.password, "A");
 }
 
 TEST(Settings, EnsureSetFolderCreatesDefaultsOnce) {
@@ -148,8 +148,8 @@ TEST(Settings, EnsureSetFolderCreatesDefaultsOnce) {
     EXPECT_TRUE(fs::is_directory(dir / "BACKUPSET"));
     EXPECT_TRUE(fs::is_directory(dir / "LOG_DAT"));
     Settings s = ReadSettings(dir / "zorva.ini", Program::Agent);
-    EXPECT_EQ(s.MonitorInterval, 0);
-    EXPECT_EQ(s.BaseDir, "");
+    EXPECT_EQ(s.monitorInterval, 0);
+    EXPECT_EQ(s.baseDir, "");
     ASSERT_TRUE(WriteProfileText(dir / "zorva.ini", "DIRECTORIES", "BACKUPSET", "SETS"));
     EXPECT_EQ(EnsureSetFolder(dir.path()), "SETS");
     EXPECT_TRUE(fs::is_directory(dir / "SETS"));

@@ -14,10 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto lines = ParseJobResultLines(bytes);
     FUZZ_CHECK(lines.size() <= SplitLines(bytes.substr(0, kJobResultReadLimit)).size());
     for (const JobDetailLine& line : lines) {
-        FUZZ_CHECK(!line.Library.empty());
-        FUZZ_CHECK(Cp932Width(line.Library) <= 10 && Cp932Width(line.Object) <= 10);
-        FUZZ_CHECK(Cp932Width(line.Type) <= 18 && Cp932Width(line.Result) <= 18);
-        FUZZ_CHECK(Cp932Width(line.Start) <= 16 && Cp932Width(line.End) <= 16);
+        FUZZ_CHECK(!line.library.empty());
+        FUZZ_CHECK(Cp932Width(line.library) <= 10 && Cp932Width(line.object) <= 10);
+        FUZZ_CHECK(Cp932Width(line.type) <= 18 && Cp932Width(line.result) <= 18);
+        FUZZ_CHECK(Cp932Width(line.start) <= 16 && Cp932Width(line.end) <= 16);
     }
     return 0;
 }

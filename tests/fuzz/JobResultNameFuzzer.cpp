@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(fields.has_value() == (!name.empty() && name.front() != '-'));
     if (fields) {
         for (const std::string* field :
-             {&fields->Start, &fields->End, &fields->SetName, &fields->Result}) {
+             {&fields->start, &fields->end, &fields->setName, &fields->result}) {
             FUZZ_CHECK(field->find('-') == std::string::npos);
         }
         FUZZ_CHECK(ParseJobResultName(JobResultFileName(*fields)) == fields);

@@ -26,11 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::optional<SavlibsRecord> record = ParseSavlibsLine(line);
         FUZZ_CHECK(record.has_value() == (line.size() == kSavlibsLineSize));
         if (!record) continue;
-        FUZZ_CHECK(Name(record->Object) && Name(record->Library) && Name(record->Type));
+        FUZZ_CHECK(Name(record->object) && Name(record->library) && Name(record->type));
         const std::string built = BuildSavlibsRecord(*record);
         FUZZ_CHECK(built.size() == kSavlibsRecordSize && built.ends_with("\r\n"));
         FUZZ_CHECK(ParseSavlibsLine(std::string_view(built).substr(0, kSavlibsLineSize)) == record);
-        if (const auto path = SaveFilePath(folder, record->Object)) {
+        if (const auto path = SaveFilePath(folder, record->object)) {
             FUZZ_CHECK(path->parent_path() == folder);
             FUZZ_CHECK(path->lexically_normal().parent_path() == folder);
             FUZZ_CHECK(path->filename() != "." && path->filename() != "..");

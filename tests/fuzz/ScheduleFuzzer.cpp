@@ -28,22 +28,22 @@ const std::filesystem::path& JobFile() {
 SetTable Sets() {
     SetTable table;
     BackupSet daily;
-    daily.SetName = "DAILY";
-    daily.StartMethod = '1';
-    daily.ScheduleGroup = '1';
-    daily.DailyKind = '1';
-    daily.SaveTime = "2200";
-    daily.WeekdayFlags = "1111111";
+    daily.setName = "DAILY";
+    daily.startMethod = StartMethod::Pc;
+    daily.scheduleKind = ScheduleKind::Daily;
+    daily.dailyKind = DailyKind::EveryDay;
+    daily.saveTime = "2200";
+    daily.weekdayFlags = "1111111";
     BackupSet monthly = daily;
-    monthly.SetName = "MONTHLY";
-    monthly.ScheduleGroup = '2';
-    monthly.DailyKind = '0';
-    monthly.MonthlyKind = '3';
-    monthly.MonthDay = "31";
+    monthly.setName = "MONTHLY";
+    monthly.scheduleKind = ScheduleKind::Monthly;
+    monthly.dailyKind = DailyKind::NotDaily;
+    monthly.monthlyKind = MonthlyKind::GivenDay;
+    monthly.monthDay = "31";
     BackupSet host = daily;
-    host.SetName = "HOST";
-    host.StartMethod = '2';
-    table.Sets = {daily, monthly, host};
+    host.setName = "HOST";
+    host.startMethod = StartMethod::Host;
+    table.sets = {daily, monthly, host};
     return table;
 }
 
@@ -51,9 +51,8 @@ SetTable Sets() {
 // empty field would vanish and shift the fields after it.
 std::vector<JobRecord> Stored(std::vector<JobRecord> records) {
     for (JobRecord& job : records) {
-        for (std::string* text :
-             {&job.SetName, &job.SubmittedText, &job.LastRunText, &job.NextRunText,
-              &job.LastDuration, &job.StartMethodText, &job.StatusText}) {
+        for (std::string* text : {&job.setName, &job.submittedText, &job.lastRunText,
+                                  &job.nextRunText, &job.lastDuration}) {
             if (text->empty()) *text = " ";
         }
     }
@@ -71,21 +70,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     JobTable table{JobFile(), {}};
     LoadJobs(table, sets, clock, quiet);
-    FUZZ_CHECK(table.Records.size() <= kMaxJobs);
-    for (const JobRecord& job : table.Records) {
-        FUZZ_CHECK(job.Active == 0 || job.Active == 1);
-        FUZZ_CHECK(!job.SetName.empty() && Fits(job.SetName, kJobSetNameWidth));
-        FUZZ_CHECK(Fits(job.SubmittedText, kSubmittedWidth) &&
-                   Fits(job.LastRunText, kLastRunWidth));
-        FUZZ_CHECK(Fits(job.NextRunText, kNextRunWidth));
-        FUZZ_CHECK(Fits(job.LastDuration, kLastDurationWidth));
-        FUZZ_CHECK(Fits(job.StartMethodText, kStartMethodWidth) &&
-                   Fits(job.StatusText, kStatusWidth));
+    FUZZ_CHECK(table.records.size() <= kMaxJobs);
+    for (const JobRecord& job : table.records) {
+        FUZZ_CHECK(!job.setName.empty() && Fits(job.setName, kJobSetNameWidth));
+        FUZZ_CHECK(Fits(job.submittedText, kSubmittedWidth) &&
+                   Fits(job.lastRunText, kLastRunWidth));
+        FUZZ_CHECK(Fits(job.nextRunText, kNextRunWidth));
+        FUZZ_CHECK(Fits(job.lastDuration, kLastDurationWidth));
     }
-    if (table.Records.empty()) return 0;
+    if (table.records.empty()) return 0;
     FUZZ_CHECK(SaveJobs(table) == JobFileWrite::Written);
     JobTable again{JobFile(), {}};
     LoadJobs(again, sets, clock, quiet);
-    FUZZ_CHECK(again.Records == Stored(table.Records));
+    FUZZ_CHECK(again.records == Stored(table.records));
     return 0;
 }

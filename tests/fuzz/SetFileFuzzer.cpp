@@ -19,22 +19,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace zorva;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const BackupSet set = ParseSetFile(bytes, "FUZZ");
-    FUZZ_CHECK(set.SetName == "FUZZ");
-    FUZZ_CHECK(Fits(set.Description, kDescriptionWidth));
-    FUZZ_CHECK(Fits(set.RetentionDays, kRetentionWidth));
-    FUZZ_CHECK(Fits(set.WeekdayFlags, kWeekdayFlagsWidth));
-    FUZZ_CHECK(Fits(set.SaveTime, kSaveTimeWidth));
-    FUZZ_CHECK(Fits(set.MonthDay, kMonthDayWidth));
-    FUZZ_CHECK(set.Rows.size() <= kMaxRows);
-    for (const ObjectRow& row : set.Rows) {
-        FUZZ_CHECK(!row.Library.empty());
-        FUZZ_CHECK(Fits(row.Library, kObjectFieldWidth) && Fits(row.Object, kObjectFieldWidth) &&
-                   Fits(row.Type, kObjectFieldWidth));
-        FUZZ_CHECK(row.CheckMark == 0);
+    FUZZ_CHECK(set.setName == "FUZZ");
+    FUZZ_CHECK(Fits(set.description, kDescriptionWidth));
+    FUZZ_CHECK(Fits(set.retentionDays, kRetentionWidth));
+    FUZZ_CHECK(Fits(set.weekdayFlags, kWeekdayFlagsWidth));
+    FUZZ_CHECK(Fits(set.saveTime, kSaveTimeWidth));
+    FUZZ_CHECK(Fits(set.monthDay, kMonthDayWidth));
+    FUZZ_CHECK(set.rows.size() <= kMaxRows);
+    for (const ObjectRow& row : set.rows) {
+        FUZZ_CHECK(!row.library.empty());
+        FUZZ_CHECK(Fits(row.library, kObjectFieldWidth) && Fits(row.object, kObjectFieldWidth) &&
+                   Fits(row.type, kObjectFieldWidth));
+        FUZZ_CHECK(row.checkMark == 0);
     }
     // An empty description is stored as a single blank (an empty first line would vanish).
     BackupSet stored = set;
-    if (stored.Description.empty()) stored.Description = " ";
+    if (stored.description.empty()) stored.description = " ";
     FUZZ_CHECK(ParseSetFile(FormatSetFile(set), "FUZZ") == stored);
     return 0;
 }

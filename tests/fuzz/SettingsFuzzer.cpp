@@ -19,36 +19,36 @@ bool Fits(const std::string& utf8, std::size_t width) {
 }
 
 void CheckWidths(const Settings& s, bool agent) {
-    FUZZ_CHECK(Fits(s.BackupSetFolder, agent ? 63 : 19));
-    FUZZ_CHECK(Fits(s.BaseDir, 256));
-    FUZZ_CHECK(Fits(s.TermId, 10));
-    FUZZ_CHECK(Fits(s.Version, 9));
-    FUZZ_CHECK(Fits(s.MailAddress, 127) && Fits(s.Smtp, 127) && Fits(s.MailFrom, 127));
-    FUZZ_CHECK(Fits(s.HostAddress, 15) && Fits(s.User, 10) && Fits(s.JobQueue, 29));
-    FUZZ_CHECK(s.Password.size() <= 10);
-    FUZZ_CHECK(s.HostPort > 0 && s.HostPort < 65536);
-    FUZZ_CHECK(s.MailPort >= 0 && s.MailPort < 65536);
-    FUZZ_CHECK(s.MailActive == 0 || s.MailActive == 1);
-    FUZZ_CHECK(s.DetailLog == 0 || s.DetailLog == 1);
+    FUZZ_CHECK(Fits(s.backupSetFolder, agent ? 63 : 19));
+    FUZZ_CHECK(Fits(s.baseDir, 256));
+    FUZZ_CHECK(Fits(s.termId, 10));
+    FUZZ_CHECK(Fits(s.version, 9));
+    FUZZ_CHECK(Fits(s.mailAddress, 127) && Fits(s.smtp, 127) && Fits(s.mailFrom, 127));
+    FUZZ_CHECK(Fits(s.hostAddress, 15) && Fits(s.user, 10) && Fits(s.jobQueue, 29));
+    FUZZ_CHECK(s.password.size() <= 10);
+    FUZZ_CHECK(s.hostPort > 0 && s.hostPort < 65536);
+    FUZZ_CHECK(s.mailPort >= 0 && s.mailPort < 65536);
+    FUZZ_CHECK(s.mailActive == 0 || s.mailActive == 1);
+    FUZZ_CHECK(s.detailLog == 0 || s.detailLog == 1);
 }
 
 // A value cut to its width may end in a blank that reading a written file then trims.
 Settings WithoutTrailingBlanks(Settings s) {
-    for (std::string* text : {&s.BackupSetFolder, &s.BaseDir, &s.TermId, &s.Version, &s.MailAddress,
-                              &s.Smtp, &s.MailFrom, &s.HostAddress, &s.User, &s.JobQueue}) {
+    for (std::string* text : {&s.backupSetFolder, &s.baseDir, &s.termId, &s.version, &s.mailAddress,
+                              &s.smtp, &s.mailFrom, &s.hostAddress, &s.user, &s.jobQueue}) {
         while (!text->empty() && (text->back() == ' ' || text->back() == '\t')) text->pop_back();
     }
     return s;
 }
 
 bool Same(const Settings& a, const Settings& b) {
-    return a.BackupSetFolder == b.BackupSetFolder && a.BaseDir == b.BaseDir &&
-           a.TermId == b.TermId && a.Version == b.Version && a.MailAddress == b.MailAddress &&
-           a.Smtp == b.Smtp && a.MailFrom == b.MailFrom && a.HostAddress == b.HostAddress &&
-           a.User == b.User && a.Password == b.Password && a.JobQueue == b.JobQueue &&
-           a.MailActive == b.MailActive && a.DetailLog == b.DetailLog &&
-           a.MonitorInterval == b.MonitorInterval && a.HostPort == b.HostPort &&
-           a.MailPort == b.MailPort;
+    return a.backupSetFolder == b.backupSetFolder && a.baseDir == b.baseDir &&
+           a.termId == b.termId && a.version == b.version && a.mailAddress == b.mailAddress &&
+           a.smtp == b.smtp && a.mailFrom == b.mailFrom && a.hostAddress == b.hostAddress &&
+           a.user == b.user && a.password == b.password && a.jobQueue == b.jobQueue &&
+           a.mailActive == b.mailActive && a.detailLog == b.detailLog &&
+           a.monitorInterval == b.monitorInterval && a.hostPort == b.hostPort &&
+           a.mailPort == b.mailPort;
 }
 
 // Outside what the agent ever writes, and so outside the round trip: a CR that does not end a
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Settings agent = zorva::ReadSettings(IniPath(), zorva::Program::Agent);
     CheckWidths(agent, true);
     CheckWidths(zorva::ReadSettings(IniPath(), zorva::Program::TransferAgent), false);
-    if (!RoundTripApplies(bytes, agent.Password)) return 0;
+    if (!RoundTripApplies(bytes, agent.password)) return 0;
     FUZZ_CHECK(zorva::WriteSettings(IniPath(), agent));
     const Settings written = zorva::ReadSettings(IniPath(), zorva::Program::Agent);
     FUZZ_CHECK(Same(WithoutTrailingBlanks(written), WithoutTrailingBlanks(agent)));

@@ -57,7 +57,8 @@ const ProgramCase kPrograms[] = {
     {"Agent", velmoro::kAgentHostProfile, 61, 11, "RCMD REFUSE:コマンド実行に失敗しました"},
     {"TransferAgent", qivftp::kTransferHostProfile, 61, 61,
      "RCMD REFUSEコマンド実行に失敗しました"},
-    {"RestoreProgram", restore::kRestoreHostProfile, 1, 1, "RCMD REFUSEコマンド実行に失敗しました"},
+    {"RestoreProgram", qivrestore::kRestoreHostProfile, 1, 1,
+     "RCMD REFUSEコマンド実行に失敗しました"},
 };
 
 void PrintTo(const ProgramCase& param, std::ostream* out) {

@@ -98,7 +98,7 @@ TEST(HostSession, CommandsGoOutAsGivenAndRefusalsKeepTheSession) {
     InstantWaiter waiter;
     RecordingObserver observer;
     TempFolder local;
-    HostSession session(restore::kRestoreHostProfile, server.Endpoint(), waiter, observer);
+    HostSession session(qivrestore::kRestoreHostProfile, server.Endpoint(), waiter, observer);
     const std::string submit =
         " RCMD SBMJOB CMD(CALL PGM(ZORVAV3/ZORVARSALL)  PARM('1')) JOBQ(QGPL/QBATCH)";
 
@@ -304,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
              {"ホストからの接続をクローズしました"}}},
         ProgressCase{
             "RestoreProgram",
-            restore::kRestoreHostProfile,
+            qivrestore::kRestoreHostProfile,
             {kNone, kNone, kNone, kNone, kNone},
             {{"ソケットアドレス127.0.0.1に接続中", "ソケットアドレス127.0.0.1に接続しました"},
              {"#バイトアップロードしました"},
@@ -451,7 +451,7 @@ INSTANTIATE_TEST_SUITE_P(
     PerProgram, HostSessionTransferError,
     ::testing::Values(TransferErrorCase{"TransferAgent", qivftp::kTransferHostProfile, true},
                       TransferErrorCase{"Agent", velmoro::kAgentHostProfile, false},
-                      TransferErrorCase{"RestoreProgram", restore::kRestoreHostProfile, false}),
+                      TransferErrorCase{"RestoreProgram", qivrestore::kRestoreHostProfile, false}),
     [](const auto& info) { return info.param.label; });
 
 }  // namespace

@@ -85,7 +85,7 @@ protected:
     }
     static std::vector<std::string> Files(const JobHistory& history) {
         std::vector<std::string> files;
-        for (const auto& row : history.Rows) files.push_back(row.FileName);
+        for (const auto& row : history.rows) files.push_back(row.fileName);
         return files;
     }
 
@@ -111,32 +111,32 @@ INSTANTIATE_TEST_SUITE_P(Sets, HistoryFilter,
 
 TEST_F(History, RowsShowTimesSetResultAndDescription) {
     const JobHistory history = List("SET01");
-    ASSERT_EQ(history.Rows.size(), 2u);
-    EXPECT_EQ(history.Rows[1], (JobHistoryRow{"2007/03/05 09:30", "2007/03/05 09:47", "SET01",
+    ASSERT_EQ(history.rows.size(), 2u);
+    EXPECT_EQ(history.rows[1], (JobHistoryRow{"2007/03/05 09:30", "2007/03/05 09:47", "SET01",
                                               "一部未完", "毎日の保管", kMarch5}));
-    EXPECT_EQ(history.Status, "");
+    EXPECT_EQ(history.status, "");
     // The shown texts give the file's name back.
-    EXPECT_EQ(RebuildJobResultName(history.Rows[1].Start, history.Rows[1].End,
-                                   history.Rows[1].SetName, history.Rows[1].Result),
+    EXPECT_EQ(RebuildJobResultName(history.rows[1].start, history.rows[1].end,
+                                   history.rows[1].setName, history.rows[1].result),
               kMarch5);
 }
 
 TEST_F(History, ASetWithoutItsFileHasNoDescriptionAndIsNamedInTheStatus) {
     const JobHistory history = List("SET011");
-    ASSERT_EQ(history.Rows.size(), 1u);
-    EXPECT_EQ(history.Rows[0].Description, "");
-    EXPECT_EQ(history.Status, "バックアップセット：SET011を読み取ることが出来ない");
+    ASSERT_EQ(history.rows.size(), 1u);
+    EXPECT_EQ(history.rows[0].description, "");
+    EXPECT_EQ(history.status, "バックアップセット：SET011を読み取ることが出来ない");
 }
 
 TEST_F(History, ALogFolderThatYieldsNothingIsReported) {
     fs::remove_all(logs());
-    EXPECT_EQ(List("").Status, "ログの取得でエラー");
+    EXPECT_EQ(List("").status, "ログの取得でエラー");
     WriteFile(logs(), "a file, not a folder");
-    EXPECT_EQ(List("").Status, "ログの取得でエラー");
+    EXPECT_EQ(List("").status, "ログの取得でエラー");
     fs::remove(logs());
     WriteFile(logs() / "20070305.log", "daily log only");
-    EXPECT_EQ(List("").Status, "ログの取得でエラー");
-    EXPECT_TRUE(List("").Rows.empty());
+    EXPECT_EQ(List("").status, "ログの取得でエラー");
+    EXPECT_TRUE(List("").rows.empty());
 }
 
 struct DetailCase {
@@ -152,8 +152,8 @@ TEST_P(Detail, ShowsTheLinesOrSaysWhyNot) {
     const DetailCase& c = GetParam();
     WriteFile(logs() / kMarch5, c.bytes);
     const JobDetail detail = ReadJobDetail(program_.path(), kMarch5);
-    EXPECT_EQ(detail.Lines.size(), c.lines) << c.title;
-    EXPECT_EQ(detail.Status, c.status.empty() ? "" : kMarch5 + c.status) << c.title;
+    EXPECT_EQ(detail.lines.size(), c.lines) << c.title;
+    EXPECT_EQ(detail.status, c.status.empty() ? "" : kMarch5 + c.status) << c.title;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -167,17 +167,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(History, DetailOfAMissingFileSaysItCannotBeRead) {
     const JobDetail detail = ReadJobDetail(program_.path(), "APP-gone-.log");
-    EXPECT_TRUE(detail.Lines.empty());
-    EXPECT_EQ(detail.Status, "APP-gone-.logを読み取ることが出来ない");
+    EXPECT_TRUE(detail.lines.empty());
+    EXPECT_EQ(detail.status, "APP-gone-.logを読み取ることが出来ない");
 }
 
 TEST_F(History, NeverDownloadedObjectsShowNoTime) {
     WriteFile(logs() / kMarch5, ToCp932("A/C/*FILE/保管未完了/000000000/000000000\r\n"));
     const JobDetail detail = ReadJobDetail(program_.path(), kMarch5);
-    ASSERT_EQ(detail.Lines.size(), 1u);
-    EXPECT_EQ(detail.Lines[0].Start, "");
-    EXPECT_EQ(detail.Lines[0].End, "");
-    EXPECT_TRUE(LineFailed(detail.Lines[0]));
+    ASSERT_EQ(detail.lines.size(), 1u);
+    EXPECT_EQ(detail.lines[0].start, "");
+    EXPECT_EQ(detail.lines[0].end, "");
+    EXPECT_TRUE(LineFailed(detail.lines[0]));
 }
 
 // The whole road: what the transfer agent writes at the end of a job is what the viewer lists
@@ -189,25 +189,25 @@ TEST_F(History, ShowsWhatTheTransferAgentWrote) {
          "*FILE",
          '2',
          '2',
-         kSaved,
+         RowStatus::Saved,
          {2007, 3, 9, 23, 58, 0, 5},
          {2007, 3, 10, 0, 3, 0, 6}},
-        {"SALESLIB", "SALES*01", "*FILE", '2', '2', kHostFailed, kNoTime, kNoTime}};
+        {"SALESLIB", "SALES*01", "*FILE", '2', '2', RowStatus::HostFailed, kNoTime, kNoTime}};
     const JobResult job{"SALES", {2007, 3, 9, 23, 55, 0, 5}, {2007, 3, 10, 0, 5, 0, 6}, rows};
     ASSERT_TRUE(WriteJobResultLog(job, program_.path()));
 
     const JobHistory history = List("SALES");
-    ASSERT_EQ(history.Rows.size(), 1u);
-    const JobHistoryRow& row = history.Rows[0];
-    EXPECT_EQ(row.Start, "2007/03/09 23:55");
-    EXPECT_EQ(row.End, "2007/03/10 00:05");
-    EXPECT_EQ(row.Result, "一部未完");
-    EXPECT_EQ(RebuildJobResultName(row.Start, row.End, row.SetName, row.Result), row.FileName);
+    ASSERT_EQ(history.rows.size(), 1u);
+    const JobHistoryRow& row = history.rows[0];
+    EXPECT_EQ(row.start, "2007/03/09 23:55");
+    EXPECT_EQ(row.end, "2007/03/10 00:05");
+    EXPECT_EQ(row.result, "一部未完");
+    EXPECT_EQ(RebuildJobResultName(row.start, row.end, row.setName, row.result), row.fileName);
 
-    const JobDetail detail = ReadJobDetail(program_.path(), row.FileName);
-    EXPECT_EQ(detail.Status, "");
+    const JobDetail detail = ReadJobDetail(program_.path(), row.fileName);
+    EXPECT_EQ(detail.status, "");
     EXPECT_EQ(
-        detail.Lines,
+        detail.lines,
         (std::vector<JobDetailLine>{
             {"PAYLIB", "*ALL", "*FILE", "保管正常完了", "2007/03/09 23:58", "2007/03/10 00:03"},
             {"SALESLIB", "SALES*01", "*FILE", "ホストで保管失敗", "", ""}}));
@@ -217,10 +217,10 @@ TEST_F(History, NamesThatAreNoTextAreListedAndOpenedAsTheyAre) {
     const std::string odd = "APP-200703050930-200703050947-S\xff\xfe-R-.log";
     WriteFile(logs() / odd, "A/B/C/D/200703050930/200703050947\r\n");
     const JobHistory history = List("");
-    const auto found = std::find_if(history.Rows.begin(), history.Rows.end(),
-                                    [&](const JobHistoryRow& r) { return r.FileName == odd; });
-    ASSERT_NE(found, history.Rows.end());
-    EXPECT_EQ(ReadJobDetail(program_.path(), found->FileName).Lines.size(), 1u);
+    const auto found = std::find_if(history.rows.begin(), history.rows.end(),
+                                    [&](const JobHistoryRow& r) { return r.fileName == odd; });
+    ASSERT_NE(found, history.rows.end());
+    EXPECT_EQ(ReadJobDetail(program_.path(), found->fileName).lines.size(), 1u);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,13 +56,13 @@ TEST(RestoreCommandTest, ArgumentsAreReadOrRefused) {
             EXPECT_FALSE(parsed.error().text.empty());
             continue;
         }
-        EXPECT_EQ(parsed->SetName, c.expected->SetName);
-        EXPECT_EQ(parsed->Generation, c.expected->Generation);
-        EXPECT_EQ(parsed->Restore, c.expected->Restore);
-        EXPECT_EQ(parsed->Overwrite, c.expected->Overwrite);
-        EXPECT_EQ(parsed->Objects, c.expected->Objects);
-        EXPECT_EQ(parsed->Help, c.expected->Help);
-        EXPECT_EQ(parsed->Version, c.expected->Version);
+        EXPECT_EQ(parsed->setName, c.expected->setName);
+        EXPECT_EQ(parsed->generation, c.expected->generation);
+        EXPECT_EQ(parsed->restore, c.expected->restore);
+        EXPECT_EQ(parsed->overwrite, c.expected->overwrite);
+        EXPECT_EQ(parsed->objects, c.expected->objects);
+        EXPECT_EQ(parsed->help, c.expected->help);
+        EXPECT_EQ(parsed->version, c.expected->version);
     }
 }
 
@@ -112,7 +112,7 @@ TEST(RestoreCommandTest, NamedObjectsAreFoundByStoredOrHostName) {
         auto rows = all;
         const Expected<void> selected = SelectObjects(rows, objects);
         ASSERT_TRUE(selected) << selected.error().text;
-        for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Checked, checked[i]);
+        for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].checked, checked[i]);
     }
     auto rows = all;
     const Expected<void> missing = SelectObjects(rows, {"PAYROLL", "SAL#ES#1"});
@@ -204,4 +204,4 @@ TEST(RestoreCommandTest, CommandRunsTheEngineOnTheGenerationAndPrintsEachObject)
 }
 
 }  // namespace
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

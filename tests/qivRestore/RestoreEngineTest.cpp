@@ -13,7 +13,7 @@
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 namespace {
 
 using namespace std::chrono_literals;
@@ -42,11 +42,11 @@ std::string Line(std::string_view name, char status, std::string_view library = 
 class RestoreEngineTest : public testing::Test {
 protected:
     RestoreEngineTest() {
-        settings.FileTimer = 100;
-        settings.JobTimer = 3'600'000;
-        settings.JobQueue = "QGPL/QBATCH";
+        settings.fileTimer = 100;
+        settings.jobTimer = 3'600'000;
+        settings.jobQueue = "QGPL/QBATCH";
         clock.Follow(waiter);
-        wait.StartTimeLimit(clock.Now(), std::chrono::milliseconds(settings.JobTimer));
+        wait.StartTimeLimit(clock.Now(), std::chrono::milliseconds(settings.jobTimer));
         std::filesystem::create_directories(generation());
     }
 
@@ -55,14 +55,14 @@ protected:
     // Adds an object to the set and its save file to the generation.
     void AddObject(std::string library, std::string object, std::string type, char option,
                    std::string content = "SAVE FILE") {
-        request.ObjectTable.push_back({library, object, type, '2', option, 0});
-        request.Rows.push_back({library, object, type, "date", "", true});
+        request.objectTable.push_back({library, object, type, '2', option, 0});
+        request.rows.push_back({library, object, type, "date", "", true});
         WriteFileAtomically(generation() / HostObjectName(object), content);
     }
 
     RestoreOutcome Run() {
-        request.SetName = "DAILY";
-        request.ChosenFolder = generation();
+        request.setName = "DAILY";
+        request.chosenFolder = generation();
         return engine.Run(request);
     }
 
@@ -86,7 +86,7 @@ protected:
     }
     std::vector<std::string> RowStatuses() const {
         std::vector<std::string> result;
-        for (const RestoreRow& row : engine.Rows()) result.push_back(row.Status);
+        for (const RestoreRow& row : engine.Rows()) result.push_back(row.status);
         return result;
     }
 
@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RestoreCreateTest, testing::ValuesIn(kCreateCase
 TEST_F(RestoreEngineTest, SaveFilesOnlyWritesTheListButSendsNeitherListNorJob) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     AddObject("ARLIB", "CUSTOMER", "*FILE", '1');
-    request.Rows[1].Checked = false;
+    request.rows[1].checked = false;
 
     EXPECT_EQ(Run(), RestoreOutcome::Uploaded);
 
@@ -171,8 +171,8 @@ TEST_F(RestoreEngineTest, WholeRoadShowsTheHostsResultPerObject) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     AddObject("SALESLIB", "SALES*01", "*FILE", '5');
     AddObject("QSYS", "ARLIB", "*LIB", '1');
-    request.RestoreOnHost = true;
-    request.Overwrite = true;
+    request.restoreOnHost = true;
+    request.overwrite = true;
     AnswerFetches({Line("PAYROLL", '0') + "\r\n" + Line("SALES#01", '7') + "\r\n" +
                    Line("ARLIB", '8', "QSYS", "*LIB", '1') + "\r\n"});
 
@@ -201,7 +201,7 @@ TEST_F(RestoreEngineTest, SubmitParameterFollowsTheOverwriteOption) {
     EXPECT_EQ(RestoreEngine::SubmitCommand(true, ""),
               " RCMD SBMJOB CMD(CALL PGM(ZORVAV3/ZORVARSALL)  PARM('1')) JOBQ()");
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     AnswerFetches({""});
     Run();
     EXPECT_EQ(host.Arguments(Op::Command).back(),
@@ -211,7 +211,7 @@ TEST_F(RestoreEngineTest, SubmitParameterFollowsTheOverwriteOption) {
 TEST_F(RestoreEngineTest, EveryObjectFailingStillSubmitsAnEmptyListAndAnEmptyFetchCompletes) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     AddObject("PAYLIB", "ORDERS", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     host.react = [](const test::ScriptedHost::Call& call) -> std::optional<HostStatus> {
         if (call.op == Op::Command && call.argument.starts_with("RCMD CRTSAVF"))
             return HostStatus::Failed;
@@ -231,7 +231,7 @@ TEST_F(RestoreEngineTest, LinesOfOtherLengthsKeepTheWaitGoingWhileFinishedOnesSh
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     AddObject("PAYLIB", "ORDERS", "*FILE", '2');
     AddObject("PAYLIB", "STOCK", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     const std::string done = Line("PAYROLL", '0') + "\r\n";
     AnswerFetches({
         done + Line("ORDERS", '0').substr(0, 31) + "\r\n" + Line("STOCK", ' ') + "P\r\n",
@@ -262,7 +262,7 @@ class RestoreQueuedJobTest : public RestoreEngineTest, public testing::WithParam
 TEST_P(RestoreQueuedJobTest, ListAsSentKeepsTheWaitGoingWithoutResults) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     AddObject("PAYLIB", "ORDERS", "*FILE", ' ');  // its line ends in a blank option code
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     const std::string orders = Line("ORDERS", ' ', "PAYLIB").substr(0, GetParam() ? 26 : 32);
     const std::string sent = Line("PAYROLL", '2', "PAYLIB") + "\r\n" + orders + "\r\n";
     AnswerFetches({sent, sent, Line("PAYROLL", '0') + "\r\n" + Line("ORDERS", '9') + "\r\n"});
@@ -277,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(TrimmedOrNot, RestoreQueuedJobTest, testing::Bool());
 
 TEST_F(RestoreEngineTest, JunkInTheListNeitherMatchesRowsNorEndsTheWait) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     std::string junk(32, '\0');
     junk[5] = '\x81';
     AnswerFetches(
@@ -290,7 +290,7 @@ TEST_F(RestoreEngineTest, JunkInTheListNeitherMatchesRowsNorEndsTheWait) {
 
 TEST_F(RestoreEngineTest, HostThatNeverAnswersEndsAfterTenFailedFetches) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     host.react = [](const test::ScriptedHost::Call& call) -> std::optional<HostStatus> {
         if (call.op == Op::GetFile) return HostStatus::Failed;
         return std::nullopt;
@@ -308,7 +308,7 @@ TEST_F(RestoreEngineTest, HostThatNeverAnswersEndsAfterTenFailedFetches) {
 
 TEST_F(RestoreEngineTest, TimeLimitCountsFromTheGivenStartAndEndsAStillRunningJob) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     wait.StartTimeLimit(clock.Now(), 1000ms);
     clock.Advance(550ms);  // the window was open a while before the run
     AnswerFetches({Line("PAYROLL", '0') + "P\r\n"});
@@ -337,7 +337,7 @@ TEST_F(RestoreEngineTest, LimitAlreadyPassedEndsTheRunBeforeTheHostIsTouched) {
 TEST_F(RestoreEngineTest, StopRequestDuringTheUploadEndsTheRunQuietly) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
     AddObject("PAYLIB", "ORDERS", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     host.react = [this](const test::ScriptedHost::Call& call) -> std::optional<HostStatus> {
         if (call.op == Op::PutFile) {
             waiter.Interrupt();  // the window is closed during the first upload
@@ -367,7 +367,7 @@ TEST_P(RestoreRefusalTest, EachRefusalGetsItsTextAndStopsWhereItShould) {
     const RefusalCase& c = GetParam();
     AddObject("PAYLIB", "PAY*", "*FILE", '2');
     AddObject("PAYLIB", "ORDERS", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     host.replyLines = {"550-Error occurred on command SBMJOB.",
                        "550 CPF1338: Job queue not found."};
     host.react = [&](const test::ScriptedHost::Call& call) -> std::optional<HostStatus> {
@@ -427,7 +427,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RestoreRefusalTest, testing::ValuesIn(kRefusalCa
 
 TEST_F(RestoreEngineTest, RefusedSubmitLogsTheServersReplyLinesAfterwardsInOrder) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     host.replyLines = {"550-Error occurred.", "550 CPF9898: refused."};
     host.Script(Op::Command, {HostStatus::Ok, HostStatus::Ok, HostStatus::Failed});
     EXPECT_EQ(Run(), RestoreOutcome::UploadFailed);
@@ -438,7 +438,7 @@ TEST_F(RestoreEngineTest, RefusedSubmitLogsTheServersReplyLinesAfterwardsInOrder
 
 TEST_F(RestoreEngineTest, NothingCheckedTouchesNoHost) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
-    request.Rows[0].Checked = false;
+    request.rows[0].checked = false;
     EXPECT_EQ(Run(), RestoreOutcome::NothingChecked);
     EXPECT_TRUE(host.Calls().empty());
     EXPECT_TRUE(observer.messages.empty());
@@ -467,7 +467,7 @@ TEST_F(RestoreEngineTest, NameThatWouldChangeTheCommandIsNeverSent) {
 
 TEST_F(RestoreEngineTest, RowWithoutObjectTableEntryTravelsAsUnprotectedSaveFile) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '5');
-    request.ObjectTable.clear();
+    request.objectTable.clear();
     EXPECT_EQ(Run(), RestoreOutcome::Uploaded);
     EXPECT_EQ(host.Arguments(Op::Command).back(), "RCMD CRTSAVF ZORVARST/PAYROLL");
     EXPECT_EQ(LocalList(), Line("PAYROLL", ' ', "PAYLIB") + "\r\n");
@@ -475,7 +475,7 @@ TEST_F(RestoreEngineTest, RowWithoutObjectTableEntryTravelsAsUnprotectedSaveFile
 
 TEST_F(RestoreEngineTest, SecondRunReconnectsAndStartsFromFreshStatuses) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
-    request.RestoreOnHost = true;
+    request.restoreOnHost = true;
     AnswerFetches({Line("PAYROLL", '0') + "\r\n"});
     EXPECT_EQ(Run(), RestoreOutcome::Complete);
     AnswerFetches({Line("PAYROLL", '7') + "\r\n"});
@@ -485,4 +485,4 @@ TEST_F(RestoreEngineTest, SecondRunReconnectsAndStartsFromFreshStatuses) {
 }
 
 }  // namespace
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

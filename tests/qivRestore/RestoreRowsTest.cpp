@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 namespace {
 
 TEST(RestoreRowsTest, RowsKeepTheSetsNamesAndStartChecked) {
@@ -31,4 +31,4 @@ TEST(RestoreRowsTest, TypeCodesAndStatusWords) {
 }
 
 }  // namespace
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore

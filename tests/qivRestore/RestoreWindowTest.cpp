@@ -21,7 +21,7 @@
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempFolder.h"
 
-namespace zorva::restore {
+namespace zorva::qivrestore {
 
 namespace fs = std::filesystem;
 
@@ -105,12 +105,12 @@ void RestoreWindowTest::cleanup() {
 
 void RestoreWindowTest::MakeWindow(int jobTimer) {
     Settings settings;
-    settings.BackupSetFolder = "BACKUPSET";
-    settings.BaseDir = base_.string() + "/";
-    settings.FileTimer = 20;
-    settings.JobTimer = jobTimer;
-    settings.JobQueue = "QGPL/QBATCH";
-    settings.DetailLog = 1;
+    settings.backupSetFolder = "BACKUPSET";
+    settings.baseDir = base_.string() + "/";
+    settings.fileTimer = 20;
+    settings.jobTimer = jobTimer;
+    settings.jobQueue = "QGPL/QBATCH";
+    settings.detailLog = 1;
     log_ = std::make_unique<DailyLog>(Program::Restore, program_ / "LOG_DAT", 1, clock_);
     auto factory = [this](const Settings&, Waiter&, HostSessionObserver&) {
         auto host = std::make_unique<test::ScriptedHost>();
@@ -336,7 +336,7 @@ void RestoreWindowTest::cancelWhileTheHostWorksEndsAtOnce() {
     QVERIFY(boxes_.asked.empty());
 }
 
-}  // namespace zorva::restore
+}  // namespace zorva::qivrestore
 
-QTEST_MAIN(zorva::restore::RestoreWindowTest)
+QTEST_MAIN(zorva::qivrestore::RestoreWindowTest)
 #include "RestoreWindowTest.moc"

@@ -123,7 +123,7 @@ public:
     void InsertTop(const std::string& m) override { messages.insert(messages.begin(), m); }
     void ShowTitle(const std::string& d) override { title = d; }
     void ShowObjects(const std::vector<JobObjectRow>& rows) override { objects = rows.size(); }
-    void AddDownloadRow(const JobObjectRow& row) override { downloads.push_back({row.Object, ""}); }
+    void AddDownloadRow(const JobObjectRow& row) override { downloads.push_back({row.object, ""}); }
     void SetDownloadState(std::size_t i, const std::string& s) override {
         downloads.at(i).second = s;
     }
@@ -237,8 +237,8 @@ TEST_F(JobEngineTest, CompleteJobDownloadsDeletesAndReports) {
     EXPECT_EQ(view_.downloads, (std::vector<std::pair<std::string, std::string>>{
                                    {"PAYROLL", "転送成功"}, {"*ALLUSR", "転送成功"}}));
     ASSERT_TRUE(mail_.sent);
-    EXPECT_EQ(mail_.job.Rows[0].RowStatus, kSaved);
-    EXPECT_EQ(mail_.job.Rows[1].RowStatus, kSaved);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(mail_.job.rows[1].rowStatus, RowStatus::Saved);
     using Op = JobHost::Op;
     EXPECT_EQ(host_.RetryOf(Op::GetFile, "DAILY/SAVLIBS"), (RetryPolicy{61, 1s}));
     EXPECT_EQ(host_.RetryOf(Op::GetFile, "DAILY/PAYROLL"), (RetryPolicy{60, 10s}));
@@ -258,16 +258,16 @@ TEST_F(JobEngineTest, ThreeIncompletePollsThenCompleteArePeriodApart) {
     EXPECT_EQ(waiter_.Waits(), std::vector<std::chrono::milliseconds>(4, 500ms));
     EXPECT_EQ(host_.Count("RETR DAILY/OTHER"), 0u);  // not in the set
     ASSERT_TRUE(mail_.sent);
-    EXPECT_EQ(mail_.job.Rows[0].RowStatus, kSaved);
-    EXPECT_EQ(mail_.job.Rows[1].RowStatus, kHostFailed);
-    EXPECT_EQ(mail_.job.Rows[1].DownloadStart, kNoTime);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(mail_.job.rows[1].rowStatus, RowStatus::HostFailed);
+    EXPECT_EQ(mail_.job.rows[1].downloadStart, kNoTime);
 }
 
 TEST_F(JobEngineTest, SavedThenFailedLineKeepsTheRowSaved) {
     host_.lists = {PayrollDone() + Line('2', "PAYROLL", "PAYLIB", "*FILE", '9') + AllUsrFailed()};
     host_.failDownloads = {};
     Run();
-    EXPECT_EQ(mail_.job.Rows[0].RowStatus, kSaved);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
     EXPECT_EQ(host_.Count("RETR DAILY/PAYROLL"), 1u);
 }
 
@@ -275,7 +275,7 @@ TEST_F(JobEngineTest, FailedDownloadMarksTheRowAndKeepsTheHostFile) {
     host_.lists = {PayrollDone() + AllUsrDone()};
     host_.failDownloads = {"DAILY/#ALLUSR"};
     Run();
-    EXPECT_EQ(mail_.job.Rows[1].RowStatus, kDownloadFailed);
+    EXPECT_EQ(mail_.job.rows[1].rowStatus, RowStatus::DownloadFailed);
     EXPECT_EQ(host_.Count("DELE DAILY/#ALLUSR"), 0u);
     EXPECT_TRUE(view_.HasMessage("DAILY/#ALLUSRダウンロードに失敗しました"));
     EXPECT_EQ(view_.downloads.at(1).second, "転送失敗");
@@ -304,7 +304,7 @@ TEST_F(JobEngineTest, RefusedSubmitLogsEachReplyLine) {
     EXPECT_EQ(view_.messages[0], "550 CPF1338: Job queue not found.");
     EXPECT_EQ(host_.Count("RETR"), 0u);
     EXPECT_EQ(waiter_.WaitCount(), 0u);
-    EXPECT_EQ(mail_.job.Rows[0].RowStatus, kPending);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Pending);
     EXPECT_TRUE(
         fs::exists(program_ / "LOG_DAT" / "APP-202603102200-202603102200-DAILY-異常終了-.log"));
 }
@@ -336,8 +336,8 @@ TEST_F(JobEngineTest, CancelAfterSubmissionSendsTheStopRequest) {
     EXPECT_EQ(host_.Upload("DAILY/STOP"), "DAILY");
     EXPECT_EQ(ReadFileBytes(program_ / "STOP"), "DAILY");
     EXPECT_TRUE(view_.HasMessage("中止処理中..."));
-    EXPECT_TRUE(mail_.job.CancelledByButton);
-    EXPECT_FALSE(mail_.job.TimedOut);
+    EXPECT_TRUE(mail_.job.cancelledByButton);
+    EXPECT_FALSE(mail_.job.timedOut);
     EXPECT_EQ(host_.Calls().back(), "CLOSE");
 }
 
@@ -348,7 +348,7 @@ TEST_F(JobEngineTest, CancelBeforeSubmissionSetsNoFlagAndSendsNothing) {
     EXPECT_EQ(host_.Count("CMD"), 0u);
     EXPECT_TRUE(view_.HasMessage("中止処理中..."));
     ASSERT_TRUE(mail_.sent);
-    EXPECT_FALSE(mail_.job.CancelledByButton);
+    EXPECT_FALSE(mail_.job.cancelledByButton);
 }
 
 TEST_F(JobEngineTest, ClosingTheWindowSendsNoStopRequest) {
@@ -356,7 +356,7 @@ TEST_F(JobEngineTest, ClosingTheWindowSendsNoStopRequest) {
     host_.onListFetch = [this] { engine_->RequestStop(StopReason::WindowClosed); };
     Run();
     EXPECT_FALSE(host_.Upload("DAILY/STOP").has_value());
-    EXPECT_FALSE(mail_.job.CancelledByButton);
+    EXPECT_FALSE(mail_.job.cancelledByButton);
     EXPECT_FALSE(view_.HasMessage("中止処理中..."));
     EXPECT_TRUE(mail_.sent);
 }
@@ -367,7 +367,7 @@ TEST_F(JobEngineTest, AbsentJobTimerEndsTheJobAsTimedOutRightAfterSubmission) {
     Run();
     EXPECT_EQ(host_.Count("CMD RCMD SBMJOB"), 1u);
     EXPECT_EQ(host_.Count("RETR"), 0u);
-    EXPECT_TRUE(mail_.job.TimedOut);
+    EXPECT_TRUE(mail_.job.timedOut);
     EXPECT_TRUE(view_.HasMessage("DAILY バックアップジョブのタイムアウト"));
     EXPECT_FALSE(host_.Upload("DAILY/STOP").has_value());
 }
@@ -414,7 +414,7 @@ TEST_F(JobEngineTest, ObjectNamesNeverLeaveTheSaveFolder) {
     host_.lists = {Line('2', "..", "PAYLIB", "*FILE", '0')};
     Run();
     EXPECT_EQ(host_.Count("RETR DAILY/.."), 0u);
-    EXPECT_EQ(mail_.job.Rows[0].RowStatus, kDownloadFailed);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::DownloadFailed);
 }
 
 // --- a hostile host, a careless disk and stop requests at awkward moments
@@ -456,7 +456,7 @@ TEST_P(JobTimeLimit, EndsTheJobAsTimedOutOnlyWhenItPasses) {
     EXPECT_EQ(view_.HasMessage("DAILY バックアップジョブのタイムアウト"), c.timedOut);
     EXPECT_EQ(view_.HasMessage("DAILY 全ての転送が完了"), !c.timedOut);
     ASSERT_TRUE(mail_.sent);
-    EXPECT_EQ(mail_.job.TimedOut, c.timedOut);
+    EXPECT_EQ(mail_.job.timedOut, c.timedOut);
     EXPECT_FALSE(host_.Upload("DAILY/STOP").has_value());  // a time-out sends no stop request
     EXPECT_EQ(host_.Calls().back(), "CLOSE");
 }
@@ -490,7 +490,7 @@ TEST_P(InterruptedSubmit, CountsAsPossiblySubmitted) {
     Run();
     EXPECT_EQ(host_.Upload("DAILY/STOP").has_value(), GetParam().stopSent);
     ASSERT_TRUE(mail_.sent);
-    EXPECT_EQ(mail_.job.CancelledByButton, GetParam().stopSent);
+    EXPECT_EQ(mail_.job.cancelledByButton, GetParam().stopSent);
     EXPECT_EQ(host_.Count("RETR"), 0u);
 }
 
@@ -519,7 +519,7 @@ TEST_P(StopAfterDownload, TheSaveFileIsStillDeletedOnTheHostOnce) {
     EXPECT_EQ(host_.Count("DELE DAILY/PAYROLL"), 2u);  // the cut-short call, then the real one
     EXPECT_TRUE(view_.HasMessage("DAILY/PAYROLL削除しました"));
     EXPECT_FALSE(view_.HasMessage("DAILY/PAYROLL削除に失敗しました"));
-    EXPECT_EQ(mail_.job.Rows[0].RowStatus, kSaved);
+    EXPECT_EQ(mail_.job.rows[0].rowStatus, RowStatus::Saved);
     EXPECT_EQ(host_.Calls().back(), "CLOSE");
 }
 
@@ -539,11 +539,11 @@ TEST_F(JobEngineTest, RowsSharingASaveFileNameAreFailedAtOnceAndNeverRequested) 
     EXPECT_EQ(host_.Upload("DAILY"),
               "2CUST      LIBA      *FILE     2\r\n1*ALLUSR   QSYS      *LIB      1\r\n");
     ASSERT_TRUE(mail_.sent);
-    const auto& rows = mail_.job.Rows;
-    EXPECT_EQ(rows[0].RowStatus, kSaved);
-    EXPECT_EQ(rows[1].RowStatus, kDownloadFailed);
-    EXPECT_EQ(rows[2].RowStatus, kSaved);
-    EXPECT_EQ(rows[3].RowStatus, kDownloadFailed);
+    const auto& rows = mail_.job.rows;
+    EXPECT_EQ(rows[0].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(rows[1].rowStatus, RowStatus::DownloadFailed);
+    EXPECT_EQ(rows[2].rowStatus, RowStatus::Saved);
+    EXPECT_EQ(rows[3].rowStatus, RowStatus::DownloadFailed);
     EXPECT_EQ(host_.Count("RETR DAILY/SAVLIBS"), 1u);  // no wait for the left-out rows
     EXPECT_EQ(host_.Count("RETR DAILY/CUST"), 1u);
     EXPECT_TRUE(view_.HasMessage("LIBB/CUSTはLIBA/CUSTと保管ファイル名CUSTが同じため保管しません"));

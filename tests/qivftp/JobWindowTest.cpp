@@ -66,13 +66,13 @@ void JobWindowTest::init() {
     uploads_.clear();
 
     Settings settings;
-    settings.BaseDir = (temp_->path() / "save").string() + "/";
-    settings.HostAddress = "127.0.0.1";
-    settings.User = "ZORVA";
-    settings.Password = "SECRET";
-    settings.JobQueue = "QGPL/QBATCH";
-    settings.MailActive = 1;
-    settings.DetailLog = 1;
+    settings.baseDir = (temp_->path() / "save").string() + "/";
+    settings.hostAddress = "127.0.0.1";
+    settings.user = "ZORVA";
+    settings.password = "SECRET";
+    settings.jobQueue = "QGPL/QBATCH";
+    settings.mailActive = 1;
+    settings.detailLog = 1;
     QVERIFY(WriteSettings(SettingsPath(program_), settings));
     const auto ini = SettingsPath(program_);
     QVERIFY(WriteProfileText(ini, "DIRECTORIES", "BACKUPSET", "BACKUPSET"));
@@ -121,7 +121,7 @@ void JobWindowTest::RunAndThen(const std::function<void(JobWindow&)>& act) {
                      [this](const TransferJob& job, const Settings&, Reporter&) {
                          std::lock_guard lock(mailMutex_);
                          mailBody_ = ReportBody(job);
-                         cancelled_ = job.CancelledByButton;
+                         cancelled_ = job.cancelledByButton;
                      });
     window.show();
     runner.Start();

@@ -51,10 +51,10 @@ INSTANTIATE_TEST_SUITE_P(Dates, PurgeCutOff,
 class PurgeFolder : public ::testing::Test {
 protected:
     PurgeFolder() : clock(2026, 3, 10, 2, 0) {
-        job.SetName = "DAILY";
-        job.DailyKind = '1';
-        job.RetentionDays = "7";
-        settings.BaseDir = base.path().string() + "/";
+        job.setName = "DAILY";
+        job.dailyKind = DailyKind::EveryDay;
+        job.retentionDays = "7";
+        settings.baseDir = base.path().string() + "/";
     }
 
     fs::path Folder() const { return base / "DAILY" / "7"; }
@@ -148,7 +148,7 @@ TEST_F(PurgeFolder, MissingPurgeFolderIsOneMessageAndNothingElse) {
 }
 
 TEST_F(PurgeFolder, NeverLeavesTheSetsFolderThroughTheRetentionText) {
-    job.RetentionDays = "..";
+    job.retentionDays = "..";
     fs::create_directories(base / "DAILY" / "20200101");
     fs::create_directories(base / "20200101");
     Purge();

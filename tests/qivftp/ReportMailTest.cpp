@@ -116,20 +116,20 @@ using test::Row;
 
 TransferJob Job() {
     TransferJob job;
-    job.SetName = "DAILY";
-    job.StartTime = At(2026, 3, 7, 2, 0);
-    job.EndTime = At(2026, 3, 7, 2, 41);
-    job.Rows = {Row("#ALLUSR", 1, At(2026, 3, 7, 2, 5)), Row("PAYMAST", 0)};
+    job.setName = "DAILY";
+    job.startTime = At(2026, 3, 7, 2, 0);
+    job.endTime = At(2026, 3, 7, 2, 41);
+    job.rows = {Row("#ALLUSR", 1, At(2026, 3, 7, 2, 5)), Row("PAYMAST", 0)};
     return job;
 }
 
 Settings MailSettings(int port) {
     Settings settings;
-    settings.MailActive = 1;
-    settings.MailAddress = "ops@example.jp";
-    settings.MailFrom = "backup@example.jp";
-    settings.Smtp = "127.0.0.1";
-    settings.MailPort = port;
+    settings.mailActive = 1;
+    settings.mailAddress = "ops@example.jp";
+    settings.mailFrom = "backup@example.jp";
+    settings.smtp = "127.0.0.1";
+    settings.mailPort = port;
     return settings;
 }
 
@@ -168,8 +168,8 @@ class ReportBodyCase : public ::testing::TestWithParam<BodyCase> {};
 
 TEST_P(ReportBodyCase, SaysHowTheJobEndedBeforeTheSetAndTimes) {
     TransferJob job = Job();
-    job.CancelledByButton = GetParam().cancelled;
-    job.TimedOut = GetParam().timedOut;
+    job.cancelledByButton = GetParam().cancelled;
+    job.timedOut = GetParam().timedOut;
     std::vector<std::string> expected = GetParam().leading;
     for (const char* line :
          {"使用したバックアップセット名 : DAILY", " 開始時刻 : 2026/03/07 02:00",
@@ -223,7 +223,7 @@ std::string ExpectedWire(const std::string& sender) {
 TEST(SendJobReport, LogsRepliesAndSentLinesButNotTheBlankLineDotOrQuit) {
     MiniSmtpServer server(MiniSmtpServer::Mode::Answer);
     TransferJob job = Job();
-    job.TimedOut = true;
+    job.timedOut = true;
     test::RecordingReporter output;
     SendJobReport(job, MailSettings(server.port()), output);
     server.Received();
@@ -263,9 +263,9 @@ class ReportWire : public ::testing::TestWithParam<WireCase> {};
 TEST_P(ReportWire, SendsTheSameDialogueWhateverTheServerSays) {
     MiniSmtpServer server(GetParam().mode);
     TransferJob job = Job();
-    job.TimedOut = true;
+    job.timedOut = true;
     Settings settings = MailSettings(server.port());
-    settings.MailFrom = GetParam().mailFrom;
+    settings.mailFrom = GetParam().mailFrom;
     test::RecordingReporter output;
     SendJobReport(job, settings, output);
     EXPECT_EQ(server.Received(), ExpectedWire(GetParam().sender));
@@ -335,8 +335,8 @@ TEST(SendJobReport, MissingSettingsAndUnreachableServersAreReported) {
     };
     for (const Case& c : cases) {
         Settings settings = MailSettings(c.port);
-        settings.MailAddress = c.address;
-        settings.Smtp = c.smtp;
+        settings.mailAddress = c.address;
+        settings.smtp = c.smtp;
         test::RecordingReporter output;
         SendJobReport(Job(), settings, output, MailTimeouts{1s, 1s});
         EXPECT_EQ(output.messages, c.messages) << c.label;

@@ -14,12 +14,12 @@ inline LocalTime At(int year, int month, int day, int hour, int minute) {
 inline JobObjectRow Row(std::string object, int status, LocalTime start = kNoTime,
                         LocalTime end = kNoTime) {
     JobObjectRow row;
-    row.Library = "PAYLIB";
-    row.Object = std::move(object);
-    row.Type = "*FILE";
-    row.RowStatus = status;
-    row.DownloadStart = start;
-    row.DownloadEnd = end;
+    row.library = "PAYLIB";
+    row.object = std::move(object);
+    row.type = "*FILE";
+    row.rowStatus = static_cast<RowStatus>(status);  // the number the result log speaks of
+    row.downloadStart = start;
+    row.downloadEnd = end;
     return row;
 }
 

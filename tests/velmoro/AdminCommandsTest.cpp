@@ -1,4 +1,4 @@
-#include "velmoro/AdminCommands.h"
+#include "velmoro/cli/AdminCommands.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +30,12 @@ protected:
         std::filesystem::create_directories(folder / "BACKUPSET");
         std::filesystem::create_directories(folder / "save");
         Settings s;
-        s.TermId = "PC01";
-        s.BaseDir = (folder / "save").string() + "/";
-        s.HostAddress = "127.0.0.1";
-        s.User = "ZORVA";
-        s.Password = "SECRET";
-        s.JobQueue = "QGPL/QBATCH";
+        s.termId = "PC01";
+        s.baseDir = (folder / "save").string() + "/";
+        s.hostAddress = "127.0.0.1";
+        s.user = "ZORVA";
+        s.password = "SECRET";
+        s.jobQueue = "QGPL/QBATCH";
         ASSERT_TRUE(WriteSettings(SettingsPath(folder.path()), s));
     }
     std::optional<int> Run(std::vector<std::string> arguments) {
@@ -87,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AdminCommandsTest, CheckRefusesDuplicatesBeforeTheHost) {
     BackupSet set;
-    set.SetName = "DAILY";
-    set.Rows = {Row("LIBA", "CUST", "*FILE"), Row("PAYLIB", "PAYROLL", "*FILE"),
+    set.setName = "DAILY";
+    set.rows = {Row("LIBA", "CUST", "*FILE"), Row("PAYLIB", "PAYROLL", "*FILE"),
                 Row("LIBB", "CUST", "*FILE")};
     ASSERT_TRUE(WriteSetFile(folder / "BACKUPSET", set));
     EXPECT_EQ(Run({"--check", "DAILY"}), 1);
@@ -100,7 +100,7 @@ TEST_F(AdminCommandsTest, CheckRefusesDuplicatesBeforeTheHost) {
 
 TEST_F(AdminCommandsTest, InstallNeedsTheSettingsTheDialogNeeds) {
     Settings s = ReadSettings(SettingsPath(folder.path()), Program::Agent);
-    s.TermId.clear();
+    s.termId.clear();
     ASSERT_TRUE(WriteSettings(SettingsPath(folder.path()), s));
     ASSERT_TRUE(WriteFileAtomically(folder / "ZORVAV3", "module"));
     EXPECT_EQ(Run({"--install"}), 1);

@@ -95,7 +95,7 @@ TEST(AgentStartup, EmptyFolderGetsItsFilesAndTheWindowStaysLocked) {
     EXPECT_TRUE(fs::is_directory(f.folder / "BACKUPSET"));
     EXPECT_TRUE(fs::is_directory(f.folder / "LOG_DAT"));
     EXPECT_EQ(ReadFileBytes(f.folder / "schedule.txt"), std::string());
-    EXPECT_EQ(state.settings.Version, "3.0.0");
+    EXPECT_EQ(state.settings.version, "3.0.0");
     EXPECT_EQ(ProfileFile::Load(f.Ini()).GetText("DIRECTORIES", "BACKUPSET", 63), "BACKUPSET");
 }
 
@@ -115,9 +115,9 @@ TEST(AgentStartup, RunningJobFromAnEarlierRunIsWaitingAgain) {
     AgentStartup startup = StartAgent(f.context, state, "3.0.0");
     EXPECT_TRUE(startup.hostInstalled);
     EXPECT_EQ(startup.schedulerPeriod, 60000);
-    ASSERT_EQ(state.jobs.Records.size(), 1u);
-    EXPECT_EQ(state.jobs.Records[0].StatusText, kStatusWaiting);
-    EXPECT_EQ(state.jobs.Records[0].NextRunText, "2026/03/02 22:00");
+    ASSERT_EQ(state.jobs.records.size(), 1u);
+    EXPECT_EQ(state.jobs.records[0].status, JobStatus::Waiting);
+    EXPECT_EQ(state.jobs.records[0].nextRunText, "2026/03/02 22:00");
     std::string file = ReadFileBytes(f.folder / "schedule.txt").value_or("");
     EXPECT_EQ(file.find(running), std::string::npos);
     EXPECT_NE(file.find("2026/03/02 22:00"), std::string::npos);
@@ -132,7 +132,7 @@ TEST(AgentStartup, UnreadableSetFolderIsReportedForTheStatusLine) {
     AgentStartup startup = StartAgent(f.context, state, "3.0.0");
     EXPECT_FALSE(startup.setsLoaded);
     EXPECT_EQ(state.lastError, kSetsUnreadable);
-    EXPECT_TRUE(state.sets.Sets.empty());
+    EXPECT_TRUE(state.sets.sets.empty());
 }
 
 TEST(AgentStartup, SetsPastTheNinetyNinthByNameAreLeftOutAndSaid) {
@@ -146,8 +146,8 @@ TEST(AgentStartup, SetsPastTheNinetyNinthByNameAreLeftOutAndSaid) {
     }
     AgentState state;
     EXPECT_TRUE(StartAgent(f.context, state, "3.0.0").setsLeftOut);
-    ASSERT_EQ(state.sets.Sets.size(), 99u);
-    EXPECT_EQ(state.sets.Sets.front().SetName + state.sets.Sets.back().SetName, "SAASDU");
+    ASSERT_EQ(state.sets.sets.size(), 99u);
+    EXPECT_EQ(state.sets.sets.front().setName + state.sets.sets.back().setName, "SAASDU");
     EXPECT_EQ(state.lastError, SetsLeftOutText(2));
     EXPECT_NE(f.LogText().find(ToCp932(state.lastError)), std::string::npos);
 }
@@ -155,7 +155,9 @@ TEST(AgentStartup, SetsPastTheNinetyNinthByNameAreLeftOutAndSaid) {
 // A job file the agent cannot read whole and clean is kept, as it stands, before the start-up
 // rewrites it; one it reads clean is not.
 TEST(AgentStartup, DamagedJobFileIsKeptBeforeTheRewrite) {
-    const std::string job = "1,PAYROLL, 2026/03/01 09:00, ,2026/03/01 22:00, ,A,B\r\n";
+    const std::string job =  // ...,ＰＣ起動,実行前
+        "1,PAYROLL, 2026/03/01 09:00, ,2026/03/01 22:00, ,\x82\x6F\x82\x62\x8B\x4E\x93\xAE,"
+        "\x8E\xC0\x8D\x73\x91\x4F\r\n";
     const std::vector<std::pair<std::string, bool>> cases = {
         // the file, whether it is kept
         {job + job, false},

@@ -35,7 +35,7 @@ private:
         for (std::size_t at = 0; at + kSavlibsRecordSize <= sent.size(); at += kSavlibsRecordSize) {
             std::string line = sent.substr(at, kSavlibsRecordSize);
             auto record = ParseSavlibsLine(line.substr(0, kSavlibsLineSize));
-            line[31] = record && missing_.count(record->Library + "/" + record->Object) ? '9' : '0';
+            line[31] = record && missing_.count(record->library + "/" + record->object) ? '9' : '0';
             answer += line;
         }
         host.files["ZORVADATA/CHKOBJF"] = answerOverride.empty() ? answer : answerOverride;

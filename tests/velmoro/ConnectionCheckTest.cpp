@@ -45,12 +45,12 @@ protected:
 
     ConnectionEntries Valid() const {
         ConnectionEntries e;
-        e.TermId = "PC01";
-        e.BaseDir = base().string();
-        e.HostAddress = "127.0.0.1";
-        e.User = "QSECOFR";
-        e.Password = "SECRET";
-        e.JobQueue = "QGPL/QBATCH";
+        e.termId = "PC01";
+        e.baseDir = base().string();
+        e.hostAddress = "127.0.0.1";
+        e.user = "QSECOFR";
+        e.password = "SECRET";
+        e.jobQueue = "QGPL/QBATCH";
         return e;
     }
     TempFolder folder;
@@ -58,26 +58,26 @@ protected:
 
 TEST_F(ConnectionCheckTest, ValidEntriesAreAllTakenOver) {
     ConnectionEntries e = Valid();
-    e.MailActive = true;
-    e.MailAddress = "admin@example.com";
-    e.Smtp = "mail.example.com";
-    e.MailFrom = "pc01@example.com";
-    e.DetailLog = true;
+    e.mailActive = true;
+    e.mailAddress = "admin@example.com";
+    e.smtp = "mail.example.com";
+    e.mailFrom = "pc01@example.com";
+    e.detailLog = true;
     Settings s;
     const ConnectionCheck check = CheckConnectionSettings(e, program(), s);
-    ASSERT_TRUE(check.Ok) << check.Message;
-    EXPECT_EQ(s.TermId, "PC01");
-    EXPECT_EQ(s.BaseDir, base().string() + "/");
-    EXPECT_EQ(s.HostAddress, "127.0.0.1");
-    EXPECT_EQ(s.User, "QSECOFR");
-    EXPECT_EQ(s.Password, "SECRET");
-    EXPECT_EQ(s.JobQueue, "QGPL/QBATCH");
-    EXPECT_EQ(s.MailActive, 1);
-    EXPECT_EQ(s.MailAddress, "admin@example.com");
-    EXPECT_EQ(s.Smtp, "mail.example.com");
-    EXPECT_EQ(s.MailFrom, "pc01@example.com");
-    EXPECT_EQ(s.DetailLog, 1);
-    e.BaseDir += "/";  // the dialog opens again on what was stored
+    ASSERT_TRUE(check.ok) << check.message;
+    EXPECT_EQ(s.termId, "PC01");
+    EXPECT_EQ(s.baseDir, base().string() + "/");
+    EXPECT_EQ(s.hostAddress, "127.0.0.1");
+    EXPECT_EQ(s.user, "QSECOFR");
+    EXPECT_EQ(s.password, "SECRET");
+    EXPECT_EQ(s.jobQueue, "QGPL/QBATCH");
+    EXPECT_EQ(s.mailActive, 1);
+    EXPECT_EQ(s.mailAddress, "admin@example.com");
+    EXPECT_EQ(s.smtp, "mail.example.com");
+    EXPECT_EQ(s.mailFrom, "pc01@example.com");
+    EXPECT_EQ(s.detailLog, 1);
+    e.baseDir += "/";  // the dialog opens again on what was stored
     EXPECT_EQ(EntriesFrom(s), e);
 }
 
@@ -94,10 +94,10 @@ struct CheckCase {
 
 Settings OldSettings() {
     Settings s;
-    s.TermId = s.HostAddress = s.User = s.Password = s.JobQueue = "OLD";
-    s.BaseDir = "/old/";
-    s.MailAddress = s.Smtp = s.MailFrom = "OLD";
-    s.MailActive = 1;
+    s.termId = s.hostAddress = s.user = s.password = s.jobQueue = "OLD";
+    s.baseDir = "/old/";
+    s.mailAddress = s.smtp = s.mailFrom = "OLD";
+    s.mailActive = 1;
     return s;
 }
 
@@ -110,10 +110,10 @@ TEST_P(CheckTableTest, GivesTheFirstMessageAndTakesOverWhatPassed) {
     c.change(e, program(), base());
     Settings s = OldSettings();
     const ConnectionCheck check = CheckConnectionSettings(e, program(), s);
-    EXPECT_EQ(check.Ok, c.message.empty());
-    EXPECT_EQ(check.Message, c.message);
-    EXPECT_EQ(check.Focus, c.focus);
-    EXPECT_EQ(check.SelectAll, c.selectAll);
+    EXPECT_EQ(check.ok, c.message.empty());
+    EXPECT_EQ(check.message, c.message);
+    EXPECT_EQ(check.focus, c.focus);
+    EXPECT_EQ(check.selectAll, c.selectAll);
     if (c.taken) c.taken(s, program(), base());
 }
 
@@ -127,102 +127,102 @@ INSTANTIATE_TEST_SUITE_P(
     Entries, CheckTableTest,
     ::testing::Values(
         CheckCase{"TrailingSlashAdded", [](E&, P&, P&) {}, "", ConnectionField::None, false,
-                  [](const Settings& s, P&, P& base) { EXPECT_EQ(s.BaseDir, base.string() + "/"); }},
-        CheckCase{"TrailingSlashKept", [](E& e, P&, P& base) { e.BaseDir = base.string() + "/"; },
+                  [](const Settings& s, P&, P& base) { EXPECT_EQ(s.baseDir, base.string() + "/"); }},
+        CheckCase{"TrailingSlashKept", [](E& e, P&, P& base) { e.baseDir = base.string() + "/"; },
                   "", ConnectionField::None, false,
-                  [](const Settings& s, P&, P& base) { EXPECT_EQ(s.BaseDir, base.string() + "/"); }},
+                  [](const Settings& s, P&, P& base) { EXPECT_EQ(s.baseDir, base.string() + "/"); }},
         CheckCase{"EmptyTerminalFirstOfAll",
                   [](E& e, P&, P&) {
-                      e.TermId.clear();
-                      e.Password.clear();
+                      e.termId.clear();
+                      e.password.clear();
                   },
                   "端末ＩＤは入力必須です", ConnectionField::TermId, false,
                   [](const Settings& s, P&, P&) {
-                      EXPECT_EQ(s.TermId, "OLD");
-                      EXPECT_EQ(s.Password, "OLD");
-                      EXPECT_EQ(s.JobQueue, "QGPL/QBATCH");  // later checks still take over
+                      EXPECT_EQ(s.termId, "OLD");
+                      EXPECT_EQ(s.password, "OLD");
+                      EXPECT_EQ(s.jobQueue, "QGPL/QBATCH");  // later checks still take over
                   }},
         CheckCase{"ThreeGroupAddressNotTakenOverWithoutMessage",
-                  [](E& e, P&, P&) { e.HostAddress = "1.2.3"; }, "", ConnectionField::None, false,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.HostAddress, "OLD"); }},
+                  [](E& e, P&, P&) { e.hostAddress = "1.2.3"; }, "", ConnectionField::None, false,
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.hostAddress, "OLD"); }},
         CheckCase{"AddressTooLongForZorvaIni",
-                  [](E& e, P&, P&) { e.HostAddress = "192.168.100.200.1"; }, "",
+                  [](E& e, P&, P&) { e.hostAddress = "192.168.100.200.1"; }, "",
                   ConnectionField::None, false,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.HostAddress, "OLD"); }},
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.hostAddress, "OLD"); }},
         CheckCase{"PastedHostNameNotTakenOver",
-                  [](E& e, P&, P&) { e.HostAddress = "abc.def.ghi.jkl"; }, "",
+                  [](E& e, P&, P&) { e.hostAddress = "abc.def.ghi.jkl"; }, "",
                   ConnectionField::None, false,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.HostAddress, "OLD"); }},
-        CheckCase{"EmptyUserKeepsTheStoredOne", [](E& e, P&, P&) { e.User.clear(); }, "",
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.hostAddress, "OLD"); }},
+        CheckCase{"EmptyUserKeepsTheStoredOne", [](E& e, P&, P&) { e.user.clear(); }, "",
                   ConnectionField::None, false,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.User, "OLD"); }},
-        CheckCase{"EmptyPassword", [](E& e, P&, P&) { e.Password.clear(); },
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.user, "OLD"); }},
+        CheckCase{"EmptyPassword", [](E& e, P&, P&) { e.password.clear(); },
                   "パスワードを入力してください", ConnectionField::Password, false, nullptr},
         CheckCase{"PastedLowerCasePasswordStoredUpperCase",
-                  [](E& e, P&, P&) { e.Password = "secret"; }, "", ConnectionField::None, false,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.Password, "SECRET"); }},
-        CheckCase{"PastedBlankInPassword", [](E& e, P&, P&) { e.Password = "SE CRET"; },
+                  [](E& e, P&, P&) { e.password = "secret"; }, "", ConnectionField::None, false,
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.password, "SECRET"); }},
+        CheckCase{"PastedBlankInPassword", [](E& e, P&, P&) { e.password = "SE CRET"; },
                   "パスワードを入力してください", ConnectionField::Password, false,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.Password, "OLD"); }},
-        CheckCase{"PastedTerminalWithBlank", [](E& e, P&, P&) { e.TermId = "PC 01"; },
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.password, "OLD"); }},
+        CheckCase{"PastedTerminalWithBlank", [](E& e, P&, P&) { e.termId = "PC 01"; },
                   "端末ＩＤは入力必須です", ConnectionField::TermId, false, nullptr},
-        CheckCase{"EmptyJobQueue", [](E& e, P&, P&) { e.JobQueue.clear(); },
+        CheckCase{"EmptyJobQueue", [](E& e, P&, P&) { e.jobQueue.clear(); },
                   "ＪＯＢＱを入力してください", ConnectionField::JobQueue, false, nullptr},
-        CheckCase{"EmptyBaseFolder", [](E& e, P&, P&) { e.BaseDir.clear(); }, kBaseInvalid,
+        CheckCase{"EmptyBaseFolder", [](E& e, P&, P&) { e.baseDir.clear(); }, kBaseInvalid,
                   ConnectionField::BaseDir, true, nullptr},
         CheckCase{"MissingBaseFolder",
-                  [](E& e, P&, P& base) { e.BaseDir = (base / "nothere").string(); },
+                  [](E& e, P&, P& base) { e.baseDir = (base / "nothere").string(); },
                   kBaseInvalid, ConnectionField::BaseDir, true,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.BaseDir, "/old/"); }},
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.baseDir, "/old/"); }},
         CheckCase{"BaseFolderIsAFile",
-                  [](E& e, P& program, P&) { e.BaseDir = (program / "zorva.ini").string(); },
+                  [](E& e, P& program, P&) { e.baseDir = (program / "zorva.ini").string(); },
                   kBaseInvalid, ConnectionField::BaseDir, true, nullptr},
         CheckCase{"BaseFolderIsTheProgramFolder",
-                  [](E& e, P& program, P&) { e.BaseDir = program.string(); }, kSameFolder,
+                  [](E& e, P& program, P&) { e.baseDir = program.string(); }, kSameFolder,
                   ConnectionField::BaseDir, true,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.BaseDir, "/old/"); }},
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.baseDir, "/old/"); }},
         CheckCase{"ProgramFolderWithTrailingSlash",
-                  [](E& e, P& program, P&) { e.BaseDir = program.string() + "/"; }, kSameFolder,
+                  [](E& e, P& program, P&) { e.baseDir = program.string() + "/"; }, kSameFolder,
                   ConnectionField::BaseDir, true,
-                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.BaseDir, "/old/"); }},
+                  [](const Settings& s, P&, P&) { EXPECT_EQ(s.baseDir, "/old/"); }},
         CheckCase{"ProgramFolderSpelledAnotherWay",
-                  [](E& e, P& program, P&) { e.BaseDir = (program / "inside" / "..").string(); },
+                  [](E& e, P& program, P&) { e.baseDir = (program / "inside" / "..").string(); },
                   kSameFolder, ConnectionField::BaseDir, true, nullptr},
         CheckCase{"FolderInsideTheProgramFolderIsAllowed",
-                  [](E& e, P& program, P&) { e.BaseDir = (program / "inside").string(); }, "",
+                  [](E& e, P& program, P&) { e.baseDir = (program / "inside").string(); }, "",
                   ConnectionField::None, false, nullptr},
         CheckCase{"BaseFolderTooLongForZorvaIni",
-                  [](E& e, P&, P& base) { e.BaseDir = base.string() + std::string(250, '/'); },
+                  [](E& e, P&, P& base) { e.baseDir = base.string() + std::string(250, '/'); },
                   kBaseInvalid, ConnectionField::BaseDir, true, nullptr},
         CheckCase{"MailWithOnlyTheAddressFocusesTheSmtpServer",
                   [](E& e, P&, P&) {
-                      e.MailActive = true;
-                      e.MailAddress = "admin@example.com";
+                      e.mailActive = true;
+                      e.mailAddress = "admin@example.com";
                   },
                   kMail, ConnectionField::Smtp, false,
                   [](const Settings& s, P&, P&) {
-                      EXPECT_EQ(s.MailActive, 1);
-                      EXPECT_EQ(s.MailAddress, "admin@example.com");
-                      EXPECT_EQ(s.Smtp, "");
+                      EXPECT_EQ(s.mailActive, 1);
+                      EXPECT_EQ(s.mailAddress, "admin@example.com");
+                      EXPECT_EQ(s.smtp, "");
                   }},
-        CheckCase{"MailWithNothingFocusesTheAddress", [](E& e, P&, P&) { e.MailActive = true; },
+        CheckCase{"MailWithNothingFocusesTheAddress", [](E& e, P&, P&) { e.mailActive = true; },
                   kMail, ConnectionField::MailAddress, false, nullptr},
         CheckCase{"MailWithoutSenderFocusesMailFrom",
                   [](E& e, P&, P&) {
-                      e.MailActive = true;
-                      e.MailAddress = "a@b";
-                      e.Smtp = "smtp";
+                      e.mailActive = true;
+                      e.mailAddress = "a@b";
+                      e.smtp = "smtp";
                   },
                   kMail, ConnectionField::MailFrom, false, nullptr},
         CheckCase{"MailOffKeepsTheMailTexts", [](E&, P&, P&) {}, "", ConnectionField::None, false,
                   [](const Settings& s, P&, P&) {
-                      EXPECT_EQ(s.MailActive, 0);
-                      EXPECT_EQ(s.MailAddress, "OLD");
+                      EXPECT_EQ(s.mailActive, 0);
+                      EXPECT_EQ(s.mailAddress, "OLD");
                   }},
         CheckCase{"PasswordFailureWinsOverBaseFolderFailure",
                   [](E& e, P&, P&) {
-                      e.Password.clear();
-                      e.BaseDir.clear();
+                      e.password.clear();
+                      e.baseDir.clear();
                   },
                   "パスワードを入力してください", ConnectionField::Password, false, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });

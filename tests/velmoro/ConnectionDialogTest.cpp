@@ -28,12 +28,12 @@ private:
     std::filesystem::path Base() const { return fixture_->folder / "save"; }
     Settings Complete() const {
         Settings s;
-        s.TermId = "PC01";
-        s.BaseDir = Base().string() + "/";
-        s.HostAddress = "127.0.0.1";
-        s.User = "ZORVA";
-        s.Password = "SECRET";
-        s.JobQueue = "QGPL/QBATCH";
+        s.termId = "PC01";
+        s.baseDir = Base().string() + "/";
+        s.hostAddress = "127.0.0.1";
+        s.user = "ZORVA";
+        s.password = "SECRET";
+        s.jobQueue = "QGPL/QBATCH";
         return s;
     }
     void Open(const Settings& settings) {
@@ -72,7 +72,7 @@ private Q_SLOTS:
 
     void opensOnTheSettingsWithTheMailFieldsFollowingTheBox() {
         Settings s = Complete();
-        s.MailAddress = "kept@example.com";  // mail off: not shown
+        s.mailAddress = "kept@example.com";  // mail off: not shown
         Open(s);
         QCOMPARE(dialog_->windowTitle(), QStringLiteral("接続設定"));
         QCOMPARE(Edit("baseDirEdit")->text(), ui::ToQ(Base().string() + "/"));
@@ -124,7 +124,7 @@ private Q_SLOTS:
 
     void acceptedEntriesBecomeTheResult() {
         Settings s = Complete();
-        s.BaseDir.clear();
+        s.baseDir.clear();
         Open(s);
         Edit("baseDirEdit")->setText(ui::ToQ(Base().string()));
         Edit("hostAddressEdit")->setText(QStringLiteral("1.2.3"));  // not taken over, no message
@@ -133,9 +133,9 @@ private Q_SLOTS:
         QVERIFY(Asked().isEmpty());
         QCOMPARE(dialog_->result(), int(QDialog::Accepted));
         const Settings result = dialog_->Result();
-        QCOMPARE(result.BaseDir, Base().string() + "/");
-        QCOMPARE(result.HostAddress, std::string("127.0.0.1"));
-        QCOMPARE(result.DetailLog, 1);
+        QCOMPARE(result.baseDir, Base().string() + "/");
+        QCOMPARE(result.hostAddress, std::string("127.0.0.1"));
+        QCOMPARE(result.detailLog, 1);
     }
 
     void mailWithOnlyTheAddressFocusesTheSmtpServer() {
@@ -163,9 +163,9 @@ private Q_SLOTS:
 
     void clearEmptiesTheEntries() {
         Settings s = Complete();
-        s.MailActive = 1;
-        s.MailAddress = s.Smtp = s.MailFrom = "x";
-        s.DetailLog = 1;
+        s.mailActive = 1;
+        s.mailAddress = s.smtp = s.mailFrom = "x";
+        s.detailLog = 1;
         Open(s);
         Click("clearButton");
         for (const char* name :
@@ -197,10 +197,10 @@ private Q_SLOTS:
     void cancelAndEscapeEndWithTheirCodes() {
         Open(Complete());
         Click("cancelButton");
-        QCOMPARE(dialog_->result(), ConnectionDialog::kCancelled);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Cancelled));
         Open(Complete());
         QTest::keyClick(dialog_.get(), Qt::Key_Escape);
-        QCOMPARE(dialog_->result(), ConnectionDialog::kEscaped);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Escaped));
     }
 
     void installIsRefusedWhileATransferAgentRuns() {

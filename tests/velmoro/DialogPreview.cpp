@@ -20,29 +20,29 @@ int main(int argc, char* argv[]) {
     ProgramContext context{Program::Agent, folder, clock, log};
     Settings settings;
     if (argc > 1 && std::strcmp(argv[1], "connection") == 0) {
-        settings.TermId = "PC01";
-        settings.BaseDir = "/srv/zorva/save/";
-        settings.HostAddress = "192.168.10.20";
-        settings.User = "ZORVA";
-        settings.Password = "SECRET";
-        settings.JobQueue = "QGPL/QBATCH";
+        settings.termId = "PC01";
+        settings.baseDir = "/srv/zorva/save/";
+        settings.hostAddress = "192.168.10.20";
+        settings.user = "ZORVA";
+        settings.password = "SECRET";
+        settings.jobQueue = "QGPL/QBATCH";
         velmoro::ConnectionDialog dialog(context, settings, [] { return false; });
         return dialog.exec();
     }
     BackupSet set;
-    set.SetName = "DAILY";
-    set.Description = "日次保管（給与・売掛）";
+    set.setName = "DAILY";
+    set.description = "日次保管（給与・売掛）";
     auto row = [](const char* library, const char* object, const char* type, char option) {
         ObjectRow r;
-        r.Library = library;
-        r.Object = object;
-        r.Type = type;
-        r.OptionCode = option;
+        r.library = library;
+        r.object = object;
+        r.type = type;
+        r.optionCode = option;
         return r;
     };
-    set.Rows = {row("PAYLIB", "PAYROLL", "*FILE", '2'), row("QSYS", "ARLIB", "*LIB", '6'),
+    set.rows = {row("PAYLIB", "PAYROLL", "*FILE", '2'), row("QSYS", "ARLIB", "*LIB", '6'),
                 row("PAYLIB", "GONE", "*FILE", '1'), row("QSPL", "PRT01", "*SPL", '1')};
-    set.Rows[2].CheckMark = -1;
+    set.rows[2].checkMark = -1;
     velmoro::ObjectEditorDialog dialog(context, settings, set);
     return dialog.exec();
 }

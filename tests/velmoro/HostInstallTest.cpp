@@ -64,8 +64,8 @@ protected:
 TEST_F(HostInstallTest, FirstInstallationCreatesTheSaveFileAndSendsNoDltlib) {
     LibraryHost host({});
     const HostTaskResult result = Run(host.host);
-    ASSERT_TRUE(result.Ok) << result.Text;
-    EXPECT_EQ(result.Text, kDone);
+    ASSERT_TRUE(result.ok) << result.text;
+    EXPECT_EQ(result.text, kDone);
     std::vector<std::string> expected = {"OPEN",
                                          "LIST QGPL",
                                          "CMD RCMD CRTSAVF QGPL/ZORVAV3",
@@ -84,7 +84,7 @@ TEST_F(HostInstallTest, FirstInstallationCreatesTheSaveFileAndSendsNoDltlib) {
 TEST_F(HostInstallTest, LeftoverSaveFileIsNotCreatedAgain) {
     LibraryHost host({});
     host.host.listings["QGPL"] = {"QGPL/QBATCH", "QGPL/ZORVAV3"};
-    ASSERT_TRUE(Run(host.host).Ok);
+    ASSERT_TRUE(Run(host.host).ok);
     const auto commands = host.host.Arguments(Op::Command);
     EXPECT_EQ(commands, kFiveCommands);
 }
@@ -92,7 +92,7 @@ TEST_F(HostInstallTest, LeftoverSaveFileIsNotCreatedAgain) {
 TEST_F(HostInstallTest, ExistingExchangeLibrariesAreDeletedFromQsys) {
     LibraryHost host({"ZORVADATA", "ZORVALOGLB"});
     host.host.listings["QGPL"] = {"ZORVAV3"};
-    ASSERT_TRUE(Run(host.host).Ok);
+    ASSERT_TRUE(Run(host.host).ok);
     const std::vector<std::string> conversation = Conversation(host.host);
     const std::vector<std::string> expected = {
         "CWD ZORVADATA",  "CWD QSYS", "CMD RCMD DLTLIB LIB(ZORVADATA)", "CWD ZORVARST",
@@ -107,7 +107,7 @@ TEST_F(HostInstallTest, ListingFailureCountsAsNoSaveFile) {
     LibraryHost host({});
     host.host.listings["QGPL"] = {"ZORVAV3"};
     host.host.Script(Op::List, {HostStatus::Failed});
-    ASSERT_TRUE(Run(host.host).Ok);
+    ASSERT_TRUE(Run(host.host).ok);
     EXPECT_EQ(host.host.Arguments(Op::Command).front(), "RCMD CRTSAVF QGPL/ZORVAV3");
 }
 
@@ -133,8 +133,8 @@ TEST_P(InstallRefusalTest, StopsWithTheTextAndLeavesTheFlagUnset) {
     std::string text = c.text;
     if (auto at = text.find("{folder}"); at != std::string::npos)
         text.replace(at, 8, folder.path().string());
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, text);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, text);
     EXPECT_FALSE(Installed());
     EXPECT_FALSE(host.host.IsOpen());
     const auto commands = host.host.Arguments(Op::Command);
@@ -166,8 +166,8 @@ TEST_F(HostInstallTest, MissingModuleNamesTheLocalPathWithoutTouchingTheHost) {
     ScriptedHost host;
     const HostTaskResult result = Run(host);
     const std::string text = (folder / "ZORVAV3").string() + ":アップロードに失敗しました";
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, text);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, text);
     EXPECT_TRUE(host.Calls().empty());
     EXPECT_EQ(reporter.messages, std::vector<std::string>{text});
     EXPECT_FALSE(Installed());
@@ -177,8 +177,8 @@ TEST_F(HostInstallTest, NoConnectionGivesTheConnectText) {
     ScriptedHost host;
     host.Script(Op::Open, {HostStatus::Failed});
     const HostTaskResult result = Run(host);
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, "接続中にエラー発生");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, "接続中にエラー発生");
     EXPECT_EQ(host.Calls().size(), 1u);
     EXPECT_FALSE(Installed());
 }
@@ -187,8 +187,8 @@ TEST_F(HostInstallTest, InterruptedCommandEndsQuietly) {
     LibraryHost host({});
     host.host.Script(Op::Command, {HostStatus::Interrupted});
     const HostTaskResult result = Run(host.host);
-    EXPECT_TRUE(result.Interrupted);
-    EXPECT_TRUE(result.Text.empty());
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_TRUE(result.text.empty());
     EXPECT_FALSE(Installed());
 }
 
@@ -196,8 +196,8 @@ TEST_F(HostInstallTest, FlagThatCannotBeStoredIsAFailure) {
     std::filesystem::create_directory(folder / "zorva.ini");  // not a file: cannot be written
     LibraryHost host({});
     const HostTaskResult result = Run(host.host);
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, (folder / "zorva.ini").string() + ":書込みに失敗しました");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, (folder / "zorva.ini").string() + ":書込みに失敗しました");
 }
 
 }  // namespace

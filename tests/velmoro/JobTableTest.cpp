@@ -31,37 +31,37 @@ const std::string kExampleLine =
 
 JobRecord ExampleJob() {
     JobRecord job;
-    job.Active = 1;
-    job.SetName = "PAYROLL";
-    job.SubmittedText = " 2005/03/07 09:30";
-    job.LastRunText = " 2005/03/08 22:10";
-    job.NextRunText = "2005/03/09 22:00";
-    job.LastDuration = "00:12:41";
-    job.StartMethodText = kPcStart;
-    job.StatusText = kStatusWaiting;
+    job.active = 1;
+    job.setName = "PAYROLL";
+    job.submittedText = " 2005/03/07 09:30";
+    job.lastRunText = " 2005/03/08 22:10";
+    job.nextRunText = "2005/03/09 22:00";
+    job.lastDuration = "00:12:41";
+    job.startMethod = StartMethod::Pc;
+    job.status = JobStatus::Waiting;
     return job;
 }
 
 JobRecord NamedJob(std::string name, int active = 1) {
     JobRecord job = ExampleJob();
-    job.SetName = std::move(name);
-    job.Active = active;
+    job.setName = std::move(name);
+    job.active = active;
     return job;
 }
 
 BackupSet DailySet(std::string name, std::string saveTime) {
     BackupSet set;
-    set.SetName = std::move(name);
-    set.StartMethod = '1';
-    set.ScheduleGroup = '1';
-    set.DailyKind = '1';
-    set.SaveTime = std::move(saveTime);
+    set.setName = std::move(name);
+    set.startMethod = StartMethod::Pc;
+    set.scheduleKind = ScheduleKind::Daily;
+    set.dailyKind = DailyKind::EveryDay;
+    set.saveTime = std::move(saveTime);
     return set;
 }
 
 BackupSet HostStartSet(std::string name) {
     BackupSet set = DailySet(std::move(name), "");
-    set.StartMethod = '2';
+    set.startMethod = StartMethod::Host;
     return set;
 }
 
@@ -69,26 +69,26 @@ BackupSet HostStartSet(std::string name) {
 using Fields = std::array<std::string, 8>;
 
 Fields FieldsOf(const JobRecord& job) {
-    return {job.Active == 1 ? "1" : "0",
-            job.SetName,
-            job.SubmittedText,
-            job.LastRunText,
-            job.NextRunText,
-            job.LastDuration,
-            job.StartMethodText,
-            job.StatusText};
+    return {job.active ? "1" : "0",
+            job.setName,
+            job.submittedText,
+            job.lastRunText,
+            job.nextRunText,
+            job.lastDuration,
+            std::string(StartMethodText(job.startMethod)),
+            std::string(JobStatusText(job.status))};
 }
 
 std::vector<Fields> FieldsOf(const JobTable& table) {
     std::vector<Fields> all;
-    for (const JobRecord& job : table.Records) all.push_back(FieldsOf(job));
+    for (const JobRecord& job : table.records) all.push_back(FieldsOf(job));
     return all;
 }
 
 class JobFile : public ::testing::Test {
 protected:
-    void WriteFile(std::string_view bytes) { ASSERT_TRUE(WriteFileAtomically(table.File, bytes)); }
-    std::string FileBytes() { return ReadFileBytes(table.File).value_or("<none>"); }
+    void WriteFile(std::string_view bytes) { ASSERT_TRUE(WriteFileAtomically(table.file, bytes)); }
+    std::string FileBytes() { return ReadFileBytes(table.file).value_or("<none>"); }
     int Load() { return LoadJobs(table, sets, clock, log) ? 1 : 0; }
 
     zorva::test::TempFolder dir;
@@ -101,36 +101,33 @@ protected:
 
 TEST_F(JobFile, SavesEachJobAsOneLineOfEightNonEmptyFields) {
     JobRecord hosted = NamedJob("HOSTED");
-    hosted.SubmittedText = " 2005/03/07 09:35";
-    hosted.LastRunText = " ";
-    hosted.NextRunText = "";  // a host start job has no next run to show
-    hosted.LastDuration = " ";
-    hosted.StartMethodText = kHostStart;
+    hosted.submittedText = " 2005/03/07 09:35";
+    hosted.lastRunText = " ";
+    hosted.nextRunText = "";  // a host start job has no next run to show
+    hosted.lastDuration = " ";
+    hosted.startMethod = StartMethod::Host;
     JobRecord odd = NamedJob("ODD", 0);
-    odd.StatusText = "a,b\r\nc";  // separators inside a field must not split the line
-    table.Records = {ExampleJob(), hosted, odd};
+    odd.lastDuration = "a,b\r\nc";  // separators inside a field must not split the line
+    table.records = {ExampleJob(), hosted, odd};
 
     ASSERT_EQ(SaveJobs(table), JobFileWrite::Written);
     EXPECT_EQ(FileBytes(), kExampleLine + "1,HOSTED, 2005/03/07 09:35, , , ," + kHostStartBytes +
                                "," + kWaitingBytes + "\r\n" +
                                "0,ODD, 2005/03/07 09:30, 2005/03/08 22:10,2005/03/09 22:00,"
-                               "00:12:41," +
-                               kPcStartBytes + ",a b  c\r\n");
+                               "a b  c," +
+                               kPcStartBytes + "," + kWaitingBytes + "\r\n");
 }
 
 TEST_F(JobFile, ReadsTheExampleLineWithANextRunFromThePresent) {
-    sets.Sets = {DailySet("PAYROLL", "2200")};
+    sets.sets = {DailySet("PAYROLL", "2200")};
     clock.Set(2005, 3, 10, 8, 0);
     WriteFile(kExampleLine);
 
     ASSERT_EQ(Load(), 1);
     JobRecord expected = ExampleJob();
-    expected.NextRunText = "2005/03/10 22:00";
-    expected.NextYear = 2005;
-    expected.NextMonth = 3;
-    expected.NextDay = 10;
-    expected.NextHour = 22;
-    EXPECT_EQ(table.Records, std::vector<JobRecord>{expected});
+    expected.nextRunText = "2005/03/10 22:00";
+    expected.nextRun = LocalTime{2005, 3, 10, 22, 0, 0, 4};  // a Thursday
+    EXPECT_EQ(table.records, std::vector<JobRecord>{expected});
     EXPECT_TRUE(logged.empty());
 }
 
@@ -157,7 +154,7 @@ TEST_P(ReadingJobFile, ReadsAsDefinedAndWritesBackStably) {
     ASSERT_EQ(Load(), 1);
     ASSERT_EQ(SaveJobs(table), JobFileWrite::Written);
     EXPECT_EQ(FileBytes(), firstSave);
-    EXPECT_EQ(table.Records.size(), c.jobs.size());
+    EXPECT_EQ(table.records.size(), c.jobs.size());
 }
 
 const std::string kTwentyFiveLetters = "ABCDEFGHIJKLMNOPQRSTUVWXY";
@@ -178,14 +175,14 @@ const ReadCase kReadCases[] = {
     {"AnyLineEndAndBlankLines", "1,A\n\n\r\r0,B\r\n\r\n1,C",
      {{"1", "A", "", "", "", "", "", ""}, {"0", "B", "", "", "", "", "", ""}, {"1", "C", "", "", "", "", "", ""}}, {}},
     {"FieldsBeyondTheEighthAreIgnored", "1,A,b,c,d,e,f,g,h,i\r\n",
-     {{"1", "A", "b", "c", "d", "e", "f", "g"}}, {kKept}},
+     {{"1", "A", "b", "c", "d", "e", "", ""}}, {kKept}},  // no start method, no status
     {"OneFieldLinesAreNotJobs", "PAYROLL\r\n1\r\n1,B\r\n0\r\n",
      {{"1", "B", "", "", "", "", "", ""}}, {kJobLinesWithoutSet, kKept}},
     {"OverWideFieldsAreCutOnACharacterBoundary",
      "1," + kTwentyFiveLetters + ",123456789012345678901,x,123456789012345678901234567890,y," +
          kPcStartBytes + kPcStartBytes + "\x82\x6F\x82\x62," + kWaitingBytes + kWaitingBytes + "\r\n",
      {{"1", "ABCDEFGHIJKLMNOPQRS", "12345678901234567", "x", "12345678901234567890123456789", "y",
-       "ＰＣ起動ＰＣ起動Ｐ", "実行前実行"}}, {kKept}},
+       "", ""}}, {kKept}},
     {"BinaryJunk", std::string("\x00\x01\xFF\x7F\x81\r\n", 7) + "1,\xFF\xFEZ,\x81\r\n" + std::string("\x00,\x00\n", 4),
      {{"1", "??Z", "?", "", "", "", "", ""}, {"0", std::string(1, '\0'), "", "", "", "", "", ""}},
      {kJobLinesWithoutSet, kKept}},
@@ -225,10 +222,10 @@ TEST_P(JobFileLimits, TakesWhatFitsAndLeavesTheFileAlone) {
     const LimitCase& c = GetParam();
     WriteFile(c.bytes);
     EXPECT_EQ(Load(), 1);
-    ASSERT_EQ(table.Records.size(), c.jobs);
+    ASSERT_EQ(table.records.size(), c.jobs);
     char last[16];
     std::snprintf(last, sizeof last, "J%05zu", c.jobs);
-    EXPECT_EQ(table.Records.back().SetName, last);
+    EXPECT_EQ(table.records.back().setName, last);
     EXPECT_EQ(logged, std::vector<std::string>(c.logged.begin(), c.logged.end()));
     EXPECT_EQ(FileBytes(), c.bytes);
 }
@@ -249,24 +246,24 @@ INSTANTIATE_TEST_SUITE_P(Sizes, JobFileLimits, ::testing::ValuesIn(kLimitCases),
 
 TEST_F(JobFile, MissingFileIsCreatedEmpty) {
     EXPECT_EQ(Load(), 0);
-    EXPECT_TRUE(table.Records.empty());
+    EXPECT_TRUE(table.records.empty());
     EXPECT_EQ(FileBytes(), "");
     EXPECT_EQ(logged, std::vector<std::string>{std::string(kNoJobsRegistered)});
 }
 
 TEST_F(JobFile, UnreadableFileLeavesTheTableAsItWas) {
-    fs::create_directory(table.File);
-    table.Records = {ExampleJob()};
+    fs::create_directory(table.file);
+    table.records = {ExampleJob()};
     EXPECT_EQ(Load(), 0);
-    EXPECT_EQ(table.Records, std::vector<JobRecord>{ExampleJob()});
+    EXPECT_EQ(table.records, std::vector<JobRecord>{ExampleJob()});
     EXPECT_EQ(logged, std::vector<std::string>{std::string(kJobFileUnreadable)});
     EXPECT_EQ(SaveJobs(table), JobFileWrite::Failed);
-    EXPECT_TRUE(fs::is_directory(table.File));
+    EXPECT_TRUE(fs::is_directory(table.file));
 }
 
 TEST_F(JobFile, FailedSaveKeepsTheOldFile) {
     WriteFile(kExampleLine);
-    table.Records = {NamedJob("A"), NamedJob("B")};
+    table.records = {NamedJob("A"), NamedJob("B")};
     {
         test::FileSizeLimit limit(16);
         EXPECT_EQ(SaveJobs(table), JobFileWrite::Failed);
@@ -282,43 +279,43 @@ TEST_F(JobFile, EmptyTableDoesNotTouchTheFile) {
 }
 
 TEST_F(JobFile, DeletingAJobRewritesTheFileWithoutItAndReadsItBack) {
-    sets.Sets = {DailySet("A", "2200"), DailySet("B", "2200"), DailySet("C", "2300")};
-    table.Records = {NamedJob("A"), NamedJob("B"), NamedJob("C")};
+    sets.sets = {DailySet("A", "2200"), DailySet("B", "2200"), DailySet("C", "2300")};
+    table.records = {NamedJob("A"), NamedJob("B"), NamedJob("C")};
 
     EXPECT_EQ(DeleteJob(table, 1, sets, clock, log), JobFileWrite::Written);
-    ASSERT_EQ(table.Records.size(), 2u);
-    EXPECT_EQ(table.Records[0].SetName, "A");
-    EXPECT_EQ(table.Records[1].SetName, "C");
-    EXPECT_EQ(table.Records[1].NextRunText, "2024/06/10 23:00");
+    ASSERT_EQ(table.records.size(), 2u);
+    EXPECT_EQ(table.records[0].setName, "A");
+    EXPECT_EQ(table.records[1].setName, "C");
+    EXPECT_EQ(table.records[1].nextRunText, "2024/06/10 23:00");
 
     EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), JobFileWrite::Written);
     EXPECT_EQ(DeleteJob(table, 0, sets, clock, log), JobFileWrite::Written);
-    EXPECT_TRUE(table.Records.empty());
+    EXPECT_TRUE(table.records.empty());
     EXPECT_EQ(FileBytes(), "");
     EXPECT_EQ(logged, std::vector<std::string>{std::string(kNoJobsRegistered)});
 }
 
 TEST_F(JobFile, StoppedJobStaysStoppedAfterARestartWithAFreshNextRun) {
-    sets.Sets = {DailySet("PAYROLL", "2200")};
-    table.Records = {ExampleJob()};
+    sets.sets = {DailySet("PAYROLL", "2200")};
+    table.records = {ExampleJob()};
     ASSERT_EQ(SetJobActive(table, 0, false), JobFileWrite::Written);
 
     clock.Set(2024, 6, 12, 23, 0);
-    JobTable restarted{table.File, {}};
+    JobTable restarted{table.file, {}};
     ASSERT_TRUE(LoadJobs(restarted, sets, clock, log));
-    EXPECT_EQ(restarted.Records[0].Active, 0);
-    EXPECT_EQ(restarted.Records[0].NextRunText, "2024/06/13 22:00");
+    EXPECT_EQ(restarted.records[0].active, 0);
+    EXPECT_EQ(restarted.records[0].nextRunText, "2024/06/13 22:00");
 }
 
 TEST_F(JobFile, JobWhoseScheduleNamesNoMomentKeepsItsTextAndNeverRuns) {
     BackupSet set = DailySet("PAYROLL", "2200");
-    set.ScheduleGroup = '2';
-    set.MonthlyKind = '3';
-    set.MonthDay = "32";
-    sets.Sets = {set};
+    set.scheduleKind = ScheduleKind::Monthly;
+    set.monthlyKind = MonthlyKind::GivenDay;
+    set.monthDay = "32";
+    sets.sets = {set};
     WriteFile(kExampleLine);
     ASSERT_EQ(Load(), 1);
-    EXPECT_EQ(table.Records[0].NextRunText, "2005/03/09 22:00");
+    EXPECT_EQ(table.records[0].nextRunText, "2005/03/09 22:00");
     for (int hour : {0, 22, 23}) {
         clock.Set(2024, 6, 11, hour, 59);
         EXPECT_EQ(FindDueJob(table, sets, clock), DueWork{});
@@ -329,9 +326,9 @@ TEST_F(JobFile, JobWhoseScheduleNamesNoMomentKeepsItsTextAndNeverRuns) {
 
 class Registration : public JobFile {
 protected:
-    Registration() { sets.Sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")}; }
+    Registration() { sets.sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")}; }
     int Register(int setIndex) {
-        sets.CurrentSet = setIndex;
+        sets.currentSet = setIndex;
         const Expected<void> registered = RegisterJob(table, sets, clock);
         if (!registered) lastError = registered.error().text;
         return registered ? 1 : 0;
@@ -355,66 +352,66 @@ TEST_F(Registration, AddsAnActiveWaitingJobAndSavesTheTable) {
 TEST_F(Registration, RefusesASecondJobForOneSet) {
     ASSERT_EQ(Register(0), 1);
     std::string saved = FileBytes();
-    table.Records[0].Active = 0;  // a stopped job still counts
+    table.records[0].active = 0;  // a stopped job still counts
     EXPECT_EQ(Register(0), 0);
     EXPECT_EQ(lastError, kJobAlreadyRegistered);
-    EXPECT_EQ(table.Records.size(), 1u);
+    EXPECT_EQ(table.records.size(), 1u);
     EXPECT_EQ(FileBytes(), saved);
 }
 
 TEST_F(Registration, RefusesThe101stJob) {
-    for (int n = 0; n < 100; ++n) table.Records.push_back(NamedJob("J" + std::to_string(n)));
+    for (int n = 0; n < 100; ++n) table.records.push_back(NamedJob("J" + std::to_string(n)));
     EXPECT_EQ(Register(0), 0);
     EXPECT_EQ(lastError, kTooManyJobs);
-    EXPECT_EQ(table.Records.size(), 100u);
-    EXPECT_FALSE(fs::exists(table.File));
+    EXPECT_EQ(table.records.size(), 100u);
+    EXPECT_FALSE(fs::exists(table.file));
 
-    table.Records.pop_back();
+    table.records.pop_back();
     EXPECT_EQ(Register(0), 1);
-    EXPECT_EQ(table.Records.back().SetName, "PAYROLL");
+    EXPECT_EQ(table.records.back().setName, "PAYROLL");
 }
 
 TEST_F(Registration, KeepsTheJobWhenOnlyTheSaveFails) {
-    table.File = dir / "missing-folder" / kJobFileName;
+    table.file = dir / "missing-folder" / kJobFileName;
     EXPECT_EQ(Register(0), 0);
     EXPECT_EQ(lastError, kJobFileWriteFailed);
-    ASSERT_EQ(table.Records.size(), 1u);
-    EXPECT_EQ(table.Records[0].SetName, "PAYROLL");
+    ASSERT_EQ(table.records.size(), 1u);
+    EXPECT_EQ(table.records[0].setName, "PAYROLL");
 }
 
 // ---- Booking a run, status, lookups ----
 
 TEST_F(JobFile, BookingARunMovesThePcStartJobOnAndStampsTheLastRun) {
-    sets.Sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")};
-    sets.Sets[1].SaveTime = "2200";  // left from a PC schedule: not a host job's schedule
+    sets.sets = {DailySet("PAYROLL", "2200"), HostStartSet("HOSTED")};
+    sets.sets[1].saveTime = "2200";  // left from a PC schedule: not a host job's schedule
     JobRecord hosted = NamedJob("HOSTED");
-    hosted.StartMethodText = kHostStart;
-    hosted.NextYear = 2024;
-    table.Records = {NamedJob("PAYROLL"), NamedJob("PAYROLL"), hosted};
+    hosted.startMethod = StartMethod::Host;
+    hosted.nextRun = LocalTime{2024};
+    table.records = {NamedJob("PAYROLL"), NamedJob("PAYROLL"), hosted};
     clock.Set(2024, 6, 10, 22, 40, 30);
 
     RecordJobRun(table, sets, 0, clock);
     RecordJobRun(table, sets, 1, clock);
-    EXPECT_EQ(FieldsOf(table.Records[0]),
+    EXPECT_EQ(FieldsOf(table.records[0]),
               FieldsOf(NamedJob("PAYROLL")));  // the last of two is booked
-    EXPECT_EQ(table.Records[1].NextRunText, "2024/06/11 22:00");
-    EXPECT_EQ(table.Records[1].LastRunText, " 2024/06/10 22:40");
-    EXPECT_EQ(table.Records[2].NextRunText, "2005/03/09 22:00");  // host start: no schedule
-    EXPECT_EQ(table.Records[2].LastRunText, " 2024/06/10 22:40");
+    EXPECT_EQ(table.records[1].nextRunText, "2024/06/11 22:00");
+    EXPECT_EQ(table.records[1].lastRunText, " 2024/06/10 22:40");
+    EXPECT_EQ(table.records[2].nextRunText, "2005/03/09 22:00");  // host start: no schedule
+    EXPECT_EQ(table.records[2].lastRunText, " 2024/06/10 22:40");
 }
 
 TEST(JobStatus, GoesToTheFirstActiveJobOfTheSet) {
     JobTable table{"unused", {NamedJob("A", 0), NamedJob("A"), NamedJob("A"), NamedJob("B", 0)}};
-    EXPECT_EQ(SetJobStatus(table, "A", kStatusRunning), 1u);
-    EXPECT_EQ(SetJobStatus(table, "B", kStatusRunning), std::nullopt);
+    EXPECT_EQ(SetJobStatus(table, "A", JobStatus::Running), 1u);
+    EXPECT_EQ(SetJobStatus(table, "B", JobStatus::Running), std::nullopt);
     std::vector<std::string> statuses;
-    for (const JobRecord& job : table.Records) statuses.push_back(job.StatusText);
+    for (const JobRecord& job : table.records) statuses.push_back(FieldsOf(job)[7]);
     EXPECT_EQ(statuses, (std::vector<std::string>{"実行前", "実行中", "実行前", "実行前"}));
 }
 
 TEST(JobList, ShowsTheNextRunForPcStartJobsOnly) {
     JobRecord hosted = NamedJob("HOSTED", 0);
-    hosted.StartMethodText = kHostStart;
+    hosted.startMethod = StartMethod::Host;
     JobTable table{"unused", {ExampleJob(), hosted}};
     EXPECT_EQ(JobListRows(table),
               (std::vector<JobListRow>{{"活動", "PAYROLL", " 2005/03/07 09:30", " 2005/03/08 22:10",

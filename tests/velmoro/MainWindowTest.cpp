@@ -92,7 +92,7 @@ public:
         editedSetName = labels.name;
         editedDescription = labels.description;
         finished();
-        set.Rows = {{"ARLIB", "INV*", "*FILE", '2', '6', 0},
+        set.rows = {{"ARLIB", "INV*", "*FILE", '2', '6', 0},
                     {"QSYS", "ARLIB", "*LIB", '1', '1', 0}};
         return registers;
     }
@@ -103,7 +103,7 @@ public:
         transferWasRunning = transferRunning();
         if (install) installed();
         Settings result = current;
-        result.TermId = "PC02";
+        result.termId = "PC02";
         return result;
     }
     MainWindow* window = nullptr;
@@ -318,7 +318,7 @@ private Q_SLOTS:
         QVERIFY(!dialogs.transferWasRunning);
         QVERIFY(f.window->SchedulerTimerActive());
         QVERIFY(f.Find<QPushButton>("storeButton")->isEnabled());
-        QCOMPARE(f.window->State().settings.TermId, std::string("PC02"));
+        QCOMPARE(f.window->State().settings.termId, std::string("PC02"));
         QVERIFY(ReadFileBytes(f.folder / "zorva.ini")->find("TERMID=PC02") != std::string::npos);
     }
 

@@ -30,7 +30,7 @@ const char* kDone = "オブジェクト存在チェック完了";
 const char* kSomeMissing = "いくつかのオブジェクトが存在しません";
 
 std::vector<ObjectRow> Kinded(std::vector<ObjectRow> rows) {
-    for (ObjectRow& row : rows) row.ObjectKind = ObjectKindFor(row.Library, row.Type);
+    for (ObjectRow& row : rows) row.objectKind = ObjectKindFor(row.library, row.type);
     rows.resize(kMaxRows);
     return rows;
 }
@@ -55,15 +55,15 @@ TEST_P(ObjectCheckTableTest, MarksTheRowsOfMissingObjects) {
     const HostTaskResult result =
         CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, c.rows.size());
 
-    EXPECT_EQ(result.Ok, c.ok);
-    EXPECT_EQ(result.Text, c.ok ? kDone : kSomeMissing);
+    EXPECT_EQ(result.ok, c.ok);
+    EXPECT_EQ(result.text, c.ok ? kDone : kSomeMissing);
     EXPECT_EQ(Marked(rows), c.marked);
     std::vector<std::string> sent;
     const std::string list = checking.host.files["ZORVADATA/CHKOBJF"];
     for (std::size_t at = 0; at + kSavlibsRecordSize <= list.size(); at += kSavlibsRecordSize) {
         auto record = ParseSavlibsLine(list.substr(at, kSavlibsLineSize));
         ASSERT_TRUE(record);
-        sent.push_back(record->Library + "/" + record->Object);
+        sent.push_back(record->library + "/" + record->object);
     }
     EXPECT_EQ(sent, c.sentObjects);
     EXPECT_FALSE(checking.host.IsOpen());
@@ -120,8 +120,8 @@ TEST(ObjectCheckTest, ListThatCannotBeWrittenFailsBeforeTheHost) {
     std::vector<ObjectRow> rows = Kinded({Row("PAYLIB", "PAYROLL", "*FILE")});
     const HostTaskResult result =
         CheckObjectsOnHost(host, waiter, folder / "no-such-folder", rows, 1);
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, "オブジェクト存在チェック時にパラメータファイル作成に失敗しました");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, "オブジェクト存在チェック時にパラメータファイル作成に失敗しました");
     EXPECT_TRUE(host.Calls().empty());
 }
 
@@ -131,8 +131,8 @@ TEST(ObjectCheckTest, OnlyGenericNamesCompleteWithoutTheHost) {
     ScriptedHost host;
     std::vector<ObjectRow> rows = Kinded({Row("PAYLIB", "PAY*", "*FILE"), Row("A", "*", "*PGM")});
     const HostTaskResult result = CheckObjectsOnHost(host, waiter, folder.path(), rows, 2);
-    EXPECT_TRUE(result.Ok);
-    EXPECT_EQ(result.Text, kDone);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.text, kDone);
     EXPECT_TRUE(host.Calls().empty());
 }
 
@@ -153,8 +153,8 @@ TEST_P(BadAnswerTest, FailsTheCheck) {
     std::vector<ObjectRow> rows =
         Kinded({Row("PAYLIB", "PAYROLL", "*FILE"), Row("ARLIB", "CUST", "*FILE")});
     const HostTaskResult result = CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 2);
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, kSomeMissing);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, kSomeMissing);
 }
 
 const std::string kLine1 = "2PAYROLL   PAYLIB    *FILE     0";
@@ -191,7 +191,7 @@ TEST(ObjectCheckTest, TrimmedLinesOfExistingObjectsAnswerTheirRecords) {
         checking.answerOverride = c.answer;
         std::vector<ObjectRow> rows =
             Kinded({Row("PAYLIB", "PAYROLL", "*FILE"), Row("ARLIB", "CUST", "*FILE")});
-        EXPECT_EQ(CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 2).Ok, c.ok)
+        EXPECT_EQ(CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 2).ok, c.ok)
             << c.answer;
         EXPECT_EQ(Marked(rows), c.marked) << c.answer;
     }
@@ -203,8 +203,8 @@ TEST(ObjectCheckTest, HostThatNeverWritesVerifiedFailsAfterAHundredSeconds) {
     ScriptedHost host;  // answers nothing: every download fails
     std::vector<ObjectRow> rows = Kinded({Row("PAYLIB", "PAYROLL", "*FILE")});
     const HostTaskResult result = CheckObjectsOnHost(host, waiter, folder.path(), rows, 1);
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, (folder.path() / "VERIFIED").string() + ":受信に失敗しました");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, (folder.path() / "VERIFIED").string() + ":受信に失敗しました");
     EXPECT_EQ(host.Arguments(Op::GetFile), std::vector<std::string>(100, "ZORVADATA/VERIFIED"));
     EXPECT_EQ(waiter.Waits(), std::vector<std::chrono::milliseconds>(100, 1000ms));
     EXPECT_FALSE(host.IsOpen());
@@ -225,7 +225,7 @@ TEST(ObjectCheckTest, VerifiedNotBeginningWithVIsNotDone) {
         return std::nullopt;
     };
     std::vector<ObjectRow> rows = Kinded({Row("PAYLIB", "PAYROLL", "*FILE")});
-    EXPECT_TRUE(CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 1).Ok);
+    EXPECT_TRUE(CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 1).ok);
     EXPECT_EQ(fetches, 3);
 }
 
@@ -247,8 +247,8 @@ TEST_P(CheckFailureTest, EndsWithTheStepsTextAndClosed) {
     std::string text = GetParam().text;
     if (auto at = text.find("{folder}"); at != std::string::npos)
         text.replace(at, 8, folder.path().string());
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.Text, text);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.text, text);
     EXPECT_FALSE(checking.host.IsOpen());
     EXPECT_TRUE(Marked(rows).empty());
 }
@@ -268,7 +268,7 @@ TEST(ObjectCheckTest, MakesTheExchangeLibraryCurrentWithSixtyRetries) {
     InstantWaiter waiter;
     CheckingHost checking({});
     std::vector<ObjectRow> rows = Kinded({Row("PAYLIB", "PAYROLL", "*FILE")});
-    ASSERT_TRUE(CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 1).Ok);
+    ASSERT_TRUE(CheckObjectsOnHost(checking.host, waiter, folder.path(), rows, 1).ok);
     for (const ScriptedHost::Call& call : checking.host.Calls()) {
         if (call.op != Op::SetCurrentLibrary) continue;
         EXPECT_EQ(call.argument, "ZORVADATA");
@@ -286,8 +286,8 @@ TEST(ObjectCheckTest, StoppedWaitEndsWithoutAText) {
     waiter.onWait = [&](std::size_t) { waiter.Interrupt(); };
     std::vector<ObjectRow> rows = Kinded({Row("PAYLIB", "PAYROLL", "*FILE")});
     const HostTaskResult result = CheckObjectsOnHost(host, waiter, folder.path(), rows, 1);
-    EXPECT_TRUE(result.Interrupted);
-    EXPECT_TRUE(result.Text.empty());
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_TRUE(result.text.empty());
     EXPECT_EQ(waiter.WaitCount(), 1u);
     EXPECT_FALSE(host.IsOpen());
 }

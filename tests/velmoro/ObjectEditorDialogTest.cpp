@@ -31,9 +31,9 @@ private:
 
     void Open(std::vector<ObjectRow> rows, std::set<std::string> missing = {}) {
         set_ = BackupSet{};
-        set_.SetName = "DAILY";
-        set_.Description = "日次保管";
-        set_.Rows = std::move(rows);
+        set_.setName = "DAILY";
+        set_.description = "日次保管";
+        set_.rows = std::move(rows);
         checking_ = std::make_unique<test::CheckingHost>(std::move(missing));
         Settings settings;
         dialog_ = std::make_unique<ObjectEditorDialog>(fixture_->context, settings, set_, nullptr,
@@ -179,9 +179,9 @@ private Q_SLOTS:
         Find<QScrollBar>(QStringLiteral("rowScrollBar"))
             ->triggerAction(QAbstractSlider::SliderPageStepAdd);
         Click("cancelButton");
-        QCOMPARE(dialog_->result(), ObjectEditorDialog::kCancelled);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Cancelled));
         QVERIFY(!dialog_->isVisible());
-        QVERIFY(set_.Rows == opening);
+        QVERIFY(set_.rows == opening);
     }
 
     void escapeKeepsWhatScrollingCollected() {
@@ -191,11 +191,11 @@ private Q_SLOTS:
             ->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         Type(0, QStringLiteral("NOT"), QStringLiteral("COLLECTED"), QStringLiteral("*FILE"));
         QTest::keyClick(dialog_.get(), Qt::Key_Escape);
-        QCOMPARE(dialog_->result(), ObjectEditorDialog::kEscaped);
-        QCOMPARE(set_.Rows.size(), std::size_t{5});
-        QCOMPARE(set_.Rows[0].Library, std::string("PAYLIB"));
-        QVERIFY(set_.Rows[1].Library.empty());  // typed after the last scroll: not collected
-        QCOMPARE(set_.Rows[4].Object, std::string("CUST"));
+        QCOMPARE(dialog_->result(), int(DialogEnd::Escaped));
+        QCOMPARE(set_.rows.size(), std::size_t{5});
+        QCOMPARE(set_.rows[0].library, std::string("PAYLIB"));
+        QVERIFY(set_.rows[1].library.empty());  // typed after the last scroll: not collected
+        QCOMPARE(set_.rows[4].object, std::string("CUST"));
     }
 
     void clearEmptiesEveryLineButCancelStillRestores() {
@@ -206,8 +206,8 @@ private Q_SLOTS:
         QVERIFY(Find<QRadioButton>(QStringLiteral("lowRadio0"))->isChecked());
         QVERIFY(dialog_->isVisible());
         Click("cancelButton");
-        QCOMPARE(set_.Rows.size(), std::size_t{1});
-        QCOMPARE(set_.Rows[0].OptionCode, '6');
+        QCOMPARE(set_.rows.size(), std::size_t{1});
+        QCOMPARE(set_.rows[0].optionCode, '6');
     }
 
     void registrationChecksOnTheHostAndEndsWithTheCheckedList() {
@@ -222,10 +222,10 @@ private Q_SLOTS:
         QCOMPARE(Asked(),
                  QStringList{QStringLiteral("完了メッセージ|オブジェクト存在チェック完了")});
         QCOMPARE(dialog_->result(), int(QDialog::Accepted));
-        QCOMPARE(set_.Rows.size(), std::size_t{2});
-        QCOMPARE(set_.Rows[0].ObjectKind, '1');
-        QCOMPARE(set_.Rows[1].ObjectKind, '3');
-        QCOMPARE(set_.Rows[1].OptionCode, '1');
+        QCOMPARE(set_.rows.size(), std::size_t{2});
+        QCOMPARE(set_.rows[0].objectKind, '1');
+        QCOMPARE(set_.rows[1].objectKind, '3');
+        QCOMPARE(set_.rows[1].optionCode, '1');
     }
 
     void escapeDuringTheCheckStopsItThenEndsTheDialog() {
@@ -241,9 +241,9 @@ private Q_SLOTS:
         QVERIFY(finished.wait(15000));
         QVERIFY(timer.elapsed() < 5000);  // stopped, not waited out
         QTRY_VERIFY(!dialog_->isVisible());
-        QCOMPARE(dialog_->result(), ObjectEditorDialog::kEscaped);
+        QCOMPARE(dialog_->result(), int(DialogEnd::Escaped));
         QVERIFY(fixture_->boxes.asked.empty());
-        QCOMPARE(set_.Rows.size(), std::size_t{1});
+        QCOMPARE(set_.rows.size(), std::size_t{1});
     }
 
     void missingObjectIsMarkedAndTheDialogStaysOpen() {

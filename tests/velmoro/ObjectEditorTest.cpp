@@ -27,11 +27,11 @@ TEST(ObjectEditorTest, CompactionMovesFilledRowsToTheFrontInOrder) {
     std::string message;
     ASSERT_EQ(editor.CheckList(count, message), ListCheck::Accepted) << message;
     ASSERT_EQ(count, 2u);
-    EXPECT_EQ(editor.Rows()[0].Object, "PAYROLL");
-    EXPECT_EQ(editor.Rows()[0].OptionCode, '5');
-    EXPECT_EQ(editor.Rows()[1].Library, "ARLIB");
-    EXPECT_EQ(editor.Rows()[1].OptionCode, '3');
-    EXPECT_TRUE(editor.Rows()[2].Library.empty());
+    EXPECT_EQ(editor.Rows()[0].object, "PAYROLL");
+    EXPECT_EQ(editor.Rows()[0].optionCode, '5');
+    EXPECT_EQ(editor.Rows()[1].library, "ARLIB");
+    EXPECT_EQ(editor.Rows()[1].optionCode, '3');
+    EXPECT_TRUE(editor.Rows()[2].library.empty());
     EXPECT_EQ(editor.SetRows().size(), 2u);
 }
 
@@ -41,8 +41,8 @@ struct ListCase {
     ListCheck expected;
     std::string message;
     std::vector<std::size_t> marked;
-    std::string kinds;    // ObjectKind of each accepted row
-    std::string options;  // OptionCode of each accepted row
+    std::string kinds;    // objectKind of each accepted row
+    std::string options;  // optionCode of each accepted row
 };
 
 class ListCheckTest : public ::testing::TestWithParam<ListCase> {};
@@ -58,8 +58,8 @@ TEST_P(ListCheckTest, GivesTheListsOutcome) {
     if (c.expected != ListCheck::Accepted) return;
     std::string kinds, options;
     for (std::size_t i = 0; i < count; ++i) {
-        kinds += editor.Rows()[i].ObjectKind;
-        options += editor.Rows()[i].OptionCode;
+        kinds += editor.Rows()[i].objectKind;
+        options += editor.Rows()[i].optionCode;
     }
     EXPECT_EQ(kinds, c.kinds);
     EXPECT_EQ(options, c.options);
@@ -168,9 +168,9 @@ TEST(ObjectEditorTest, LowerCaseSplPastedStillSavesWithOptionOne) {
     std::size_t count = 0;
     std::string message;
     ASSERT_EQ(editor.CheckList(count, message), ListCheck::Accepted);
-    EXPECT_EQ(editor.Rows()[0].Type, "*SPL");
-    EXPECT_EQ(editor.Rows()[0].ObjectKind, '3');
-    EXPECT_EQ(editor.Rows()[0].OptionCode, '1');
+    EXPECT_EQ(editor.Rows()[0].type, "*SPL");
+    EXPECT_EQ(editor.Rows()[0].objectKind, '3');
+    EXPECT_EQ(editor.Rows()[0].optionCode, '1');
 }
 
 struct ShowCase {
@@ -185,7 +185,7 @@ TEST_P(ShowRowsTest, SetsTheBoxAndExactlyOneRadio) {
     ObjectEditor editor({Row("PAYLIB", "PAYROLL", "*FILE", GetParam().option)});
     const EditorLine line = editor.ShowRows()[0];
     EXPECT_EQ(line.Protected, GetParam().isProtected);
-    EXPECT_EQ(line.Compression, GetParam().compression);
+    EXPECT_EQ(line.compression, GetParam().compression);
 }
 
 INSTANTIATE_TEST_SUITE_P(OptionCodes, ShowRowsTest,
@@ -209,8 +209,8 @@ TEST_P(CollectRowsTest, BuildsTheOptionCode) {
     EditorLines lines = editor.ShowRows();
     lines[3] = {"LIB", "OBJ", GetParam().type, GetParam().isProtected, GetParam().compression, 0};
     editor.CollectRows(lines);
-    EXPECT_EQ(editor.Rows()[3].OptionCode, GetParam().option);
-    EXPECT_EQ(editor.Rows()[3].Type, GetParam().type);
+    EXPECT_EQ(editor.Rows()[3].optionCode, GetParam().option);
+    EXPECT_EQ(editor.Rows()[3].type, GetParam().type);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -254,7 +254,7 @@ TEST(ObjectEditorTest, ScrollingToTheBottomShowsRowsNinetyToNinetyNine) {
     editor.Scroll(editor.ShowRows(), ScrollAction::Thumb, kMaxTopRow);
     EXPECT_EQ(LineNumber(editor.TopRow(), 0), 90);
     EXPECT_EQ(LineNumber(editor.TopRow(), 9), 99);
-    EXPECT_EQ(editor.ShowRows()[9].Library, "LAST");
+    EXPECT_EQ(editor.ShowRows()[9].library, "LAST");
 }
 
 TEST(ObjectEditorTest, ScrollingCollectsWhatTheLinesShowBeforeMoving) {
@@ -264,7 +264,7 @@ TEST(ObjectEditorTest, ScrollingCollectsWhatTheLinesShowBeforeMoving) {
     editor.Scroll(lines, ScrollAction::LineDown);
     EXPECT_EQ(editor.TopRow(), 1);
     EXPECT_EQ(editor.ShowRows()[8], (EditorLine{"TYPED", "BEFORE", "*FILE", true, 2, 0}));
-    EXPECT_EQ(editor.Rows()[9].OptionCode, '5');
+    EXPECT_EQ(editor.Rows()[9].optionCode, '5');
 }
 
 // What each way out of the dialog leaves in the rows.
@@ -272,7 +272,7 @@ TEST(ObjectEditorTest, CancelRestoresTheOpeningRowsAndClearsMarks) {
     const std::vector<ObjectRow> opening = {Row("PAYLIB", "PAYROLL", "*FILE", '4')};
     ObjectEditor editor(opening);
     EditorLines lines = editor.ShowRows();
-    lines[0].Library = "OTHER";
+    lines[0].library = "OTHER";
     lines[1] = {"NEW", "ROW", "", false, 1, 0};
     editor.CollectRows(lines);
     std::size_t count = 0;
@@ -291,15 +291,15 @@ TEST(ObjectEditorTest, EscapeKeepsCollectedRowsWithTheirGaps) {
     editor.CollectRows(lines);
     const std::vector<ObjectRow> kept = editor.SetRows();
     ASSERT_EQ(kept.size(), 4u);
-    EXPECT_EQ(kept[0].Library, "PAYLIB");
-    EXPECT_TRUE(kept[1].Library.empty());
-    EXPECT_EQ(kept[3].Library, "LATER");
-    EXPECT_EQ(kept[3].OptionCode, '3');
+    EXPECT_EQ(kept[0].library, "PAYLIB");
+    EXPECT_TRUE(kept[1].library.empty());
+    EXPECT_EQ(kept[3].library, "LATER");
+    EXPECT_EQ(kept[3].optionCode, '3');
 }
 
 TEST(ObjectEditorTest, ClearEmptiesEveryRowButCancelStillRestores) {
     std::vector<ObjectRow> rows(kMaxRows, Row("LIB", "OBJ", "*FILE", '6'));
-    rows[50].CheckMark = -1;
+    rows[50].checkMark = -1;
     ObjectEditor editor(rows);
     editor.Clear();
     EXPECT_TRUE(editor.SetRows().empty());
@@ -307,7 +307,7 @@ TEST(ObjectEditorTest, ClearEmptiesEveryRowButCancelStillRestores) {
         EXPECT_EQ(line, (EditorLine{"", "", "", false, 1, 0}));
     editor.Cancel();
     EXPECT_EQ(editor.SetRows().size(), kMaxRows);
-    EXPECT_EQ(editor.Rows()[50].CheckMark, 0);
+    EXPECT_EQ(editor.Rows()[50].checkMark, 0);
 }
 
 }  // namespace

@@ -10,10 +10,10 @@ namespace zorva::velmoro::test {
 
 inline ObjectRow Row(std::string library, std::string object, std::string type, char option = '2') {
     ObjectRow row;
-    row.Library = std::move(library);
-    row.Object = std::move(object);
-    row.Type = std::move(type);
-    row.OptionCode = option;
+    row.library = std::move(library);
+    row.object = std::move(object);
+    row.type = std::move(type);
+    row.optionCode = option;
     return row;
 }
 
@@ -21,7 +21,7 @@ inline ObjectRow Row(std::string library, std::string object, std::string type, 
 inline std::vector<std::size_t> Marked(const std::vector<ObjectRow>& rows) {
     std::vector<std::size_t> marked;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].CheckMark == -1) marked.push_back(i);
+        if (rows[i].checkMark == -1) marked.push_back(i);
     return marked;
 }
 

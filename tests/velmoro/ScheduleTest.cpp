@@ -18,6 +18,12 @@ struct At {
     friend bool operator==(const At&, const At&) = default;
 };
 
+// The next run in the moments of these tests; all zeros when none was calculated.
+At NextOf(const JobRecord& job) {
+    const LocalTime t = job.nextRun.value_or(LocalTime{0, 0, 0, 0, 0, 0, 0});
+    return At{t.year, t.month, t.day, t.hour, t.minute, t.second};
+}
+
 void SetClock(FakeClock& clock, const At& at) {
     clock.Set(at.year, at.month, at.day, at.hour, at.minute, at.second);
 }
@@ -52,14 +58,14 @@ Schedule GivenDay(std::string day, std::string time) {
 
 SetTable OneSet(const Schedule& s) {
     BackupSet set;
-    set.SetName = "PAYROLL";
-    set.StartMethod = '1';
-    set.ScheduleGroup = s.group;
-    set.DailyKind = s.dailyKind;
-    set.WeekdayFlags = s.weekdayFlags;
-    set.SaveTime = s.saveTime;
-    set.MonthlyKind = s.monthlyKind;
-    set.MonthDay = s.monthDay;
+    set.setName = "PAYROLL";
+    set.startMethod = StartMethod::Pc;
+    set.scheduleKind = ScheduleKind{s.group};  // as the set file spells the kinds
+    set.dailyKind = DailyKind{s.dailyKind};
+    set.weekdayFlags = s.weekdayFlags;
+    set.saveTime = s.saveTime;
+    set.monthlyKind = MonthlyKind{s.monthlyKind};
+    set.monthDay = s.monthDay;
     return SetTable{{set}, 0, 0};
 }
 
@@ -73,14 +79,10 @@ const NextRun kEarlier{1999, 9, 9, 9, 9, "1999/09/09 09:09"};
 
 JobRecord JobWithEarlierNextRun() {
     JobRecord job;
-    job.SetName = "PAYROLL";
-    job.NextYear = kEarlier.year;
-    job.NextMonth = kEarlier.month;
-    job.NextDay = kEarlier.day;
-    job.NextHour = kEarlier.hour;
-    job.NextMinute = kEarlier.minute;
-    job.NextSecond = 33;
-    job.NextRunText = kEarlier.text;
+    job.setName = "PAYROLL";
+    job.nextRun =
+        LocalTime{kEarlier.year, kEarlier.month, kEarlier.day, kEarlier.hour, kEarlier.minute, 33};
+    job.nextRunText = kEarlier.text;
     return job;
 }
 
@@ -101,13 +103,9 @@ TEST_P(CalcNextRunTest, FillsTheNextRunFields) {
     CalcNextRun(job, OneSet(c.schedule), clock);
 
     const NextRun& want = c.expected ? *c.expected : kEarlier;
-    EXPECT_EQ(job.NextYear, want.year);
-    EXPECT_EQ(job.NextMonth, want.month);
-    EXPECT_EQ(job.NextDay, want.day);
-    EXPECT_EQ(job.NextHour, want.hour);
-    EXPECT_EQ(job.NextMinute, want.minute);
-    EXPECT_EQ(job.NextRunText, want.text);
-    EXPECT_EQ(job.NextSecond, 33);  // only the due test sets the second
+    // Only the due test sets the second.
+    EXPECT_EQ(NextOf(job), (At{want.year, want.month, want.day, want.hour, want.minute, 33}));
+    EXPECT_EQ(job.nextRunText, want.text);
 }
 
 // clang-format off
@@ -169,31 +167,29 @@ TEST(CalcNextRun, JobOfAMissingSetKeepsItsNextRun) {
     FakeClock clock(2024, 6, 10, 10, 0);
     SetTable sets = OneSet(EveryDay("2200"));
     JobRecord job = JobWithEarlierNextRun();
-    job.SetName = "PAYROL";  // names match exactly or not at all
+    job.setName = "PAYROL";  // names match exactly or not at all
     CalcNextRun(job, sets, clock);
-    EXPECT_EQ(job.NextRunText, kEarlier.text);
-    EXPECT_EQ(job.NextYear, kEarlier.year);
+    EXPECT_EQ(job.nextRunText, kEarlier.text);
+    EXPECT_EQ(NextOf(job).year, kEarlier.year);
 }
 
 // ---- FindDueJob ----
 
 JobRecord PcJob(std::string name, int active, const At& next) {
     JobRecord job;
-    job.Active = active;
-    job.SetName = std::move(name);
-    job.StartMethodText = kPcStart;
-    job.NextYear = next.year;
-    job.NextMonth = next.month;
-    job.NextDay = next.day;
-    job.NextHour = next.hour;
-    job.NextMinute = next.minute;
-    job.NextSecond = next.second;
+    job.active = active;
+    job.setName = std::move(name);
+    job.startMethod = StartMethod::Pc;
+    if (next.year != 0) {
+        job.nextRun =
+            LocalTime{next.year, next.month, next.day, next.hour, next.minute, next.second};
+    }
     return job;
 }
 
 JobRecord HostJob(std::string name, int active) {
     JobRecord job = PcJob(std::move(name), active, {2020, 1, 1, 0, 0});
-    job.StartMethodText = kHostStart;
+    job.startMethod = StartMethod::Host;
     return job;
 }
 
@@ -201,8 +197,8 @@ SetTable SetsNamed(const std::vector<std::string>& names) {
     SetTable sets;
     for (const std::string& name : names) {
         BackupSet set;
-        set.SetName = name;
-        sets.Sets.push_back(set);
+        set.setName = name;
+        sets.sets.push_back(set);
     }
     return sets;
 }
@@ -223,7 +219,7 @@ TEST_P(FindDueJobSingle, ComparesDateAndTimeOfDayApart) {
     JobTable table{"unused", {c.job}};
     EXPECT_EQ(FindDueJob(table, SetsNamed({"OTHER", "PAYROLL"}), clock),
               c.due ? DueWork::RunSet(1) : DueWork{});
-    EXPECT_EQ(table.Records[0].NextSecond, c.due ? c.now.second : c.job.NextSecond);
+    EXPECT_EQ(NextOf(table.records[0]).second, c.due ? c.now.second : NextOf(c.job).second);
 }
 
 // clang-format off
@@ -252,9 +248,9 @@ TEST(FindDueJob, StartsTheFirstDueJobInListOrderAndAnswersItsSetIndex) {
         {PcJob("CHARLIE", 1, {2024, 6, 10, 23, 0, 7}), PcJob("BRAVO", 1, {2024, 6, 10, 22, 0, 7}),
          PcJob("ALPHA", 1, {2024, 6, 10, 21, 0, 7}), HostJob("HOSTED", 1)}};
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::RunSet(1));
-    EXPECT_EQ(table.Records[1].NextSecond, 42);
-    EXPECT_EQ(table.Records[2].NextSecond, 7);   // due too, but waits for the next tick
-    EXPECT_EQ(table.Records[3].NextYear, 2020);  // no host poll while a PC job runs
+    EXPECT_EQ(NextOf(table.records[1]).second, 42);
+    EXPECT_EQ(NextOf(table.records[2]).second, 7);   // due too, but waits for the next tick
+    EXPECT_EQ(NextOf(table.records[3]).year, 2020);  // no host poll while a PC job runs
 }
 
 TEST(FindDueJob, DueJobOfAMissingSetIsNamedOnceAndHoldsBackNoOtherJob) {
@@ -266,8 +262,8 @@ TEST(FindDueJob, DueJobOfAMissingSetIsNamedOnceAndHoldsBackNoOtherJob) {
     DueWork expected = DueWork::RunSet(0);
     expected.unloadedSets = {"GONE"};
     EXPECT_EQ(FindDueJob(table, sets, clock), expected);
-    EXPECT_EQ(table.Records[1].NextSecond, 10);
-    table.Records[1].NextYear = 0;  // booked meanwhile
+    EXPECT_EQ(NextOf(table.records[1]).second, 10);
+    table.records[1].nextRun.reset();  // booked meanwhile
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::PollHost());
 }
 
@@ -278,13 +274,11 @@ TEST(FindDueJob, WithoutADuePcJobStampsActiveHostStartJobsWithTheMoment) {
         "unused",
         {PcJob("PAYROLL", 1, {2024, 6, 10, 22, 0}), HostJob("HOSTED", 1), HostJob("PAUSED", 0)}};
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork::PollHost());
-    const JobRecord& hosted = table.Records[1];
-    EXPECT_EQ((At{hosted.NextYear, hosted.NextMonth, hosted.NextDay, hosted.NextHour,
-                  hosted.NextMinute, hosted.NextSecond}),
-              (At{2024, 6, 10, 8, 15, 27}));
-    EXPECT_EQ(table.Records[2].NextYear, 2020);  // stopped: not polled for
+    const JobRecord& hosted = table.records[1];
+    EXPECT_EQ(NextOf(hosted), (At{2024, 6, 10, 8, 15, 27}));
+    EXPECT_EQ(NextOf(table.records[2]).year, 2020);  // stopped: not polled for
 
-    table.Records[1].Active = 0;
+    table.records[1].active = 0;
     EXPECT_EQ(FindDueJob(table, sets, clock), DueWork{});
 }
 
@@ -305,7 +299,7 @@ TEST_P(CalcLastDurationTest, CountsTheCalendarBetweenDueMomentAndNow) {
     SetClock(clock, c.end);
     JobRecord job = PcJob("PAYROLL", 1, c.start);
     CalcLastDuration(job, clock);
-    EXPECT_EQ(job.LastDuration, c.text);
+    EXPECT_EQ(job.lastDuration, c.text);
 }
 
 // clang-format off

@@ -25,11 +25,11 @@ using Op = ScriptedHost::Op;
 
 BackupSet DailySet(std::string name, std::string saveTime, char method = '1') {
     BackupSet set;
-    set.SetName = std::move(name);
-    set.StartMethod = method;
-    set.ScheduleGroup = '1';
-    set.DailyKind = '1';
-    set.SaveTime = std::move(saveTime);
+    set.setName = std::move(name);
+    set.startMethod = StartMethod{method};  // as the set file spells it
+    set.scheduleKind = ScheduleKind::Daily;
+    set.dailyKind = DailyKind::EveryDay;
+    set.saveTime = std::move(saveTime);
     return set;
 }
 
@@ -61,16 +61,16 @@ struct Agent {
 
     Agent() {
         std::filesystem::create_directories(folder / "LOG_DAT");
-        state.jobs.File = folder / "schedule.txt";
-        state.settings.TermId = "PC01";
+        state.jobs.file = folder / "schedule.txt";
+        state.settings.termId = "PC01";
     }
     void AddJob(const BackupSet& set) {
-        state.sets.Sets.push_back(set);
-        state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size()) - 1;
+        state.sets.sets.push_back(set);
+        state.sets.currentSet = static_cast<int>(state.sets.sets.size()) - 1;
         const Expected<void> registered = RegisterJob(state.jobs, state.sets, clock);
         ASSERT_TRUE(registered) << registered.error().text;
     }
-    const JobRecord& Job(std::size_t i) const { return state.jobs.Records.at(i); }
+    const JobRecord& Job(std::size_t i) const { return state.jobs.records.at(i); }
     std::string DailyLogText() const {
         return ReadFileBytes(folder / "LOG_DAT" / DailyLog::FileName(clock.Now())).value_or("");
     }
@@ -88,7 +88,7 @@ TEST(Scheduler, DueJobRunsOnceAndIsBookedWhenTheTransferAgentEnds) {
     ASSERT_EQ(agent.launcher.started.size(), 1u);
     EXPECT_EQ(agent.launcher.started[0].program, "qivftp");
     EXPECT_EQ(agent.launcher.started[0].arguments, std::vector<std::string>{"PAYROLL"});
-    EXPECT_EQ(agent.Job(0).StatusText, kStatusRunning);
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Running);
     EXPECT_TRUE(agent.scheduler.TickRunning());
     EXPECT_EQ(agent.shell.ticksEnded, 1);  // the timer stays stopped while it runs
 
@@ -98,10 +98,10 @@ TEST(Scheduler, DueJobRunsOnceAndIsBookedWhenTheTransferAgentEnds) {
     agent.clock.Set(2026, 3, 2, 23, 12, 48);
     agent.launcher.Finish(0);
     EXPECT_EQ(agent.shell.ticksEnded, 2);
-    EXPECT_EQ(agent.Job(0).StatusText, kStatusWaiting);
-    EXPECT_EQ(agent.Job(0).LastRunText, " 2026/03/02 23:12");
-    EXPECT_EQ(agent.Job(0).LastDuration, "01:12:41");
-    EXPECT_EQ(agent.Job(0).NextRunText, "2026/03/03 22:00");
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Waiting);
+    EXPECT_EQ(agent.Job(0).lastRunText, " 2026/03/02 23:12");
+    EXPECT_EQ(agent.Job(0).lastDuration, "01:12:41");
+    EXPECT_EQ(agent.Job(0).nextRunText, "2026/03/03 22:00");
     std::string file = ReadFileBytes(agent.folder / "schedule.txt").value_or("");
     EXPECT_NE(file.find(",PAYROLL,"), std::string::npos);
     EXPECT_NE(file.find(" 2026/03/02 23:12,2026/03/03 22:00,01:12:41,"), std::string::npos);
@@ -122,8 +122,8 @@ TEST(Scheduler, DurationCountsFromTheDueMomentEvenWhenTheListIsReread) {
               JobFileWrite::Written);
     agent.clock.Set(2026, 3, 2, 22, 10, 9);
     agent.launcher.Finish(0);
-    EXPECT_EQ(agent.Job(0).LastDuration, "00:10:02");
-    EXPECT_EQ(agent.state.jobs.Records.size(), 1u);
+    EXPECT_EQ(agent.Job(0).lastDuration, "00:10:02");
+    EXPECT_EQ(agent.state.jobs.records.size(), 1u);
 }
 
 TEST(Scheduler, TwoJobsDueInOneMinuteStartOnConsecutiveTicksInListOrder) {
@@ -146,9 +146,9 @@ TEST(Scheduler, FailedStartIsBookedAndNotRetried) {
     agent.clock.Set(2026, 3, 2, 22, 0, 0);
     agent.scheduler.Tick();
     EXPECT_EQ(agent.state.lastError, kTransferStartFailed);
-    EXPECT_EQ(agent.Job(0).StatusText, kStatusWaiting);
-    EXPECT_EQ(agent.Job(0).NextRunText, "2026/03/03 22:00");
-    EXPECT_EQ(agent.Job(0).LastRunText, " 2026/03/02 22:00");
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Waiting);
+    EXPECT_EQ(agent.Job(0).nextRunText, "2026/03/03 22:00");
+    EXPECT_EQ(agent.Job(0).lastRunText, " 2026/03/02 22:00");
     EXPECT_FALSE(agent.starter.TransferRunning());
     EXPECT_EQ(agent.reporter.messages, std::vector<std::string>{std::string(kTransferStartFailed) +
                                                                 "：No such file or directory"});
@@ -172,10 +172,10 @@ TEST(Scheduler, JobStoppedWhileItRunsIsWaitingWhenTheRunEnds) {
 
 TEST(Scheduler, DueJobOfASetNotLoadedIsLoggedAndHoldsUpNoOther) {
     Agent agent;
-    agent.state.sets.Sets = {DailySet("PAYROLL", "2200")};
+    agent.state.sets.sets = {DailySet("PAYROLL", "2200")};
     const std::string tail = ", 2026/03/01 09:00, ,2026/03/02 22:00, ,ＰＣ起動,実行前\r\n";
     ASSERT_TRUE(
-        WriteFileAtomically(agent.state.jobs.File, ToCp932("1,GONE" + tail + "1,PAYROLL" + tail)));
+        WriteFileAtomically(agent.state.jobs.file, ToCp932("1,GONE" + tail + "1,PAYROLL" + tail)));
     ASSERT_TRUE(LoadJobs(agent.state.jobs, agent.state.sets, agent.clock, [](std::string_view) {}));
     agent.clock.Set(2026, 3, 2, 22, 0, 0);
     agent.scheduler.Tick();
@@ -198,16 +198,16 @@ TEST(Scheduler, UnwritableJobFileIsLoggedAndTheTickEnds) {
 TEST(Scheduler, StoppedJobDoesNotStartForATimeMissedWhileStopped) {
     Agent agent;
     agent.AddJob(DailySet("PAYROLL", "2200"));
-    agent.state.jobs.Records[0].Active = 0;
+    agent.state.jobs.records[0].active = 0;
     for (int minute : {0, 1, 2}) {
         agent.clock.Set(2026, 3, 2, 22, minute, 0);
         agent.scheduler.Tick();
     }
-    agent.state.jobs.Records[0].Active = 1;
+    agent.state.jobs.records[0].active = 1;
     agent.clock.Set(2026, 3, 2, 22, 3, 0);
     agent.scheduler.Tick();
     EXPECT_TRUE(agent.launcher.started.empty());
-    EXPECT_EQ(agent.Job(0).NextRunText, "2026/03/03 22:00");
+    EXPECT_EQ(agent.Job(0).nextRunText, "2026/03/03 22:00");
 }
 
 TEST(Scheduler, SecondTransferAgentIsRefused) {
@@ -247,7 +247,7 @@ TEST(Scheduler, AbandonedRunIsNotBooked) {
     agent.scheduler.Tick();
     agent.scheduler.Abandon();
     agent.launcher.Finish(0);
-    EXPECT_EQ(agent.Job(0).LastRunText, " ");
+    EXPECT_EQ(agent.Job(0).lastRunText, " ");
     EXPECT_EQ(agent.shell.ticksEnded, 0);
 }
 
@@ -255,7 +255,7 @@ TEST(Scheduler, AbandonedRunIsNotBooked) {
 
 Agent& WithHostJob(Agent& agent, int active = 1) {
     agent.AddJob(DailySet("PAYROLL", "", '2'));
-    agent.state.jobs.Records[0].Active = active;
+    agent.state.jobs.records[0].active = active;
     return agent;
 }
 
@@ -274,9 +274,9 @@ TEST(HostStart, RequestRunsTheSetOnceAndDeletesTheStartFile) {
     agent.launcher.Finish(0);
     EXPECT_FALSE(agent.host->files.count("ZORVADATA/PC01"));
     EXPECT_EQ(agent.shell.title, kHostStartWaitingTitle);
-    EXPECT_EQ(agent.Job(0).LastDuration, "00:20:01");
-    EXPECT_EQ(agent.Job(0).LastRunText, " 2026/03/02 10:20");
-    EXPECT_EQ(agent.Job(0).StatusText, kStatusWaiting);
+    EXPECT_EQ(agent.Job(0).lastDuration, "00:20:01");
+    EXPECT_EQ(agent.Job(0).lastRunText, " 2026/03/02 10:20");
+    EXPECT_EQ(agent.Job(0).status, JobStatus::Waiting);
     EXPECT_FALSE(agent.host->IsOpen());
 
     agent.scheduler.Tick();  // no file any more: waits
@@ -315,7 +315,7 @@ TEST(HostStart, RequestWhoseRunDidNotStartStaysUnbookedForTheNextTick) {
         if (busy) agent.starter.StartTransferAgent("OTHER", {});
         agent.scheduler.Tick();
         EXPECT_TRUE(agent.host->files.count("ZORVADATA/PC01")) << busy;
-        EXPECT_EQ(agent.Job(0).LastRunText, " ");
+        EXPECT_EQ(agent.Job(0).lastRunText, " ");
         EXPECT_FALSE(agent.host->IsOpen());
     }
 }

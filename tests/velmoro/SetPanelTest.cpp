@@ -13,33 +13,33 @@ namespace {
 
 Settings CompleteSettings() {
     Settings s;
-    s.TermId = "PC01";
-    s.BaseDir = "/srv/save/";
-    s.HostAddress = "10.0.0.1";
-    s.User = "ZORVA";
-    s.Password = "SECRET";
-    s.JobQueue = "QGPL/QBATCH";
+    s.termId = "PC01";
+    s.baseDir = "/srv/save/";
+    s.hostAddress = "10.0.0.1";
+    s.user = "ZORVA";
+    s.password = "SECRET";
+    s.jobQueue = "QGPL/QBATCH";
     return s;
 }
 
-BackupSet StoredSet(std::string name, char startMethod = '1') {
+BackupSet StoredSet(std::string name, StartMethod startMethod = StartMethod::Pc) {
     BackupSet set;
-    set.SetName = std::move(name);
-    set.Description = "stored";
-    set.StartMethod = startMethod;
-    set.ScheduleGroup = '1';
-    set.DailyKind = '1';
-    set.RetentionDays = "7";
-    set.SaveTime = startMethod == '1' ? "2200" : "";
-    set.Rows.push_back({"PAYLIB", "*ALL", "*FILE", '2', '2', 0});
+    set.setName = std::move(name);
+    set.description = "stored";
+    set.startMethod = startMethod;
+    set.scheduleKind = ScheduleKind::Daily;
+    set.dailyKind = DailyKind::EveryDay;
+    set.retentionDays = "7";
+    set.saveTime = startMethod == StartMethod::Pc ? "2200" : "";
+    set.rows.push_back({"PAYLIB", "*ALL", "*FILE", '2', '2', 0});
     return set;
 }
 
-JobRecord JobOf(std::string name, std::string_view method) {
+JobRecord JobOf(std::string name, StartMethod method) {
     JobRecord job;
-    job.Active = 1;
-    job.SetName = std::move(name);
-    job.StartMethodText = method;
+    job.active = 1;
+    job.setName = std::move(name);
+    job.startMethod = method;
     return job;
 }
 
@@ -55,7 +55,7 @@ SetPanelState PcPanel(std::string name, std::string saveTime) {
 AgentState StateWith(std::vector<BackupSet> sets) {
     AgentState state;
     state.settings = CompleteSettings();
-    state.sets.Sets = std::move(sets);
+    state.sets.sets = std::move(sets);
     return state;
 }
 
@@ -84,15 +84,15 @@ TEST(SetPanel, SetNameRules) {
             sets.push_back(StoredSet(std::string("SET") + static_cast<char>('A' + i % 26) +
                                      static_cast<char>('A' + i / 26)));
         }
-        if (c.storedSets > 1) sets[1].SetName = "SETB";
+        if (c.storedSets > 1) sets[1].setName = "SETB";
         AgentState state = StateWith(sets);
-        state.sets.CurrentSet = 0;
+        state.sets.currentSet = 0;
         SetPanelState panel = PcPanel(c.name, "2200");
         EXPECT_EQ(CheckSetName(panel, state).has_value(), c.result == 1);
         EXPECT_EQ(state.lastError, c.error);
-        EXPECT_EQ(state.sets.NewSet, c.newSet);
+        EXPECT_EQ(state.sets.newSet, c.newSet);
         const int current = c.result == 0 ? 0 : c.newSet == 1 ? static_cast<int>(c.storedSets) : 1;
-        EXPECT_EQ(state.sets.CurrentSet, current);
+        EXPECT_EQ(state.sets.currentSet, current);
     }
 }
 
@@ -168,7 +168,7 @@ TEST(SetPanel, CheckSetEntriesFirstFailureWins) {
     for (const EntryCase& c : cases) {
         SCOPED_TRACE(c.label);
         AgentState state = StateWith({StoredSet("OTHER")});
-        state.draft.Rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
+        state.draft.rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
         SetPanelState panel = PcPanel("NEWSET", "2200");
         c.arrange(panel);
         EntryCheck check = CheckSetEntries(panel, state);
@@ -180,22 +180,22 @@ TEST(SetPanel, CheckSetEntriesFirstFailureWins) {
 
 TEST(SetPanel, CheckSetEntriesCopiesWhatItChecks) {
     AgentState state = StateWith({});
-    state.draft.Rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
+    state.draft.rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
     SetPanelState panel = PcPanel("NEWSET", "0930");
     panel.description = "夜間保管";
     ASSERT_TRUE(CheckSetEntries(panel, state).ok);
-    EXPECT_EQ(state.draft.RetentionDays, "999");  // empty retention with "毎日"
-    EXPECT_EQ(state.draft.ScheduleGroup, '1');
-    EXPECT_EQ(state.draft.DailyKind, '1');
-    EXPECT_EQ(state.draft.StartMethod, '1');
-    EXPECT_EQ(state.draft.SaveTime, "0930");
-    EXPECT_EQ(state.draft.Description, "夜間保管");
+    EXPECT_EQ(state.draft.retentionDays, "999");  // empty retention with "毎日"
+    EXPECT_EQ(state.draft.scheduleKind, ScheduleKind::Daily);
+    EXPECT_EQ(state.draft.dailyKind, DailyKind::EveryDay);
+    EXPECT_EQ(state.draft.startMethod, StartMethod::Pc);
+    EXPECT_EQ(state.draft.saveTime, "0930");
+    EXPECT_EQ(state.draft.description, "夜間保管");
 
     OnWeekdaysClicked(panel);
     panel.weekdayBoxes[0].checked = panel.weekdayBoxes[6].checked = true;
     ASSERT_TRUE(CheckSetEntries(panel, state).ok);
-    EXPECT_EQ(state.draft.DailyKind, '2');
-    EXPECT_EQ(state.draft.WeekdayFlags, "1000001");
+    EXPECT_EQ(state.draft.dailyKind, DailyKind::Weekdays);
+    EXPECT_EQ(state.draft.weekdayFlags, "1000001");
 }
 
 TEST(SetPanel, LaterChecksFailOnObjectsAndSettings) {
@@ -205,13 +205,13 @@ TEST(SetPanel, LaterChecksFailOnObjectsAndSettings) {
     EXPECT_EQ(check.focus, PanelFocus::StoreButton);
     EXPECT_EQ(state.lastError, kNoObjects);
 
-    state.draft.Rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
-    for (auto clear : std::vector<void (*)(Settings&)>{[](Settings& s) { s.TermId.clear(); },
-                                                       [](Settings& s) { s.JobQueue.clear(); },
+    state.draft.rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
+    for (auto clear : std::vector<void (*)(Settings&)>{[](Settings& s) { s.termId.clear(); },
+                                                       [](Settings& s) { s.jobQueue.clear(); },
                                                        [](Settings& s) {
-                                                           s.MailActive = 1;
-                                                           s.MailAddress = "a@b";
-                                                           s.Smtp = "mail";
+                                                           s.mailActive = 1;
+                                                           s.mailAddress = "a@b";
+                                                           s.smtp = "mail";
                                                        }}) {
         state.settings = CompleteSettings();
         clear(state.settings);
@@ -223,13 +223,13 @@ TEST(SetPanel, LaterChecksFailOnObjectsAndSettings) {
 
 TEST(SetPanel, ShowSelectedSetMirrorsTheRecord) {
     BackupSet monthly = StoredSet("MONTHLY");
-    monthly.ScheduleGroup = '2';
-    monthly.DailyKind = '0';
-    monthly.MonthlyKind = '3';
-    monthly.MonthDay = "15";
-    BackupSet host = StoredSet("HOSTSET", '2');
-    host.DailyKind = '2';
-    host.WeekdayFlags = "0100001";
+    monthly.scheduleKind = ScheduleKind::Monthly;
+    monthly.dailyKind = DailyKind::NotDaily;
+    monthly.monthlyKind = MonthlyKind::GivenDay;
+    monthly.monthDay = "15";
+    BackupSet host = StoredSet("HOSTSET", StartMethod::Host);
+    host.dailyKind = DailyKind::Weekdays;
+    host.weekdayFlags = "0100001";
     AgentState state = StateWith({StoredSet("DAILY"), monthly, host});
     SetPanelState panel;
     ResetSetPanel(panel);
@@ -255,7 +255,7 @@ TEST(SetPanel, ShowSelectedSetMirrorsTheRecord) {
     before.selectorText = "NOSUCH";
     EXPECT_EQ(ShowSelectedSet(panel, state), std::nullopt);
     EXPECT_EQ(panel, before);
-    EXPECT_EQ(state.sets.CurrentSet, 2);
+    EXPECT_EQ(state.sets.currentSet, 2);
 }
 
 TEST(SetPanel, StartMethodClickWithoutJobResetsToEveryDay) {
@@ -265,19 +265,19 @@ TEST(SetPanel, StartMethodClickWithoutJobResetsToEveryDay) {
     panel.selectorText = "DAILY";
     ShowSelectedSet(panel, state);
     OnWeekdaysClicked(panel);
-    OnStartMethodClicked(panel, state, StartMethodChoice::Host);
+    OnStartMethodClicked(panel, state, StartMethod::Host);
     EXPECT_TRUE(panel.hostStart.checked && !panel.pcStart.checked);
     EXPECT_EQ(panel.saveTime, (PanelEdit{"", false}));
     EXPECT_TRUE(panel.dailyGroup.checked && panel.everyDay.checked && !panel.weekdays.checked);
     EXPECT_TRUE(panel.retention.enabled);
 
-    OnStartMethodClicked(panel, state, StartMethodChoice::Pc);
+    OnStartMethodClicked(panel, state, StartMethod::Pc);
     EXPECT_TRUE(panel.saveTime.enabled);
 }
 
 TEST(SetPanel, JobLocksScheduleAndStartMethodClicksRestoreTheSet) {
     AgentState state = StateWith({StoredSet("DAILY")});
-    state.jobs.Records.push_back(JobOf("DAILY", kPcStart));
+    state.jobs.records.push_back(JobOf("DAILY", StartMethod::Pc));
     SetPanelState panel;
     ResetSetPanel(panel);
     panel.selectorText = "DAILY";
@@ -287,32 +287,32 @@ TEST(SetPanel, JobLocksScheduleAndStartMethodClicksRestoreTheSet) {
                  panel.retention.enabled || panel.everyDay.enabled || panel.dailyGroup.enabled);
 
     // The click shows the stored set again but selects the clicked method: a conflict to store.
-    OnStartMethodClicked(panel, state, StartMethodChoice::Immediate);
+    OnStartMethodClicked(panel, state, StartMethod::Immediate);
     EXPECT_TRUE(panel.immediate.checked && !panel.pcStart.checked);
     EXPECT_EQ(panel.saveTime.text, "2200");
     EXPECT_TRUE(StartMethodConflict(panel, state.jobs));
 
     struct Case {
-        std::string_view jobMethod;
-        StartMethodChoice selected;
+        StartMethod jobMethod;
+        StartMethod selected;
         bool conflict;
     };
-    for (const Case& c : std::vector<Case>{{kPcStart, StartMethodChoice::Pc, false},
-                                           {kPcStart, StartMethodChoice::Host, true},
-                                           {kHostStart, StartMethodChoice::Host, false},
-                                           {kHostStart, StartMethodChoice::Pc, true},
-                                           {kHostStart, StartMethodChoice::Immediate, true}}) {
+    for (const Case& c : std::vector<Case>{{StartMethod::Pc, StartMethod::Pc, false},
+                                           {StartMethod::Pc, StartMethod::Host, true},
+                                           {StartMethod::Host, StartMethod::Host, false},
+                                           {StartMethod::Host, StartMethod::Pc, true},
+                                           {StartMethod::Host, StartMethod::Immediate, true}}) {
         JobTable jobs;
-        jobs.Records.push_back(JobOf("DAILY", c.jobMethod));
+        jobs.records.push_back(JobOf("DAILY", c.jobMethod));
         SetPanelState p = panel;
-        p.pcStart.checked = c.selected == StartMethodChoice::Pc;
-        p.hostStart.checked = c.selected == StartMethodChoice::Host;
-        p.immediate.checked = c.selected == StartMethodChoice::Immediate;
+        p.pcStart.checked = c.selected == StartMethod::Pc;
+        p.hostStart.checked = c.selected == StartMethod::Host;
+        p.immediate.checked = c.selected == StartMethod::Immediate;
         EXPECT_EQ(StartMethodConflict(p, jobs), c.conflict);
     }
 
     // Without the job the group radios and start methods come back, inner controls stay.
-    state.jobs.Records.clear();
+    state.jobs.records.clear();
     LockScheduleIfJob(panel, state.jobs);
     EXPECT_TRUE(panel.pcStart.enabled && panel.dailyGroup.enabled && panel.monthlyGroup.enabled);
     EXPECT_FALSE(panel.saveTime.enabled);
@@ -321,21 +321,21 @@ TEST(SetPanel, JobLocksScheduleAndStartMethodClicksRestoreTheSet) {
 TEST(SetPanel, StoreWritesTheFileAndAddsANewSet) {
     test::TempFolder folder;
     AgentState state = StateWith({});
-    state.settings.BackupSetFolder = "BACKUPSET";
+    state.settings.backupSetFolder = "BACKUPSET";
     std::filesystem::create_directories(folder / "BACKUPSET");
-    state.draft.Rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
+    state.draft.rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
     SetPanelState panel = PcPanel("NEWSET", "2200");
     panel.retention.text = "7";
     ASSERT_TRUE(CheckSetEntries(panel, state).ok);
     ASSERT_TRUE(StoreCurrentSet(panel, state, folder.path()));
-    ASSERT_EQ(state.sets.Sets.size(), 1u);
-    EXPECT_EQ(state.sets.NewSet, 0);
-    const BackupSet& stored = state.sets.Sets[0];
-    EXPECT_EQ(stored.Description, " ");  // an empty description is stored as one blank
+    ASSERT_EQ(state.sets.sets.size(), 1u);
+    EXPECT_EQ(state.sets.newSet, 0);
+    const BackupSet& stored = state.sets.sets[0];
+    EXPECT_EQ(stored.description, " ");  // an empty description is stored as one blank
     std::optional<std::string> bytes = ReadFileBytes(folder / "BACKUPSET/NEWSET");
     ASSERT_TRUE(bytes);
     EXPECT_EQ(*bytes, " \r\n1\r\n1\t2200\r\n1\t7\r\n \t\r\nPAYLIB\tPAYROLL\t*FILE\t2\t1\t\r\n");
-    EXPECT_TRUE(state.draft.Rows.empty());
+    EXPECT_TRUE(state.draft.rows.empty());
 
     // A monthly last-day store keeps the old weekday flags and day, as the file format says.
     panel.selectorText = "NEWSET";
@@ -351,13 +351,13 @@ TEST(SetPanel, StoreWritesTheFileAndAddsANewSet) {
 TEST(SetPanel, FailedStoreKeepsTheOldFileAndStillCountsTheNewSet) {
     test::TempFolder folder;
     AgentState state = StateWith({});
-    state.settings.BackupSetFolder = "MISSING";  // no such folder: the write fails
-    state.draft.Rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
+    state.settings.backupSetFolder = "MISSING";  // no such folder: the write fails
+    state.draft.rows.push_back({"PAYLIB", "PAYROLL", "*FILE", '2', '1', 0});
     SetPanelState panel = PcPanel("NEWSET", "2200");
     ASSERT_TRUE(CheckSetEntries(panel, state).ok);
     EXPECT_FALSE(StoreCurrentSet(panel, state, folder.path()));
     EXPECT_EQ(state.lastError, "バックアップセット:NEWSET 保管が失敗しました");
-    EXPECT_EQ(state.sets.Sets.size(), 1u);
+    EXPECT_EQ(state.sets.sets.size(), 1u);
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ std::string SetsLeftOutText(std::size_t count) {
 }
 
 void ResetRunningJobs(JobTable& jobs) {
-    for (JobRecord& job : jobs.Records) {
-        if (job.StatusText == kStatusRunning) job.StatusText = kStatusWaiting;
+    for (JobRecord& job : jobs.records) {
+        if (job.status == JobStatus::Running) job.status = JobStatus::Waiting;
     }
 }
 
@@ -25,22 +25,22 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
     EnsureSetFolder(context.folder);
     state = AgentState();
     state.settings = ReadSettings(ini, Program::Agent);
-    context.log.SetDetailLog(state.settings.DetailLog);
+    context.log.SetDetailLog(state.settings.detailLog);
 
     AgentStartup startup;
     startup.setsLoaded =
         LoadSets(SetFolder(context.folder, state.settings), state.sets).has_value();
     if (!startup.setsLoaded) state.lastError = kSetsUnreadable;
-    startup.setsLeftOut = state.sets.LeftOut > 0;
+    startup.setsLeftOut = state.sets.leftOut > 0;
     if (startup.setsLeftOut) {
-        state.lastError = SetsLeftOutText(state.sets.LeftOut);
+        state.lastError = SetsLeftOutText(state.sets.leftOut);
         context.log.WriteDailyLog(state.lastError);
     }
-    state.sets.CurrentSet = 0;
+    state.sets.currentSet = 0;
     startup.hostInstalled = ReadInstallFlag(ini) == 1;
-    state.settings.HostInstalled = startup.hostInstalled ? 1 : 0;
+    state.settings.hostInstalled = startup.hostInstalled ? 1 : 0;
 
-    state.jobs.File = context.folder / kJobFileName;
+    state.jobs.file = context.folder / kJobFileName;
     auto log = [&](std::string_view message) {
         context.log.WriteDailyLog(message);
         if (!message.starts_with(kJobFileKept)) return;
@@ -53,7 +53,7 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
         if (SaveJobs(state.jobs) == JobFileWrite::Failed)
             context.log.WriteDailyLog(kJobFileWriteFailed);
     }
-    startup.schedulerPeriod = SchedulerPeriod(state.settings.MonitorInterval, context.log);
+    startup.schedulerPeriod = SchedulerPeriod(state.settings.monitorInterval, context.log);
     return startup;
 }
 

@@ -20,7 +20,7 @@ struct AgentState {
     std::string lastError;  // LastErrorText
 };
 
-// The record at sets.CurrentSet, or the draft while a new name is being worked on.
+// The record at sets.currentSet, or the draft while a new name is being worked on.
 BackupSet& CurrentRecord(AgentState& state);
 
 }  // namespace zorva::velmoro

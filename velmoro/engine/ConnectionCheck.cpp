@@ -15,7 +15,7 @@ class Failures {
 public:
     explicit Failures(ConnectionCheck& check) : check_(check) {}
     void Add(ConnectionField field, std::string message, bool selectAll = false) {
-        if (!check_.Ok) return;
+        if (!check_.ok) return;
         check_ = {false, std::move(message), field, selectAll};
     }
 
@@ -61,41 +61,41 @@ void CheckBaseDir(const std::string& text, const fs::path& programFolder, Settin
     if (Cp932Width(folder) > kBaseDirWidth ||
         !fs::is_directory(Resolved(folder, programFolder), ec))
         return failures.Add(ConnectionField::BaseDir, kInvalid, true);
-    settings.BaseDir = folder;
+    settings.baseDir = folder;
 }
 
 void CheckMail(const ConnectionEntries& entries, Settings& settings, Failures& failures) {
-    if (!entries.MailActive) {
-        settings.MailActive = 0;
+    if (!entries.mailActive) {
+        settings.mailActive = 0;
         return;
     }
-    settings.MailActive = 1;
-    settings.MailAddress = CutToCp932Width(entries.MailAddress, kMailFieldLength);
-    settings.MailFrom = CutToCp932Width(entries.MailFrom, kMailFieldLength);
-    settings.Smtp = CutToCp932Width(entries.Smtp, kMailFieldLength);
+    settings.mailActive = 1;
+    settings.mailAddress = CutToCp932Width(entries.mailAddress, kMailFieldLength);
+    settings.mailFrom = CutToCp932Width(entries.mailFrom, kMailFieldLength);
+    settings.smtp = CutToCp932Width(entries.smtp, kMailFieldLength);
     constexpr const char* kRequired = "メール送信を選択した場合。項目は入力必須です";
-    if (entries.MailAddress.empty()) return failures.Add(ConnectionField::MailAddress, kRequired);
-    if (entries.Smtp.empty()) return failures.Add(ConnectionField::Smtp, kRequired);
-    if (entries.MailFrom.empty()) return failures.Add(ConnectionField::MailFrom, kRequired);
+    if (entries.mailAddress.empty()) return failures.Add(ConnectionField::MailAddress, kRequired);
+    if (entries.smtp.empty()) return failures.Add(ConnectionField::Smtp, kRequired);
+    if (entries.mailFrom.empty()) return failures.Add(ConnectionField::MailFrom, kRequired);
 }
 
 }  // namespace
 
 ConnectionEntries EntriesFrom(const Settings& s) {
     ConnectionEntries entries;
-    entries.TermId = s.TermId;
-    entries.BaseDir = s.BaseDir;
-    entries.HostAddress = s.HostAddress;
-    entries.User = s.User;
-    entries.Password = s.Password;
-    entries.JobQueue = s.JobQueue;
-    entries.MailActive = s.MailActive == 1;
-    if (entries.MailActive) {
-        entries.MailAddress = s.MailAddress;
-        entries.Smtp = s.Smtp;
-        entries.MailFrom = s.MailFrom;
+    entries.termId = s.termId;
+    entries.baseDir = s.baseDir;
+    entries.hostAddress = s.hostAddress;
+    entries.user = s.user;
+    entries.password = s.password;
+    entries.jobQueue = s.jobQueue;
+    entries.mailActive = s.mailActive == 1;
+    if (entries.mailActive) {
+        entries.mailAddress = s.mailAddress;
+        entries.smtp = s.smtp;
+        entries.mailFrom = s.mailFrom;
     }
-    entries.DetailLog = s.DetailLog == 1;
+    entries.detailLog = s.detailLog == 1;
     return entries;
 }
 
@@ -112,32 +112,32 @@ ConnectionCheck CheckConnectionSettings(const ConnectionEntries& entries,
     ConnectionCheck check;
     Failures failures(check);
 
-    if (std::string termId = Accepted(entries.TermId, kTerminalCharacters); termId.empty())
+    if (std::string termId = Accepted(entries.termId, kTerminalCharacters); termId.empty())
         failures.Add(ConnectionField::TermId, "端末ＩＤは入力必須です");
     else
-        settings.TermId = termId;
+        settings.termId = termId;
 
     // An address zorva.ini cannot hold whole is no better than a malformed one.
-    const std::string address = Accepted(entries.HostAddress, kAddressCharacters);
+    const std::string address = Accepted(entries.hostAddress, kAddressCharacters);
     if (AddressLooksValid(address) && address.size() <= kHostAddressWidth)
-        settings.HostAddress = address;
+        settings.hostAddress = address;
 
-    if (std::string user = Accepted(entries.User, kNameCharacters); !user.empty())
-        settings.User = user;
+    if (std::string user = Accepted(entries.user, kNameCharacters); !user.empty())
+        settings.user = user;
 
-    if (std::string password = Accepted(entries.Password, kNameCharacters); password.empty())
+    if (std::string password = Accepted(entries.password, kNameCharacters); password.empty())
         failures.Add(ConnectionField::Password, "パスワードを入力してください");
     else
-        settings.Password = password;
+        settings.password = password;
 
-    if (std::string queue = Accepted(entries.JobQueue, kTerminalCharacters); queue.empty())
+    if (std::string queue = Accepted(entries.jobQueue, kTerminalCharacters); queue.empty())
         failures.Add(ConnectionField::JobQueue, "ＪＯＢＱを入力してください");
     else
-        settings.JobQueue = queue;
+        settings.jobQueue = queue;
 
-    CheckBaseDir(entries.BaseDir, programFolder, settings, failures);
+    CheckBaseDir(entries.baseDir, programFolder, settings, failures);
     CheckMail(entries, settings, failures);
-    settings.DetailLog = entries.DetailLog ? 1 : 0;
+    settings.detailLog = entries.detailLog ? 1 : 0;
     return check;
 }
 

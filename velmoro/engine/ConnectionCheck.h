@@ -41,26 +41,26 @@ enum class ConnectionField {
 
 // What the dialog's controls hold.
 struct ConnectionEntries {
-    std::string TermId;
-    std::string BaseDir;
-    std::string HostAddress;
-    std::string User;
-    std::string Password;
-    std::string JobQueue;
-    bool MailActive = false;
-    std::string MailAddress;
-    std::string Smtp;
-    std::string MailFrom;
-    bool DetailLog = false;
+    std::string termId;
+    std::string baseDir;
+    std::string hostAddress;
+    std::string user;
+    std::string password;
+    std::string jobQueue;
+    bool mailActive = false;
+    std::string mailAddress;
+    std::string smtp;
+    std::string mailFrom;
+    bool detailLog = false;
 
     friend bool operator==(const ConnectionEntries&, const ConnectionEntries&) = default;
 };
 
 struct ConnectionCheck {
-    bool Ok = true;
-    std::string Message;  // the first failure's text
-    ConnectionField Focus = ConnectionField::None;
-    bool SelectAll = false;  // the focused edit's whole text is selected
+    bool ok = true;
+    std::string message;  // the first failure's text
+    ConnectionField focus = ConnectionField::None;
+    bool selectAll = false;  // the focused edit's whole text is selected
 };
 
 // What the dialog shows when it opens: the mail edits are filled only when mail is on.

@@ -104,7 +104,7 @@ HostTaskResult RunHostInstallation(HostConnection& host, const std::filesystem::
             return HostTaskResult::Failure(HostConnectFailureText());
     }
     HostTaskResult result = InstallHostModules(host, programFolder, reporter);
-    if (!result.Ok) return result;
+    if (!result.ok) return result;
     host.Close();
     // The host is installed either way; a flag that cannot be stored must not pass unseen,
     // or the next start would lock the window again with no word why.

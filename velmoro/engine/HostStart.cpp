@@ -58,7 +58,7 @@ std::optional<std::string> HostStartPoller::FetchHostStartRequest(
     }
     const std::string setName = FromCp932(*name);
     bool known = false;
-    for (const JobRecord& job : jobs) known = known || job.SetName == setName;
+    for (const JobRecord& job : jobs) known = known || job.setName == setName;
     if (!known) {
         Report(kHostStartUnknownSet);
         host.DeleteFile(HostStartFileName(termId));
@@ -82,7 +82,7 @@ HostStartPollResult HostStartPoller::Poll(HostConnection& host, std::string_view
         result.waitingTitle = true;
     } else {
         for (const JobRecord& job : jobs) {
-            if (job.Active == 1 && job.StartMethodText == kHostStart && job.SetName == *requested) {
+            if (job.active && job.startMethod == StartMethod::Host && job.setName == *requested) {
                 result.setName = *requested;
                 return result;  // the connection stays for FinishRun
             }

@@ -7,10 +7,10 @@
 namespace zorva::velmoro {
 
 struct HostTaskResult {
-    bool Ok = false;
+    bool ok = false;
     // The user asked to stop (dialog closed): nothing is shown or logged.
-    bool Interrupted = false;
-    std::string Text;
+    bool interrupted = false;
+    std::string text;
 
     static HostTaskResult Success(std::string text) { return {true, false, std::move(text)}; }
     static HostTaskResult Failure(std::string text) { return {false, false, std::move(text)}; }

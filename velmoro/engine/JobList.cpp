@@ -3,20 +3,20 @@
 namespace zorva::velmoro {
 
 JobListRow JobListRowFor(const JobRecord& job) {
-    return {std::string(job.Active == 1 ? kActiveText : kStoppedText),
-            job.SetName,
-            job.SubmittedText,
-            job.LastRunText,
-            job.StartMethodText == kPcStart ? job.NextRunText : std::string(),
-            job.LastDuration,
-            job.StartMethodText,
-            job.StatusText};
+    return {std::string(job.active ? kActiveText : kStoppedText),
+            job.setName,
+            job.submittedText,
+            job.lastRunText,
+            job.startMethod == StartMethod::Pc ? job.nextRunText : std::string(),
+            job.lastDuration,
+            std::string(StartMethodText(job.startMethod)),
+            std::string(JobStatusText(job.status))};
 }
 
 std::vector<JobListRow> JobListRows(const JobTable& table) {
     std::vector<JobListRow> rows;
-    rows.reserve(table.Records.size());
-    for (const JobRecord& job : table.Records) rows.push_back(JobListRowFor(job));
+    rows.reserve(table.records.size());
+    for (const JobRecord& job : table.records) rows.push_back(JobListRowFor(job));
     return rows;
 }
 

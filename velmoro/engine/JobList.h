@@ -11,8 +11,8 @@
 namespace zorva::velmoro {
 
 struct JobListColumn {
-    std::string_view Header;
-    int Width;
+    std::string_view header;
+    int width;
 };
 
 inline constexpr std::size_t kJobListColumnCount = 8;

@@ -19,14 +19,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The seven text fields of a line, in file order after the active flag.
-constexpr std::array<std::string JobRecord::*, 7> kTextFields{
-    &JobRecord::SetName,     &JobRecord::SubmittedText, &JobRecord::LastRunText,
-    &JobRecord::NextRunText, &JobRecord::LastDuration,  &JobRecord::StartMethodText,
-    &JobRecord::StatusText};
+// The eight fields of a line as texts, in file order: the active flag, then the texts of
+// kTextWidths.
+using LineTexts = std::array<std::string, 8>;
 constexpr std::array<std::size_t, 7> kTextWidths{
     kJobSetNameWidth,   kSubmittedWidth,   kLastRunWidth, kNextRunWidth,
     kLastDurationWidth, kStartMethodWidth, kStatusWidth};
+
+LineTexts TextsOf(const JobRecord& job) {
+    return {job.active ? "1" : "0",
+            job.setName,
+            job.submittedText,
+            job.lastRunText,
+            job.nextRunText,
+            job.lastDuration,
+            std::string(StartMethodText(job.startMethod)),
+            std::string(JobStatusText(job.status))};
+}
+
+// Any other text is no start method or status: written back, it becomes a blank.
+StartMethod StartMethodOf(std::string_view text) {
+    if (text == kPcStart) return StartMethod::Pc;
+    if (text == kHostStart) return StartMethod::Host;
+    return StartMethod::Unset;
+}
+
+JobStatus JobStatusOf(std::string_view text) {
+    if (text == kStatusWaiting) return JobStatus::Waiting;
+    if (text == kStatusRunning) return JobStatus::Running;
+    return JobStatus::Unset;
+}
 
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
@@ -63,11 +85,19 @@ bool CutToReadLimit(std::string& bytes) {
 std::optional<JobRecord> ParseJobLine(std::string_view line) {
     std::vector<std::string_view> fields = SplitRuns(line, ",");
     if (fields.size() < 2) return std::nullopt;
-    JobRecord job;
-    job.Active = fields[0] == "1" ? 1 : 0;
-    for (std::size_t i = 0; i < kTextFields.size() && i + 1 < fields.size(); ++i) {
-        job.*kTextFields[i] = FromCp932(CutCp932(fields[i + 1], kTextWidths[i]));
+    LineTexts texts;
+    for (std::size_t i = 0; i < kTextWidths.size() && i + 1 < fields.size(); ++i) {
+        texts[i + 1] = FromCp932(CutCp932(fields[i + 1], kTextWidths[i]));
     }
+    JobRecord job;
+    job.active = fields[0] == "1";
+    job.setName = std::move(texts[1]);
+    job.submittedText = std::move(texts[2]);
+    job.lastRunText = std::move(texts[3]);
+    job.nextRunText = std::move(texts[4]);
+    job.lastDuration = std::move(texts[5]);
+    job.startMethod = StartMethodOf(texts[6]);
+    job.status = JobStatusOf(texts[7]);
     return job;
 }
 
@@ -82,21 +112,24 @@ std::string FieldBytes(std::string_view text, std::size_t width) {
 }
 
 std::string FormatJobLine(const JobRecord& job) {
-    std::string line = job.Active == 1 ? "1" : "0";
-    for (std::size_t i = 0; i < kTextFields.size(); ++i) {
+    const LineTexts texts = TextsOf(job);
+    std::string line = texts[0];
+    for (std::size_t i = 0; i < kTextWidths.size(); ++i) {
         line += ',';
-        line += FieldBytes(job.*kTextFields[i], kTextWidths[i]);
+        line += FieldBytes(texts[i + 1], kTextWidths[i]);
     }
     return line + "\r\n";
 }
 
 // True when writing the job back keeps every byte of its line's fields: none past the eighth,
-// none cut to its width or changed by the code page. (A missing field loses nothing.)
+// none cut to its width or changed by the code page, no start method or status other than its
+// words. (A missing field loses nothing.)
 bool RewriteKeepsLine(std::string_view line, const JobRecord& job) {
     std::vector<std::string_view> fields = SplitRuns(line, ",");
-    if (fields.size() > 1 + kTextFields.size()) return false;
+    const LineTexts texts = TextsOf(job);
+    if (fields.size() > texts.size()) return false;
     for (std::size_t i = 1; i < fields.size(); ++i) {
-        if (FieldBytes(job.*kTextFields[i - 1], kTextWidths[i - 1]) != fields[i]) return false;
+        if (FieldBytes(texts[i], kTextWidths[i - 1]) != fields[i]) return false;
     }
     return true;
 }
@@ -157,11 +190,11 @@ Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& cloc
         log(text);
         return MakeFailure(code, text);
     };
-    std::optional<std::string> bytes = ReadJobFile(table.File);
+    std::optional<std::string> bytes = ReadJobFile(table.file);
     if (!bytes) return refuse(FailureCode::ReadFailed, kJobFileUnreadable);
     ParsedJobs parsed = ParseJobFile(std::move(*bytes), log);
     if (!parsed.whole) {
-        std::optional<fs::path> copy = KeepOriginal(table.File, clock.Now());
+        std::optional<fs::path> copy = KeepOriginal(table.file, clock.Now());
         if (!copy) {
             // The table stays as it was: nothing writes the jobs this read would lose.
             return refuse(FailureCode::WriteFailed, kJobFileNotKept);
@@ -169,9 +202,32 @@ Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& cloc
         log(JobFileKeptText(*copy));
     }
 
-    table.Records = std::move(parsed.records);
-    for (JobRecord& job : table.Records) CalcNextRun(job, sets, clock);
-    if (table.Records.empty()) return refuse(FailureCode::NotFound, kNoJobsRegistered);
+    table.records = std::move(parsed.records);
+    for (JobRecord& job : table.records) CalcNextRun(job, sets, clock);
+    if (table.records.empty()) return refuse(FailureCode::NotFound, kNoJobsRegistered);
+    return {};
+}
+
+std::string_view StartMethodText(StartMethod method) {
+    switch (method) {
+        case StartMethod::Pc:
+            return kPcStart;
+        case StartMethod::Host:
+            return kHostStart;
+        default:
+            return {};
+    }
+}
+
+std::string_view JobStatusText(JobStatus status) {
+    switch (status) {
+        case JobStatus::Waiting:
+            return kStatusWaiting;
+        case JobStatus::Running:
+            return kStatusRunning;
+        case JobStatus::Unset:
+            break;
+    }
     return {};
 }
 
@@ -180,34 +236,35 @@ std::string JobFileKeptText(const fs::path& copy) {
 }
 
 JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip) {
-    if (table.Records.empty()) return JobFileWrite::NothingToWrite;
+    if (table.records.empty()) return JobFileWrite::NothingToWrite;
     std::string text;
-    for (std::size_t i = 0; i < table.Records.size(); ++i) {
-        if (i != skip) text += FormatJobLine(table.Records[i]);
+    for (std::size_t i = 0; i < table.records.size(); ++i) {
+        if (i != skip) text += FormatJobLine(table.records[i]);
     }
-    return WriteFileAtomically(table.File, text) ? JobFileWrite::Written : JobFileWrite::Failed;
+    return WriteFileAtomically(table.file, text) ? JobFileWrite::Written : JobFileWrite::Failed;
 }
 
 Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock) {
-    if (sets.CurrentSet < 0 || static_cast<std::size_t>(sets.CurrentSet) >= sets.Sets.size()) {
+    if (sets.currentSet < 0 || static_cast<std::size_t>(sets.currentSet) >= sets.sets.size()) {
         return MakeFailure(FailureCode::NotFound, kNoJobToSave);
     }
-    const BackupSet& set = sets.Sets[static_cast<std::size_t>(sets.CurrentSet)];
-    if (JobExistsForSet(table, set.SetName)) {
+    const BackupSet& set = sets.sets[static_cast<std::size_t>(sets.currentSet)];
+    if (JobExistsForSet(table, set.setName)) {
         return MakeFailure(FailureCode::BadArgument, kJobAlreadyRegistered);
     }
-    if (table.Records.size() >= kMaxJobs)
+    if (table.records.size() >= kMaxJobs)
         return MakeFailure(FailureCode::BadArgument, kTooManyJobs);
     JobRecord job;
-    job.Active = 1;
-    job.SetName = set.SetName;
-    job.StartMethodText = set.StartMethod == '1' ? kPcStart : kHostStart;
-    job.StatusText = kStatusWaiting;
-    job.SubmittedText = LogTimeStamp(clock.Now());
-    job.LastRunText = " ";
-    job.LastDuration = " ";
+    job.active = true;
+    job.setName = set.setName;
+    // The job file knows PC and host start only: any other start method registers as host start.
+    job.startMethod = set.startMethod == StartMethod::Pc ? StartMethod::Pc : StartMethod::Host;
+    job.status = JobStatus::Waiting;
+    job.submittedText = LogTimeStamp(clock.Now());
+    job.lastRunText = " ";
+    job.lastDuration = " ";
     CalcNextRun(job, sets, clock);
-    table.Records.push_back(std::move(job));
+    table.records.push_back(std::move(job));
 
     switch (SaveJobs(table)) {
         case JobFileWrite::Written:
@@ -222,37 +279,37 @@ Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& c
 
 void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,
                   const Clock& clock) {
-    if (!setIndex || *setIndex >= sets.Sets.size()) return;
-    const BackupSet& set = sets.Sets[*setIndex];
-    const std::optional<std::size_t> index = FindJobBySetName(table, set.SetName);
+    if (!setIndex || *setIndex >= sets.sets.size()) return;
+    const BackupSet& set = sets.sets[*setIndex];
+    const std::optional<std::size_t> index = FindJobBySetName(table, set.setName);
     if (!index) return;
-    JobRecord& job = table.Records[*index];
-    if (set.StartMethod == '1') CalcNextRun(job, sets, clock);
-    job.LastRunText = LogTimeStamp(clock.Now());
+    JobRecord& job = table.records[*index];
+    if (set.startMethod == StartMethod::Pc) CalcNextRun(job, sets, clock);
+    job.lastRunText = LogTimeStamp(clock.Now());
 }
 
 std::optional<std::size_t> SetJobStatus(JobTable& table, std::string_view setName,
-                                        std::string_view text) {
-    for (std::size_t i = 0; i < table.Records.size(); ++i) {
-        JobRecord& job = table.Records[i];
-        if (job.Active != 1 || job.SetName != setName) continue;
-        job.StatusText = CutToCp932Width(text, kStatusWidth);
+                                        JobStatus status) {
+    for (std::size_t i = 0; i < table.records.size(); ++i) {
+        JobRecord& job = table.records[i];
+        if (!job.active || job.setName != setName) continue;
+        job.status = status;
         return i;
     }
     return std::nullopt;
 }
 
 JobFileWrite SetJobActive(JobTable& table, int row, bool active) {
-    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table.records.size()) {
         return JobFileWrite::NothingToWrite;
     }
-    table.Records[static_cast<std::size_t>(row)].Active = active ? 1 : 0;
+    table.records[static_cast<std::size_t>(row)].active = active;
     return SaveJobs(table);
 }
 
 JobFileWrite DeleteJob(JobTable& table, int row, const SetTable& sets, const Clock& clock,
                        const LogSink& log) {
-    if (row < 0 || static_cast<std::size_t>(row) >= table.Records.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table.records.size()) {
         return JobFileWrite::NothingToWrite;
     }
     const JobFileWrite saved = SaveJobs(table, static_cast<std::size_t>(row));
@@ -265,8 +322,8 @@ bool JobExistsForSet(const JobTable& table, std::string_view setName) {
 }
 
 std::optional<std::size_t> FindJobBySetName(const JobTable& table, std::string_view setName) {
-    for (std::size_t i = table.Records.size(); i-- > 0;) {
-        if (table.Records[i].SetName == setName) return i;
+    for (std::size_t i = table.records.size(); i-- > 0;) {
+        if (table.records[i].setName == setName) return i;
     }
     return std::nullopt;
 }

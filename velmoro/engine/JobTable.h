@@ -52,30 +52,37 @@ inline constexpr std::string_view kJobFileKept =
 inline constexpr std::string_view kJobFileNotKept =
     "ジョブ登録ファイルを読み切れず元のファイルも残せないため読み込まない";
 
-// One job. Texts are UTF-8 and fit their CP932 widths. The Next… numbers are not stored in the
-// file: they are recalculated from the present moment whenever the file is read.
+// Whether a job waits for its next run (kStatusWaiting) or runs (kStatusRunning); Unset for a
+// line of the job file without either.
+enum class JobStatus { Unset, Waiting, Running };
+
+// One job. Texts are UTF-8 and fit their CP932 widths; they are kept as the file holds them.
 struct JobRecord {
-    int Active = 0;             // 1 active ("活動"), 0 stopped ("停止")
-    std::string SetName;        // 19
-    std::string SubmittedText;  // 17, " YYYY/MM/DD HH:MM"
-    std::string LastRunText;    // 17, a single blank before the first run
-    std::string NextRunText;    // 29, "YYYY/MM/DD HH:MM"
-    std::string LastDuration;   // 21, "HH:MM:SS", a single blank before the first run
-    int NextYear = 0;           // 0 until a next run has been calculated
-    int NextMonth = 0;
-    int NextDay = 0;
-    int NextHour = 0;
-    int NextMinute = 0;
-    int NextSecond = 0;
-    std::string StartMethodText;  // 19, kPcStart or kHostStart
-    std::string StatusText;       // 11, kStatusWaiting or kStatusRunning
+    bool active = false;        // "活動", else stopped ("停止")
+    std::string setName;        // 19
+    std::string submittedText;  // 17, " YYYY/MM/DD HH:MM"
+    std::string lastRunText;    // 17, a single blank before the first run
+    // 29, "YYYY/MM/DD HH:MM" as the list shows it (a given day as typed); what the file holds
+    // while no run could be calculated.
+    std::string nextRunText;
+    std::string lastDuration;  // 21, "HH:MM:SS", a single blank before the first run
+    // Not stored in the file: recalculated from the present moment whenever the file is read;
+    // nullopt until a next run has been calculated.
+    std::optional<LocalTime> nextRun;
+    StartMethod startMethod = StartMethod::Unset;  // Pc or Host: a job is never immediate
+    JobStatus status = JobStatus::Unset;
 
     friend bool operator==(const JobRecord&, const JobRecord&) = default;
 };
 
+// The texts of the job file and the job list: kPcStart, kHostStart, or empty for any other.
+std::string_view StartMethodText(StartMethod method);
+// kStatusWaiting, kStatusRunning, or empty.
+std::string_view JobStatusText(JobStatus status);
+
 struct JobTable {
-    std::filesystem::path File;      // schedule.txt in the program folder
-    std::vector<JobRecord> Records;  // list order: the index is the row of the job list
+    std::filesystem::path file;      // schedule.txt in the program folder
+    std::vector<JobRecord> records;  // list order: the index is the row of the job list
 };
 
 // Receives each message meant for the daily log.
@@ -102,7 +109,7 @@ enum class JobFileWrite {
 // Replaces the file atomically with every record but the one at `skip`.
 JobFileWrite SaveJobs(const JobTable& table, std::optional<std::size_t> skip = std::nullopt);
 
-// Appends a job for the set at sets.CurrentSet and saves the table; when only the save failed,
+// Appends a job for the set at sets.currentSet and saves the table; when only the save failed,
 // the job stays in the table.
 Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& clock);
 
@@ -111,10 +118,10 @@ Expected<void> RegisterJob(JobTable& table, const SetTable& sets, const Clock& c
 void RecordJobRun(JobTable& table, const SetTable& sets, std::optional<std::size_t> setIndex,
                   const Clock& clock);
 
-// Puts `text` into the status of the first active job of the set; stopped jobs keep theirs.
-// The index of the job changed.
+// Sets the status of the first active job of the set; stopped jobs keep theirs. The index of
+// the job changed.
 std::optional<std::size_t> SetJobStatus(JobTable& table, std::string_view setName,
-                                        std::string_view text);
+                                        JobStatus status);
 
 // Stops or activates the job at `row` and saves the table; NothingToWrite for a row that does
 // not exist.

@@ -6,9 +6,9 @@ namespace {
 // The end of a run frees its job whether or not the job was stopped meanwhile (SetJobStatus
 // leaves a stopped job alone, which would keep it "実行中" for good).
 void EndJobRun(JobTable& jobs, std::string_view setName) {
-    for (JobRecord& job : jobs.Records) {
-        if (job.SetName == setName && job.StatusText == kStatusRunning) {
-            job.StatusText = kStatusWaiting;
+    for (JobRecord& job : jobs.records) {
+        if (job.setName == setName && job.status == JobStatus::Running) {
+            job.status = JobStatus::Waiting;
         }
     }
 }
@@ -28,7 +28,7 @@ bool ProgramStarter::StartTransferAgent(const std::string& setName,
     }
     transferRunning_ = true;
     state_.lastError.clear();
-    SetJobStatus(state_.jobs, setName, kStatusRunning);
+    SetJobStatus(state_.jobs, setName, JobStatus::Running);
     if (onJobsChanged) onJobsChanged();
     launcher_.Start(
         kTransferAgentProgram, {setName},

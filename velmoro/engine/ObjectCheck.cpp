@@ -31,21 +31,21 @@ std::string WithoutBlanks(std::string_view field) {
 }
 
 struct AnswerLine {
-    std::string Object, Library, Type;  // CP932
+    std::string object, library, type;  // CP932
 };
 
 bool SameObject(const ObjectRow& row, const AnswerLine& line) {
-    return ToCp932(row.Library) == line.Library && ToCp932(row.Object) == line.Object &&
-           ToCp932(row.Type) == line.Type;
+    return ToCp932(row.library) == line.library && ToCp932(row.object) == line.object &&
+           ToCp932(row.type) == line.type;
 }
 
 void MarkLine(const AnswerLine& line, std::size_t position, std::vector<ObjectRow>& rows) {
     if (position < rows.size() && SameObject(rows[position], line)) {
-        rows[position].CheckMark = -1;
+        rows[position].checkMark = -1;
         return;
     }
     for (ObjectRow& row : rows)
-        if (SameObject(row, line)) row.CheckMark = -1;
+        if (SameObject(row, line)) row.checkMark = -1;
 }
 
 // A returned line answers the record sent at its place when its fields are the record's. The
@@ -98,9 +98,9 @@ bool VerifiedWritten(const std::filesystem::path& local) {
 }  // namespace
 
 bool IsSkippedGenericRow(const ObjectRow& row) {
-    if (row.Type == "*SPL") return false;
-    const auto last = row.Object.find_last_not_of(' ');
-    return last != std::string::npos && row.Object[last] == '*';
+    if (row.type == "*SPL") return false;
+    const auto last = row.object.find_last_not_of(' ');
+    return last != std::string::npos && row.object[last] == '*';
 }
 
 std::string BuildCheckList(const std::vector<ObjectRow>& rows, std::size_t count) {
@@ -108,16 +108,16 @@ std::string BuildCheckList(const std::vector<ObjectRow>& rows, std::size_t count
     for (std::size_t i = 0; i < count && i < rows.size(); ++i) {
         const ObjectRow& row = rows[i];
         if (IsSkippedGenericRow(row)) continue;
-        list += BuildSavlibsRecord({row.ObjectKind, CutCp932(ToCp932(row.Object), 10),
-                                    CutCp932(ToCp932(row.Library), 10),
-                                    CutCp932(ToCp932(row.Type), 10), ' '});
+        list += BuildSavlibsRecord({row.objectKind, CutCp932(ToCp932(row.object), 10),
+                                    CutCp932(ToCp932(row.library), 10),
+                                    CutCp932(ToCp932(row.type), 10), ' '});
     }
     return list;
 }
 
 bool MarkMissingObjects(std::string_view answer, std::string_view sentList,
                         std::vector<ObjectRow>& rows, bool& complete) {
-    for (ObjectRow& row : rows) row.CheckMark = 0;
+    for (ObjectRow& row : rows) row.checkMark = 0;
     const auto lines = SplitLines(answer.substr(0, kCheckAnswerReadLimit));
     const auto sent = SplitLines(sentList);
     complete = lines.size() == sent.size();
@@ -133,7 +133,7 @@ bool MarkMissingObjects(std::string_view answer, std::string_view sentList,
         if (line.size() < kSavlibsLineSize || line[31] != '9') continue;
         AnswerLine named{WithoutBlanks(line.substr(1, 10)), WithoutBlanks(line.substr(11, 10)),
                          WithoutBlanks(line.substr(21, 10))};
-        if (named.Object.find('*') != std::string::npos) continue;
+        if (named.object.find('*') != std::string::npos) continue;
         missing = true;
         MarkLine(named, position, rows);
     }
@@ -200,8 +200,8 @@ HostTaskResult CheckObjectsOnHost(HostConnection& host, Waiter& waiter,
 }
 
 std::string ObjectCheckMessage(const HostTaskResult& result) {
-    if (result.Ok) return result.Text;
-    return "オブジェクト存在チェックエラー\n" + result.Text;
+    if (result.ok) return result.text;
+    return "オブジェクト存在チェックエラー\n" + result.text;
 }
 
 }  // namespace zorva::velmoro

@@ -2,7 +2,7 @@
 // The object existence check: the host confirms that every object of a set's list exists.
 // The list goes up as ZORVADATA/CHKOBJF, ZORVAV3/IFEXIST answers in the same file with '9'
 // for each missing object and writes ZORVADATA/VERIFIED when done; missing objects' rows are
-// marked (CheckMark -1).
+// marked (checkMark -1).
 
 #include <filesystem>
 #include <optional>

@@ -8,7 +8,7 @@ namespace zorva::velmoro {
 namespace {
 
 bool IsEmpty(const ObjectRow& row) {
-    return row.Library.empty() && row.Object.empty() && row.Type.empty();
+    return row.library.empty() && row.object.empty() && row.type.empty();
 }
 
 ObjectRow EmptyRow() {
@@ -16,11 +16,11 @@ ObjectRow EmptyRow() {
 }
 
 EditorLine LineFor(const ObjectRow& row) {
-    EditorLine line{row.Library, row.Object, row.Type, false, 1, row.CheckMark};
-    if (row.OptionCode >= '1' && row.OptionCode <= '6') {
-        const int code = row.OptionCode - '0';
+    EditorLine line{row.library, row.object, row.type, false, 1, row.checkMark};
+    if (row.optionCode >= '1' && row.optionCode <= '6') {
+        const int code = row.optionCode - '0';
         line.Protected = code > 3;
-        line.Compression = code > 3 ? code - 3 : code;
+        line.compression = code > 3 ? code - 3 : code;
     }
     return line;
 }
@@ -41,10 +41,10 @@ EditorLines ObjectEditor::ShowRows() const {
 void ObjectEditor::CollectRows(const EditorLines& lines) {
     for (int k = 0; k < kVisibleLines; ++k) {
         ObjectRow& row = rows_[topRow_ + k];
-        row.Library = lines[k].Library;
-        row.Object = lines[k].Object;
-        row.Type = lines[k].Type;
-        row.OptionCode = OptionCodeFor(row.Type, lines[k].Protected, lines[k].Compression);
+        row.library = lines[k].library;
+        row.object = lines[k].object;
+        row.type = lines[k].type;
+        row.optionCode = OptionCodeFor(row.type, lines[k].Protected, lines[k].compression);
     }
 }
 
@@ -75,12 +75,12 @@ void ObjectEditor::Scroll(const EditorLines& shown, ScrollAction action, int thu
 
 void ObjectEditor::Clear() {
     for (ObjectRow& row : rows_) {
-        row.Library.clear();
-        row.Object.clear();
-        row.Type.clear();
-        row.ObjectKind = ' ';
-        row.OptionCode = ' ';
-        row.CheckMark = 0;
+        row.library.clear();
+        row.object.clear();
+        row.type.clear();
+        row.objectKind = ' ';
+        row.optionCode = ' ';
+        row.checkMark = 0;
     }
 }
 
@@ -92,7 +92,7 @@ void ObjectEditor::Cancel() {
 }
 
 void ObjectEditor::ResetMarks() {
-    for (ObjectRow& row : rows_) row.CheckMark = 0;
+    for (ObjectRow& row : rows_) row.checkMark = 0;
 }
 
 ListCheck ObjectEditor::CheckList(std::size_t& count, std::string& message) {
@@ -128,18 +128,18 @@ bool ObjectEditor::MarkIncompleteRows(std::size_t count) {
     bool marked = false;
     for (std::size_t i = 0; i < count; ++i) {
         ObjectRow& row = rows_[i];
-        const bool complete = !row.Library.empty() && !row.Object.empty() && !row.Type.empty();
+        const bool complete = !row.library.empty() && !row.object.empty() && !row.type.empty();
         // Each name is normalised, whether or not an earlier one failed.
-        const bool libraryValid = NormalizeName(row.Library, kLibraryCharacters);
-        const bool objectValid = NormalizeName(row.Object, kObjectCharacters);
-        const bool typeValid = NormalizeName(row.Type, kTypeCharacters);
+        const bool libraryValid = NormalizeName(row.library, kLibraryCharacters);
+        const bool objectValid = NormalizeName(row.object, kObjectCharacters);
+        const bool typeValid = NormalizeName(row.type, kTypeCharacters);
         const bool valid = libraryValid && objectValid && typeValid;
         if (complete && valid) {
-            row.ObjectKind = ObjectKindFor(row.Library, row.Type);
+            row.objectKind = ObjectKindFor(row.library, row.type);
             // *SPL… rows always save with option '1', whatever was pasted or upper-cased.
-            row.OptionCode = row.Type.substr(0, 4) == "*SPL" ? '1' : row.OptionCode;
+            row.optionCode = row.type.substr(0, 4) == "*SPL" ? '1' : row.optionCode;
         } else {
-            row.CheckMark = -1;
+            row.checkMark = -1;
             marked = true;
         }
     }
@@ -153,8 +153,8 @@ bool ObjectEditor::MarkDuplicates(std::size_t count) {
     bool marked = false;
     for (std::size_t i = 0; i < count; ++i) {
         for (std::size_t j = i + 1; j < count; ++j) {
-            if (HostObjectName(rows_[i].Object) != HostObjectName(rows_[j].Object)) continue;
-            rows_[i].CheckMark = rows_[j].CheckMark = -1;
+            if (HostObjectName(rows_[i].object) != HostObjectName(rows_[j].object)) continue;
+            rows_[i].checkMark = rows_[j].checkMark = -1;
             marked = true;
         }
     }

@@ -22,12 +22,12 @@ inline constexpr std::string_view kTypeCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ*
 
 // What one of the ten lines shows.
 struct EditorLine {
-    std::string Library;
-    std::string Object;
-    std::string Type;
+    std::string library;
+    std::string object;
+    std::string type;
     bool Protected = false;
-    int Compression = 1;  // 1 Low, 2 Med, 3 High; 0 when no radio button is on
-    int CheckMark = 0;    // -1: drawn on light red
+    int compression = 1;  // 1 Low, 2 Med, 3 High; 0 when no radio button is on
+    int checkMark = 0;    // -1: drawn on light red
 
     friend bool operator==(const EditorLine&, const EditorLine&) = default;
 };
@@ -59,7 +59,7 @@ public:
     void Cancel();
     void ResetMarks();
 
-    // "登録" up to the host check: compacts the rows, sets ObjectKind, marks faulty rows.
+    // "登録" up to the host check: compacts the rows, sets objectKind, marks faulty rows.
     // `count` is the number of rows left after compaction; `message` the error text.
     ListCheck CheckList(std::size_t& count, std::string& message);
 

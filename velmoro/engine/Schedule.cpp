@@ -35,6 +35,12 @@ std::optional<int> GivenDay(std::string_view text) {
     return day;
 }
 
+// The moment of a next run; the day may lie past its month's end (a given day 31 stays 31).
+LocalTime RunMoment(const Date& date, int hour, int minute, int second) {
+    const int weekday = WeekdayOf(date.year, date.month, date.day);
+    return LocalTime{date.year, date.month, date.day, hour, minute, second, weekday};
+}
+
 // The date `days` after today, across month and year ends.
 Date DaysAfter(const LocalTime& now, int days) {
     const std::chrono::year_month_day date = AddDays(CalendarDate(now), days);
@@ -62,19 +68,19 @@ std::optional<Date> NextTickedWeekday(std::string_view flags, const LocalTime& n
 
 std::optional<Date> NextMonthlyDate(const BackupSet& set, const LocalTime& now, bool later) {
     const Date today{now.year, now.month, now.day};
-    switch (set.MonthlyKind) {
-        case '1':
+    switch (set.monthlyKind) {
+        case MonthlyKind::FirstDay:
             if (now.day == 1 && later) return today;
             return NextMonth(today, 1);
-        case '2': {
+        case MonthlyKind::LastDay: {
             int last = DaysInMonth(now.year, now.month);
             if (now.day != last) return Date{now.year, now.month, last};
             if (later) return today;
             if (now.month == 12) return Date{now.year + 1, 1, 31};
             return Date{now.year, now.month + 1, DaysInMonth(now.year, now.month + 1)};
         }
-        case '3': {
-            std::optional<int> given = GivenDay(set.MonthDay);
+        case MonthlyKind::GivenDay: {
+            std::optional<int> given = GivenDay(set.monthDay);
             if (!given) return std::nullopt;
             if (now.day < *given) return Date{now.year, now.month, *given};
             if (now.day == *given && later) return today;
@@ -86,8 +92,10 @@ std::optional<Date> NextMonthlyDate(const BackupSet& set, const LocalTime& now, 
 }
 
 std::optional<Date> NextDate(const BackupSet& set, const LocalTime& now, bool later) {
-    if (set.ScheduleGroup != '1') return NextMonthlyDate(set, now, later);
-    if (set.DailyKind != '1') return NextTickedWeekday(set.WeekdayFlags, now, later);
+    if (set.scheduleKind != ScheduleKind::Daily) return NextMonthlyDate(set, now, later);
+    if (set.dailyKind != DailyKind::EveryDay) {
+        return NextTickedWeekday(set.weekdayFlags, now, later);
+    }
     if (later) return Date{now.year, now.month, now.day};
     return DaysAfter(now, 1);
 }
@@ -96,19 +104,19 @@ std::optional<Date> NextDate(const BackupSet& set, const LocalTime& now, bool la
 // except on that very day.
 std::string NextRunText(const BackupSet& set, const Date& date, const LocalTime& now) {
     char text[64];
-    bool givenDay =
-        set.ScheduleGroup != '1' && set.MonthlyKind == '3' && GivenDay(set.MonthDay) != now.day;
+    bool givenDay = set.scheduleKind != ScheduleKind::Daily &&
+                    set.monthlyKind == MonthlyKind::GivenDay && GivenDay(set.monthDay) != now.day;
     if (givenDay) {
         std::snprintf(text, sizeof text, "%04d/%02d/%2s ", date.year, date.month,
-                      set.MonthDay.c_str());
+                      set.monthDay.c_str());
     } else {
         std::snprintf(text, sizeof text, "%04d/%02d/%02d ", date.year, date.month, date.day);
     }
-    return text + set.SaveTime.substr(0, 2) + ":" + set.SaveTime.substr(2, 2);
+    return text + set.saveTime.substr(0, 2) + ":" + set.saveTime.substr(2, 2);
 }
 
-long long SecondsSinceOrigin(int year, int month, int day, int hour, int minute, int second) {
-    return DaySerial(year, month, day) * 86400 + hour * 3600LL + minute * 60LL + second;
+long long SecondsSinceOrigin(const LocalTime& t) {
+    return DaySerial(t.year, t.month, t.day) * 86400 + t.hour * 3600LL + t.minute * 60LL + t.second;
 }
 
 // A number of the next run's text; a blank may lead (a given day shows as typed).
@@ -122,7 +130,7 @@ std::optional<int> ShownNumber(std::string_view text, int low, int high) {
 
 // The next run as the job's text "YYYY/MM/DD HH:MM" shows it; false when the text is no moment.
 bool TakeShownNextRun(JobRecord& job) {
-    const std::string_view t = job.NextRunText;
+    const std::string_view t = job.nextRunText;
     if (t.size() != 16 || t[4] != '/' || t[7] != '/' || t[10] != ' ' || t[13] != ':') return false;
     const auto year = ShownNumber(t.substr(0, 4), 1, 9999);
     const auto month = ShownNumber(t.substr(5, 2), 1, 12);
@@ -130,19 +138,15 @@ bool TakeShownNextRun(JobRecord& job) {
     const auto hour = ShownNumber(t.substr(11, 2), 0, 23);
     const auto minute = ShownNumber(t.substr(14, 2), 0, 59);
     if (!year || !month || !day || !hour || !minute) return false;
-    job.NextYear = *year;
-    job.NextMonth = *month;
-    job.NextDay = *day;
-    job.NextHour = *hour;
-    job.NextMinute = *minute;
-    job.NextSecond = 0;
+    job.nextRun = RunMoment(Date{*year, *month, *day}, *hour, *minute, 0);
     return true;
 }
 
 bool IsDue(const JobRecord& job, long long today, long long timeOfDay) {
-    if (job.Active != 1 || job.StartMethodText != kPcStart || job.NextYear == 0) return false;
-    long long date = job.NextYear * 10000LL + job.NextMonth * 100LL + job.NextDay;
-    long long time = job.NextHour * 100LL + job.NextMinute;
+    if (!job.active || job.startMethod != StartMethod::Pc || !job.nextRun) return false;
+    const LocalTime& next = *job.nextRun;
+    long long date = next.year * 10000LL + next.month * 100LL + next.day;
+    long long time = next.hour * 100LL + next.minute;
     // Date and time of day are compared apart: a job whose day has passed waits for its time.
     return date <= today && time <= timeOfDay;
 }
@@ -151,28 +155,26 @@ bool IsDue(const JobRecord& job, long long today, long long timeOfDay) {
 
 void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock) {
     const LocalTime now = clock.Now();
-    const std::optional<std::size_t> index = FindSetByName(sets, job.SetName);
+    const std::optional<std::size_t> index = FindSetByName(sets, job.setName);
     if (!index) {
-        if (job.NextYear == 0) TakeShownNextRun(job);
+        if (!job.nextRun) TakeShownNextRun(job);
         return;
     }
-    const BackupSet& set = sets.Sets[*index];
-    if (!IsSaveTime(set.SaveTime)) return;
+    const BackupSet& set = sets.sets[*index];
+    if (!IsSaveTime(set.saveTime)) return;
 
     char nowText[16];
     std::snprintf(nowText, sizeof nowText, "%02d%02d", now.hour, now.minute);
     // The present minute counts as passed: its run is taken as done.
-    const bool later = set.SaveTime > std::string_view(nowText);
+    const bool later = set.saveTime > std::string_view(nowText);
     std::optional<Date> date = NextDate(set, now, later);
     if (!date) return;
 
-    const int saveTime = std::stoi(set.SaveTime);
-    job.NextYear = date->year;
-    job.NextMonth = date->month;
-    job.NextDay = date->day;
-    job.NextHour = saveTime / 100;
-    job.NextMinute = saveTime % 100;
-    job.NextRunText = NextRunText(set, *date, now);
+    const int saveTime = std::stoi(set.saveTime);
+    // Only FindDueJob sets the second (when it found the job due): it outlives a recalculation.
+    const int second = job.nextRun ? job.nextRun->second : 0;
+    job.nextRun = RunMoment(*date, saveTime / 100, saveTime % 100, second);
+    job.nextRunText = NextRunText(set, *date, now);
 }
 
 DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
@@ -180,27 +182,22 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
     const long long today = now.year * 10000LL + now.month * 100LL + now.day;
     const long long timeOfDay = now.hour * 100LL + now.minute;
     DueWork work;
-    for (JobRecord& job : table.Records) {
+    for (JobRecord& job : table.records) {
         if (!IsDue(job, today, timeOfDay)) continue;
-        job.NextSecond = now.second;
-        if (const auto set = FindSetByName(sets, job.SetName)) {
+        job.nextRun->second = now.second;
+        if (const auto set = FindSetByName(sets, job.setName)) {
             work.kind = DueWork::Kind::Set;
             work.setIndex = *set;
             return work;
         }
         // Nothing can run it: say so once and let the jobs after it run.
-        work.unloadedSets.push_back(job.SetName);
-        job.NextYear = 0;
+        work.unloadedSets.push_back(job.setName);
+        job.nextRun.reset();
     }
     bool hostStart = false;
-    for (JobRecord& job : table.Records) {
-        if (job.Active != 1 || job.StartMethodText != kHostStart) continue;
-        job.NextYear = now.year;
-        job.NextMonth = now.month;
-        job.NextDay = now.day;
-        job.NextHour = now.hour;
-        job.NextMinute = now.minute;
-        job.NextSecond = now.second;
+    for (JobRecord& job : table.records) {
+        if (!job.active || job.startMethod != StartMethod::Host) continue;
+        job.nextRun = now;
         hostStart = true;
     }
     if (hostStart) work.kind = DueWork::Kind::HostStart;
@@ -209,11 +206,9 @@ DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock) {
 
 void CalcLastDuration(JobRecord& job, const Clock& clock) {
     const LocalTime now = clock.Now();
-    long long start = SecondsSinceOrigin(job.NextYear, job.NextMonth, job.NextDay, job.NextHour,
-                                         job.NextMinute, job.NextSecond);
-    long long end =
-        SecondsSinceOrigin(now.year, now.month, now.day, now.hour, now.minute, now.second);
-    job.LastDuration = DurationText(end - start);
+    // A job never found due has no start: it counts from the zero date.
+    const LocalTime start = job.nextRun.value_or(LocalTime{0, 0, 0, 0, 0, 0, 0});
+    job.lastDuration = DurationText(SecondsSinceOrigin(now) - SecondsSinceOrigin(start));
 }
 
 }  // namespace zorva::velmoro

@@ -35,20 +35,20 @@ struct DueWork {
     friend bool operator==(const DueWork&, const DueWork&) = default;
 };
 
-// Fills the job's next run from its set's schedule and the present moment. The fields stay as
-// they were when the set is missing or its schedule names no day: no weekday ticked, a monthly
-// kind other than 1-3, a save time that is not HHMM (00:00-23:59), a given day outside 1-31.
-// A job of a missing set whose next run was never calculated takes the one its text shows (as
-// the job file keeps it), so that it still comes due and is seen.
+// Fills the job's next run and its text from its set's schedule and the present moment. Both
+// stay as they were when the set is missing or its schedule names no day: no weekday ticked, no
+// monthly kind, a save time that is not HHMM (00:00-23:59), a given day outside 1-31. A job of a
+// missing set whose next run was never calculated takes the one its text shows (as the job file
+// keeps it), so that it still comes due and is seen.
 void CalcNextRun(JobRecord& job, const SetTable& sets, const Clock& clock);
 
-// The set of the first due PC start job (its NextSecond set to now); else HostStart after
-// stamping every active host start job with the present moment; else Nothing. A due job whose
+// The set of the first due PC start job (the second of its next run set to now); else HostStart
+// after stamping every active host start job with the present moment; else Nothing. A due job whose
 // set is missing is named in unloadedSets and is not due again (its next run is cleared): it
 // holds back no other job. A job whose next run was never calculated is never due.
 DueWork FindDueJob(JobTable& table, const SetTable& sets, const Clock& clock);
 
-// LastDuration = the time from the job's due moment to now, "HH:MM:SS".
+// lastDuration = the time from the job's due moment to now, "HH:MM:SS".
 void CalcLastDuration(JobRecord& job, const Clock& clock);
 
 }  // namespace zorva::velmoro

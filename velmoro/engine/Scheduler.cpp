@@ -13,8 +13,8 @@ std::string DueJobWithoutSetText(std::string_view setName) {
 }
 
 void RecalcStoppedJobs(JobTable& jobs, const SetTable& sets, const Clock& clock) {
-    for (JobRecord& job : jobs.Records) {
-        if (job.Active == 0 && job.StartMethodText == kPcStart) CalcNextRun(job, sets, clock);
+    for (JobRecord& job : jobs.records) {
+        if (!job.active && job.startMethod == StartMethod::Pc) CalcNextRun(job, sets, clock);
     }
 }
 
@@ -50,7 +50,7 @@ void Scheduler::Tick() {
 }
 
 void Scheduler::RunDueSet(int setIndex) {
-    const std::string setName = state_.sets.Sets[static_cast<std::size_t>(setIndex)].SetName;
+    const std::string setName = state_.sets.sets[static_cast<std::size_t>(setIndex)].setName;
     NoteDueMoment(setName);
     auto booked = [this, setName](bool) {
         if (abandoned_) return;
@@ -66,8 +66,8 @@ void Scheduler::PollHost() {
     hostWaiter_.Reset();
     std::shared_ptr<HostConnection> host =
         MakeAgentHost(hostFactory_, state_.settings, hostWaiter_, reporter_);
-    const std::string termId = state_.settings.TermId;
-    auto jobs = std::make_shared<std::vector<JobRecord>>(state_.jobs.Records);
+    const std::string termId = state_.settings.termId;
+    auto jobs = std::make_shared<std::vector<JobRecord>>(state_.jobs.records);
     shell_.RunInBackground(
         [this, host, termId, jobs, result] { *result = poller_.Poll(*host, termId, *jobs); },
         [this, host, result] {
@@ -90,7 +90,7 @@ void Scheduler::RunRequestedSet(const std::string& setName) {
         if (abandoned_) return;
         shell_.SetTitle(kHostStartWaitingTitle);
         std::shared_ptr<HostConnection> host = std::move(host_);
-        const std::string termId = state_.settings.TermId;
+        const std::string termId = state_.settings.termId;
         shell_.RunInBackground([this, host, termId, ran] { poller_.FinishRun(*host, termId, ran); },
                                [this, setName, ran] {
                                    if (abandoned_) return;
@@ -103,22 +103,17 @@ void Scheduler::RunRequestedSet(const std::string& setName) {
 
 void Scheduler::NoteDueMoment(const std::string& setName) {
     const auto jobIndex = FindJobBySetName(state_.jobs, setName);
-    if (jobIndex) dueMoment_ = state_.jobs.Records[*jobIndex];
+    if (jobIndex) dueMoment_ = state_.jobs.records[*jobIndex];
 }
 
 void Scheduler::BookRun(const std::string& setName) {
     if (const auto jobIndex = FindJobBySetName(state_.jobs, setName)) {
-        JobRecord& job = state_.jobs.Records[*jobIndex];
-        job.NextYear = dueMoment_.NextYear;
-        job.NextMonth = dueMoment_.NextMonth;
-        job.NextDay = dueMoment_.NextDay;
-        job.NextHour = dueMoment_.NextHour;
-        job.NextMinute = dueMoment_.NextMinute;
-        job.NextSecond = dueMoment_.NextSecond;
+        JobRecord& job = state_.jobs.records[*jobIndex];
+        job.nextRun = dueMoment_.nextRun;
         CalcLastDuration(job, context_.clock);
     }
     RecordJobRun(state_.jobs, state_.sets, FindSetByName(state_.sets, setName), context_.clock);
-    SetJobStatus(state_.jobs, setName, kStatusWaiting);
+    SetJobStatus(state_.jobs, setName, JobStatus::Waiting);
 }
 
 void Scheduler::EndTick() {

@@ -21,11 +21,17 @@ void SetWeekdayBoxes(SetPanelState& panel, bool enabled) {
     for (PanelToggle& box : panel.weekdayBoxes) box.enabled = enabled;
 }
 
-char SelectedStartMethod(const SetPanelState& panel, char otherwise) {
-    if (panel.pcStart.checked) return '1';
-    if (panel.hostStart.checked) return '2';
-    if (panel.immediate.checked) return '3';
+StartMethod SelectedStartMethod(const SetPanelState& panel, StartMethod otherwise) {
+    if (panel.pcStart.checked) return StartMethod::Pc;
+    if (panel.hostStart.checked) return StartMethod::Host;
+    if (panel.immediate.checked) return StartMethod::Immediate;
     return otherwise;
+}
+
+std::string WeekdayFlags(const SetPanelState& panel) {
+    std::string flags;
+    for (const PanelToggle& box : panel.weekdayBoxes) flags += box.checked ? '1' : '0';
+    return flags;
 }
 
 // Only the first failure of a check sequence names the focus and the message.
@@ -41,29 +47,28 @@ struct FirstFailure {
 };
 
 void CheckDailyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
-    set.ScheduleGroup = '1';
+    set.scheduleKind = ScheduleKind::Daily;
     if (panel.everyDay.checked) {
-        set.DailyKind = '1';
-        set.RetentionDays = panel.retention.text.empty() ? "999" : panel.retention.text;
+        set.dailyKind = DailyKind::EveryDay;
+        set.retentionDays = panel.retention.text.empty() ? "999" : panel.retention.text;
         // The retention names the saved-data folder: only digits may reach it.
         if (!AllDigits(panel.retention.text)) check.Fail(PanelFocus::Retention, kRetentionInvalid);
         return;
     }
     if (!panel.weekdays.checked) return;
-    set.DailyKind = '2';
-    set.WeekdayFlags.clear();
-    for (const PanelToggle& box : panel.weekdayBoxes) set.WeekdayFlags += box.checked ? '1' : '0';
-    if (set.WeekdayFlags.find('1') == std::string::npos) {
+    set.dailyKind = DailyKind::Weekdays;
+    set.weekdayFlags = WeekdayFlags(panel);
+    if (set.weekdayFlags.find('1') == std::string::npos) {
         check.Fail(PanelFocus::Weekdays, kNoWeekdayTicked);
     }
 }
 
 void CheckMonthlyEntries(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
-    set.ScheduleGroup = '2';
-    if (panel.firstDay.checked) set.MonthlyKind = '1';
-    if (panel.lastDay.checked) set.MonthlyKind = '2';
+    set.scheduleKind = ScheduleKind::Monthly;
+    if (panel.firstDay.checked) set.monthlyKind = MonthlyKind::FirstDay;
+    if (panel.lastDay.checked) set.monthlyKind = MonthlyKind::LastDay;
     if (!panel.givenDay.checked) return;
-    set.MonthlyKind = '3';
+    set.monthlyKind = MonthlyKind::GivenDay;
     const std::string& day = panel.monthDay.text;
     if (day.empty()) {
         check.Fail(PanelFocus::MonthDay, kMonthDayMissing);
@@ -77,7 +82,7 @@ void CheckMonthlyEntries(const SetPanelState& panel, BackupSet& set, FirstFailur
 
 void CheckSaveTime(const SetPanelState& panel, BackupSet& set, FirstFailure& check) {
     const std::string& time = panel.saveTime.text;
-    set.SaveTime = time;
+    set.saveTime = time;
     // Non-digits (pasted) would store a time that never comes: they fail like a short text.
     if (time.size() != 4 || !AllDigits(time)) {
         check.Fail(PanelFocus::SaveTime, kSaveTimeNotFourDigits);
@@ -90,30 +95,25 @@ void CheckSaveTime(const SetPanelState& panel, BackupSet& set, FirstFailure& che
 
 // The record as storing the panel writes it.
 void FillSetFromPanel(const SetPanelState& panel, BackupSet& set) {
-    set.SetName = CutToCp932Width(panel.selectorText, kSetNameWidth);
-    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
-    if (set.Description.empty()) set.Description = " ";
-    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
+    set.setName = CutToCp932Width(panel.selectorText, kSetNameWidth);
+    set.description = CutToCp932Width(panel.description, kDescriptionWidth);
+    if (set.description.empty()) set.description = " ";
+    set.startMethod = SelectedStartMethod(panel, set.startMethod);
     if (panel.dailyGroup.checked) {
-        set.ScheduleGroup = '1';
-        set.DailyKind = panel.everyDay.checked ? '1' : '2';
-        if (!panel.everyDay.checked) {
-            set.WeekdayFlags.clear();
-            for (const PanelToggle& box : panel.weekdayBoxes) {
-                set.WeekdayFlags += box.checked ? '1' : '0';
-            }
-        }
+        set.scheduleKind = ScheduleKind::Daily;
+        set.dailyKind = panel.everyDay.checked ? DailyKind::EveryDay : DailyKind::Weekdays;
+        if (!panel.everyDay.checked) set.weekdayFlags = WeekdayFlags(panel);
     } else {
-        set.ScheduleGroup = '2';
-        set.DailyKind = '0';
-        if (panel.firstDay.checked) set.MonthlyKind = '1';
-        if (panel.lastDay.checked) set.MonthlyKind = '2';
+        set.scheduleKind = ScheduleKind::Monthly;
+        set.dailyKind = DailyKind::NotDaily;
+        if (panel.firstDay.checked) set.monthlyKind = MonthlyKind::FirstDay;
+        if (panel.lastDay.checked) set.monthlyKind = MonthlyKind::LastDay;
         if (panel.givenDay.checked) {
-            set.MonthlyKind = '3';
-            set.MonthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
+            set.monthlyKind = MonthlyKind::GivenDay;
+            set.monthDay = panel.monthDay.text.substr(0, kMonthDayWidth);
         }
     }
-    set.SaveTime = panel.saveTime.text.substr(0, kSaveTimeWidth);
+    set.saveTime = panel.saveTime.text.substr(0, kSaveTimeWidth);
 }
 
 }  // namespace
@@ -132,9 +132,9 @@ void EnableMonthly(SetPanelState& panel) {
     panel.monthDay.enabled = true;
 }
 
-void ClearDaily(SetPanelState& panel, int kind) {
+void ClearDaily(SetPanelState& panel, DailyKind kind) {
     panel.dailyGroup.checked = false;
-    if (kind == 1) {
+    if (kind == DailyKind::EveryDay) {
         Uncheck(panel.everyDay, false);
         panel.retention = {"", false};
         return;
@@ -143,19 +143,20 @@ void ClearDaily(SetPanelState& panel, int kind) {
     for (PanelToggle& box : panel.weekdayBoxes) Uncheck(box, false);
 }
 
-void SelectDaily(SetPanelState& panel, int kind) {
+void SelectDaily(SetPanelState& panel, DailyKind kind) {
+    const bool everyDay = kind == DailyKind::EveryDay;
     panel.dailyGroup.checked = true;
     panel.everyDay.enabled = panel.weekdays.enabled = true;
-    panel.everyDay.checked = kind == 1;
-    panel.weekdays.checked = kind != 1;
-    panel.retention.enabled = kind == 1;
-    if (kind != 1) SetWeekdayBoxes(panel, true);
+    panel.everyDay.checked = everyDay;
+    panel.weekdays.checked = !everyDay;
+    panel.retention.enabled = everyDay;
+    if (!everyDay) SetWeekdayBoxes(panel, true);
 }
 
 void ClearSchedule(SetPanelState& panel) {
     ClearMonthly(panel);
-    ClearDaily(panel, 1);
-    ClearDaily(panel, 2);
+    ClearDaily(panel, DailyKind::EveryDay);
+    ClearDaily(panel, DailyKind::Weekdays);
 }
 
 void ResetSetPanel(SetPanelState& panel) {
@@ -165,7 +166,7 @@ void ResetSetPanel(SetPanelState& panel) {
     panel.hostStart.checked = panel.immediate.checked = false;
     panel.saveTime.text.clear();
     ClearSchedule(panel);
-    SelectDaily(panel, 1);
+    SelectDaily(panel, DailyKind::EveryDay);
 }
 
 void ResetScheduleForNewSet(SetPanelState& panel) {
@@ -175,44 +176,45 @@ void ResetScheduleForNewSet(SetPanelState& panel) {
     panel.saveTime.enabled = true;  // what the user typed stays
     panel.dailyGroup.enabled = panel.monthlyGroup.enabled = true;
     ClearSchedule(panel);
-    SelectDaily(panel, 1);
+    SelectDaily(panel, DailyKind::EveryDay);
 }
 
 std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state) {
     const std::optional<std::size_t> index = FindSetByName(state.sets, panel.selectorText);
     if (!index) return std::nullopt;
-    state.sets.CurrentSet = static_cast<int>(*index);
-    const BackupSet& set = state.sets.Sets[*index];
-    panel.description = set.Description;
+    state.sets.currentSet = static_cast<int>(*index);
+    const BackupSet& set = state.sets.sets[*index];
+    panel.description = set.description;
     ClearSchedule(panel);
     panel.pcStart.checked = panel.hostStart.checked = panel.immediate.checked = false;
-    if (set.ScheduleGroup == '1') {
-        if (set.DailyKind == '1') {
-            SelectDaily(panel, 1);
-            panel.retention.text = set.RetentionDays;
+    if (set.scheduleKind == ScheduleKind::Daily) {
+        if (set.dailyKind == DailyKind::EveryDay) {
+            SelectDaily(panel, DailyKind::EveryDay);
+            panel.retention.text = set.retentionDays;
         } else {
-            SelectDaily(panel, 2);
+            SelectDaily(panel, DailyKind::Weekdays);
             for (std::size_t i = 0; i < panel.weekdayBoxes.size(); ++i) {
                 panel.weekdayBoxes[i].checked =
-                    i < set.WeekdayFlags.size() && set.WeekdayFlags[i] == '1';
+                    i < set.weekdayFlags.size() && set.weekdayFlags[i] == '1';
             }
         }
     } else {
         EnableMonthly(panel);
-        if (set.MonthlyKind == '1') {
+        if (set.monthlyKind == MonthlyKind::FirstDay) {
             panel.firstDay.checked = true;
-        } else if (set.MonthlyKind == '2') {
+        } else if (set.monthlyKind == MonthlyKind::LastDay) {
             panel.lastDay.checked = true;
         } else {
             panel.givenDay.checked = true;
-            panel.monthDay.text = set.MonthDay;
+            panel.monthDay.text = set.monthDay;
         }
     }
-    const bool pc = set.StartMethod == '1';
+    const bool pc = set.startMethod == StartMethod::Pc;
+    const bool host = set.startMethod == StartMethod::Host;
     panel.pcStart.checked = pc;
-    panel.hostStart.checked = set.StartMethod == '2';
-    panel.immediate.checked = !pc && set.StartMethod != '2';
-    panel.saveTime = {pc ? set.SaveTime : std::string(), pc};
+    panel.hostStart.checked = host;
+    panel.immediate.checked = !pc && !host;
+    panel.saveTime = {pc ? set.saveTime : std::string(), pc};
     panel.dailyGroup.enabled = panel.monthlyGroup.enabled = pc;
     return index;
 }
@@ -230,12 +232,12 @@ void LockScheduleIfJob(SetPanelState& panel, const JobTable& jobs) {
 
 void OnDailyGroupClicked(SetPanelState& panel) {
     ClearSchedule(panel);
-    SelectDaily(panel, 1);
+    SelectDaily(panel, DailyKind::EveryDay);
 }
 
 void OnWeekdaysClicked(SetPanelState& panel) {
     ClearSchedule(panel);
-    SelectDaily(panel, 2);
+    SelectDaily(panel, DailyKind::Weekdays);
 }
 
 void OnMonthlyGroupClicked(SetPanelState& panel) {
@@ -244,22 +246,22 @@ void OnMonthlyGroupClicked(SetPanelState& panel) {
     panel.firstDay.checked = true;
 }
 
-void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice) {
+void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethod choice) {
     if (JobExistsForSet(state.jobs, panel.selectorText)) {
         ShowSelectedSet(panel, state);
         LockScheduleIfJob(panel, state.jobs);
     } else {
         ClearSchedule(panel);
-        if (choice == StartMethodChoice::Pc) {
+        if (choice == StartMethod::Pc) {
             panel.saveTime.enabled = true;
         } else {
             panel.saveTime = {"", false};
         }
-        SelectDaily(panel, 1);
+        SelectDaily(panel, DailyKind::EveryDay);
     }
-    panel.pcStart.checked = choice == StartMethodChoice::Pc;
-    panel.hostStart.checked = choice == StartMethodChoice::Host;
-    panel.immediate.checked = choice == StartMethodChoice::Immediate;
+    panel.pcStart.checked = choice == StartMethod::Pc;
+    panel.hostStart.checked = choice == StartMethod::Host;
+    panel.immediate.checked = choice == StartMethod::Immediate;
 }
 
 Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state) {
@@ -274,13 +276,13 @@ Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state) {
         return refuse(kSetNameLettersOnly);
     }
     if (const auto index = FindSetByName(state.sets, name)) {
-        state.sets.CurrentSet = static_cast<int>(*index);
-        state.sets.NewSet = 0;
+        state.sets.currentSet = static_cast<int>(*index);
+        state.sets.newSet = 0;
         return {};
     }
-    if (state.sets.Sets.size() >= kMaxSets) return refuse(kSetTableFull);
-    state.sets.CurrentSet = static_cast<int>(state.sets.Sets.size());
-    state.sets.NewSet = 1;
+    if (state.sets.sets.size() >= kMaxSets) return refuse(kSetTableFull);
+    state.sets.currentSet = static_cast<int>(state.sets.sets.size());
+    state.sets.newSet = 1;
     return {};
 }
 
@@ -288,12 +290,12 @@ EntryCheck CheckSetEntries(const SetPanelState& panel, AgentState& state) {
     if (!CheckSetName(panel, state)) return {false, PanelFocus::SetSelector};
     BackupSet& set = CurrentRecord(state);
     FirstFailure check{state};
-    set.Description = CutToCp932Width(panel.description, kDescriptionWidth);
-    set.StartMethod = SelectedStartMethod(panel, set.StartMethod);
+    set.description = CutToCp932Width(panel.description, kDescriptionWidth);
+    set.startMethod = SelectedStartMethod(panel, set.startMethod);
     if (panel.dailyGroup.checked) CheckDailyEntries(panel, set, check);
     if (panel.monthlyGroup.checked) CheckMonthlyEntries(panel, set, check);
     if (!panel.hostStart.checked && !panel.immediate.checked) CheckSaveTime(panel, set, check);
-    if (set.Rows.empty() || set.Rows.front().Library.empty()) {
+    if (set.rows.empty() || set.rows.front().library.empty()) {
         check.Fail(PanelFocus::StoreButton, kNoObjects);
     }
     if (!SettingsComplete(state.settings)) {
@@ -303,18 +305,18 @@ EntryCheck CheckSetEntries(const SetPanelState& panel, AgentState& state) {
 }
 
 bool SettingsComplete(const Settings& s) {
-    const bool host = !s.TermId.empty() && !s.BaseDir.empty() && !s.HostAddress.empty() &&
-                      !s.User.empty() && !s.Password.empty() && !s.JobQueue.empty();
+    const bool host = !s.termId.empty() && !s.baseDir.empty() && !s.hostAddress.empty() &&
+                      !s.user.empty() && !s.password.empty() && !s.jobQueue.empty();
     const bool mail =
-        s.MailActive != 1 || (!s.MailAddress.empty() && !s.Smtp.empty() && !s.MailFrom.empty());
+        s.mailActive != 1 || (!s.mailAddress.empty() && !s.smtp.empty() && !s.mailFrom.empty());
     return host && mail;
 }
 
 bool StartMethodConflict(const SetPanelState& panel, const JobTable& jobs) {
-    for (const JobRecord& job : jobs.Records) {
-        if (job.SetName != panel.selectorText) continue;
-        if (job.StartMethodText == kPcStart && !panel.pcStart.checked) return true;
-        if (job.StartMethodText == kHostStart && !panel.hostStart.checked) return true;
+    for (const JobRecord& job : jobs.records) {
+        if (job.setName != panel.selectorText) continue;
+        if (job.startMethod == StartMethod::Pc && !panel.pcStart.checked) return true;
+        if (job.startMethod == StartMethod::Host && !panel.hostStart.checked) return true;
     }
     return false;
 }
@@ -323,7 +325,7 @@ std::filesystem::path SetFolder(const std::filesystem::path& programFolder,
                                 const Settings& settings) {
     // Read again at every store, as another copy of the settings may have changed it.
     std::string name = ReadProfileText(SettingsPath(programFolder), "DIRECTORIES", "BACKUPSET", 63);
-    if (name.empty()) name = settings.BackupSetFolder;
+    if (name.empty()) name = settings.backupSetFolder;
     if (name.empty()) name = kDefaultSetFolderName;
     return programFolder / name;
 }
@@ -333,7 +335,7 @@ bool StoreChangesSetFile(const SetPanelState& panel, AgentState& state,
     BackupSet wanted = CurrentRecord(state);
     FillSetFromPanel(panel, wanted);
     const Expected<BackupSet> stored =
-        ReadSetFile(SetFolder(programFolder, state.settings), wanted.SetName);
+        ReadSetFile(SetFolder(programFolder, state.settings), wanted.setName);
     if (!stored) return true;
     // Compared as written: what the file holds beyond the record's fields does not count.
     return FormatSetFile(*stored) != FormatSetFile(wanted);
@@ -346,10 +348,10 @@ bool StoreCurrentSet(const SetPanelState& panel, AgentState& state,
     const Expected<void> written = WriteSetFile(SetFolder(programFolder, state.settings), set);
     if (!written) state.lastError = written.error().text;
     if (written) WriteSettings(SettingsPath(programFolder), state.settings);
-    if (state.sets.NewSet == 1) {
-        state.sets.Sets.push_back(set);
+    if (state.sets.newSet == 1) {
+        state.sets.sets.push_back(set);
         state.draft = BackupSet();
-        state.sets.NewSet = 0;
+        state.sets.newSet = 0;
     }
     return written.has_value();
 }

@@ -82,15 +82,16 @@ inline constexpr std::string_view kAskOverwriteSet = "既存のバックアッ�
 // Control operations: they only set check marks, texts and enabled states.
 void ClearMonthly(SetPanelState& panel);
 void EnableMonthly(SetPanelState& panel);
-void ClearDaily(SetPanelState& panel, int kind);
-void SelectDaily(SetPanelState& panel, int kind);
+// kind: EveryDay or Weekdays.
+void ClearDaily(SetPanelState& panel, DailyKind kind);
+void SelectDaily(SetPanelState& panel, DailyKind kind);
 void ClearSchedule(SetPanelState& panel);
 void ResetSetPanel(SetPanelState& panel);
 // After the object editor closed on a name that is not stored yet: PC start, every day; the
 // save time keeps its text.
 void ResetScheduleForNewSet(SetPanelState& panel);
 
-// Shows the set named by the selector. The set's index (now sets.CurrentSet), or nullopt when
+// Shows the set named by the selector. The set's index (now sets.currentSet), or nullopt when
 // no stored set has that name (then nothing changes).
 std::optional<std::size_t> ShowSelectedSet(SetPanelState& panel, AgentState& state);
 // Locks the start method and schedule while the selected set has a job.
@@ -100,10 +101,9 @@ void LockScheduleIfJob(SetPanelState& panel, const JobTable& jobs);
 void OnDailyGroupClicked(SetPanelState& panel);  // also "毎日"
 void OnWeekdaysClicked(SetPanelState& panel);
 void OnMonthlyGroupClicked(SetPanelState& panel);
-enum class StartMethodChoice { Pc, Host, Immediate };
-void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethodChoice choice);
+void OnStartMethodClicked(SetPanelState& panel, AgentState& state, StartMethod choice);
 
-// Makes sets.CurrentSet the named set, or the next free index for a new name (NewSet 1). A
+// Makes sets.currentSet the named set, or the next free index for a new name (newSet 1). A
 // refused name's failure text is also kept in state.lastError.
 Expected<void> CheckSetName(const SetPanelState& panel, AgentState& state);
 

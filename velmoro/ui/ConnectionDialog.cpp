@@ -38,8 +38,8 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
       hostFactory_(SessionHostFactory()),
       chooseFolder_(ChooseWithPlatformDialog) {
     ui_->setupUi(this);
-    settings_.HostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
-    ui_->installButton->setEnabled(settings_.HostInstalled != 1);
+    settings_.hostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
+    ui_->installButton->setEnabled(settings_.hostInstalled != 1);
     ui::InstallInputFilter(*ui_->termIdEdit, ui::InputFilterKind::Terminal);
     ui::InstallInputFilter(*ui_->hostAddressEdit, ui::InputFilterKind::Address);
     ui::InstallInputFilter(*ui_->userEdit, ui::InputFilterKind::Name);
@@ -50,11 +50,11 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
     connect(ui_->registerButton, &QPushButton::clicked, this, &ConnectionDialog::Register);
     connect(ui_->cancelButton, &QPushButton::clicked, this, [this] {
         if (runner_.Running()) {
-            endWhenDone_ = kCancelled;
+            endWhenDone_ = DialogEnd::Cancelled;
             runner_.RequestStop();
             return;
         }
-        done(kCancelled);
+        EndDialog(*this, DialogEnd::Cancelled);
     });
     connect(ui_->clearButton, &QPushButton::clicked, this, &ConnectionDialog::Clear);
     connect(ui_->browseButton, &QPushButton::clicked, this, &ConnectionDialog::Browse);
@@ -67,34 +67,34 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
 ConnectionDialog::~ConnectionDialog() = default;
 
 void ConnectionDialog::ShowEntries(const ConnectionEntries& e) {
-    ui_->termIdEdit->setText(ui::ToQ(e.TermId));
-    ui_->baseDirEdit->setText(ui::ToQ(e.BaseDir));
-    ui_->hostAddressEdit->setText(ui::ToQ(e.HostAddress));
-    ui_->userEdit->setText(ui::ToQ(e.User));
-    ui_->passwordEdit->setText(ui::ToQ(e.Password));
-    ui_->jobQueueEdit->setText(ui::ToQ(e.JobQueue));
-    ui_->mailBox->setChecked(e.MailActive);
-    ui_->mailAddressEdit->setText(ui::ToQ(e.MailAddress));
-    ui_->smtpEdit->setText(ui::ToQ(e.Smtp));
-    ui_->mailFromEdit->setText(ui::ToQ(e.MailFrom));
-    ui_->detailLogBox->setChecked(e.DetailLog);
+    ui_->termIdEdit->setText(ui::ToQ(e.termId));
+    ui_->baseDirEdit->setText(ui::ToQ(e.baseDir));
+    ui_->hostAddressEdit->setText(ui::ToQ(e.hostAddress));
+    ui_->userEdit->setText(ui::ToQ(e.user));
+    ui_->passwordEdit->setText(ui::ToQ(e.password));
+    ui_->jobQueueEdit->setText(ui::ToQ(e.jobQueue));
+    ui_->mailBox->setChecked(e.mailActive);
+    ui_->mailAddressEdit->setText(ui::ToQ(e.mailAddress));
+    ui_->smtpEdit->setText(ui::ToQ(e.smtp));
+    ui_->mailFromEdit->setText(ui::ToQ(e.mailFrom));
+    ui_->detailLogBox->setChecked(e.detailLog);
     ui_->statusLabel->clear();
-    MailToggled(e.MailActive);
+    MailToggled(e.mailActive);
 }
 
 ConnectionEntries ConnectionDialog::Entries() const {
     ConnectionEntries e;
-    e.TermId = ui::FromQ(ui_->termIdEdit->text());
-    e.BaseDir = ui::FromQ(ui_->baseDirEdit->text());
-    e.HostAddress = ui::FromQ(ui_->hostAddressEdit->text());
-    e.User = ui::FromQ(ui_->userEdit->text());
-    e.Password = ui::FromQ(ui_->passwordEdit->text());
-    e.JobQueue = ui::FromQ(ui_->jobQueueEdit->text());
-    e.MailActive = ui_->mailBox->isChecked();
-    e.MailAddress = ui::FromQ(ui_->mailAddressEdit->text());
-    e.Smtp = ui::FromQ(ui_->smtpEdit->text());
-    e.MailFrom = ui::FromQ(ui_->mailFromEdit->text());
-    e.DetailLog = ui_->detailLogBox->isChecked();
+    e.termId = ui::FromQ(ui_->termIdEdit->text());
+    e.baseDir = ui::FromQ(ui_->baseDirEdit->text());
+    e.hostAddress = ui::FromQ(ui_->hostAddressEdit->text());
+    e.user = ui::FromQ(ui_->userEdit->text());
+    e.password = ui::FromQ(ui_->passwordEdit->text());
+    e.jobQueue = ui::FromQ(ui_->jobQueueEdit->text());
+    e.mailActive = ui_->mailBox->isChecked();
+    e.mailAddress = ui::FromQ(ui_->mailAddressEdit->text());
+    e.smtp = ui::FromQ(ui_->smtpEdit->text());
+    e.mailFrom = ui::FromQ(ui_->mailFromEdit->text());
+    e.detailLog = ui_->detailLogBox->isChecked();
     return e;
 }
 
@@ -128,24 +128,24 @@ QLineEdit* ConnectionDialog::EditFor(ConnectionField field) const {
 // entry and shows its message.
 bool ConnectionDialog::CheckEntries() {
     const ConnectionCheck check = CheckConnectionSettings(Entries(), context_.folder, settings_);
-    if (check.Ok) return true;
-    if (QLineEdit* edit = EditFor(check.Focus)) {
+    if (check.ok) return true;
+    if (QLineEdit* edit = EditFor(check.focus)) {
         edit->setFocus(Qt::OtherFocusReason);
-        if (check.SelectAll) edit->selectAll();
+        if (check.selectAll) edit->selectAll();
     }
-    Tell(kErrorCaption, ui::ToQ(check.Message));
+    Tell(kErrorCaption, ui::ToQ(check.message));
     return false;
 }
 
 void ConnectionDialog::MailToggled(bool on) {
-    settings_.MailActive = on ? 1 : 0;
+    settings_.mailActive = on ? 1 : 0;
     for (QLineEdit* edit : {ui_->mailAddressEdit, ui_->smtpEdit, ui_->mailFromEdit})
         edit->setEnabled(on);
 }
 
 void ConnectionDialog::Register() {
     if (runner_.Running()) return;
-    if (CheckEntries()) done(QDialog::Accepted);
+    if (CheckEntries()) EndDialog(*this, DialogEnd::Registered);
 }
 
 void ConnectionDialog::Browse() {
@@ -185,31 +185,31 @@ void ConnectionDialog::Install() {
 void ConnectionDialog::InstallEnded() {
     transferLock_.reset();
     SetBusy(false);
-    if (installResult_.Interrupted || endWhenDone_ != 0) {
-        if (endWhenDone_ != 0) done(endWhenDone_);
+    if (installResult_.interrupted || endWhenDone_) {
+        if (endWhenDone_) EndDialog(*this, *endWhenDone_);
         return;
     }
-    if (!installResult_.Ok) return Tell(kErrorCaption, ui::ToQ(installResult_.Text));
-    settings_.HostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
-    ui_->installButton->setEnabled(settings_.HostInstalled != 1);
+    if (!installResult_.ok) return Tell(kErrorCaption, ui::ToQ(installResult_.text));
+    settings_.hostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
+    ui_->installButton->setEnabled(settings_.hostInstalled != 1);
     Tell(kDoneCaption, QStringLiteral("iSeries/ASへのモジュールの導入が完了した"));
     Q_EMIT hostModuleInstalled();
 }
 
 void ConnectionDialog::reject() {
     if (runner_.Running()) {
-        endWhenDone_ = kEscaped;
+        endWhenDone_ = DialogEnd::Escaped;
         runner_.RequestStop();
         return;
     }
-    done(kEscaped);
+    EndDialog(*this, DialogEnd::Escaped);
 }
 
 void ConnectionDialog::SetBusy(bool busy) {
     ui_->registerButton->setEnabled(!busy);
     ui_->clearButton->setEnabled(!busy);
     ui_->browseButton->setEnabled(!busy);
-    ui_->installButton->setEnabled(!busy && settings_.HostInstalled != 1);
+    ui_->installButton->setEnabled(!busy && settings_.hostInstalled != 1);
 }
 
 void ConnectionDialog::Tell(const QString& caption, const QString& text) {

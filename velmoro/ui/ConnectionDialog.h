@@ -2,14 +2,15 @@
 // The connection settings "SETUP" ("接続設定"): terminal ID, base folder, host log-on, job
 // queue, the report mail and the detailed log, and the host module installation.
 //
-// Ends with 1 when "登録" accepted the entries (Result() then holds the settings to write),
-// 1086 on "キャンセル" and 2 on Esc or the close box; the caller's settings stay untouched
-// unless it takes Result(). The installation runs on a worker thread with the status line
+// Ends Registered when "登録" accepted the entries (Result() then holds the settings to write),
+// Cancelled on "キャンセル" and Escaped on Esc or the close box; the caller's settings stay
+// untouched unless it takes Result(). The installation runs on a worker thread with the status line
 // showing its progress; it is refused while a transfer agent runs.
 
 #include <QDialog>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/InstanceLock.h"
 #include "common/Program.h"
@@ -20,6 +21,7 @@
 #include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/ConnectionCheck.h"
 #include "velmoro/engine/HostTaskResult.h"
+#include "velmoro/ui/DialogEnd.h"
 
 class QLineEdit;
 
@@ -39,7 +41,7 @@ public:
                      ui::MessageBoxes* boxes = nullptr);
     ~ConnectionDialog() override;
 
-    // The settings as accepted; valid after the dialog ended with 1.
+    // The settings as accepted; valid after the dialog ended Registered.
     Settings Result() const { return settings_; }
 
     // The host of the installation; the agent's FTP session unless a test gives another.
@@ -49,9 +51,6 @@ public:
     using FolderChooser =
         std::function<QString(QWidget* owner, const QString& title, const QString& start)>;
     void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
-
-    static constexpr int kCancelled = 1086;
-    static constexpr int kEscaped = 2;
 
     void reject() override;
 
@@ -88,7 +87,7 @@ private:
     std::unique_ptr<InstanceLock> transferLock_;
     Settings installSettings_;
     HostTaskResult installResult_;
-    int endWhenDone_ = 0;
+    std::optional<DialogEnd> endWhenDone_;  // the way out the user took while installing
     // Last: destroyed first, so a running task ends before what it uses goes.
     ui::TaskRunner runner_;
 };

@@ -1,14 +1,13 @@
 #pragma once
-// The agent's main window "MAIN": the backup set panel, the object list, the job list with its
-// pop-up menu, the buttons that start the other programs, the scheduler timer and the
-// notification-area icon. It mirrors the engine's records and forwards every click to the
-// engine's rules; message boxes go through the MessageBoxes seam and programs are started
-// through the ProcessLauncher, so that tests answer and watch both.
+// The agent's main window "MAIN": it wires the backup set panel (SetPanelView), the job list
+// with its pop-up menu (JobListView) and the notification-area icon (TrayIcon) to the engine's
+// rules, and holds the buttons that start the other programs and the scheduler timer. Message
+// boxes go through the MessageBoxes seam and programs are started through the ProcessLauncher
+// (QtProgramLauncher), so that tests answer and watch both.
 
 #include <QDialog>
 #include <QTimer>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,13 +24,18 @@
 #include "velmoro/engine/SetPanel.h"
 
 class QMenu;
-class QSystemTrayIcon;
 
 namespace Ui {
 class MainWindow;
 }
 
 namespace zorva::velmoro {
+
+class JobListView;
+class QtProgramLauncher;
+class SetPanelView;
+class TrayIcon;
+enum class JobMenuAction;
 
 // The set name and description the object editor shows: as typed in the main window now.
 struct EditedSetLabels {
@@ -80,7 +84,7 @@ public:
     // One scheduler tick now, as the timer would.
     void RunSchedulerTick();
     // The pop-up menu of the job list, for tests.
-    QMenu* JobMenu() const { return jobMenu_; }
+    QMenu* JobMenu() const;
 
 Q_SIGNALS:
     // The user confirmed the exit question; the forced exit entry is written.
@@ -90,7 +94,6 @@ protected:
     void reject() override;  // Esc
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // SchedulerShell
@@ -99,28 +102,20 @@ private:
     void RunInBackground(std::function<void()> work, std::function<void()> then) override;
     void TickEnded() override;
 
-    void BuildLists();
-    void ConnectControls();
-    void ReadPanelTexts();
-    void ShowPanel();
-    void ShowSetObjects(const BackupSet& set);
+    void ConnectButtons();
     void ShowStatus(const QString& text);
     void ShowError(std::string_view text);
-    void FocusOn(PanelFocus focus);
     bool Ask(std::string_view text);
     void LockMainWindow(bool locked);
     void UnlockMainWindow();
 
     void OnSetChosen();
-    std::string ChosenStoredSet() const;
     void OnObjectsClicked();
     void OnStoreClicked();
     void OnSubmitClicked();
     void OnConnectionClicked();
-    void OnJobMenuAction(int action);
+    void OnJobMenuAction(JobMenuAction action, int row);
     void OnExitRequested();
-    void MinimizeToTray();
-    void RestoreFromTray();
 
     // The scheduler timer runs while nothing holds it and no tick or immediate run is going on.
     void HoldScheduler();
@@ -132,9 +127,11 @@ private:
     std::unique_ptr<Ui::MainWindow> ui_;
     AgentState state_;
     SetPanelState panel_;
+    std::unique_ptr<SetPanelView> setPanel_;
+    JobListView* jobList_ = nullptr;
+    TrayIcon* tray_ = nullptr;
     ui::QueuedReporter reporter_;
-    class LauncherAdapter;
-    std::unique_ptr<LauncherAdapter> launcher_;
+    std::unique_ptr<QtProgramLauncher> launcher_;
     std::unique_ptr<ProgramStarter> starter_;
     // Declared before the scheduler it is lent to: a connection the scheduler still holds
     // closes through it when the window goes.
@@ -145,10 +142,7 @@ private:
     QTimer timer_;
     int holds_ = 0;
     bool immediateRunning_ = false;
-    bool locked_ = false;
     bool exiting_ = false;
-    QMenu* jobMenu_ = nullptr;
-    QSystemTrayIcon* tray_ = nullptr;
 };
 
 }  // namespace zorva::velmoro

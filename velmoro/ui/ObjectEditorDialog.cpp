@@ -33,9 +33,9 @@ ObjectEditorDialog::ObjectEditorDialog(const ProgramContext& context, const Sett
       ownBoxes_(boxes ? nullptr : std::make_unique<ui::QtMessageBoxes>()),
       boxes_(boxes ? *boxes : *ownBoxes_),
       hostFactory_(SessionHostFactory()),
-      editor_(set.Rows) {
+      editor_(set.rows) {
     ui_->setupUi(this);
-    ShowSetLabels(set.SetName, set.Description);
+    ShowSetLabels(set.setName, set.description);
     BindLines();
     ShowRows();
     connect(ui_->rowScrollBar, &QScrollBar::valueChanged, this, &ObjectEditorDialog::Scrolled);
@@ -77,12 +77,12 @@ void ObjectEditorDialog::ShowRows() {
         const LineWidgets& w = lines_[k];
         const EditorLine& line = shown[k];
         w.number->setText(QString::number(LineNumber(editor_.TopRow(), k)));
-        w.library->setText(ui::ToQ(line.Library));
-        w.object->setText(ui::ToQ(line.Object));
-        w.type->setText(ui::ToQ(line.Type));
+        w.library->setText(ui::ToQ(line.library));
+        w.object->setText(ui::ToQ(line.object));
+        w.type->setText(ui::ToQ(line.type));
         w.protect->setChecked(line.Protected);
-        (line.Compression == 3 ? w.high : line.Compression == 2 ? w.med : w.low)->setChecked(true);
-        for (QLineEdit* edit : {w.library, w.object, w.type}) ShowMark(edit, line.CheckMark);
+        (line.compression == 3 ? w.high : line.compression == 2 ? w.med : w.low)->setChecked(true);
+        for (QLineEdit* edit : {w.library, w.object, w.type}) ShowMark(edit, line.checkMark);
     }
     showing_ = true;
     ui_->rowScrollBar->setValue(editor_.TopRow());
@@ -150,40 +150,40 @@ void ObjectEditorDialog::HostCheckEnded() {
     SetBusy(false);
     editor_.Rows() = checkedRows_;
     ShowRows();
-    if (checkResult_.Interrupted || endWhenDone_ != 0) {
+    if (checkResult_.interrupted || endWhenDone_) {
         Q_EMIT registrationFinished();
-        if (endWhenDone_ == kCancelled) Cancel();
-        if (endWhenDone_ == kEscaped) reject();
+        if (endWhenDone_ == DialogEnd::Cancelled) Cancel();
+        if (endWhenDone_ == DialogEnd::Escaped) reject();
         return;
     }
-    context_.log.WriteDailyLog(checkResult_.Text);
-    Tell(checkResult_.Ok ? kDoneCaption : kErrorCaption, ui::ToQ(ObjectCheckMessage(checkResult_)));
+    context_.log.WriteDailyLog(checkResult_.text);
+    Tell(checkResult_.ok ? kDoneCaption : kErrorCaption, ui::ToQ(ObjectCheckMessage(checkResult_)));
     Q_EMIT registrationFinished();
-    if (!checkResult_.Ok) return;
-    set_.Rows = editor_.SetRows();
-    done(QDialog::Accepted);
+    if (!checkResult_.ok) return;
+    set_.rows = editor_.SetRows();
+    EndDialog(*this, DialogEnd::Registered);
 }
 
 // A running check is stopped first; the dialog ends when it has.
 void ObjectEditorDialog::Cancel() {
     if (runner_.Running()) {
-        endWhenDone_ = kCancelled;
+        endWhenDone_ = DialogEnd::Cancelled;
         runner_.RequestStop();
         return;
     }
     editor_.Cancel();
-    done(kCancelled);
+    EndDialog(*this, DialogEnd::Cancelled);
 }
 
 // Esc and the close box: the set keeps what scrolling and "登録" collected.
 void ObjectEditorDialog::reject() {
     if (runner_.Running()) {
-        endWhenDone_ = kEscaped;
+        endWhenDone_ = DialogEnd::Escaped;
         runner_.RequestStop();
         return;
     }
-    set_.Rows = editor_.SetRows();
-    done(kEscaped);
+    set_.rows = editor_.SetRows();
+    EndDialog(*this, DialogEnd::Escaped);
 }
 
 void ObjectEditorDialog::Clear() {

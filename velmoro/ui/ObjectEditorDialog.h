@@ -2,13 +2,14 @@
 // The object editor "REGSET" ("保管オブジェクトの登録／変更"): the 99 object rows of a set,
 // ten at a time, checked as a list and then on the host when "登録" is pressed.
 //
-// Ends with 1 when "登録" succeeded (the set's rows are then the checked list; the caller
-// stores the set), 1086 on "キャンセル" (the set untouched) and 2 on Esc or the close box (the
-// set keeps what scrolling and "登録" collected). The host check runs on a worker thread:
+// Ends Registered when "登録" succeeded (the set's rows are then the checked list; the caller
+// stores the set), Cancelled on "キャンセル" (the set untouched) and Escaped on Esc or the close
+// box (the set keeps what scrolling and "登録" collected). The host check runs on a worker thread:
 // the dialog stays live and shows the progress in its status line.
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 #include "common/BackupSet.h"
 #include "common/Program.h"
@@ -19,6 +20,7 @@
 #include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/HostTaskResult.h"
 #include "velmoro/engine/ObjectEditor.h"
+#include "velmoro/ui/DialogEnd.h"
 
 class QCheckBox;
 class QLabel;
@@ -44,9 +46,6 @@ public:
 
     // The host of the check; the agent's FTP session unless a test gives another.
     void SetHostFactory(HostFactory factory) { hostFactory_ = std::move(factory); }
-
-    static constexpr int kCancelled = 1086;
-    static constexpr int kEscaped = 2;
 
     void reject() override;
 
@@ -95,7 +94,7 @@ private:
     // Owned by the GUI thread until the task starts, by the task until `finished`.
     std::vector<ObjectRow> checkedRows_;
     HostTaskResult checkResult_;
-    int endWhenDone_ = 0;  // the way out the user took while the check ran
+    std::optional<DialogEnd> endWhenDone_;  // the way out the user took while the check ran
     // Last: destroyed first, so a running task ends before what it uses goes.
     ui::TaskRunner runner_;
 };

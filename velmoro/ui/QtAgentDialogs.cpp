@@ -15,7 +15,7 @@ bool QtAgentDialogs::EditObjects(QWidget* parent, BackupSet& set, const EditedSe
                      [&registrationStarted] { registrationStarted(); });
     QObject::connect(&dialog, &ObjectEditorDialog::registrationFinished, &dialog,
                      [&registrationFinished] { registrationFinished(); });
-    return dialog.exec() == 1;
+    return dialog.exec() == static_cast<int>(DialogEnd::Registered);
 }
 
 std::optional<Settings> QtAgentDialogs::EditConnection(QWidget* parent, const Settings& current,
@@ -24,7 +24,7 @@ std::optional<Settings> QtAgentDialogs::EditConnection(QWidget* parent, const Se
     ConnectionDialog dialog(context_, current, std::move(transferRunning), parent, &boxes_);
     QObject::connect(&dialog, &ConnectionDialog::hostModuleInstalled, &dialog,
                      [&installed] { installed(); });
-    if (dialog.exec() != 1) return std::nullopt;
+    if (dialog.exec() != static_cast<int>(DialogEnd::Registered)) return std::nullopt;
     return dialog.Result();
 }
 

@@ -1,4 +1,4 @@
-#include "velmoro/AdminCommands.h"
+#include "velmoro/cli/AdminCommands.h"
 
 #include <cstdio>
 #include <iostream>
@@ -42,15 +42,15 @@ std::shared_ptr<HostConnection> MakeHost(AdminEnvironment& env, const Settings& 
 struct CommandContext {
     explicit CommandContext(AdminEnvironment& env)
         : env(env),
-          settings(ReadSettings(SettingsPath(env.ProgramFolder), Program::Agent)),
-          settingsFailure(SettingsReadFailure(SettingsPath(env.ProgramFolder))),
-          log(Program::Agent, env.ProgramFolder / kLogFolderName, settings.DetailLog, env.clock),
-          reporter(env.Out, log) {
+          settings(ReadSettings(SettingsPath(env.programFolder), Program::Agent)),
+          settingsFailure(SettingsReadFailure(SettingsPath(env.programFolder))),
+          log(Program::Agent, env.programFolder / kLogFolderName, settings.detailLog, env.clock),
+          reporter(env.out, log) {
         if (settingsFailure) log.WriteForced(*settingsFailure);
     }
 
     int Fail(std::string_view text) {
-        env.Out << text << '\n' << std::flush;
+        env.out << text << '\n' << std::flush;
         return 1;
     }
 
@@ -66,7 +66,7 @@ int Install(AdminEnvironment& env) {
     if (context.settingsFailure) return context.Fail(*context.settingsFailure);
     // Held for the whole installation: it empties the exchange libraries a running transfer
     // agent works in, and no transfer agent may start meanwhile.
-    InstanceLock transferAgent(env.ProgramFolder, "qivftp");
+    InstanceLock transferAgent(env.programFolder, "qivftp");
     switch (transferAgent.State()) {
         case LockState::Acquired:
             break;
@@ -79,31 +79,31 @@ int Install(AdminEnvironment& env) {
     }
     Settings checked = context.settings;
     const ConnectionCheck check =
-        CheckConnectionSettings(EntriesFrom(context.settings), env.ProgramFolder, checked);
-    if (!check.Ok) return context.Fail(check.Message);
+        CheckConnectionSettings(EntriesFrom(context.settings), env.programFolder, checked);
+    if (!check.ok) return context.Fail(check.message);
     auto host = MakeHost(env, checked, context.reporter);
-    const HostTaskResult result = RunHostInstallation(*host, env.ProgramFolder, context.reporter);
-    if (result.Interrupted) return 1;
-    return result.Ok ? (env.Out << kInstallDone << '\n'
+    const HostTaskResult result = RunHostInstallation(*host, env.programFolder, context.reporter);
+    if (result.interrupted) return 1;
+    return result.ok ? (env.out << kInstallDone << '\n'
                                 << std::flush,
                         0)
-                     : context.Fail(result.Text);
+                     : context.Fail(result.text);
 }
 
 void PrintMarkedRows(std::ostream& out, const std::vector<ObjectRow>& rows, std::size_t count) {
     for (std::size_t i = 0; i < count && i < rows.size(); ++i) {
-        if (rows[i].CheckMark != -1) continue;
+        if (rows[i].checkMark != -1) continue;
         char number[32];
         std::snprintf(number, sizeof number, "%3zu ", i + 1);
-        out << number << PadRight(rows[i].Library, 10) << ' ' << PadRight(rows[i].Object, 10) << ' '
-            << rows[i].Type << '\n';
+        out << number << PadRight(rows[i].library, 10) << ' ' << PadRight(rows[i].object, 10) << ' '
+            << rows[i].type << '\n';
     }
     out << std::flush;
 }
 
 std::filesystem::path SetFolder(const CommandContext& context) {
-    const std::string& name = context.settings.BackupSetFolder;
-    return context.env.ProgramFolder / (name.empty() ? std::string(kDefaultSetFolderName) : name);
+    const std::string& name = context.settings.backupSetFolder;
+    return context.env.programFolder / (name.empty() ? std::string(kDefaultSetFolderName) : name);
 }
 
 int Check(AdminEnvironment& env, const std::string& setName) {
@@ -114,22 +114,22 @@ int Check(AdminEnvironment& env, const std::string& setName) {
     const Expected<BackupSet> set = ReadSetFile(SetFolder(context), setName);
     if (!set) return context.Fail(set.error().text);
 
-    ObjectEditor editor(set->Rows);
+    ObjectEditor editor(set->rows);
     std::size_t count = 0;
     std::string message;
     if (editor.CheckList(count, message) != ListCheck::Accepted) {
         context.Fail(message);
-        PrintMarkedRows(env.Out, editor.Rows(), count);
+        PrintMarkedRows(env.out, editor.Rows(), count);
         return 1;
     }
     auto host = MakeHost(env, context.settings, context.reporter);
     const HostTaskResult result =
-        CheckObjectsOnHost(*host, env.waiter, env.ProgramFolder, editor.Rows(), count);
-    if (result.Interrupted) return 1;
-    context.log.WriteDailyLog(result.Text);
-    env.Out << ObjectCheckMessage(result) << '\n';
-    PrintMarkedRows(env.Out, editor.Rows(), count);
-    return result.Ok ? 0 : 1;
+        CheckObjectsOnHost(*host, env.waiter, env.programFolder, editor.Rows(), count);
+    if (result.interrupted) return 1;
+    context.log.WriteDailyLog(result.text);
+    env.out << ObjectCheckMessage(result) << '\n';
+    PrintMarkedRows(env.out, editor.Rows(), count);
+    return result.ok ? 0 : 1;
 }
 
 }  // namespace
@@ -139,14 +139,14 @@ std::optional<int> RunAdminCommand(const std::vector<std::string>& arguments,
     if (arguments.empty()) return std::nullopt;
     if (arguments[0] == "--install") {
         if (arguments.size() != 1) {
-            environment.Out << AdminCommandUsage();
+            environment.out << AdminCommandUsage();
             return 1;
         }
         return Install(environment);
     }
     if (arguments[0] == "--check") {
         if (arguments.size() != 2) {
-            environment.Out << AdminCommandUsage();
+            environment.out << AdminCommandUsage();
             return 1;
         }
         return Check(environment, arguments[1]);

@@ -23,8 +23,8 @@
 namespace zorva::velmoro {
 
 struct AdminEnvironment {
-    std::filesystem::path ProgramFolder;
-    std::ostream& Out;
+    std::filesystem::path programFolder;
+    std::ostream& out;
     const Clock& clock;
     Waiter& waiter;
     HostFactory hostFactory;  // empty: the agent's FTP session
