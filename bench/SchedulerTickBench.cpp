@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/DailyLog.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/engine/Schedule.h"
 #include "velmoro/engine/Scheduler.h"
 
@@ -111,8 +112,8 @@ int main(int argc, char* argv[]) {
     std::filesystem::create_directories(folder / "LOG_DAT");
 
     SteppingClock clock;
-    DailyLog log(Program::Agent, folder / "LOG_DAT", 0, clock);
-    ProgramContext context{Program::Agent, folder, clock, log};
+    DailyLog log(velmoro::kAgentLogStyle, folder / "LOG_DAT", false, clock);
+    ProgramContext context{folder, clock, log};
     AgentState state;
     FillAgent(state, folder);
     for (JobRecord& job : state.jobs.records) CalcNextRun(job, state.sets, clock);

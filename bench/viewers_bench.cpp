@@ -164,7 +164,8 @@ void BenchLogViewer(const fs::path& program, const Options& o) {
 
 void BenchSavedDataViewer(const fs::path& program, const Options& o) {
     SilentBoxes boxes;
-    zorva::qivwh::MainWindow window(program, boxes);
+    zorva::qivwh::MainWindow window(program, *zorva::ProfileFile::Load(program / "zorva.ini"),
+                                    boxes);
     window.show();
     zorva::ui::GenerationBrowser* browser = window.Browser();
     std::vector<double> opens, finds;

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "common/Clock.h"
-#include "common/Program.h"
 
 namespace zorva {
 
@@ -25,10 +24,18 @@ public:
 // Empties a list holding more than 1,000 entries, then puts the message on top.
 void AddToMessageList(MessageList& list, const std::string& message);
 
+// How one program's lines look. Each program defines its own once and hands it to its log, so
+// the log knows no program.
+struct DailyLogStyle {
+    std::string_view lineEnd;
+    std::size_t lineBuffer;  // bytes, including the terminating zero the line once needed
+};
+
 class DailyLog {
 public:
-    // `detailLog` is the Settings value (1 when LOG is "YES").
-    DailyLog(Program program, std::filesystem::path logFolder, int detailLog, const Clock& clock);
+    // `detailLog` is the Settings switch (LOG is "YES").
+    DailyLog(DailyLogStyle style, std::filesystem::path logFolder, bool detailLog,
+             const Clock& clock);
 
     // Writes one line (UTF-8 message) and, when given, shows it in `list`. Failures are
     // silent: a message that cannot be written is lost from the file only.
@@ -36,21 +43,21 @@ public:
     // The agent's start and exit entries, written whatever the detail switch says.
     void WriteForced(std::string_view message);
 
-    void SetDetailLog(int detailLog) { detailLog_ = detailLog; }
-    int DetailLog() const { return detailLog_; }
+    void SetDetailLog(bool detailLog) { detailLog_ = detailLog; }
+    bool DetailLog() const { return detailLog_; }
 
     // The line bytes (CP932) for a message at `now`: message cut on a character boundary so
     // that the whole line fits the program's buffer, time stamp, line end.
-    static std::string FormatLine(Program program, std::string_view message, const LocalTime& now);
+    static std::string FormatLine(const DailyLogStyle& style, std::string_view message,
+                                  const LocalTime& now);
     static std::string FileName(const LocalTime& now);
 
 private:
-    bool FileWanted() const;
     void Append(std::string_view message);
 
-    Program program_;
+    DailyLogStyle style_;
     std::filesystem::path folder_;
-    int detailLog_;
+    bool detailLog_;
     const Clock& clock_;
 };
 

@@ -19,12 +19,12 @@ bool DeadlineWaiter::WaitFor(std::chrono::milliseconds duration) {
     return inner_.WaitFor(duration) && !Interrupted();
 }
 
-std::chrono::milliseconds PollPeriod(int fileTimerMilliseconds) {
-    return fileTimerMilliseconds > 0 ? std::chrono::milliseconds(fileTimerMilliseconds) : 10'000ms;
+std::chrono::milliseconds PollPeriod(std::chrono::milliseconds fileTimer) {
+    return fileTimer > 0ms ? fileTimer : 10'000ms;
 }
 
-std::chrono::milliseconds TimeLimit(int jobTimerMilliseconds) {
-    return std::chrono::milliseconds(std::max(jobTimerMilliseconds, 0));
+std::chrono::milliseconds TimeLimit(std::chrono::milliseconds jobTimer) {
+    return std::max(jobTimer, 0ms);
 }
 
 HostJobWait::HostJobWait(Waiter& waiter, const SteadyClock& clock)

@@ -58,9 +58,9 @@ enum class PollResult { Complete = 1, Retry = 2, NoResponse = 3, Incomplete = 4 
 enum class WaitEnd { Complete, NoResponse, TimeLimit, Interrupted };
 
 // FILETIMER as a poll period: 0 or less would poll without a pause, so it is taken as 10 s.
-std::chrono::milliseconds PollPeriod(int fileTimerMilliseconds);
+std::chrono::milliseconds PollPeriod(std::chrono::milliseconds fileTimer);
 // JOBTIMER as a time limit: 0 (or less) means the limit is reached at once.
-std::chrono::milliseconds TimeLimit(int jobTimerMilliseconds);
+std::chrono::milliseconds TimeLimit(std::chrono::milliseconds jobTimer);
 
 class HostJobWait {
 public:

@@ -108,11 +108,13 @@ Place Find(std::string_view text, std::string_view section, std::string_view key
 
 }  // namespace
 
-ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
+Expected<ProfileFile> ProfileFile::Load(const std::filesystem::path& path) {
     FileRead read = ReadExistingFile(path);
-    ProfileFile file(std::move(read.bytes));
-    if (read.outcome == ReadOutcome::Unreadable) file.readFailure_ = std::strerror(read.error);
-    return file;
+    if (read.outcome == ReadOutcome::Unreadable) {
+        return MakeFailure(FailureCode::ReadFailed,
+                           path.string() + "を読み取れない：" + std::strerror(read.error));
+    }
+    return ProfileFile(std::move(read.bytes));
 }
 
 std::string ProfileFile::GetBytes(std::string_view section, std::string_view key,
@@ -170,20 +172,18 @@ void ProfileFile::SetText(std::string_view section, std::string_view key,
     SetBytes(section, key, ToCp932(utf8Value));
 }
 
-bool ProfileFile::Save(const std::filesystem::path& path) const {
-    return readFailure_.empty() && WriteFileAtomically(path, bytes_, 0600, ExistingMode::Replace);
-}
-
-std::string ReadProfileText(const std::filesystem::path& path, std::string_view section,
-                            std::string_view key, std::size_t width) {
-    return ProfileFile::Load(path).GetText(section, key, width);
+Expected<void> ProfileFile::Save(const std::filesystem::path& path) const {
+    const std::error_code error = TryWriteFileAtomically(path, bytes_, 0600, ExistingMode::Replace);
+    if (error) return MakeFailure(FailureCode::WriteFailed, LocalFileFailureText(path, error));
+    return {};
 }
 
 bool WriteProfileText(const std::filesystem::path& path, std::string_view section,
                       std::string_view key, std::string_view utf8Value) {
-    ProfileFile file = ProfileFile::Load(path);
-    file.SetText(section, key, utf8Value);
-    return file.Save(path);
+    Expected<ProfileFile> file = ProfileFile::Load(path);
+    if (!file) return false;
+    file->SetText(section, key, utf8Value);
+    return file->Save(path).has_value();
 }
 
 }  // namespace zorva

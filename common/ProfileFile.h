@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Expected.h"
+
 namespace zorva {
 
 class ProfileFile {
@@ -14,11 +16,11 @@ public:
     ProfileFile() = default;
     explicit ProfileFile(std::string bytes) : bytes_(std::move(bytes)) {}
 
-    // The file's bytes; a missing file reads as empty. So does one that is there but cannot be
-    // read, and it keeps the system's reason: such a profile is never saved.
-    static ProfileFile Load(const std::filesystem::path& path);
-    // Why the file could not be read; empty when it was read or did not exist.
-    const std::string& ReadFailure() const { return readFailure_; }
+    // The one way to read the file: its bytes, empty when it does not exist. One that is there
+    // but cannot be read is a Failure (its path, "を読み取れない：" and the system's reason),
+    // never an empty profile: its keys are unknown, and a profile written from nothing would
+    // replace them all.
+    static Expected<ProfileFile> Load(const std::filesystem::path& path);
 
     // The value of the first matching key, blanks around it removed, cut to `width` bytes;
     // empty when the section or key is missing.
@@ -38,10 +40,10 @@ public:
     void SetBytes(std::string_view section, std::string_view key, std::string_view value);
     void SetText(std::string_view section, std::string_view key, std::string_view utf8Value);
 
-    // Replaces the file atomically, always with mode 0600 (it holds the password); false leaves
-    // the old file. Refused for a profile whose file could not be read: its keys are unknown,
-    // and writing the few set here would lose every other.
-    bool Save(const std::filesystem::path& path) const;
+    // The one way to write the file: replaces it atomically with these bytes (so every key
+    // the writer does not know stays as it was read), with mode 0600 (it holds the password)
+    // and the old file's owner and group. A failure leaves the old file.
+    Expected<void> Save(const std::filesystem::path& path) const;
 
     const std::string& bytes() const { return bytes_; }
 
@@ -49,12 +51,10 @@ private:
     std::string LineEndAfterLastLine() const;
 
     std::string bytes_;
-    std::string readFailure_;
 };
 
-// One-call forms: read the file, change one key, replace the file.
-std::string ReadProfileText(const std::filesystem::path& path, std::string_view section,
-                            std::string_view key, std::size_t width);
+// Reads the file, changes one key and replaces the file; false when it could not be read or
+// written (the old file stays).
 bool WriteProfileText(const std::filesystem::path& path, std::string_view section,
                       std::string_view key, std::string_view utf8Value);
 

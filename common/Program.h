@@ -1,6 +1,8 @@
 #pragma once
-// Which of the five programs is running. The settings file and the daily log differ between the
-// programs by this one value; how a program talks to the host is its HostProfile instead.
+// What every engine of a program shares: where its files are, its clock and its daily log.
+// How a program reads the settings, words its log lines and talks to the host are values it
+// hands to the shared code (SettingsReading, DailyLogStyle, HostProfile); nothing here asks
+// which program runs.
 
 #include <filesystem>
 
@@ -9,12 +11,8 @@ namespace zorva {
 class Clock;
 class DailyLog;
 
-enum class Program { Agent, TransferAgent, Restore, SavedDataViewer, LogViewer };
-
-// What every engine of a program shares: who it is, where its files are, its clock and its
-// daily log. The referenced objects belong to main() and outlive every engine.
+// The referenced objects belong to main() and outlive every engine.
 struct ProgramContext {
-    Program program;
     std::filesystem::path folder;  // the program folder: zorva.ini, LOG_DAT, the set folder
     const Clock& clock;
     DailyLog& log;

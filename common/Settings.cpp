@@ -4,17 +4,25 @@
 #include <climits>
 #include <system_error>
 
-#include "common/ProfileFile.h"
-
 namespace zorva {
 namespace {
 
-int SwitchValue(const ProfileFile& ini, std::string_view section, std::string_view key) {
-    return ini.GetBytes(section, key, 64) == "YES" ? 1 : 0;
+// A switch is on only when its value is exactly "YES".
+bool SwitchValue(const ProfileFile& ini, std::string_view section, std::string_view key) {
+    return ini.GetBytes(section, key, 64) == "YES";
+}
+
+std::string_view SwitchText(bool on) {
+    return on ? "YES" : "NO";
 }
 
 int IntValue(const ProfileFile& ini, std::string_view section, std::string_view key) {
     return ParseDecimal(ini.GetBytes(section, key, 63));
+}
+
+std::chrono::milliseconds MillisecondsValue(const ProfileFile& ini, std::string_view section,
+                                            std::string_view key) {
+    return std::chrono::milliseconds(IntValue(ini, section, key));
 }
 
 std::string WithTrailingSlash(std::string folder) {
@@ -69,17 +77,9 @@ int ParseDecimal(std::string_view text) {
     return static_cast<int>(value);
 }
 
-std::optional<std::string> SettingsReadFailure(const std::filesystem::path& iniPath) {
-    const std::string reason = ProfileFile::Load(iniPath).ReadFailure();
-    if (reason.empty()) return std::nullopt;
-    return iniPath.string() + "を読み取れない：" + reason;
-}
-
-Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
-    const ProfileFile ini = ProfileFile::Load(iniPath);
-    const bool agent = reader == Program::Agent;
+Settings SettingsFrom(const ProfileFile& ini, const SettingsReading& reading) {
     Settings s;
-    s.backupSetFolder = ini.GetText("DIRECTORIES", "BACKUPSET", agent ? 63 : 19);
+    s.backupSetFolder = ini.GetText("DIRECTORIES", "BACKUPSET", reading.setFolderWidth);
     s.baseDir = WithTrailingSlash(ini.GetText("DIRECTORIES", "BASEDIR", 255));
     s.termId = ini.GetText("LOCAL", "TERMID", 10);
     s.version = ini.GetText("SYSTEM", "VERSION", 9);
@@ -88,13 +88,12 @@ Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
     s.smtp = ini.GetText("MAIL", "SMTP", 127);
     s.mailFrom = ini.GetText("MAIL", "MAILFROM", 127);
     s.mailActive = SwitchValue(ini, "MAIL", "ACT");
-    if (agent) {
-        s.monitorInterval = IntValue(ini, "TIMER", "MONTIMER");
-    } else {
-        s.jobTimer = IntValue(ini, "TIMER", "JOBTIMER");
+    if (reading.monitorTimer) s.monitorInterval = MillisecondsValue(ini, "TIMER", "MONTIMER");
+    if (reading.jobTimers) {
+        s.jobTimer = MillisecondsValue(ini, "TIMER", "JOBTIMER");
         // No poll period would mean polling the host about twenty times a second.
-        s.fileTimer = IntValue(ini, "TIMER", "FILETIMER");
-        if (s.fileTimer <= 0) s.fileTimer = kDefaultFileTimer;
+        s.fileTimer = MillisecondsValue(ini, "TIMER", "FILETIMER");
+        if (s.fileTimer <= std::chrono::milliseconds::zero()) s.fileTimer = kDefaultFileTimer;
     }
     s.hostAddress = ini.GetText("HOST", "ADDRESS", 15);
     s.user = ini.GetText("HOST", "USER", 10);
@@ -103,39 +102,62 @@ Settings ReadSettings(const std::filesystem::path& iniPath, Program reader) {
     s.jobQueue = ini.GetText("HOST", "JOBQ", 29);
     if (int port = IntValue(ini, "HOST", "PORT"); port > 0 && port < 65536) s.hostPort = port;
     if (int port = IntValue(ini, "MAIL", "PORT"); port > 0 && port < 65536) s.mailPort = port;
+    s.hostInstalled = InstallFlagFrom(ini);
     return s;
 }
 
-ViewerFolders ReadSetFolderName(const std::filesystem::path& iniPath, std::size_t setFolderWidth) {
-    const ProfileFile ini = ProfileFile::Load(iniPath);
+Expected<Settings> ReadSettings(const std::filesystem::path& iniPath,
+                                const SettingsReading& reading) {
+    const Expected<ProfileFile> ini = ProfileFile::Load(iniPath);
+    if (!ini) return Unexpected{ini.error()};
+    return SettingsFrom(*ini, reading);
+}
+
+ViewerFolders ViewerFoldersFrom(const ProfileFile& ini, std::size_t setFolderWidth) {
     return {ini.GetText("DIRECTORIES", "BACKUPSET", setFolderWidth),
             WithTrailingSlash(ini.GetText("DIRECTORIES", "BASEDIR", 255))};
 }
 
-bool WriteSettings(const std::filesystem::path& iniPath, const Settings& s) {
-    ProfileFile ini = ProfileFile::Load(iniPath);
+Expected<ViewerFolders> ReadSetFolderName(const std::filesystem::path& iniPath,
+                                          std::size_t setFolderWidth) {
+    const Expected<ProfileFile> ini = ProfileFile::Load(iniPath);
+    if (!ini) return Unexpected{ini.error()};
+    return ViewerFoldersFrom(*ini, setFolderWidth);
+}
+
+Expected<void> EditSettingsFile(const std::filesystem::path& iniPath,
+                                const std::function<void(ProfileFile&)>& edit) {
+    Expected<ProfileFile> ini = ProfileFile::Load(iniPath);
+    if (!ini) return Unexpected{ini.error()};
+    edit(*ini);
+    return ini->Save(iniPath);
+}
+
+void PutSettings(ProfileFile& ini, const Settings& s) {
     ini.SetText("DIRECTORIES", "BASEDIR", s.baseDir);
     ini.SetText("LOCAL", "TERMID", s.termId);
     ini.SetText("HOST", "ADDRESS", s.hostAddress);
     ini.SetText("HOST", "USER", s.user);
     ini.SetBytes("HOST", "PASSWORD", ScramblePassword(s.password));
     ini.SetText("HOST", "JOBQ", s.jobQueue);
-    if (s.mailActive == 1) {
+    if (s.mailActive) {
         ini.SetText("MAIL", "MAILFROM", s.mailFrom);
         ini.SetText("MAIL", "ADDRESS", s.mailAddress);
         ini.SetText("MAIL", "SMTP", s.smtp);
     }
-    ini.SetText("MAIL", "ACT", s.mailActive == 1 ? "YES" : "NO");
-    ini.SetText("LOCAL", "LOG", s.detailLog == 1 ? "YES" : "NO");
-    return ini.Save(iniPath);
+    ini.SetText("MAIL", "ACT", SwitchText(s.mailActive));
+    ini.SetText("LOCAL", "LOG", SwitchText(s.detailLog));
 }
 
-std::string EnsureSetFolder(const std::filesystem::path& programFolder) {
-    const auto iniPath = SettingsPath(programFolder);
-    std::string name = ReadProfileText(iniPath, "DIRECTORIES", "BACKUPSET", 63);
+Expected<void> WriteSettings(const std::filesystem::path& iniPath, const Settings& s) {
+    return EditSettingsFile(iniPath, [&s](ProfileFile& ini) { PutSettings(ini, s); });
+}
+
+std::string EnsureSetFolder(const std::filesystem::path& programFolder, ProfileFile& ini) {
+    std::string name = ini.GetText("DIRECTORIES", "BACKUPSET", 63);
     if (name.empty()) {
         name = std::string(kDefaultSetFolderName);
-        WriteProfileText(iniPath, "DIRECTORIES", "BACKUPSET", name);
+        ini.SetText("DIRECTORIES", "BACKUPSET", name);
     }
     std::error_code ignored;  // an existing folder is no error; a failure shows up later
     std::filesystem::create_directories(programFolder / name, ignored);
@@ -143,19 +165,19 @@ std::string EnsureSetFolder(const std::filesystem::path& programFolder) {
     return name;
 }
 
-int ReadInstallFlag(const std::filesystem::path& iniPath) {
-    return SwitchValue(ProfileFile::Load(iniPath), "INSTALL", "AS");
+bool InstallFlagFrom(const ProfileFile& ini) {
+    return SwitchValue(ini, "INSTALL", "AS");
 }
 
-bool WriteInstallFlag(const std::filesystem::path& iniPath) {
-    return WriteProfileText(iniPath, "INSTALL", "AS", "YES");
+Expected<bool> ReadInstallFlag(const std::filesystem::path& iniPath) {
+    const Expected<ProfileFile> ini = ProfileFile::Load(iniPath);
+    if (!ini) return Unexpected{ini.error()};
+    return InstallFlagFrom(*ini);
 }
 
-void MakeSettingsWritable(const std::filesystem::path& iniPath) {
-    std::error_code ignored;
-    std::filesystem::permissions(
-        iniPath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-        std::filesystem::perm_options::add, ignored);
+Expected<void> WriteInstallFlag(const std::filesystem::path& iniPath) {
+    return EditSettingsFile(
+        iniPath, [](ProfileFile& ini) { ini.SetText("INSTALL", "AS", SwitchText(true)); });
 }
 
 }  // namespace zorva

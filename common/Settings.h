@@ -1,23 +1,27 @@
 #pragma once
 // zorva.ini: the settings every program reads at its start and only the agent writes.
 
+#include <chrono>
+#include <cstddef>
 #include <filesystem>
-#include <optional>
+#include <functional>
 #include <string>
 #include <string_view>
 
-#include "common/Program.h"
+#include "common/Expected.h"
+#include "common/ProfileFile.h"
 
 namespace zorva {
 
 inline constexpr std::string_view kSettingsFileName = "zorva.ini";
 inline constexpr std::string_view kLogFolderName = "LOG_DAT";
 inline constexpr std::string_view kDefaultSetFolderName = "BACKUPSET";
-// The poll period (ms) of a FILETIMER of 0 or less; a JOBTIMER of 0 keeps its meaning.
-inline constexpr int kDefaultFileTimer = 10'000;
+// The poll period of a FILETIMER of 0 or less; a JOBTIMER of 0 keeps its meaning.
+inline constexpr std::chrono::milliseconds kDefaultFileTimer{10'000};
 
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
-// password's bytes.
+// password's bytes. The file stores the switches as "YES"/"NO" and the timers as decimal
+// milliseconds; only the reader and the writer below see those.
 struct Settings {
     std::string backupSetFolder;  // BACKUPSET
     std::string baseDir;          // BASEDIR, ends with "/"
@@ -30,14 +34,23 @@ struct Settings {
     std::string user;
     std::string password;
     std::string jobQueue;  // JOBQ
-    int mailActive = 0;
-    int detailLog = 0;
-    int monitorInterval = 0;  // MONTIMER, agent
-    int jobTimer = 0;         // JOBTIMER, transfer agent and restore program
-    int fileTimer = 0;        // FILETIMER, transfer agent and restore program (> 0 once read)
-    int hostInstalled = 0;
+    bool mailActive = false;
+    bool detailLog = false;
+    std::chrono::milliseconds monitorInterval{0};  // MONTIMER, agent
+    std::chrono::milliseconds jobTimer{0};         // JOBTIMER, transfer agent and restore program
+    // FILETIMER, transfer agent and restore program (> 0 once read)
+    std::chrono::milliseconds fileTimer{0};
+    bool hostInstalled = false;
     int hostPort = 21;  // [HOST] PORT
     int mailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
+};
+
+// What one program keeps of the file. Each program defines its own once and hands it to the
+// reader, so the reader knows no program.
+struct SettingsReading {
+    std::size_t setFolderWidth = 63;  // BACKUPSET is cut to this many bytes
+    bool monitorTimer = false;        // MONTIMER: the agent's scheduler
+    bool jobTimers = false;           // JOBTIMER and FILETIMER: the programs waiting for host jobs
 };
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
@@ -54,32 +67,37 @@ std::string UnscramblePassword(std::string_view scrambled);
 // The leading decimal number of a text, 0 when there is none (out-of-range values clamp).
 int ParseDecimal(std::string_view text);
 
-// What a program logs and shows, and then stops, when the settings file is there but cannot be
-// read: its path, "を読み取れない：" and the system's reason. nullopt when it can be read or
-// does not exist (every key then reads as absent).
-std::optional<std::string> SettingsReadFailure(const std::filesystem::path& iniPath);
-
-Settings ReadSettings(const std::filesystem::path& iniPath, Program reader);
+// The settings of a file read once with ProfileFile::Load (every program reads it that way,
+// and a file that is there but cannot be read is a Failure the program reports and stops on).
+Settings SettingsFrom(const ProfileFile& ini, const SettingsReading& reading);
+Expected<Settings> ReadSettings(const std::filesystem::path& iniPath,
+                                const SettingsReading& reading);
 
 // The viewers read only the set folder name (and the saved-data viewer the base folder).
 struct ViewerFolders {
     std::string backupSetFolder;
     std::string baseDir;
 };
-ViewerFolders ReadSetFolderName(const std::filesystem::path& iniPath, std::size_t setFolderWidth);
+ViewerFolders ViewerFoldersFrom(const ProfileFile& ini, std::size_t setFolderWidth);
+Expected<ViewerFolders> ReadSetFolderName(const std::filesystem::path& iniPath,
+                                          std::size_t setFolderWidth);
 
-// Writes the connection settings in their fixed order; false when the file could not be
-// replaced (the old one stays).
-bool WriteSettings(const std::filesystem::path& iniPath, const Settings& settings);
+// Every later change of the file: reads it as it is now (another program may have changed
+// it), applies `edit` and writes it back through ProfileFile::Save. A file that cannot be read
+// is not written.
+Expected<void> EditSettingsFile(const std::filesystem::path& iniPath,
+                                const std::function<void(ProfileFile&)>& edit);
 
-// Makes sure BACKUPSET names a folder (writing the default when it is empty) and that the set
-// folder and LOG_DAT exist. Returns the set folder name.
-std::string EnsureSetFolder(const std::filesystem::path& programFolder);
+// Puts the connection settings in their fixed order.
+void PutSettings(ProfileFile& ini, const Settings& settings);
+Expected<void> WriteSettings(const std::filesystem::path& iniPath, const Settings& settings);
 
-int ReadInstallFlag(const std::filesystem::path& iniPath);
-bool WriteInstallFlag(const std::filesystem::path& iniPath);
+// Names the set folder BACKUPSET in `ini` when it names none, and makes sure that folder and
+// LOG_DAT exist. Returns the set folder name.
+std::string EnsureSetFolder(const std::filesystem::path& programFolder, ProfileFile& ini);
 
-// Lets the owner write the file again (what clearing its attributes once did).
-void MakeSettingsWritable(const std::filesystem::path& iniPath);
+bool InstallFlagFrom(const ProfileFile& ini);
+Expected<bool> ReadInstallFlag(const std::filesystem::path& iniPath);
+Expected<void> WriteInstallFlag(const std::filesystem::path& iniPath);
 
 }  // namespace zorva

@@ -17,6 +17,7 @@
 #include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
 #include "qivRestore/engine/RestoreCommand.h"
+#include "qivRestore/engine/RestoreCommonFiles.h"
 #include "qivRestore/ui/RestoreWindow.h"
 
 namespace {
@@ -41,15 +42,18 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
     SystemSteadyClock steadyClock;
-    const Settings settings = ReadSettings(SettingsPath(programFolder), Program::Restore);
-    DailyLog log(Program::Restore, programFolder / kLogFolderName, settings.detailLog, clock);
+    const Expected<Settings> settings =
+        ReadSettings(SettingsPath(programFolder), qivrestore::kRestoreSettings);
+    DailyLog log(qivrestore::kRestoreLogStyle, programFolder / kLogFolderName,
+                 settings.has_value() && settings->detailLog, clock);
     ui::QtMessageBoxes boxes;
 
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
-    if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
-        log.WriteForced(*failure);
-        ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"), *failure);
+    if (!settings) {
+        log.WriteForced(settings.error().text);
+        ui::ReportStartFailure(boxes, "qivRestore", QStringLiteral("エラー"),
+                               settings.error().text);
         return 1;
     }
     const InstanceLock lock(programFolder, qivrestore::kRestoreLockName);
@@ -58,7 +62,7 @@ int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
         return 1;
     }
     qivrestore::RestoreWindow window(
-        {programFolder, settings, log, boxes, qivrestore::SessionHostFactory(), steadyClock});
+        {programFolder, *settings, log, boxes, qivrestore::SessionHostFactory(), steadyClock});
     window.ChooseSet(chosenSet);
     window.show();
     QObject::connect(&window, &QDialog::finished, &app, &QApplication::quit);

@@ -31,11 +31,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
-    if (const auto failure = SettingsReadFailure(SettingsPath(std::filesystem::current_path()))) {
-        ui::ReportStartFailure(boxes, "qivWH", QStringLiteral("エラー"), *failure);
+    const std::filesystem::path programFolder = std::filesystem::current_path();
+    const Expected<ProfileFile> settings = ProfileFile::Load(SettingsPath(programFolder));
+    if (!settings) {
+        ui::ReportStartFailure(boxes, "qivWH", QStringLiteral("エラー"), settings.error().text);
         return 1;
     }
-    qivwh::MainWindow window(std::filesystem::current_path(), boxes);
+    qivwh::MainWindow window(programFolder, *settings, boxes);
     if (argc > 1) window.ChooseSet(argv[1]);
     window.show();
     return app.exec();

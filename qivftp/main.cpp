@@ -15,6 +15,7 @@
 #include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/QuietOffscreen.h"
 #include "qivftp/engine/JobEngine.h"
+#include "qivftp/engine/TransferCommonFiles.h"
 #include "qivftp/ui/JobRunner.h"
 #include "qivftp/ui/JobWindow.h"
 
@@ -39,9 +40,11 @@ int main(int argc, char* argv[]) {
     }
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
-    // The log switch is read before anything else so that early messages are kept too.
-    const Settings early = ReadSettings(SettingsPath(programFolder), Program::TransferAgent);
-    DailyLog log(Program::TransferAgent, programFolder / kLogFolderName, early.detailLog, clock);
+    // Read once, before anything else, so that early messages follow the log switch too.
+    const Expected<Settings> settings =
+        ReadSettings(SettingsPath(programFolder), qivftp::kTransferSettings);
+    DailyLog log(qivftp::kTransferLogStyle, programFolder / kLogFolderName,
+                 settings.has_value() && settings->detailLog, clock);
 
     // The whole command line is the set name: "DEMO EXTRA" is not DEMO. An argument that is
     // no set name ends the program before it makes any file, the lock file included.
@@ -57,9 +60,9 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     // Without its settings the job would log on to no host and mail nobody: it is not run.
-    if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
-        log.WriteForced(*failure);
-        std::fprintf(stderr, "qivftp: %s\n", failure->c_str());
+    if (!settings) {
+        log.WriteForced(settings.error().text);
+        std::fprintf(stderr, "qivftp: %s\n", settings.error().text.c_str());
         return 0;
     }
     const InstanceLock instance(programFolder, "qivftp");
@@ -80,7 +83,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
     qivftp::JobWindow window;
-    qivftp::JobRunner runner(window, {programFolder, setName}, clock, log,
+    qivftp::JobRunner runner(window, {programFolder, setName, *settings}, clock, log,
                              qivftp::SessionHostFactory());
     window.show();
     runner.Start();

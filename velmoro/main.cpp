@@ -22,6 +22,7 @@
 #include "common/ui/QtText.h"
 #include "common/ui/QuietOffscreen.h"
 #include "velmoro/cli/AdminCommands.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/ui/MainWindow.h"
 #include "velmoro/ui/QtAgentDialogs.h"
 
@@ -62,9 +63,8 @@ int main(int argc, char* argv[]) {
 
     const std::filesystem::path programFolder = std::filesystem::current_path();
     SystemClock clock;
-    // The log switch is read first, so that a refused start is logged as the user set it.
-    const Settings early = ReadSettings(SettingsPath(programFolder), Program::Agent);
-    DailyLog log(Program::Agent, programFolder / kLogFolderName, early.detailLog, clock);
+    // Until the settings are read once, after the lock, only forced entries are written.
+    DailyLog log(velmoro::kAgentLogStyle, programFolder / kLogFolderName, false, clock);
 
     const QString caption = QStringLiteral("Velmoro エラーメッセージ");
     InstanceLock instance(programFolder, "velmoro");
@@ -77,20 +77,19 @@ int main(int argc, char* argv[]) {
         ui::ReportStartFailure(boxes, "velmoro", caption, text);
         return busy ? 0 : 1;
     }
-    // Settings it cannot read would leave the scheduler without host, timers or sets, and its
-    // first write of a set-up key would replace the file and lose them.
-    if (const auto failure = SettingsReadFailure(SettingsPath(programFolder))) {
-        log.WriteForced(*failure);
-        ui::ReportStartFailure(boxes, "velmoro", caption, *failure);
-        return 1;
-    }
-    const ProgramContext context{Program::Agent, programFolder, clock, log};
+    const ProgramContext context{programFolder, clock, log};
     ui::SystemProcessLauncher launcher;
     velmoro::QtAgentDialogs dialogs(context, boxes);
     velmoro::MainWindow window(
         context, {boxes, launcher, &dialogs, {}, QSystemTrayIcon::isSystemTrayAvailable()});
     QObject::connect(&window, &velmoro::MainWindow::exitConfirmed, &app, &QApplication::quit);
-    window.StartUp();
+    // Settings it cannot read would leave the scheduler without host, timers or sets; such a
+    // file is never written either.
+    if (const Expected<void> started = window.StartUp(); !started) {
+        log.WriteForced(started.error().text);
+        ui::ReportStartFailure(boxes, "velmoro", caption, started.error().text);
+        return 1;
+    }
     window.show();
     return app.exec();
 }

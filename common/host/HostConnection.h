@@ -74,6 +74,13 @@ public:
     virtual HostStatus List(std::string_view library, std::vector<std::string>& names,
                             std::optional<RetryPolicy> retry = std::nullopt) = 0;
 
+    // The size of `remoteName` from the size column of the server's LIST answer, asked once and
+    // reporting nothing: it only sizes a progress bar. nullopt when the server does not tell it.
+    virtual std::optional<std::int64_t> FileSize(std::string_view remoteName) {
+        (void)remoteName;
+        return std::nullopt;
+    }
+
     // Logs off and closes the connection, waiting a few seconds at most for the server's
     // answer to the log-off; harmless when not open.
     virtual void Close() = 0;

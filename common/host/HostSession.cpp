@@ -20,6 +20,7 @@
 #include "common/FileIo.h"
 #include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
+#include "common/host/HostListing.h"
 
 namespace zorva {
 namespace {
@@ -466,6 +467,24 @@ HostStatus HostSession::List(std::string_view library, std::vector<std::string>&
     });
 }
 
+std::optional<std::int64_t> HostSession::FileSize(std::string_view remoteName) {
+    if (!easy_ || remoteName.empty() || EnsureConnection() != HostStatus::Ok) return std::nullopt;
+    std::string listing;
+    const std::string command = "LIST " + ToCp932(remoteName);
+    PrepareRequest("", {}, {});
+    CURL* h = easy_.get();
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.c_str());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendToListing);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, static_cast<void*>(&listing));
+    // Idle: the question shows no progress text, the message list stays as it was.
+    const HostStatus status = Outcome(Perform(HostActivity::Idle));
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, nullptr);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+    if (status != HostStatus::Ok) return std::nullopt;
+    return ListedFileSize(listing);
+}
+
 void HostSession::Close() {
     if (!easy_) return;
     tracker_.Begin(HostActivity::Idle);
@@ -547,8 +566,11 @@ void HostSession::OnReplyLine(std::string_view line) {
 int HostSession::OnTransferInfo(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
                                 curl_off_t uploaded) {
     auto* session = static_cast<HostSession*>(self);
-    const bool upload = session->tracker_.Activity() == HostActivity::Upload;
-    session->tracker_.Bytes(static_cast<std::int64_t>(upload ? uploaded : downloaded));
+    const HostActivity activity = session->tracker_.Activity();
+    const bool upload = activity == HostActivity::Upload;
+    const auto bytes = static_cast<std::int64_t>(upload ? uploaded : downloaded);
+    session->tracker_.Bytes(bytes);
+    if (upload || activity == HostActivity::Download) session->observer_.OnTransferBytes(bytes);
     return session->waiter_.Interrupted() && !session->loggingOff_ ? 1 : 0;
 }
 

@@ -75,6 +75,9 @@ public:
     // The agent keeps it as its last error text and logs it; the transfer agent logs it and
     // shows it in its status line; the restore program adds it to its message list and log.
     virtual void OnHostReport(const std::string& text) = 0;
+    // The bytes of the running upload or download so far, on every libcurl progress callback:
+    // keep it cheap.
+    virtual void OnTransferBytes(std::int64_t bytes) { (void)bytes; }
 };
 
 class HostSession final : public HostConnection {
@@ -120,6 +123,9 @@ public:
     // The entry names of a library (NLST), in the server's order. Reports nothing.
     HostStatus List(std::string_view library, std::vector<std::string>& names,
                     std::optional<RetryPolicy> retry = std::nullopt) override;
+
+    // LIST `remoteName` and read the size column of its line. One attempt; reports nothing.
+    std::optional<std::int64_t> FileSize(std::string_view remoteName) override;
 
     // Logs off (waiting at most `quitTimeout` for the answer) and closes the connection;
     // harmless when not open.

@@ -58,14 +58,18 @@ LogWindow::LogWindow(std::filesystem::path programFolder, const std::string& pre
 
 LogWindow::~LogWindow() = default;
 
-std::string LogWindow::SetFolderName() const {
+Expected<std::string> LogWindow::SetFolderName() const {
     // Read each time it is needed: the agent may have changed it since this window opened.
-    return ReadSetFolderName(SettingsPath(programFolder_), kSetFolderWidth).backupSetFolder;
+    const auto folders = ReadSetFolderName(SettingsPath(programFolder_), kSetFolderWidth);
+    if (!folders) return Unexpected{folders.error()};
+    return folders->backupSetFolder;
 }
 
 void LogWindow::FillSetList() {
     ui_->setFilter->clear();
-    const auto names = ListSetNames(SetFolderPath(programFolder_, SetFolderName()));
+    // Settings that cannot be read name no set folder: no set can be listed then.
+    const auto folder = SetFolderName();
+    const auto names = folder ? ListSetNames(SetFolderPath(programFolder_, *folder)) : std::nullopt;
     if (!names) {
         setListFailure_ = QString::fromUtf8("バックアップセットの設定でエラー");
         ui_->statusLine->setText(setListFailure_);
@@ -94,8 +98,9 @@ void LogWindow::ShowDescription(int entry) {
         return;
     }
     const std::string setName = ui_->setFilter->itemText(entry).toStdString();
+    const auto folder = SetFolderName();
     const auto description =
-        ReadSetDescription(SetFolderPath(programFolder_, SetFolderName()), setName);
+        folder ? ReadSetDescription(SetFolderPath(programFolder_, *folder), setName) : std::nullopt;
     ui_->descriptionField->setText(QString::fromStdString(description.value_or("")));
 }
 
@@ -105,7 +110,10 @@ void LogWindow::FillJobList() {
     JobHistoryFilter filter{PickerDigits(ui_->fromDate), PickerDigits(ui_->toDate), {}};
     if (entry > 0) filter.setName = ui_->setFilter->itemText(entry).toStdString();
     ui_->showButton->setEnabled(false);
-    runner_->Start([this, filter, folder = programFolder_, setFolder = SetFolderName()](Waiter&) {
+    // The results are listed without settings too; only the sets' descriptions are not found.
+    const auto named = SetFolderName();
+    const std::string setFolder = named ? *named : std::string();
+    runner_->Start([this, filter, folder = programFolder_, setFolder](Waiter&) {
         pending_ = ListJobHistory(folder, setFolder, filter);
     });
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/Clock.h"
+#include "common/Expected.h"
 #include "qivLog/engine/JobHistory.h"
 
 namespace Ui {
@@ -43,7 +44,7 @@ Q_SIGNALS:
 
 private:
     void ShowJobList();
-    std::string SetFolderName() const;
+    Expected<std::string> SetFolderName() const;
     void FillSetList();
     void ShowDescription(int entry);
     void ApplyPreset(const std::string& presetSetName);

@@ -8,6 +8,7 @@
 #include "common/SavlibsRecord.h"
 #include "common/SetFolderReader.h"
 #include "qivRestore/engine/GenerationPath.h"
+#include "qivRestore/engine/RestoreCommonFiles.h"
 #include "qivRestore/engine/RestoreHostProfile.h"
 
 namespace zorva::qivrestore {
@@ -155,15 +156,16 @@ void PrintResults(const std::vector<RestoreRow>& rows, std::ostream& out) {
 
 int RunRestoreCommand(const RestoreArguments& arguments, const RestoreCommandEnvironment& env) {
     HostJobWait wait(env.waiter, env.steadyClock);
-    const Settings settings = ReadSettings(SettingsPath(env.programFolder), Program::Restore);
-    wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.jobTimer));
-    DailyLog log(Program::Restore, env.programFolder / kLogFolderName, settings.detailLog,
-                 env.clock);
-    if (const auto failure = SettingsReadFailure(SettingsPath(env.programFolder))) {
-        log.WriteForced(*failure);
-        env.err << *failure << '\n';
+    const Expected<Settings> read = ReadSettings(SettingsPath(env.programFolder), kRestoreSettings);
+    DailyLog log(kRestoreLogStyle, env.programFolder / kLogFolderName,
+                 read.has_value() && read->detailLog, env.clock);
+    if (!read) {
+        log.WriteForced(read.error().text);
+        env.err << read.error().text << '\n';
         return 1;
     }
+    const Settings& settings = *read;
+    wait.StartTimeLimit(env.steadyClock.Now(), TimeLimit(settings.jobTimer));
     const InstanceLock lock(env.programFolder, kRestoreLockName);
     if (const auto refusal = RestoreLockRefusal(lock, log)) {
         env.err << *refusal << '\n';

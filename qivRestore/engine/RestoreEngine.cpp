@@ -106,6 +106,9 @@ bool RestoreEngine::UploadSelected() {
         return false;
     }
     std::string list;
+    uploadNumber_ = 0;
+    uploadCount_ = static_cast<std::size_t>(std::count_if(
+        request_.rows.begin(), request_.rows.end(), [](const RestoreRow& r) { return r.checked; }));
     for (std::size_t i = 0; i < request_.rows.size(); ++i) {
         if (request_.rows[i].checked && !UploadRow(i, list)) return false;
     }
@@ -152,8 +155,14 @@ bool RestoreEngine::UploadRow(std::size_t index, std::string& list) {
         SetRowStatus(index, kCreateFailedText);
         return true;
     }
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(request_.chosenFolder / hostName, sizeError);
+    observer_.UploadStarting(
+        ++uploadNumber_, uploadCount_,
+        sizeError ? std::nullopt : std::optional(static_cast<std::int64_t>(size)));
     status = host_.PutFile(request_.chosenFolder / hostName,
                            std::string(kRestoreLibrary) + hostName, TransferType::Binary);
+    observer_.UploadEnded();
     if (status == HostStatus::Interrupted) return NoteInterrupted();
     if (status == HostStatus::Failed) {
         SetRowStatus(index, kUploadFailedText);

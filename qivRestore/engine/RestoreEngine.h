@@ -8,7 +8,9 @@
 // (started by the caller: the window's opening, the command's start) and a stop request end
 // a transfer that is still running.
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +29,13 @@ class RestoreObserver : public Reporter {
 public:
     // The 状況 text of list row `row` changed.
     virtual void ShowRowStatus(std::size_t row, const std::string& text) = 0;
+    // A save file's upload begins (the number-th of `count` checked, its size when known) and
+    // ends: the bytes the session reports in between are that file's.
+    virtual void UploadStarting(std::size_t number, std::size_t count,
+                                std::optional<std::int64_t> size) {
+        (void)number, (void)count, (void)size;
+    }
+    virtual void UploadEnded() {}
 };
 
 struct RestoreRequest {
@@ -88,6 +97,8 @@ private:
     RestoreRequest request_;
     std::string sentList_;  // the restore list as uploaded, to tell it from the host's answer
     bool interrupted_ = false;
+    std::size_t uploadNumber_ = 0;  // of the save files of this run
+    std::size_t uploadCount_ = 0;
 };
 
 }  // namespace zorva::qivrestore

@@ -4,6 +4,7 @@
 
 #include "common/ui/GenerationBrowser.h"
 #include "common/ui/QtText.h"
+#include "common/ui/TransferProgressRow.h"
 #include "ui_RestoreWindow.h"
 
 namespace zorva::qivrestore {
@@ -28,6 +29,21 @@ void QueuedRestoreObserver::ShowRowStatus(std::size_t row, const std::string& te
 
 void QueuedRestoreObserver::OnHostProgress(const HostProgress& progress) {
     if (!progress.log.empty()) Message(progress.log);
+}
+
+void QueuedRestoreObserver::UploadStarting(std::size_t number, std::size_t count,
+                                           std::optional<std::int64_t> size) {
+    meter_.Begin(number, count, size, TransferMeter::Clock::now());
+    metering_ = true;
+}
+
+void QueuedRestoreObserver::OnTransferBytes(std::int64_t bytes) {
+    if (!metering_) return;
+    if (const auto shown = meter_.Bytes(bytes, TransferMeter::Clock::now())) {
+        Q_EMIT transferReported(TransferPercent(*shown).value_or(-1),
+                                ui::ToQ(TransferAmountText(*shown)),
+                                ui::ToQ(TransferCountText(*shown)));
+    }
 }
 
 RestoreWindow::RestoreWindow(RestoreWindowContext context, QWidget* parent)
@@ -55,6 +71,15 @@ RestoreWindow::RestoreWindow(RestoreWindowContext context, QWidget* parent)
             &QLabel::setText);
     connect(observer_.get(), &QueuedRestoreObserver::rowStatusReported, this,
             &RestoreWindow::ShowRowStatus);
+    // The upload's row appears with the first upload: until then the window keeps its layout.
+    auto* transferRow = new ui::TransferProgressRow(this);
+    transferRow->hide();
+    ui_->windowLayout->addWidget(transferRow);
+    connect(observer_.get(), &QueuedRestoreObserver::transferReported, transferRow,
+            [transferRow](int percent, const QString& amount, const QString& count) {
+                transferRow->show();
+                transferRow->Show(percent, amount, count);
+            });
 
     FillSetList();
     // The time limit counts from the window's opening, whatever the operator does meanwhile.

@@ -18,6 +18,7 @@
 #include "common/HostJobWait.h"
 #include "common/SavedDataCatalog.h"
 #include "common/Settings.h"
+#include "common/TransferMeter.h"
 #include "common/Waiter.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/TaskRunner.h"
@@ -44,14 +45,22 @@ public:
     void ShowRowStatus(std::size_t row, const std::string& text) override;
     void OnHostProgress(const HostProgress& progress) override;
     void OnHostReport(const std::string& text) override { Message(text); }
+    void UploadStarting(std::size_t number, std::size_t count,
+                        std::optional<std::int64_t> size) override;
+    void UploadEnded() override { metering_ = false; }
+    void OnTransferBytes(std::int64_t bytes) override;
 
 Q_SIGNALS:
     void statusReported(const QString& text);
     void rowStatusReported(int row, const QString& text);
+    // percent -1: the size is unknown.
+    void transferReported(int percent, const QString& amount, const QString& count);
 
 private:
     DailyLog& log_;
     MessageList& list_;
+    TransferMeter meter_;    // used on the worker thread only
+    bool metering_ = false;  // a save file is uploading
 };
 
 struct RestoreWindowContext {

@@ -15,13 +15,12 @@ constexpr std::size_t kViewerRowFields = 4;  // the viewer takes rows without th
 
 }  // namespace
 
-MainWindow::MainWindow(const std::filesystem::path& programFolder, ui::MessageBoxes& boxes,
-                       QWidget* parent)
+MainWindow::MainWindow(const std::filesystem::path& programFolder, const ProfileFile& settings,
+                       ui::MessageBoxes& boxes, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::MainWindow>()),
       boxes_(boxes),
-      catalog_(programFolder, ReadSetFolderName(SettingsPath(programFolder), kSetFolderWidth),
-               kViewerRowFields) {
+      catalog_(programFolder, ViewerFoldersFrom(settings, kSetFolderWidth), kViewerRowFields) {
     ui_->setupUi(this);
     // A set folder that cannot be listed leaves the list empty, without a message.
     Browser()->ShowSetNames(catalog_.SetNames().value_or(std::vector<std::string>{}));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "common/ProfileFile.h"
 #include "common/SavedDataCatalog.h"
 
 namespace Ui {
@@ -23,8 +24,9 @@ namespace zorva::qivwh {
 class MainWindow final : public QDialog {
     Q_OBJECT
 public:
-    MainWindow(const std::filesystem::path& programFolder, ui::MessageBoxes& boxes,
-               QWidget* parent = nullptr);
+    // `settings`: zorva.ini as main read it once.
+    MainWindow(const std::filesystem::path& programFolder, const ProfileFile& settings,
+               ui::MessageBoxes& boxes, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     ui::GenerationBrowser* Browser() const;

@@ -77,6 +77,14 @@ void JobEngine::OnHostProgress(const HostProgress& progress) {
     if (!progress.log.empty()) Message(progress.log);
 }
 
+void JobEngine::OnTransferBytes(std::int64_t bytes) {
+    if (!metering_) return;
+    const auto snapshot = meter_.Bytes(bytes, steadyClock_.Now());
+    if (!snapshot) return;
+    view_.ShowTransfer(*snapshot);
+    progressFile_->Publish({job_.setName, meteredObject_, TransferPercent(*snapshot)});
+}
+
 void JobEngine::OnHostReport(const std::string& text) {
     MessageAndStatus(text);
 }
@@ -88,6 +96,8 @@ void JobEngine::RequestStop(StopReason reason) {
 }
 
 void JobEngine::Run() {
+    progressFile_ =
+        std::make_unique<TransferProgressPublisher>(env_.programFolder / kTransferProgressFileName);
     if (Start()) WaitAndPoll();
     HandleStop();
     EndJob();
@@ -95,7 +105,7 @@ void JobEngine::Run() {
 
 bool JobEngine::LoadSetAndSettings() {
     const auto iniPath = SettingsPath(env_.programFolder);
-    settings_ = ReadSettings(iniPath, Program::TransferAgent);
+    settings_ = env_.settings;
     log_.SetDetailLog(settings_.detailLog);
     if (SettingsReadableByOthers(iniPath)) Message(SettingsReadableWarning(iniPath));
     if (settings_.backupSetFolder.empty()) {
@@ -131,7 +141,7 @@ bool JobEngine::Start() {
     // A host silent before the submit must not hold the job (and its lock) for days: the
     // job's time limit runs from the log-on, and again from the submit as specified.
     // A JOBTIMER of 0 or less keeps its specified meaning: the limit fires right after the submit.
-    if (settings_.jobTimer > 0) StartTimeLimit();
+    if (settings_.jobTimer > std::chrono::milliseconds::zero()) StartTimeLimit();
     host_ = hostFactory_(settings_, wait_.PollWaiter(), *this);
     if (host_->Open() != HostStatus::Ok || Stopping()) return false;
     const bool submitted = SubmitSaveJob();
@@ -304,6 +314,20 @@ bool JobEngine::AllRowsFinished() const {
     return true;
 }
 
+// The size asked first (one LIST) sizes the progress bar; the download itself is the same
+// with or without it.
+HostStatus JobEngine::FetchSaveFile(const std::string& remote, const std::string& object,
+                                    const std::filesystem::path& localPath, std::size_t item) {
+    const auto size = host_->FileSize(remote);
+    meteredObject_ = object;
+    meter_.Begin(item + 1, job_.rows.size(), size, steadyClock_.Now());
+    metering_ = true;
+    const HostStatus result =
+        host_->GetFile(remote, localPath, TransferType::Binary, kDownloadAttempts);
+    metering_ = false;
+    return result;
+}
+
 void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::size_t item = downloadedCount_++;
     view_.AddDownloadRow(row);
@@ -311,8 +335,7 @@ void JobEngine::DownloadObject(JobObjectRow& row) {
     const std::string remote = job_.setName + "/" + fileName;
     row.downloadStart = clock_.Now();
     const HostStatus result = IsSafeFileName(fileName)
-                                  ? host_->GetFile(remote, saveFolder_ / fileName,
-                                                   TransferType::Binary, kDownloadAttempts)
+                                  ? FetchSaveFile(remote, row.object, saveFolder_ / fileName, item)
                                   : HostStatus::Failed;
     if (result == HostStatus::Interrupted) return;  // the row stays unfinished
     row.downloadEnd = clock_.Now();
@@ -372,8 +395,9 @@ void JobEngine::HandleStop() {
 }
 
 void JobEngine::EndJob() {
+    progressFile_.reset();  // the agent's note of a running download goes with it
     job_.endTime = clock_.Now();
-    if (settings_.mailActive == 1) mailSender_(job_, settings_, *this);
+    if (settings_.mailActive) mailSender_(job_, settings_, *this);
     WriteJobResultLog(ResultOf(job_), env_.programFolder);
     if (host_ != nullptr) host_->Close();
     job_.jobSubmitted = false;

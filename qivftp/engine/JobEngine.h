@@ -13,6 +13,8 @@
 #include "common/DailyLog.h"
 #include "common/HostJobWait.h"
 #include "common/Settings.h"
+#include "common/TransferMeter.h"
+#include "common/TransferProgressFile.h"
 #include "common/Waiter.h"
 #include "common/host/HostFactory.h"
 #include "common/host/HostSession.h"
@@ -28,6 +30,8 @@ public:
     virtual void AddDownloadRow(const JobObjectRow& row) = 0;
     virtual void SetDownloadState(std::size_t downloadIndex, const std::string& state) = 0;
     virtual void SetStatus(const std::string& text) = 0;
+    // The download under way, at most ten times a second.
+    virtual void ShowTransfer(const TransferSnapshot& snapshot) { (void)snapshot; }
 };
 
 enum class StopReason { None, CancelButton, WindowClosed, TimeLimit };
@@ -42,6 +46,7 @@ using MailSender =
 struct JobEnvironment {
     std::filesystem::path programFolder;
     std::string setName;  // already checked to be a set name
+    Settings settings;    // zorva.ini as read once at the job's start
 };
 
 class JobEngine final : private Reporter, private HostSessionObserver {
@@ -65,6 +70,8 @@ private:
     // reports in both.
     void OnHostProgress(const HostProgress& progress) override;
     void OnHostReport(const std::string& text) override;
+    // On libcurl's progress callback: a comparison of clock readings unless a snapshot is due.
+    void OnTransferBytes(std::int64_t bytes) override;
 
     bool Start();
     bool SubmitSaveJob();
@@ -78,6 +85,8 @@ private:
 
     void FailClashingRows();
     void DownloadObject(JobObjectRow& row);
+    HostStatus FetchSaveFile(const std::string& remote, const std::string& object,
+                             const std::filesystem::path& localPath, std::size_t item);
     void DeleteSaveFile(const std::string& remote);
     void DeleteUndeletedSaveFiles();
     JobObjectRow* FindPendingRow(const std::string& name);
@@ -107,6 +116,10 @@ private:
     std::shared_ptr<HostConnection> host_;
     std::size_t downloadedCount_ = 0;
     std::vector<std::string> undeleted_;  // downloaded, host delete cut short by a stop request
+    TransferMeter meter_;
+    bool metering_ = false;  // a save file is downloading
+    std::string meteredObject_;
+    std::unique_ptr<TransferProgressPublisher> progressFile_;  // while the job downloads
 
     std::atomic<StopReason> reason_{StopReason::None};
 };

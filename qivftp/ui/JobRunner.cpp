@@ -45,6 +45,11 @@ void SignalJobView::SetStatus(const std::string& text) {
     Q_EMIT statusSet(ToQ(text));
 }
 
+void SignalJobView::ShowTransfer(const TransferSnapshot& snapshot) {
+    Q_EMIT transferShown(TransferPercent(snapshot).value_or(-1), ToQ(TransferAmountText(snapshot)),
+                         ToQ(TransferCountText(snapshot)));
+}
+
 void SignalJobView::Show(JobWindow& window) {
     connect(this, &SignalJobView::messagesCleared, &window, &JobWindow::ClearMessages);
     connect(this, &SignalJobView::messageInserted, &window, &JobWindow::InsertMessage);
@@ -53,6 +58,7 @@ void SignalJobView::Show(JobWindow& window) {
     connect(this, &SignalJobView::downloadRowAdded, &window, &JobWindow::AddDownloadRow);
     connect(this, &SignalJobView::downloadStateSet, &window, &JobWindow::SetDownloadState);
     connect(this, &SignalJobView::statusSet, &window, &JobWindow::SetStatus);
+    connect(this, &SignalJobView::transferShown, &window, &JobWindow::ShowTransfer);
 }
 
 JobRunner::JobRunner(JobWindow& window, JobEnvironment environment, const Clock& clock,

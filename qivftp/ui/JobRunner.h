@@ -28,6 +28,7 @@ public:
     void AddDownloadRow(const JobObjectRow& row) override;
     void SetDownloadState(std::size_t downloadIndex, const std::string& state) override;
     void SetStatus(const std::string& text) override;
+    void ShowTransfer(const TransferSnapshot& snapshot) override;
 
     // Connects every signal to the window's matching function.
     void Show(JobWindow& window);
@@ -40,6 +41,8 @@ Q_SIGNALS:
     void downloadRowAdded(const QStringList& columns);
     void downloadStateSet(int item, const QString& state);
     void statusSet(const QString& text);
+    // percent -1: the size is unknown.
+    void transferShown(int percent, const QString& amount, const QString& count);
 
 private:
     std::atomic<std::size_t> count_{0};  // mirrors the list so the 1,000-entry rule needs no GUI

@@ -1,9 +1,11 @@
 #include "qivftp/ui/JobWindow.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QHeaderView>
 
 #include "common/ui/ListColumns.h"
+#include "common/ui/TransferProgressRow.h"
 #include "ui_JobWindow.h"
 
 namespace zorva::qivftp {
@@ -18,17 +20,26 @@ void PrepareList(QTreeWidget& list) {
 
 }  // namespace
 
-JobWindow::JobWindow(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::JobWindow>()) {
+JobWindow::JobWindow(QWidget* parent)
+    : QWidget(parent),
+      ui_(std::make_unique<Ui::JobWindow>()),
+      transferRow_(new ui::TransferProgressRow(this)) {
     ui_->setupUi(this);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
+    // Below the lists, across the window.
+    static_cast<QGridLayout*>(layout())->addWidget(transferRow_, 3, 0, 1, 6);
     PrepareList(*ui_->objectList);
     PrepareList(*ui_->downloadList);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &JobWindow::cancelRequested);
 }
 
 JobWindow::~JobWindow() = default;
+
+void JobWindow::ShowTransfer(int percent, const QString& amount, const QString& count) {
+    transferRow_->Show(percent, amount, count);
+}
 
 void JobWindow::ShowTitle(const QString& text) {
     ui_->setTitleLine->setText(text);

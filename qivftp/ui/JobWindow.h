@@ -6,6 +6,10 @@
 #include <QWidget>
 #include <memory>
 
+namespace zorva::ui {
+class TransferProgressRow;
+}
+
 namespace Ui {
 class JobWindow;
 }
@@ -24,6 +28,8 @@ public:
     void ShowObjects(const QList<QStringList>& rows);
     void AddDownloadRow(const QStringList& columns);
     void SetDownloadState(int item, const QString& state);
+    // The download under way: percent -1 shows a busy bar (the host did not tell the size).
+    void ShowTransfer(int percent, const QString& amount, const QString& count);
     void InsertMessage(const QString& text);
     void ClearMessages();
     // The job has ended: the next close really closes, and this one does.
@@ -40,6 +46,7 @@ protected:
 
 private:
     std::unique_ptr<Ui::JobWindow> ui_;
+    ui::TransferProgressRow* transferRow_;
     bool finished_ = false;
 };
 

@@ -6,13 +6,19 @@
 
 #include "common/Codec.h"
 #include "common/FileIo.h"
+#include "qivRestore/engine/RestoreCommonFiles.h"
+#include "qivftp/engine/TransferCommonFiles.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempFolder.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 
 namespace zorva {
 namespace {
 
 namespace fs = std::filesystem;
+using qivftp::kTransferLogStyle;
+using qivrestore::kRestoreLogStyle;
+using velmoro::kAgentLogStyle;
 
 class RecordingList final : public MessageList {
 public:
@@ -25,7 +31,7 @@ public:
 };
 
 struct LineEndCase {
-    Program program;
+    DailyLogStyle program;
     std::string lineEnd;
 };
 
@@ -34,7 +40,7 @@ class DailyLogLineEnd : public ::testing::TestWithParam<LineEndCase> {};
 TEST_P(DailyLogLineEnd, AppendsMessageStampAndTheProgramsLineEnd) {
     test::TempFolder dir;
     test::FakeClock clock(2005, 3, 7, 9, 30);
-    DailyLog log(GetParam().program, dir.path(), 1, clock);
+    DailyLog log(GetParam().program, dir.path(), true, clock);
     log.WriteDailyLog("ジョブの書出しに失敗した");
     log.WriteDailyLog("A");
     const std::string stamp = " 2005/03/07 09:30";
@@ -44,14 +50,14 @@ TEST_P(DailyLogLineEnd, AppendsMessageStampAndTheProgramsLineEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, DailyLogLineEnd,
-                         ::testing::Values(LineEndCase{Program::Agent, "\n\r\n"},
-                                           LineEndCase{Program::TransferAgent, "\r\n"},
-                                           LineEndCase{Program::Restore, "\n"}));
+                         ::testing::Values(LineEndCase{kAgentLogStyle, "\n\r\n"},
+                                           LineEndCase{kTransferLogStyle, "\r\n"},
+                                           LineEndCase{kRestoreLogStyle, "\n"}));
 
 TEST(DailyLog, MidnightStartsANewFile) {
     test::TempFolder dir;
     test::FakeClock clock(2026, 12, 31, 23, 59, 59);
-    DailyLog log(Program::TransferAgent, dir.path(), 1, clock);
+    DailyLog log(kTransferLogStyle, dir.path(), true, clock);
     log.WriteDailyLog("before");
     clock.Set(2027, 1, 1, 0, 0, 0);
     log.WriteDailyLog("after");
@@ -62,13 +68,13 @@ TEST(DailyLog, MidnightStartsANewFile) {
 TEST(DailyLog, DetailSwitchDecidesPerProgram) {
     test::FakeClock clock(2026, 1, 2, 3, 4);
     struct Case {
-        Program program;
-        int detail;
+        DailyLogStyle program;
+        bool detail;
         bool written;
     };
-    for (const Case c : {Case{Program::Agent, 0, false}, Case{Program::Agent, 2, false},
-                         Case{Program::TransferAgent, 2, false}, Case{Program::Restore, 2, true},
-                         Case{Program::Restore, 0, false}}) {
+    for (const Case c :
+         {Case{kAgentLogStyle, false, false}, Case{kTransferLogStyle, true, true},
+          Case{kRestoreLogStyle, true, true}, Case{kRestoreLogStyle, false, false}}) {
         test::TempFolder dir;
         DailyLog log(c.program, dir.path(), c.detail, clock);
         log.WriteDailyLog("m");
@@ -79,7 +85,7 @@ TEST(DailyLog, DetailSwitchDecidesPerProgram) {
 TEST(DailyLog, AgentForcedEntriesAreWrittenWithTheLogOff) {
     test::TempFolder dir;
     test::FakeClock clock(2026, 1, 2, 3, 4);
-    DailyLog log(Program::Agent, dir.path(), 0, clock);
+    DailyLog log(kAgentLogStyle, dir.path(), false, clock);
     log.WriteForced("プログラムが起動された");
     log.WriteDailyLog("not written");
     log.WriteForced("プログラムが終了された");
@@ -92,7 +98,7 @@ TEST(DailyLog, MissingFolderWritesNothingAndTheListStillShowsIt) {
     test::TempFolder dir;
     test::FakeClock clock;
     RecordingList list;
-    DailyLog log(Program::TransferAgent, dir / "LOG_DAT", 1, clock);
+    DailyLog log(kTransferLogStyle, dir / "LOG_DAT", true, clock);
     log.WriteDailyLog("lost", &list);
     EXPECT_FALSE(fs::exists(dir / "LOG_DAT"));
     EXPECT_EQ(list.entries, std::vector<std::string>{"lost"});
@@ -102,7 +108,7 @@ TEST(DailyLog, ListIsEmptiedPastAThousandEntries) {
     test::TempFolder dir;
     test::FakeClock clock;
     RecordingList list;
-    DailyLog log(Program::TransferAgent, dir.path(), 0, clock);
+    DailyLog log(kTransferLogStyle, dir.path(), false, clock);
     for (int i = 0; i < 1001; ++i) log.WriteDailyLog(std::to_string(i), &list);
     EXPECT_EQ(list.Count(), 1001u);
     EXPECT_EQ(list.entries.front(), "1000");
@@ -117,11 +123,11 @@ TEST(DailyLog, LongMessageIsCutOnACharacterBoundary) {
     for (int i = 0; i < 150; ++i) japanese += "あ";
     // Room for the message: 255 bytes less the 17-byte stamp and the line end.
     struct Case {
-        Program program;
+        DailyLogStyle program;
         std::size_t room;
     };
-    for (const Case c : {Case{Program::Agent, 239}, Case{Program::TransferAgent, 236},
-                         Case{Program::Restore, 237}}) {
+    for (const Case c :
+         {Case{kAgentLogStyle, 239}, Case{kTransferLogStyle, 236}, Case{kRestoreLogStyle, 237}}) {
         const std::string line = DailyLog::FormatLine(c.program, "x" + japanese, clock.Now());
         const std::string stamp = " 2026/01/02 03:04";
         const std::size_t kept = line.find(stamp);

@@ -241,8 +241,8 @@ TEST(HostJobWaitTest, TimerSettingsBecomePeriodAndLimit) {
     const TimerSettingCase cases[] = {
         {5000, 5000ms, 5000ms}, {1, 1ms, 1ms}, {0, 10000ms, 0ms}, {-7, 10000ms, 0ms}};
     for (const TimerSettingCase& c : cases) {
-        EXPECT_EQ(PollPeriod(c.value), c.period) << c.value;
-        EXPECT_EQ(TimeLimit(c.value), c.limit) << c.value;
+        EXPECT_EQ(PollPeriod(milliseconds(c.value)), c.period) << c.value;
+        EXPECT_EQ(TimeLimit(milliseconds(c.value)), c.limit) << c.value;
     }
 }
 

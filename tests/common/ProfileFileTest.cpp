@@ -145,10 +145,10 @@ TEST(ProfileFile, SaveCreatesAPrivateFileAndOneCallFormsEditIt) {
     ASSERT_TRUE(WriteProfileText(path, "LOCAL", "TERMID", "PC01"));
     ASSERT_TRUE(WriteProfileText(path, "LOCAL", "LOG", "YES"));
     EXPECT_EQ(ReadFileBytes(path), "[LOCAL]\r\nTERMID=PC01\r\nLOG=YES\r\n");
-    EXPECT_EQ(ReadProfileText(path, "local", "termid", 10), "PC01");
+    EXPECT_EQ(ProfileFile::Load(path)->GetText("local", "termid", 10), "PC01");
     EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    EXPECT_EQ(ReadProfileText(dir / "missing.ini", "LOCAL", "TERMID", 10), "");
+    EXPECT_EQ(ProfileFile::Load(dir / "missing.ini")->GetText("LOCAL", "TERMID", 10), "");
 }
 
 }  // namespace

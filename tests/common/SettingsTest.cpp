@@ -6,12 +6,18 @@
 
 #include "common/FileIo.h"
 #include "common/ProfileFile.h"
+#include "qivRestore/engine/RestoreCommonFiles.h"
+#include "qivftp/engine/TransferCommonFiles.h"
 #include "tests/support/TempFolder.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 
 namespace zorva {
 namespace {
 
 namespace fs = std::filesystem;
+using qivftp::kTransferSettings;
+using qivrestore::kRestoreSettings;
+using velmoro::kAgentSettings;
 
 TEST(Settings, PasswordIsStoredComplemented) {
     EXPECT_EQ(ScramblePassword("A"), "\xBE");
@@ -25,7 +31,7 @@ TEST(Settings, PasswordWithHighBytesSurvivesWriteAndRead) {
     Settings s;
     s.password = "P\x80\x9F\xA5\xC0\xDE";  // complements 0x7F … 0x21: printable and DEL
     ASSERT_TRUE(WriteSettings(ini, s));
-    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).password, s.password);
+    EXPECT_EQ(ReadSettings(ini, kTransferSettings)->password, s.password);
 }
 
 class PasswordRoundTrip : public ::testing::TestWithParam<std::string> {};
@@ -37,8 +43,8 @@ TEST_P(PasswordRoundTrip, ReadsBackWhatWasWritten) {
     Settings s;
     s.password = GetParam();
     ASSERT_TRUE(WriteSettings(ini, s));
-    EXPECT_EQ(ReadSettings(ini, Program::TransferAgent).password, GetParam());
-    EXPECT_EQ(ReadSettings(ini, Program::Agent).password, GetParam());
+    EXPECT_EQ(ReadSettings(ini, kTransferSettings)->password, GetParam());
+    EXPECT_EQ(ReadSettings(ini, kAgentSettings)->password, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Passwords, PasswordRoundTrip,
@@ -57,10 +63,10 @@ TEST_P(FileTimerValue, ZeroOrLessIsTenSeconds) {
     test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
     ASSERT_TRUE(WriteFileAtomically(ini, "[TIMER]\r\nJOBTIMER=0\r\n" + GetParam().line));
-    const Settings s = ReadSettings(ini, Program::TransferAgent);
-    EXPECT_EQ(s.fileTimer, GetParam().expected);
-    EXPECT_EQ(s.jobTimer, 0);  // a JOBTIMER of 0 keeps its meaning: the limit fires at once
-    EXPECT_EQ(ReadSettings(ini, Program::Restore).fileTimer, GetParam().expected);
+    const Settings s = *ReadSettings(ini, kTransferSettings);
+    EXPECT_EQ(s.fileTimer.count(), GetParam().expected);
+    EXPECT_EQ(s.jobTimer.count(), 0);  // a JOBTIMER of 0 keeps its meaning: the limit fires at once
+    EXPECT_EQ(ReadSettings(ini, kRestoreSettings)->fileTimer.count(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, FileTimerValue,
@@ -79,10 +85,10 @@ TEST(Settings, SwitchesAreOnOnlyForExactYes) {
         ASSERT_TRUE(WriteProfileText(ini, "LOCAL", "LOG", value));
         ASSERT_TRUE(WriteProfileText(ini, "MAIL", "ACT", value));
         ASSERT_TRUE(WriteProfileText(ini, "INSTALL", "AS", value));
-        Settings s = ReadSettings(ini, Program::Agent);
+        Settings s = *ReadSettings(ini, kAgentSettings);
         EXPECT_EQ(s.detailLog, expected) << value;
         EXPECT_EQ(s.mailActive, expected) << value;
-        EXPECT_EQ(ReadInstallFlag(ini), expected) << value;
+        EXPECT_EQ(*ReadInstallFlag(ini), expected) << value;
     }
 }
 
@@ -94,19 +100,19 @@ TEST(Settings, ReadersKeepTheirOwnWidthsAndTimers) {
                                     "BASEDIR=/save\r\n[TIMER]\r\nMONTIMER=60000\r\n"
                                     "JOBTIMER=3600000\r\nFILETIMER=abc\r\n"
                                     "[HOST]\r\nADDRESS=192.168.100.200.1\r\nPORT=2121\r\n"));
-    Settings agent = ReadSettings(ini, Program::Agent);
-    Settings transfer = ReadSettings(ini, Program::TransferAgent);
+    Settings agent = *ReadSettings(ini, kAgentSettings);
+    Settings transfer = *ReadSettings(ini, kTransferSettings);
     EXPECT_EQ(agent.backupSetFolder, "ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(transfer.backupSetFolder, "ABCDEFGHIJKLMNOPQRS");  // 19 characters
-    EXPECT_EQ(agent.monitorInterval, 60000);
-    EXPECT_EQ(agent.jobTimer, 0);
-    EXPECT_EQ(transfer.monitorInterval, 0);
-    EXPECT_EQ(transfer.jobTimer, 3600000);
-    EXPECT_EQ(transfer.fileTimer, 10000);
+    EXPECT_EQ(agent.monitorInterval.count(), 60000);
+    EXPECT_EQ(agent.jobTimer.count(), 0);
+    EXPECT_EQ(transfer.monitorInterval.count(), 0);
+    EXPECT_EQ(transfer.jobTimer.count(), 3600000);
+    EXPECT_EQ(transfer.fileTimer.count(), 10000);
     EXPECT_EQ(transfer.baseDir, "/save/");
     EXPECT_EQ(transfer.hostAddress, "192.168.100.200");
     EXPECT_EQ(transfer.hostPort, 2121);
-    EXPECT_EQ(ReadSetFolderName(ini, 255).backupSetFolder, "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(ReadSetFolderName(ini, 255)->backupSetFolder, "ABCDEFGHIJKLMNOPQRST");
 }
 
 TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
@@ -134,7 +140,7 @@ TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
     s.mailAddress = "changed@example.com";
     s.detailLog = 0;
     ASSERT_TRUE(WriteSettings(ini, s));
-    Settings back = ReadSettings(ini, Program::Agent);
+    Settings back = *ReadSettings(ini, kAgentSettings);
     EXPECT_EQ(back.mailActive, 0);
     EXPECT_EQ(back.mailAddress, "to@example.com");
     EXPECT_EQ(back.detailLog, 0);
@@ -143,24 +149,25 @@ TEST(Settings, WriteKeepsMailKeysWhenMailIsOff) {
 
 TEST(Settings, EnsureSetFolderCreatesDefaultsOnce) {
     test::TempFolder dir;
-    EXPECT_EQ(EnsureSetFolder(dir.path()), "BACKUPSET");
-    EXPECT_EQ(ReadFileBytes(dir / "zorva.ini"), "[DIRECTORIES]\r\nBACKUPSET=BACKUPSET\r\n");
+    ProfileFile ini;
+    EXPECT_EQ(EnsureSetFolder(dir.path(), ini), "BACKUPSET");
+    EXPECT_EQ(ini.bytes(), "[DIRECTORIES]\r\nBACKUPSET=BACKUPSET\r\n");
     EXPECT_TRUE(fs::is_directory(dir / "BACKUPSET"));
     EXPECT_TRUE(fs::is_directory(dir / "LOG_DAT"));
-    Settings s = ReadSettings(dir / "zorva.ini", Program::Agent);
-    EXPECT_EQ(s.monitorInterval, 0);
+    Settings s = SettingsFrom(ini, kAgentSettings);
+    EXPECT_EQ(s.monitorInterval.count(), 0);
     EXPECT_EQ(s.baseDir, "");
-    ASSERT_TRUE(WriteProfileText(dir / "zorva.ini", "DIRECTORIES", "BACKUPSET", "SETS"));
-    EXPECT_EQ(EnsureSetFolder(dir.path()), "SETS");
+    ini.SetText("DIRECTORIES", "BACKUPSET", "SETS");
+    EXPECT_EQ(EnsureSetFolder(dir.path(), ini), "SETS");
     EXPECT_TRUE(fs::is_directory(dir / "SETS"));
 }
 
 TEST(Settings, InstallFlagIsWrittenAsYes) {
     test::TempFolder dir;
     const auto ini = dir / "zorva.ini";
-    EXPECT_EQ(ReadInstallFlag(ini), 0);
+    EXPECT_EQ(*ReadInstallFlag(ini), 0);
     ASSERT_TRUE(WriteInstallFlag(ini));
-    EXPECT_EQ(ReadInstallFlag(ini), 1);
+    EXPECT_EQ(*ReadInstallFlag(ini), 1);
 }
 
 // Something there that even root cannot read as a file: its keys are unknown, so no writer may
@@ -172,16 +179,15 @@ TEST(Settings, UnreadableFileIsNeverWrittenAndTellsWhy) {
         const auto ini = dir / "zorva.ini";
         fs::create_directory(dir / "folder");
         fs::create_symlink(target, ini);
-        EXPECT_EQ(SettingsReadFailure(ini),
+        EXPECT_EQ(ProfileFile::Load(ini).error().text,
                   ini.string() + "を読み取れない：" + std::strerror(error));
         EXPECT_FALSE(WriteSettings(ini, Settings{}));
         EXPECT_FALSE(WriteInstallFlag(ini));
         EXPECT_FALSE(WriteProfileText(ini, "HOST", "USER", "ZORVA"));
-        EnsureSetFolder(dir.path());
         EXPECT_EQ(fs::read_symlink(ini), target);
     }
     test::TempFolder dir;
-    EXPECT_EQ(SettingsReadFailure(dir / "zorva.ini"), std::nullopt);  // missing: keys absent
+    EXPECT_TRUE(ProfileFile::Load(dir / "zorva.ini").has_value());  // missing: keys absent
 }
 
 TEST(Settings, ParseDecimalTakesTheLeadingNumber) {

@@ -8,7 +8,9 @@
 #include "common/Codec.h"
 #include "common/FileIo.h"
 #include "common/Settings.h"
+#include "qivftp/engine/TransferCommonFiles.h"
 #include "tests/fuzz/FuzzCheck.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 
 namespace {
 
@@ -28,8 +30,6 @@ void CheckWidths(const Settings& s, bool agent) {
     FUZZ_CHECK(s.password.size() <= 10);
     FUZZ_CHECK(s.hostPort > 0 && s.hostPort < 65536);
     FUZZ_CHECK(s.mailPort >= 0 && s.mailPort < 65536);
-    FUZZ_CHECK(s.mailActive == 0 || s.mailActive == 1);
-    FUZZ_CHECK(s.detailLog == 0 || s.detailLog == 1);
 }
 
 // A value cut to its width may end in a blank that reading a written file then trims.
@@ -72,15 +72,15 @@ const std::filesystem::path& IniPath() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     if (!zorva::WriteFileAtomically(IniPath(), bytes)) return 0;
-    const Settings agent = zorva::ReadSettings(IniPath(), zorva::Program::Agent);
+    const Settings agent = *zorva::ReadSettings(IniPath(), zorva::velmoro::kAgentSettings);
     CheckWidths(agent, true);
-    CheckWidths(zorva::ReadSettings(IniPath(), zorva::Program::TransferAgent), false);
+    CheckWidths(*zorva::ReadSettings(IniPath(), zorva::qivftp::kTransferSettings), false);
     if (!RoundTripApplies(bytes, agent.password)) return 0;
     FUZZ_CHECK(zorva::WriteSettings(IniPath(), agent));
-    const Settings written = zorva::ReadSettings(IniPath(), zorva::Program::Agent);
+    const Settings written = *zorva::ReadSettings(IniPath(), zorva::velmoro::kAgentSettings);
     FUZZ_CHECK(Same(WithoutTrailingBlanks(written), WithoutTrailingBlanks(agent)));
     // From then on writing and reading change nothing.
     FUZZ_CHECK(zorva::WriteSettings(IniPath(), written));
-    FUZZ_CHECK(Same(zorva::ReadSettings(IniPath(), zorva::Program::Agent), written));
+    FUZZ_CHECK(Same(*zorva::ReadSettings(IniPath(), zorva::velmoro::kAgentSettings), written));
     return 0;
 }

@@ -72,6 +72,27 @@ TEST(HostSessionWithHostsim, ExchangeFilesAndCommandsKeepEveryByte) {
     EXPECT_EQ(observer.Reports(), Lines{"ホストに接続しました"});
 }
 
+// The size a download's progress bar measures against, asked without a word to the user.
+TEST(HostSessionWithHostsim, FileSizeIsTheListingsAndShowsNothing) {
+    HostsimProcess host;
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    TempFolder local;
+    HostSession session(qivftp::kTransferHostProfile, host.Endpoint(), waiter, observer);
+    ASSERT_TRUE(WriteFileAtomically(local / "SAVF", AllByteValues(3)));
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    ASSERT_EQ(session.PutFile(local / "SAVF", "ZORVARST/SAL#ES*1", TransferType::Binary),
+              HostStatus::Ok);
+    observer.Clear();
+    EXPECT_EQ(session.FileSize("ZORVARST/SAL#ES*1"), 768);
+    EXPECT_EQ(session.FileSize("ZORVARST/MISSING"), std::nullopt);
+    EXPECT_TRUE(observer.Progress().empty());
+    // Nor does a refused listing cost the connection (a new log-on would be reported).
+    ASSERT_EQ(session.GetFile("ZORVARST/SAL#ES*1", local / "BACK", TransferType::Binary),
+              HostStatus::Ok);
+    EXPECT_TRUE(observer.Reports().empty());
+}
+
 // A download that fails, whether the file is missing or the transfer breaks off, leaves the
 // earlier file of that name as it was and nothing else; a good one replaces it.
 struct BrokenDownload {

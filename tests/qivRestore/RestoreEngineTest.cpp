@@ -42,11 +42,11 @@ std::string Line(std::string_view name, char status, std::string_view library = 
 class RestoreEngineTest : public testing::Test {
 protected:
     RestoreEngineTest() {
-        settings.fileTimer = 100;
-        settings.jobTimer = 3'600'000;
+        settings.fileTimer = std::chrono::milliseconds(100);
+        settings.jobTimer = std::chrono::milliseconds(3'600'000);
         settings.jobQueue = "QGPL/QBATCH";
         clock.Follow(waiter);
-        wait.StartTimeLimit(clock.Now(), std::chrono::milliseconds(settings.jobTimer));
+        wait.StartTimeLimit(clock.Now(), settings.jobTimer);
         std::filesystem::create_directories(generation());
     }
 

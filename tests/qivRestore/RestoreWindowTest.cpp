@@ -15,6 +15,7 @@
 #include "common/FileIo.h"
 #include "common/ui/MessageListWidget.h"
 #include "common/ui/PopupComboBox.h"
+#include "qivRestore/engine/RestoreCommonFiles.h"
 #include "qivRestore/ui/RestoreWindow.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/ScriptedHost.h"
@@ -107,11 +108,11 @@ void RestoreWindowTest::MakeWindow(int jobTimer) {
     Settings settings;
     settings.backupSetFolder = "BACKUPSET";
     settings.baseDir = base_.string() + "/";
-    settings.fileTimer = 20;
-    settings.jobTimer = jobTimer;
+    settings.fileTimer = std::chrono::milliseconds(20);
+    settings.jobTimer = std::chrono::milliseconds(jobTimer);
     settings.jobQueue = "QGPL/QBATCH";
     settings.detailLog = 1;
-    log_ = std::make_unique<DailyLog>(Program::Restore, program_ / "LOG_DAT", 1, clock_);
+    log_ = std::make_unique<DailyLog>(kRestoreLogStyle, program_ / "LOG_DAT", true, clock_);
     auto factory = [this](const Settings&, Waiter&, HostSessionObserver&) {
         auto host = std::make_unique<test::ScriptedHost>();
         host->react = [this, h = host.get()](

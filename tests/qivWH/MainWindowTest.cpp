@@ -77,7 +77,7 @@ void MainWindowTest::init() {
     fs::create_directories(p / "data" / "SALES" / "7" / "20260301");
     fs::create_directories(p / "data" / "SALES" / "Monday");
     boxes_ = std::make_unique<test::ScriptedMessageBoxes>();
-    window_ = std::make_unique<MainWindow>(p, *boxes_);
+    window_ = std::make_unique<MainWindow>(p, *ProfileFile::Load(p / "zorva.ini"), *boxes_);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     browser_ = window_->Browser();

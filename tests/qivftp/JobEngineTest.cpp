@@ -13,6 +13,7 @@
 #include "common/SavedData.h"
 #include "common/SavlibsRecord.h"
 #include "common/Settings.h"
+#include "qivftp/engine/TransferCommonFiles.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSteadyClock.h"
 #include "tests/support/InstantWaiter.h"
@@ -180,7 +181,9 @@ protected:
         engine_.reset();
         host_.host = nullptr;
         engine_ = std::make_unique<JobEngine>(
-            JobEnvironment{program_, "DAILY"}, clock_, waiter_, log_, view_,
+            JobEnvironment{program_, "DAILY",
+                           *ReadSettings(program_ / "zorva.ini", kTransferSettings)},
+            clock_, waiter_, log_, view_,
             [this](const Settings&, Waiter& hostWaiter, HostSessionObserver&) {
                 return host_.Make(hostWaiter);
             },
@@ -204,7 +207,7 @@ protected:
     test::FakeClock clock_{2026, 3, 10, 22, 0};
     test::InstantWaiter waiter_;
     test::FakeSteadyClock steady_;  // moves by each wait, and where a test says so
-    DailyLog log_{Program::TransferAgent, program_ / "LOG_DAT", 1, clock_};
+    DailyLog log_{kTransferLogStyle, program_ / "LOG_DAT", true, clock_};
     RecordingView view_;
     JobHost host_;
     SentMail mail_;

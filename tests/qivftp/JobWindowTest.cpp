@@ -19,6 +19,7 @@
 #include "common/Settings.h"
 #include "qivftp/engine/JobEngine.h"
 #include "qivftp/engine/ReportMail.h"
+#include "qivftp/engine/TransferCommonFiles.h"
 #include "qivftp/ui/JobRunner.h"
 #include "qivftp/ui/JobWindow.h"
 #include "tests/support/ScriptedHost.h"
@@ -108,7 +109,7 @@ bool JobWindowTest::StopSent() {
 
 void JobWindowTest::RunAndThen(const std::function<void(JobWindow&)>& act) {
     SystemClock clock;
-    DailyLog log(Program::TransferAgent, program_ / "LOG_DAT", 1, clock);
+    DailyLog log(kTransferLogStyle, program_ / "LOG_DAT", true, clock);
     JobWindow window;
     auto scriptedHost = [this](const Settings&, Waiter&, HostSessionObserver&) {
         auto host = std::make_unique<test::ScriptedHost>();
@@ -117,12 +118,13 @@ void JobWindowTest::RunAndThen(const std::function<void(JobWindow&)>& act) {
         };
         return std::unique_ptr<HostConnection>(std::move(host));
     };
-    JobRunner runner(window, {program_, "DAILY"}, clock, log, scriptedHost,
-                     [this](const TransferJob& job, const Settings&, Reporter&) {
-                         std::lock_guard lock(mailMutex_);
-                         mailBody_ = ReportBody(job);
-                         cancelled_ = job.cancelledByButton;
-                     });
+    JobRunner runner(
+        window, {program_, "DAILY", *ReadSettings(SettingsPath(program_), kTransferSettings)},
+        clock, log, scriptedHost, [this](const TransferJob& job, const Settings&, Reporter&) {
+            std::lock_guard lock(mailMutex_);
+            mailBody_ = ReportBody(job);
+            cancelled_ = job.cancelledByButton;
+        });
     window.show();
     runner.Start();
     // The job is submitted and the engine has looked at the pending list twice: it waits.

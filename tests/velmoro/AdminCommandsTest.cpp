@@ -15,6 +15,7 @@
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
 #include "tests/velmoro/ObjectRows.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 
 namespace zorva::velmoro {
 namespace {
@@ -99,7 +100,7 @@ TEST_F(AdminCommandsTest, CheckRefusesDuplicatesBeforeTheHost) {
 }
 
 TEST_F(AdminCommandsTest, InstallNeedsTheSettingsTheDialogNeeds) {
-    Settings s = ReadSettings(SettingsPath(folder.path()), Program::Agent);
+    Settings s = *ReadSettings(SettingsPath(folder.path()), kAgentSettings);
     s.termId.clear();
     ASSERT_TRUE(WriteSettings(SettingsPath(folder.path()), s));
     ASSERT_TRUE(WriteFileAtomically(folder / "ZORVAV3", "module"));
@@ -112,7 +113,7 @@ TEST_F(AdminCommandsTest, InstallPrintsTheOutcomeAndExitsZero) {
     ASSERT_TRUE(WriteFileAtomically(folder / "ZORVAV3", "module"));
     EXPECT_EQ(Run({"--install"}), 0);
     EXPECT_EQ(Lines().back(), "iSeries/ASへのモジュールの導入が完了した");
-    EXPECT_EQ(ReadInstallFlag(SettingsPath(folder.path())), 1);
+    EXPECT_EQ(*ReadInstallFlag(SettingsPath(folder.path())), 1);
 }
 
 TEST_F(AdminCommandsTest, InstallIsRefusedWhileTheTransferAgentsLockIsHeld) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "common/ProfileFile.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempFolder.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/engine/SetupKeys.h"
 
 namespace zorva::velmoro {
@@ -22,8 +25,8 @@ namespace fs = std::filesystem;
 struct Folder {
     test::TempFolder folder;
     test::FakeClock clock{2026, 3, 2, 9, 0, 0};
-    DailyLog log{Program::Agent, folder.path() / "LOG_DAT", 0, clock};
-    ProgramContext context{Program::Agent, folder.path(), clock, log};
+    DailyLog log{kAgentLogStyle, folder.path() / "LOG_DAT", false, clock};
+    ProgramContext context{folder.path(), clock, log};
 
     fs::path Ini() const { return folder / "zorva.ini"; }
     void WriteIni(const std::string& text) { ASSERT_TRUE(WriteFileAtomically(Ini(), text)); }
@@ -55,8 +58,8 @@ TEST(SetupKeys, MissingKeysGetDefaultsPresentOnesStay) {
         SCOPED_TRACE(c.label);
         Folder f;
         if (!c.ini.empty()) f.WriteIni(c.ini + "[HOST]\r\nUSER=ZORVA\r\n");
-        ASSERT_TRUE(EnsureSetupKeys(f.Ini(), "3.0.0"));
-        ProfileFile ini = ProfileFile::Load(f.Ini());
+        ProfileFile ini = *ProfileFile::Load(f.Ini());
+        EnsureSetupKeys(ini, "3.0.0");
         EXPECT_EQ(ini.GetText("SYSTEM", "VERSION", 63), c.expected[0]);
         EXPECT_EQ(ini.GetText("TIMER", "MONTIMER", 63), c.expected[1]);
         EXPECT_EQ(ini.GetText("TIMER", "FILETIMER", 63), c.expected[2]);
@@ -79,7 +82,7 @@ TEST(SetupKeys, SchedulerPeriod) {
         Folder f;
         fs::create_directories(f.folder / "LOG_DAT");
         f.log.SetDetailLog(1);
-        EXPECT_EQ(SchedulerPeriod(c.monTimer, f.log), c.period);
+        EXPECT_EQ(SchedulerPeriod(std::chrono::milliseconds(c.monTimer), f.log).count(), c.period);
         EXPECT_EQ(f.LogText().find(ToCp932(kMonitorIntervalReplaced)) != std::string::npos,
                   c.logged);
     }
@@ -88,15 +91,15 @@ TEST(SetupKeys, SchedulerPeriod) {
 TEST(AgentStartup, EmptyFolderGetsItsFilesAndTheWindowStaysLocked) {
     Folder f;
     AgentState state;
-    AgentStartup startup = StartAgent(f.context, state, "3.0.0");
+    AgentStartup startup = *StartAgent(f.context, state, "3.0.0");
     EXPECT_TRUE(startup.setsLoaded);
     EXPECT_FALSE(startup.hostInstalled);
-    EXPECT_EQ(startup.schedulerPeriod, 60000);  // from the default now in the file
+    EXPECT_EQ(startup.schedulerPeriod.count(), 60000);  // from the default now in the file
     EXPECT_TRUE(fs::is_directory(f.folder / "BACKUPSET"));
     EXPECT_TRUE(fs::is_directory(f.folder / "LOG_DAT"));
     EXPECT_EQ(ReadFileBytes(f.folder / "schedule.txt"), std::string());
     EXPECT_EQ(state.settings.version, "3.0.0");
-    EXPECT_EQ(ProfileFile::Load(f.Ini()).GetText("DIRECTORIES", "BACKUPSET", 63), "BACKUPSET");
+    EXPECT_EQ(ProfileFile::Load(f.Ini())->GetText("DIRECTORIES", "BACKUPSET", 63), "BACKUPSET");
 }
 
 TEST(AgentStartup, RunningJobFromAnEarlierRunIsWaitingAgain) {
@@ -112,9 +115,9 @@ TEST(AgentStartup, RunningJobFromAnEarlierRunIsWaitingAgain) {
         "1,PAYROLL, 2026/03/01 09:00, ,2026/03/01 22:00, ,\x82\x6F\x82\x62\x8B\x4E\x93\xAE," +
             running + "\r\n"));
     AgentState state;
-    AgentStartup startup = StartAgent(f.context, state, "3.0.0");
+    AgentStartup startup = *StartAgent(f.context, state, "3.0.0");
     EXPECT_TRUE(startup.hostInstalled);
-    EXPECT_EQ(startup.schedulerPeriod, 60000);
+    EXPECT_EQ(startup.schedulerPeriod.count(), 60000);
     ASSERT_EQ(state.jobs.records.size(), 1u);
     EXPECT_EQ(state.jobs.records[0].status, JobStatus::Waiting);
     EXPECT_EQ(state.jobs.records[0].nextRunText, "2026/03/02 22:00");
@@ -129,7 +132,7 @@ TEST(AgentStartup, UnreadableSetFolderIsReportedForTheStatusLine) {
     f.WriteIni("[DIRECTORIES]\r\nBACKUPSET=SETS\r\n");
     ASSERT_TRUE(WriteFileAtomically(f.folder / "SETS", "a file, not a folder"));
     AgentState state;
-    AgentStartup startup = StartAgent(f.context, state, "3.0.0");
+    AgentStartup startup = *StartAgent(f.context, state, "3.0.0");
     EXPECT_FALSE(startup.setsLoaded);
     EXPECT_EQ(state.lastError, kSetsUnreadable);
     EXPECT_TRUE(state.sets.sets.empty());
@@ -145,7 +148,7 @@ TEST(AgentStartup, SetsPastTheNinetyNinthByNameAreLeftOutAndSaid) {
         ASSERT_TRUE(WriteFileAtomically(f.folder / "BACKUPSET" / name, "x\r\n1\r\n"));
     }
     AgentState state;
-    EXPECT_TRUE(StartAgent(f.context, state, "3.0.0").setsLeftOut);
+    EXPECT_TRUE(StartAgent(f.context, state, "3.0.0")->setsLeftOut);
     ASSERT_EQ(state.sets.sets.size(), 99u);
     EXPECT_EQ(state.sets.sets.front().setName + state.sets.sets.back().setName, "SAASDU");
     EXPECT_EQ(state.lastError, SetsLeftOutText(2));
@@ -179,6 +182,26 @@ TEST(AgentStartup, DamagedJobFileIsKeptBeforeTheRewrite) {
         EXPECT_EQ(state.lastError,
                   kept ? std::string(kJobFileKept) + copy.filename().string() : "");
         EXPECT_EQ(f.LogText().find(ToCp932(kJobFileKept)) != std::string::npos, kept);
+    }
+}
+
+// Settings that are there but cannot be read stop the start-up before anything is written:
+// the agent never runs on (and later stores) an empty record in place of keys it never saw.
+TEST(AgentStartup, UnreadableSettingsAreAFailureAndNothingIsWritten) {
+    for (const auto& [target, error] : {std::pair{"zorva.ini", ELOOP}, {"folder", EISDIR}}) {
+        SCOPED_TRACE(target);
+        Folder f;
+        fs::create_directory(f.folder / "folder");
+        fs::create_symlink(target, f.Ini());
+        AgentState state;
+        state.settings.hostAddress = "10.0.0.1";
+        const Expected<AgentStartup> startup = StartAgent(f.context, state, "3.0.0");
+        ASSERT_FALSE(startup.has_value());
+        EXPECT_EQ(startup.error().text,
+                  f.Ini().string() + "を読み取れない：" + std::strerror(error));
+        EXPECT_EQ(fs::read_symlink(f.Ini()), target);
+        EXPECT_FALSE(fs::exists(f.folder / "BACKUPSET"));
+        EXPECT_EQ(state.settings.hostAddress, "10.0.0.1");
     }
 }
 

@@ -233,7 +233,7 @@ private Q_SLOTS:
             Asked(),
             QStringList{QStringLiteral("完了メッセージ|iSeries/ASへのモジュールの導入が完了した")});
         QVERIFY(!Find<QPushButton>("installButton")->isEnabled());
-        QCOMPARE(ReadInstallFlag(SettingsPath(fixture_->folder.path())), 1);
+        QCOMPARE(*ReadInstallFlag(SettingsPath(fixture_->folder.path())), true);
         QCOMPARE(host_->files["QGPL/ZORVAV3"], std::string("module"));
         QVERIFY(dialog_->isVisible());  // the dialog stays open
     }

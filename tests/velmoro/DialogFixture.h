@@ -11,6 +11,7 @@
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempFolder.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/engine/AgentHostSession.h"
 
 namespace zorva::velmoro::test {
@@ -27,8 +28,8 @@ struct DialogFixture {
 
     zorva::test::TempFolder folder;
     zorva::test::FakeClock clock{2026, 12, 7, 10, 30};
-    DailyLog log{Program::Agent, folder / "LOG_DAT", 1, clock};
-    ProgramContext context{Program::Agent, folder.path(), clock, log};
+    DailyLog log{velmoro::kAgentLogStyle, folder / "LOG_DAT", true, clock};
+    ProgramContext context{folder.path(), clock, log};
     zorva::test::ScriptedMessageBoxes boxes;
 };
 

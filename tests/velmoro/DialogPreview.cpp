@@ -8,6 +8,7 @@
 
 #include "common/Clock.h"
 #include "common/DailyLog.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/ui/ConnectionDialog.h"
 #include "velmoro/ui/ObjectEditorDialog.h"
 
@@ -16,8 +17,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const auto folder = std::filesystem::current_path();
     SystemClock clock;
-    DailyLog log(Program::Agent, folder / kLogFolderName, 0, clock);
-    ProgramContext context{Program::Agent, folder, clock, log};
+    DailyLog log(velmoro::kAgentLogStyle, folder / kLogFolderName, false, clock);
+    ProgramContext context{folder, clock, log};
     Settings settings;
     if (argc > 1 && std::strcmp(argv[1], "connection") == 0) {
         settings.termId = "PC01";

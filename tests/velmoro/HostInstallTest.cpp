@@ -55,7 +55,7 @@ protected:
     HostTaskResult Run(ScriptedHost& host) {
         return RunHostInstallation(host, folder.path(), reporter);
     }
-    bool Installed() const { return ReadInstallFlag(SettingsPath(folder.path())) == 1; }
+    bool Installed() const { return *ReadInstallFlag(SettingsPath(folder.path())) == 1; }
 
     TempFolder folder;
     RecordingReporter reporter;

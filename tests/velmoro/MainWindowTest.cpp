@@ -22,6 +22,7 @@
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempFolder.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/ui/MainWindow.h"
 
 namespace zorva::velmoro {
@@ -41,8 +42,8 @@ const std::string kPcStartBytes = "\x82\x6F\x82\x62\x8B\x4E\x93\xAE";
 struct Fixture {
     TempFolder folder;
     FakeClock clock{2026, 3, 2, 21, 59, 0};
-    DailyLog log{Program::Agent, folder.path() / "LOG_DAT", 0, clock};
-    ProgramContext context{Program::Agent, folder.path(), clock, log};
+    DailyLog log{kAgentLogStyle, folder.path() / "LOG_DAT", false, clock};
+    ProgramContext context{folder.path(), clock, log};
     ScriptedMessageBoxes boxes;
     RecordingProcessLauncher launcher;
     std::unique_ptr<MainWindow> window;
@@ -159,6 +160,12 @@ private Q_SLOTS:
         QCOMPARE(Cell(f, 0, 7), QStringLiteral("実行中"));
         QVERIFY(!f.window->SchedulerTimerActive());  // no second transfer agent meanwhile
         QVERIFY(f.Find<QPushButton>("logViewerButton")->isEnabled());
+        QVERIFY(f.window->TransferProgressPolled());
+        WriteFileAtomically(f.folder / "qivftp.progress",
+                            "SET=PAYROLL\r\nOBJECT=INV#\r\nPERCENT=42\r\n");
+        f.window->PollTransferProgress();
+        QCOMPARE(f.Find<QLabel>("statusLabel")->text(), QStringLiteral("PAYROLL  INV#  42%"));
+        QCOMPARE(Cell(f, 0, 7), QStringLiteral("実行中"));
 
         // The window stays live: a viewer starts while the backup runs.
         QTest::mouseClick(f.Find<QPushButton>("logViewerButton"), Qt::LeftButton);
@@ -169,6 +176,9 @@ private Q_SLOTS:
         f.clock.Set(2026, 3, 2, 22, 31, 9);
         QVERIFY(f.launcher.Finish(1));
         QVERIFY(f.window->SchedulerTimerActive());
+        f.window->PollTransferProgress();  // a note the ended run left is not shown
+        QVERIFY(!f.window->TransferProgressPolled());
+        QCOMPARE(f.Find<QLabel>("statusLabel")->text(), QString());
         QCOMPARE(Cell(f, 0, 7), QStringLiteral("実行前"));
         QCOMPARE(Cell(f, 0, 3), QStringLiteral(" 2026/03/02 22:31"));
         QCOMPARE(Cell(f, 0, 5), QStringLiteral("00:31:04"));

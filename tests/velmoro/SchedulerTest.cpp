@@ -14,6 +14,7 @@
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TempFolder.h"
 #include "tests/velmoro/AgentDoubles.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/engine/Schedule.h"
 
 namespace zorva::velmoro {
@@ -37,8 +38,8 @@ BackupSet DailySet(std::string name, std::string saveTime, char method = '1') {
 struct Agent {
     zorva::test::TempFolder folder;
     FakeClock clock{2026, 3, 2, 21, 59, 0};
-    DailyLog log{Program::Agent, folder.path() / "LOG_DAT", 1, clock};
-    ProgramContext context{Program::Agent, folder.path(), clock, log};
+    DailyLog log{kAgentLogStyle, folder.path() / "LOG_DAT", true, clock};
+    ProgramContext context{folder.path(), clock, log};
     AgentState state;
     zorva::test::RecordingLauncher launcher;
     zorva::test::RecordingReporter reporter;

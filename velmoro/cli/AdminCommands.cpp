@@ -8,6 +8,7 @@
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
 #include "common/TextFields.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/ConnectionCheck.h"
 #include "velmoro/engine/HostInstall.h"
@@ -42,11 +43,16 @@ std::shared_ptr<HostConnection> MakeHost(AdminEnvironment& env, const Settings& 
 struct CommandContext {
     explicit CommandContext(AdminEnvironment& env)
         : env(env),
-          settings(ReadSettings(SettingsPath(env.programFolder), Program::Agent)),
-          settingsFailure(SettingsReadFailure(SettingsPath(env.programFolder))),
-          log(Program::Agent, env.programFolder / kLogFolderName, settings.detailLog, env.clock),
+          read(ReadSettings(SettingsPath(env.programFolder), kAgentSettings)),
+          settings(read.has_value() ? *read : Settings{}),
+          log(kAgentLogStyle, env.programFolder / kLogFolderName, settings.detailLog, env.clock),
           reporter(env.out, log) {
-        if (settingsFailure) log.WriteForced(*settingsFailure);
+        if (!read) log.WriteForced(read.error().text);
+    }
+    // The text of settings that could not be read; nothing that needs settings runs then.
+    std::optional<std::string> SettingsFailure() const {
+        if (read) return std::nullopt;
+        return read.error().text;
     }
 
     int Fail(std::string_view text) {
@@ -55,15 +61,15 @@ struct CommandContext {
     }
 
     AdminEnvironment& env;
-    Settings settings;
-    std::optional<std::string> settingsFailure;  // nothing that needs settings runs then
+    Expected<Settings> read;
+    Settings settings;  // empty when they could not be read
     DailyLog log;
     TerminalReporter reporter;
 };
 
 int Install(AdminEnvironment& env) {
     CommandContext context(env);
-    if (context.settingsFailure) return context.Fail(*context.settingsFailure);
+    if (const auto failure = context.SettingsFailure()) return context.Fail(*failure);
     // Held for the whole installation: it empties the exchange libraries a running transfer
     // agent works in, and no transfer agent may start meanwhile.
     InstanceLock transferAgent(env.programFolder, "qivftp");
@@ -108,7 +114,7 @@ std::filesystem::path SetFolder(const CommandContext& context) {
 
 int Check(AdminEnvironment& env, const std::string& setName) {
     CommandContext context(env);
-    if (context.settingsFailure) return context.Fail(*context.settingsFailure);
+    if (const auto failure = context.SettingsFailure()) return context.Fail(*failure);
     if (!IsValidSetName(setName))
         return context.Fail("バックアップセット名が正しくない：" + CutToCp932Width(setName, 32));
     const Expected<BackupSet> set = ReadSetFile(SetFolder(context), setName);

@@ -1,6 +1,7 @@
 #include "velmoro/engine/AgentStartup.h"
 
 #include "common/DailyLog.h"
+#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/engine/SetPanel.h"
 #include "velmoro/engine/SetupKeys.h"
 
@@ -17,15 +18,35 @@ void ResetRunningJobs(JobTable& jobs) {
     }
 }
 
-AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
-                        std::string_view version) {
-    const std::filesystem::path ini = SettingsPath(context.folder);
-    MakeSettingsWritable(ini);
-    EnsureSetupKeys(ini, version);
-    EnsureSetFolder(context.folder);
+namespace {
+
+// The settings as read once, with what start-up puts in; written back only when that changed.
+Expected<Settings> ReadAndCompleteSettings(const ProgramContext& context,
+                                           std::string_view version) {
+    const std::filesystem::path iniPath = SettingsPath(context.folder);
+    Expected<ProfileFile> ini = ProfileFile::Load(iniPath);
+    if (!ini) return Unexpected{ini.error()};
+    const std::string before = ini->bytes();
+    EnsureSetupKeys(*ini, version);
+    EnsureSetFolder(context.folder, *ini);
+    Settings settings = SettingsFrom(*ini, kAgentSettings);
+    context.log.SetDetailLog(settings.detailLog);
+    if (ini->bytes() == before) return settings;
+    // Unwritten, the file keeps its old bytes; the agent still runs on what it read.
+    if (const Expected<void> saved = ini->Save(iniPath); !saved) {
+        context.log.WriteDailyLog(saved.error().text);
+    }
+    return settings;
+}
+
+}  // namespace
+
+Expected<AgentStartup> StartAgent(const ProgramContext& context, AgentState& state,
+                                  std::string_view version) {
+    Expected<Settings> settings = ReadAndCompleteSettings(context, version);
+    if (!settings) return Unexpected{settings.error()};
     state = AgentState();
-    state.settings = ReadSettings(ini, Program::Agent);
-    context.log.SetDetailLog(state.settings.detailLog);
+    state.settings = std::move(*settings);
 
     AgentStartup startup;
     startup.setsLoaded =
@@ -37,8 +58,7 @@ AgentStartup StartAgent(const ProgramContext& context, AgentState& state,
         context.log.WriteDailyLog(state.lastError);
     }
     state.sets.currentSet = 0;
-    startup.hostInstalled = ReadInstallFlag(ini) == 1;
-    state.settings.hostInstalled = startup.hostInstalled ? 1 : 0;
+    startup.hostInstalled = state.settings.hostInstalled;
 
     state.jobs.file = context.folder / kJobFileName;
     auto log = [&](std::string_view message) {

@@ -2,10 +2,12 @@
 // The agent's start-up up to the window: settings, backup sets, the install flag and the job
 // file, in the order the window then shows them.
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "common/Expected.h"
 #include "common/Program.h"
 #include "velmoro/engine/AgentState.h"
 
@@ -26,14 +28,18 @@ struct AgentStartup {
     // JobFileKeptText for the status line.
     bool jobFileKept = false;
     bool hostInstalled = false;
-    int schedulerPeriod = 0;  // milliseconds
+    std::chrono::milliseconds schedulerPeriod{0};
 };
 
-// Makes zorva.ini writable, puts in the missing set-up keys, makes sure of the set folder and
-// LOG_DAT, reads the settings (the log switch included) and the sets, reads the install flag,
-// loads the jobs (a job left "実行中" by an earlier run is waiting again) and writes them back
-// with their fresh next runs.
-AgentStartup StartAgent(const ProgramContext& context, AgentState& state, std::string_view version);
+// Reads zorva.ini once; a file that is there but cannot be read is the Failure, and then
+// nothing is written and `state` stays as it was. Otherwise puts the missing set-up keys and
+// the set folder name into what was read and writes that back in one replacement when it
+// changed, makes sure of the set folder and LOG_DAT, takes the settings (the log switch and
+// the install flag included) from the same reading, loads the sets and the jobs (a job left
+// "実行中" by an earlier run is waiting again) and writes the jobs back with their fresh next
+// runs.
+Expected<AgentStartup> StartAgent(const ProgramContext& context, AgentState& state,
+                                  std::string_view version);
 
 // A job still marked running from an earlier run of the agent: nothing runs it now.
 void ResetRunningJobs(JobTable& jobs);

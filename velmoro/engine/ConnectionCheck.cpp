@@ -65,11 +65,8 @@ void CheckBaseDir(const std::string& text, const fs::path& programFolder, Settin
 }
 
 void CheckMail(const ConnectionEntries& entries, Settings& settings, Failures& failures) {
-    if (!entries.mailActive) {
-        settings.mailActive = 0;
-        return;
-    }
-    settings.mailActive = 1;
+    settings.mailActive = entries.mailActive;
+    if (!entries.mailActive) return;
     settings.mailAddress = CutToCp932Width(entries.mailAddress, kMailFieldLength);
     settings.mailFrom = CutToCp932Width(entries.mailFrom, kMailFieldLength);
     settings.smtp = CutToCp932Width(entries.smtp, kMailFieldLength);
@@ -89,13 +86,13 @@ ConnectionEntries EntriesFrom(const Settings& s) {
     entries.user = s.user;
     entries.password = s.password;
     entries.jobQueue = s.jobQueue;
-    entries.mailActive = s.mailActive == 1;
+    entries.mailActive = s.mailActive;
     if (entries.mailActive) {
         entries.mailAddress = s.mailAddress;
         entries.smtp = s.smtp;
         entries.mailFrom = s.mailFrom;
     }
-    entries.detailLog = s.detailLog == 1;
+    entries.detailLog = s.detailLog;
     return entries;
 }
 
@@ -137,7 +134,7 @@ ConnectionCheck CheckConnectionSettings(const ConnectionEntries& entries,
 
     CheckBaseDir(entries.baseDir, programFolder, settings, failures);
     CheckMail(entries, settings, failures);
-    settings.detailLog = entries.detailLog ? 1 : 0;
+    settings.detailLog = entries.detailLog;
     return check;
 }
 

@@ -109,7 +109,7 @@ HostTaskResult RunHostInstallation(HostConnection& host, const std::filesystem::
     // The host is installed either way; a flag that cannot be stored must not pass unseen,
     // or the next start would lock the window again with no word why.
     const auto ini = SettingsPath(programFolder);
-    if (!WriteInstallFlag(ini)) {
+    if (!WriteInstallFlag(ini).has_value()) {
         const std::string text = ini.string() + ":書込みに失敗しました";
         reporter.Message(text);
         return HostTaskResult::Failure(text);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "common/Codec.h"
-#include "common/ProfileFile.h"
 
 namespace zorva::velmoro {
 namespace {
@@ -308,7 +307,7 @@ bool SettingsComplete(const Settings& s) {
     const bool host = !s.termId.empty() && !s.baseDir.empty() && !s.hostAddress.empty() &&
                       !s.user.empty() && !s.password.empty() && !s.jobQueue.empty();
     const bool mail =
-        s.mailActive != 1 || (!s.mailAddress.empty() && !s.smtp.empty() && !s.mailFrom.empty());
+        !s.mailActive || (!s.mailAddress.empty() && !s.smtp.empty() && !s.mailFrom.empty());
     return host && mail;
 }
 
@@ -323,11 +322,9 @@ bool StartMethodConflict(const SetPanelState& panel, const JobTable& jobs) {
 
 std::filesystem::path SetFolder(const std::filesystem::path& programFolder,
                                 const Settings& settings) {
-    // Read again at every store, as another copy of the settings may have changed it.
-    std::string name = ReadProfileText(SettingsPath(programFolder), "DIRECTORIES", "BACKUPSET", 63);
-    if (name.empty()) name = settings.backupSetFolder;
-    if (name.empty()) name = kDefaultSetFolderName;
-    return programFolder / name;
+    // Start-up names the folder in the file; a record made otherwise may still name none.
+    const std::string& name = settings.backupSetFolder;
+    return programFolder / (name.empty() ? std::string(kDefaultSetFolderName) : name);
 }
 
 bool StoreChangesSetFile(const SetPanelState& panel, AgentState& state,

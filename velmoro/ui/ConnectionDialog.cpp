@@ -38,8 +38,11 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
       hostFactory_(SessionHostFactory()),
       chooseFolder_(ChooseWithPlatformDialog) {
     ui_->setupUi(this);
-    settings_.hostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
-    ui_->installButton->setEnabled(settings_.hostInstalled != 1);
+    // Read again: an installation from the command line may have set it since start-up. A file
+    // that cannot be read leaves what the agent knows.
+    const Expected<bool> installed = ReadInstallFlag(SettingsPath(context_.folder));
+    if (installed) settings_.hostInstalled = *installed;
+    ui_->installButton->setEnabled(!settings_.hostInstalled);
     ui::InstallInputFilter(*ui_->termIdEdit, ui::InputFilterKind::Terminal);
     ui::InstallInputFilter(*ui_->hostAddressEdit, ui::InputFilterKind::Address);
     ui::InstallInputFilter(*ui_->userEdit, ui::InputFilterKind::Name);
@@ -138,7 +141,7 @@ bool ConnectionDialog::CheckEntries() {
 }
 
 void ConnectionDialog::MailToggled(bool on) {
-    settings_.mailActive = on ? 1 : 0;
+    settings_.mailActive = on;
     for (QLineEdit* edit : {ui_->mailAddressEdit, ui_->smtpEdit, ui_->mailFromEdit})
         edit->setEnabled(on);
 }
@@ -190,8 +193,8 @@ void ConnectionDialog::InstallEnded() {
         return;
     }
     if (!installResult_.ok) return Tell(kErrorCaption, ui::ToQ(installResult_.text));
-    settings_.hostInstalled = ReadInstallFlag(SettingsPath(context_.folder));
-    ui_->installButton->setEnabled(settings_.hostInstalled != 1);
+    settings_.hostInstalled = true;  // a successful installation has stored the flag
+    ui_->installButton->setEnabled(false);
     Tell(kDoneCaption, QStringLiteral("iSeries/ASへのモジュールの導入が完了した"));
     Q_EMIT hostModuleInstalled();
 }
@@ -209,7 +212,7 @@ void ConnectionDialog::SetBusy(bool busy) {
     ui_->registerButton->setEnabled(!busy);
     ui_->clearButton->setEnabled(!busy);
     ui_->browseButton->setEnabled(!busy);
-    ui_->installButton->setEnabled(!busy && settings_.hostInstalled != 1);
+    ui_->installButton->setEnabled(!busy && !settings_.hostInstalled);
 }
 
 void ConnectionDialog::Tell(const QString& caption, const QString& text) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "common/DailyLog.h"
+#include "common/TransferProgressFile.h"
 #include "common/ui/QtText.h"
 #include "ui_MainWindow.h"
 #include "velmoro/engine/AgentHostSession.h"
@@ -57,7 +58,10 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
     launcher_ = std::make_unique<QtProgramLauncher>(
         services_.launcher, QString::fromStdString(context.folder.string()));
     starter_ = std::make_unique<ProgramStarter>(*launcher_, state_, reporter_);
-    starter_->onJobsChanged = [this] { RefreshJobList(); };
+    starter_->onJobsChanged = [this] {
+        RefreshJobList();
+        if (starter_->TransferRunning()) progressTimer_.start();
+    };
     starter_->onStartFailed = [this](const std::string& text) { ShowError(text); };
     HostFactory factory = services_.hostFactory ? services_.hostFactory : SessionHostFactory();
     SchedulerShell& shell = *this;
@@ -66,6 +70,9 @@ MainWindow::MainWindow(const ProgramContext& context, MainWindowServices service
 
     timer_.setObjectName(QStringLiteral("schedulerTimer"));
     connect(&timer_, &QTimer::timeout, this, &MainWindow::RunSchedulerTick);
+    progressTimer_.setObjectName(QStringLiteral("transferProgressTimer"));
+    progressTimer_.setInterval(1000);
+    connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::PollTransferProgress);
     connect(&worker_, &ui::TaskRunner::finished, this, [this] {
         std::function<void()> then = std::move(workerThen_);
         if (then && !exiting_) then();
@@ -104,9 +111,11 @@ void MainWindow::ConnectButtons() {
     connect(ui_->exitButton, &QPushButton::clicked, this, &MainWindow::OnExitRequested);
 }
 
-void MainWindow::StartUp() {
+Expected<void> MainWindow::StartUp() {
     ResetSetPanel(panel_);
-    AgentStartup startup = StartAgent(context_, state_, ZORVA_VERSION);
+    const Expected<AgentStartup> started = StartAgent(context_, state_, ZORVA_VERSION);
+    if (!started) return Unexpected{started.error()};
+    const AgentStartup& startup = *started;
     const bool notice = !startup.setsLoaded || startup.setsLeftOut || startup.jobFileKept;
     ui_->statusLabel->setText(notice ? ToQ(state_.lastError) : QString());
     setPanel_->ListStoredSets();
@@ -118,10 +127,22 @@ void MainWindow::StartUp() {
     timer_.setInterval(startup.schedulerPeriod);
     UpdateTimer();
     context_.log.WriteForced(kProgramStarted);
+    return {};
 }
 
 void MainWindow::ShowStatus(const QString& text) {
     ui_->statusLabel->setText(text);
+}
+
+// The note is a few bytes on a local disk, read on the GUI thread like the job file.
+void MainWindow::PollTransferProgress() {
+    const bool running = starter_->TransferRunning();
+    if (!running) progressTimer_.stop();
+    const auto note = running ? ReadTransferProgress(context_.folder) : std::nullopt;
+    const QString text = note ? ToQ(TransferProgressText(*note)) : QString();
+    // Without a note only our own last text goes: a message shown meanwhile stays.
+    if (note || ui_->statusLabel->text() == shownProgress_) ShowStatus(text);
+    shownProgress_ = text;
 }
 
 void MainWindow::ShowError(std::string_view text) {
@@ -298,11 +319,11 @@ void MainWindow::OnConnectionClicked() {
     std::optional<Settings> result = services_.dialogs->EditConnection(
         this, state_.settings, [this] { return starter_->TransferRunning(); },
         [this] {
-            state_.settings.hostInstalled = 1;
+            state_.settings.hostInstalled = true;
             UnlockMainWindow();
         });
     if (result) {
-        const int installed = state_.settings.hostInstalled;
+        const bool installed = state_.settings.hostInstalled;
         state_.settings = *result;
         state_.settings.hostInstalled = installed;
         if (!WriteSettings(SettingsPath(context_.folder), state_.settings)) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "common/Expected.h"
 #include "common/Program.h"
 #include "common/Waiter.h"
 #include "common/ui/MessageBoxes.h"
@@ -75,14 +76,18 @@ public:
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The start-up steps after the window is built; ends with the forced start entry.
-    void StartUp();
+    // The start-up steps after the window is built; ends with the forced start entry. A
+    // settings file that cannot be read is the Failure: nothing is shown or written then.
+    Expected<void> StartUp();
 
     const AgentState& State() const { return state_; }
     bool SchedulerTimerActive() const { return timer_.isActive(); }
     int SchedulerPeriod() const { return timer_.interval(); }
     // One scheduler tick now, as the timer would.
     void RunSchedulerTick();
+    // While a transfer agent runs, once a second: its progress note in the status line.
+    void PollTransferProgress();
+    bool TransferProgressPolled() const { return progressTimer_.isActive(); }
     // The pop-up menu of the job list, for tests.
     QMenu* JobMenu() const;
 
@@ -140,6 +145,8 @@ private:
     ui::TaskRunner worker_;
     std::function<void()> workerThen_;
     QTimer timer_;
+    QTimer progressTimer_;
+    QString shownProgress_;  // the progress text the status line shows, if it still does
     int holds_ = 0;
     bool immediateRunning_ = false;
     bool exiting_ = false;
