@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """Download benchmark of the transfer agent qivftp (see bench/README.md).
 
 Two figures, both measured against the host simulator on this machine:
@@ -17,7 +16,7 @@ Two figures, both measured against the host simulator on this machine:
    --large-mib while /proc/<pid>/status (VmHWM, VmRSS) is sampled. The peak
    must not grow with the file size.
 
-    /usr/bin/python3 bench/download_bench.py [--repeats 5] [--files 2 --file-mib 1024]
+    /usr/bin/python3 -m bench.download_bench [--repeats 5] [--files 2 --file-mib 1024]
 
 It needs a built qivftp (build/bin/qivftp or --qivftp), the curl command
 and Debian's python3 with pyftpdlib. Everything it writes goes below one
@@ -43,12 +42,11 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from demo_setup import BackupSet, ObjectRow, ProgramFolder, Settings
+from hostsim.launch import start, stop
+
 REPO = Path(__file__).resolve().parents[1]
 PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib
-sys.path.insert(0, str(REPO / "scripts"))
-sys.path.insert(0, str(REPO))
-from hostsim.launch import start, stop  # noqa: E402
-from demo_setup import BackupSet, ObjectRow, ProgramFolder, Settings  # noqa: E402
 
 USER, PASSWORD = "ZORVA", "SECRET"
 SET_NAME = "BENCH"

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """qivRestore's upload of a save file against the curl command uploading the same file.
 
 Measures (see bench/README.md):
@@ -22,11 +21,10 @@ import tempfile
 import time
 from pathlib import Path
 
+from demo_setup import BackupSet, ObjectRow, ProgramFolder, Settings
+from hostsim.launch import start, stop
+
 REPO = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(REPO))
-sys.path.insert(0, str(REPO / "scripts"))
-from hostsim.launch import start, stop  # noqa: E402
-from demo_setup import BackupSet, ObjectRow, ProgramFolder, Settings  # noqa: E402
 
 USER, PASSWORD = "ZORVA", "SECRET"
 SET_NAME, GENERATION, OBJECT = "BENCH", "Monday", "OBJA"

@@ -121,7 +121,7 @@ TEST(ProfileFile, TextValuesAreCutOnACharacterBoundary) {
 TEST(ProfileFile, JunkReadsAsTheKeysItCanFind) {
     std::string junk;
     for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 131) % 256);
-    const std::string hugeLine(10 * 1024 * 1024, 'z');
+    const std::string hugeLine(std::size_t{10} * 1024 * 1024, 'z');
     const std::vector<std::string> inputs = {
         junk,
         junk + "\n[LOCAL]\nLOG=YES",  // LF only, no final line end

@@ -23,7 +23,7 @@ TEST(UniqueFd, ClosesExactlyOnceWhoeverOwnsIt) {
     {
         UniqueFd first(readEnd);
         UniqueFd second(std::move(first));
-        EXPECT_FALSE(first.valid());
+        EXPECT_FALSE(first.valid());  // NOLINT(bugprone-use-after-move): what a move leaves
         EXPECT_EQ(second.get(), readEnd);
         UniqueFd third;
         third = std::move(second);

@@ -9,8 +9,8 @@ from pathlib import Path
 
 import pytest
 
-from e2e_support import (HOST_PASSWORD, HOST_USER, Gate, Host, MailSink, ProgramUnderTest,
-                         start_simulator, stop_process)
+from e2e_support import HOST_PASSWORD, HOST_USER, Gate, Host, MailSink, ProgramUnderTest
+from hostsim.launch import start as start_simulator, stop as stop_process
 
 
 def pytest_addoption(parser):

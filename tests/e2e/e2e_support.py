@@ -9,23 +9,17 @@ import os
 import re
 import socket
 import subprocess
-import sys
 import tarfile
 import threading
 import time
 from dataclasses import dataclass
 from pathlib import Path
 
+# The demo's module writes program folders; the tests write theirs with it too.
+from demo_setup import ENCODING, SAVE_FILE_MAGIC, ProgramFolder, Settings, received_mails
+
 REPO = Path(__file__).resolve().parents[2]
 PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib and aiosmtpd
-
-sys.path.insert(0, str(REPO))
-from hostsim.launch import start as start_simulator, stop as stop_process  # noqa: E402,F401
-
-# The demo's module writes program folders; the tests write theirs with it too.
-sys.path.insert(0, str(REPO / "scripts"))
-from demo_setup import (ENCODING, SAVE_FILE_MAGIC, BackupSet, ObjectRow,  # noqa: E402,F401
-                        ProgramFolder, Settings, received_mails)  # also for the tests
 
 HOST_USER, HOST_PASSWORD = "ZORVA", "SECRET"
 
@@ -195,17 +189,6 @@ def assert_crlf_lines(data):
     if data:
         assert data.endswith(b"\r\n"), data[-40:]
     assert data.count(b"\n") == data.count(b"\r\n") == data.count(b"\r"), data
-
-
-def wait_for(condition, timeout=15.0, interval=0.02):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("condition not met in time")
-        time.sleep(interval)
 
 
 def minute_stamp(t=None):

@@ -10,8 +10,9 @@ from pathlib import Path
 
 import pytest
 
-from e2e_support import (ENCODING, HOST_PASSWORD, HOST_USER, PYTHON, REPO, BackupSet, ObjectRow,
-                         ProgramFolder, Settings, start_simulator)
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import ENCODING, HOST_PASSWORD, HOST_USER, PYTHON, REPO, ProgramFolder, Settings
+from hostsim.launch import start as start_simulator
 
 INSTALLED = "iSeries/ASへのモジュールの導入が完了した"
 

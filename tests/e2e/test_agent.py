@@ -11,8 +11,9 @@ from pathlib import Path
 
 import pytest
 
-from demo_setup import settings_bytes
-from e2e_support import ENCODING, PYTHON, REPO, BackupSet, ObjectRow, wait_for
+from demo_setup import BackupSet, ObjectRow, settings_bytes
+from e2e_support import ENCODING, PYTHON, REPO
+from waiting import wait_for
 
 FAKETIME_LIBRARY = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 PC_START, HOST_START, WAITING = "ＰＣ起動", "ホスト起動", "実行前"
@@ -111,7 +112,7 @@ def test_a_due_pc_start_job_runs_the_transfer_agent_and_is_booked(agent, program
         fields = agent.jobs().get("PCSET")
         return fields if fields and fields[3] != " " else None
 
-    fields = wait_for(booked, timeout=150, interval=0.2)
+    fields = wait_for(booked, 150, "the agent booked the run of PCSET", interval=0.2)
     active, name, submitted, last_run, next_run, duration, method, status = fields
     assert (active, method, status) == ("1", PC_START, WAITING)
     assert re.fullmatch(r" \d{4}/\d\d/\d\d \d\d:\d\d", last_run), last_run
@@ -134,12 +135,14 @@ def test_a_due_pc_start_job_runs_the_transfer_agent_and_is_booked(agent, program
     assert daily_messages(program).count("プログラムが起動された") == 1
 
 
-def test_a_host_start_request_runs_its_job_once_and_the_start_file_goes(agent, program, host):
+def test_a_host_start_request_runs_its_job_once_and_the_start_file_goes(agent, program, host,
+                                                                        gate):
     program.write_set("HOSTSET", BackupSet("ホスト", ROWS, start_method="2", save_time=""))
     agent.write_settings()
     agent.write_jobs(("HOSTSET", HOST_START))
     agent.start()
-    time.sleep(1)  # a few polls find no request yet
+    # Every poll is a connection through the gate.
+    wait_for(lambda: gate.connections >= 2, 60, "two polls that find no request yet")
     subprocess.run([PYTHON, "-m", "hostsim", "request-start", "--root", str(host.root),
                     "--terminal", "PC01", "--set", "HOSTSET"], cwd=REPO, check=True)
 
@@ -147,12 +150,13 @@ def test_a_host_start_request_runs_its_job_once_and_the_start_file_goes(agent, p
         fields = agent.jobs().get("HOSTSET")
         return fields if fields and fields[3] != " " else None
 
-    fields = wait_for(booked, timeout=150, interval=0.2)
+    fields = wait_for(booked, 150, "the agent booked the run of HOSTSET", interval=0.2)
     assert fields[6:] == [HOST_START, WAITING]
     assert re.fullmatch(r"\d\d:\d\d:\d\d", fields[5]), fields[5]
     assert "PC01" not in (host.library("ZORVADATA") or [])
     # Further polls find no request: the set ran once.
-    time.sleep(3)
+    polls = gate.connections
+    wait_for(lambda: gate.connections >= polls + 3, 60, "three more polls")
     assert len(program.result_logs()) == 1
     assert daily_messages(program).count("ホスト起動：起動指示受信") == 1
     assert len([f for f in saved_files(program) if f.endswith("/PAYROLL")]) == 1

@@ -7,8 +7,9 @@ import time
 
 import pytest
 
-from e2e_support import (MAIL_COMMANDS, ENCODING, BackupSet, ObjectRow, expected_mail,
-                         host_tree, minute_stamp, only_result_log, read_save_file)
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import (MAIL_COMMANDS, ENCODING, expected_mail, host_tree, minute_stamp,
+                         only_result_log, read_save_file)
 
 SAVED_ROWS = [
     ObjectRow("QSYS", "*ALLUSR", "*LIB"),     # every user library, into the save file #ALLUSR

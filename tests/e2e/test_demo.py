@@ -6,17 +6,21 @@ import re
 import signal
 import socket
 import subprocess
-import time
 from pathlib import Path
 
 import pytest
 
+from demo_setup import demo_host_objects, write_host_objects
 from e2e_support import (PYTHON, REPO, ProgramFolder, only_result_log, read_save_file,
                          received_mails)
-from demo_setup import demo_host_objects, write_host_objects  # noqa: E402 (path from e2e_support)
+from waiting import wait_for
 
 DEMO = REPO / "scripts" / "demo"
-SETUP = REPO / "scripts" / "demo_setup.py"
+
+
+def setup(*args, **options):
+    """One of the demo's steps, as scripts/demo runs it."""
+    return subprocess.run([PYTHON, "-m", "demo_setup", *args], cwd=REPO, **options)
 
 
 def demo_environment(tmp_path, qivftp_binary):
@@ -75,7 +79,7 @@ def demo_group():
 def test_the_headless_demo_runs_the_whole_road(tmp_path, qivftp_binary, demo_group):
     top = tmp_path / "demo"
     # An earlier demo's folder, with what its run left: the demo starts afresh.
-    subprocess.run([PYTHON, str(SETUP), "prepare", "--dir", str(top)], check=True)
+    setup("prepare", "--dir", str(top), check=True)
     (top / "save" / "DEMO" / "7" / "20200101").mkdir(parents=True)
     (top / "mail" / "000001.eml").write_bytes(b"an old mail")
     (top / "mail" / "000001.json").write_text('{"mail_from": "x", "rcpt_tos": []}')
@@ -127,18 +131,16 @@ def test_the_demo_stops_the_simulators_and_the_agent_when_it_is_ended(
         lines.append(line)
         if line.startswith("demo: running the agent velmoro"):
             break
-    time.sleep(1)  # the agent is up
+    started = "プログラムが起動された".encode("cp932")
+    wait_for(lambda: started in ProgramFolder(top / "program").daily_log(), 60, "the agent is up")
     proc.send_signal(signal.SIGTERM)  # to the script alone, not to the simulators
     output = "".join(lines) + proc.communicate(timeout=60)[0]
 
     assert proc.returncode == 128 + signal.SIGTERM, output
     assert "everything as expected" not in output
-    deadline = time.monotonic() + 10
-    while (any(is_listening(p) for p in announced_ports(output)) or processes_in(top / "program")) \
-            and time.monotonic() < deadline:
-        time.sleep(0.05)
-    assert not any(is_listening(p) for p in announced_ports(output))
-    assert processes_in(top / "program") == []
+    ports = announced_ports(output)
+    wait_for(lambda: not any(is_listening(p) for p in ports), 10, "the simulators stopped")
+    wait_for(lambda: processes_in(top / "program") == [], 10, "the agent ended")
 
 
 def test_the_demo_leaves_a_folder_it_did_not_make_alone(tmp_path, qivftp_binary, demo_group):
@@ -167,20 +169,17 @@ def test_the_demo_needs_every_program_its_agent_starts(tmp_path, qivftp_binary):
 
 def test_the_demo_check_fails_when_the_backup_did_not_happen(tmp_path):
     top = str(tmp_path / "demo")
-    subprocess.run([PYTHON, str(SETUP), "prepare", "--dir", top], check=True)
-    subprocess.run([PYTHON, str(SETUP), "configure", "--dir", top, "--ftp-port", "1",
-                    "--mail-port", "1"], check=True)
+    setup("prepare", "--dir", top, check=True)
+    setup("configure", "--dir", top, "--ftp-port", "1", "--mail-port", "1", check=True)
 
-    report = subprocess.run([PYTHON, str(SETUP), "report", "--dir", top], text=True,
-                            stdout=subprocess.PIPE)
+    report = setup("report", "--dir", top, text=True, stdout=subprocess.PIPE)
 
     assert report.returncode == 1
     assert "NOT AS EXPECTED" in report.stdout
 
 
 def lose_and_change(top, change):
-    subprocess.run([PYTHON, str(SETUP), "lose", "--dir", top], check=True,
-                   stdout=subprocess.DEVNULL)
+    setup("lose", "--dir", top, check=True, stdout=subprocess.DEVNULL)
     objects = {k: v for k, v in demo_host_objects().items()
                if k.startswith("ARLIB/") or k.startswith("PAYLIB/PAYROLL/")}
     change(objects)
@@ -196,11 +195,10 @@ def lose_and_change(top, change):
 ])
 def test_the_restore_check_compares_every_byte(tmp_path, change, expected):
     top = str(tmp_path / "demo")
-    subprocess.run([PYTHON, str(SETUP), "prepare", "--dir", top], check=True)
+    setup("prepare", "--dir", top, check=True)
     lose_and_change(top, change)
 
-    check = subprocess.run([PYTHON, str(SETUP), "restored", "--dir", top], text=True,
-                           stdout=subprocess.PIPE)
+    check = setup("restored", "--dir", top, text=True, stdout=subprocess.PIPE)
 
     if expected is None:
         assert check.returncode == 0, check.stdout

@@ -12,7 +12,8 @@ from pathlib import Path
 
 import pytest
 
-from e2e_support import BackupSet, ObjectRow, ProgramUnderTest, only_result_log
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import ProgramUnderTest, only_result_log
 
 PROGRAMS = ["velmoro", "qivftp", "qivRestore", "qivWH", "qivLog"]
 WITH_DESKTOP_ENTRY = ["velmoro", "qivRestore", "qivWH", "qivLog"]

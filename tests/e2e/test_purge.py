@@ -5,7 +5,8 @@ import os
 
 import pytest
 
-from e2e_support import BackupSet, ObjectRow, only_result_log
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import only_result_log
 
 WEEKDAYS = ["Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"]
 

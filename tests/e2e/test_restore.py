@@ -7,7 +7,8 @@ import subprocess
 
 import pytest
 
-from e2e_support import ENCODING, BackupSet, ObjectRow, host_tree, minute_stamp, only_result_log
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import ENCODING, host_tree, minute_stamp, only_result_log
 
 ROWS = [
     ObjectRow("QSYS", "ARLIB", "*LIB"),                # a whole library

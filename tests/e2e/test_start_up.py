@@ -8,8 +8,9 @@ from pathlib import Path
 
 import pytest
 
-from e2e_support import (ENCODING, MAIL_COMMANDS, BackupSet, ObjectRow, expected_mail,
-                         minute_stamp, only_result_log, wait_for)
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import ENCODING, MAIL_COMMANDS, expected_mail, minute_stamp, only_result_log
+from waiting import wait_for
 
 ROWS = [ObjectRow("PAYLIB", "PAYROLL", "*FILE")]
 
@@ -37,7 +38,7 @@ def test_a_second_instance_ends_at_once_and_leaves_the_first_alone(program, host
     started = time.monotonic()
     first = program.start("DEMO")
     try:
-        wait_for(lambda: (host.root / "DEMO" / "SAVLIBS").exists())  # the first one waits
+        wait_for(lambda: (host.root / "DEMO" / "SAVLIBS").exists(), 15, "the first job waits")
         connections = gate.connections
 
         env = program.environment()
@@ -128,7 +129,7 @@ def test_without_a_display_the_job_runs_headless_and_keeps_no_core_file(program,
     started = time.monotonic()
     proc = program.start("DEMO", env=without_display(program))
     try:
-        wait_for(lambda: (host.root / "DEMO" / "SAVLIBS").exists())
+        wait_for(lambda: (host.root / "DEMO" / "SAVLIBS").exists(), 15, "the job's host save")
         limits = Path(f"/proc/{proc.pid}/limits").read_text()
         assert re.search(r"^Max core file size\s+0\s+0\s", limits, re.M), limits
         host.control()

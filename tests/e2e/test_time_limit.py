@@ -2,8 +2,8 @@
 
 import pytest
 
-from e2e_support import (MAIL_COMMANDS, BackupSet, ObjectRow, expected_mail, minute_stamp,
-                         only_result_log)
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import MAIL_COMMANDS, expected_mail, minute_stamp, only_result_log
 
 ROWS = [ObjectRow("ARLIB", "INVOICES", "*FILE"), ObjectRow("PAYLIB", "PAYROLL", "*FILE"),
         ObjectRow("PAYLIB", "BONUS", "*FILE")]

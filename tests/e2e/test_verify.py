@@ -5,7 +5,8 @@ import os
 import shutil
 import subprocess
 
-from e2e_support import BackupSet, ObjectRow, only_result_log
+from demo_setup import BackupSet, ObjectRow
+from e2e_support import only_result_log
 
 ROWS = [ObjectRow("PAYLIB", "PAYROLL", "*FILE"), ObjectRow("PAYLIB", "BONUS", "*FILE"),
         ObjectRow("SALESLIB", "SALES", "*FILE")]

@@ -107,9 +107,9 @@ TEST(DownloadFile, CommitReplacesTheTargetWithEverythingWritten) {
     {
         DownloadFile file(target);
         ASSERT_TRUE(file.Opened());
-        for (std::size_t at = 0; at < bytes.size(); at += 512 * 1024) {
+        for (std::size_t at = 0; at < bytes.size(); at += std::size_t{512} * 1024) {
             ASSERT_TRUE(file.Write(bytes.data() + at,
-                                   std::min<std::size_t>(512 * 1024, bytes.size() - at)));
+                                   std::min(std::size_t{512} * 1024, bytes.size() - at)));
         }
         EXPECT_EQ(ReadFileBytes(target), "earlier generation");  // untouched until complete
         ASSERT_TRUE(file.Commit());

@@ -196,7 +196,9 @@ public:
             address.sin_family = AF_INET;
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             address.sin_port = htons(static_cast<uint16_t>(PortOf(listener_)));
-            ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            if (::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+                throw std::runtime_error("the connection that fills the queue failed");
+            }
         } else if (kind != Kind::Refusing) {
             thread_ = std::thread([this] { Serve(); });
         }

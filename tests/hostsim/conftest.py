@@ -1,14 +1,8 @@
 """Fixtures that run the simulator as its users do: a child process on a free port."""
 
-import sys
-from pathlib import Path
-
 import pytest
 
 from hostsim_testing import Starter
-
-# Tests may import the simulator's modules as `python3 -m hostsim` finds them.
-sys.path.insert(0, str(Path(__file__).resolve().parents[2]))
 
 
 @pytest.fixture

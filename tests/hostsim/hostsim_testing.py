@@ -4,10 +4,10 @@ import ftplib
 import io
 import json
 import os
-import time
 from pathlib import Path
 
 from hostsim.launch import start, stop  # noqa: F401 (also for the tests)
+from waiting import wait_for
 
 REPO = Path(__file__).resolve().parents[2]
 PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib and aiosmtpd
@@ -82,18 +82,6 @@ def lines_of(data):
     return [line for line in data.decode("latin-1").replace("\r", "\n").split("\n") if line]
 
 
-def wait_for(condition, timeout=10.0):
-    """Poll `condition` until it gives a true value; that value."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("condition not met in time")
-        time.sleep(0.02)
-
-
 def fetch_when(ftp, name, done):
     """Fetch `name` again and again until done(lines); those lines."""
     def attempt():
@@ -102,7 +90,7 @@ def fetch_when(ftp, name, done):
         except ftplib.error_perm:
             return None
         return lines if done(lines) else None
-    return wait_for(attempt)
+    return wait_for(attempt, 10, f"{name} as the test expects it")
 
 
 def text_file(lines):

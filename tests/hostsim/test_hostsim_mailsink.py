@@ -4,7 +4,8 @@ import json
 import signal
 import socket
 
-from hostsim_testing import start, wait_for
+from hostsim_testing import start
+from waiting import wait_for
 
 BODY = ("ジョブDAILYはタイムアウトによりキャンセルされた\r\n"
         "使用したバックアップセット名 : DAILY\r\n"
@@ -33,7 +34,7 @@ def test_messages_are_stored_with_envelope_and_raw_data(tmp_path):
     try:
         send_report(port)
         send_report(port)
-        wait_for(lambda: (folder / "000002.json").exists())
+        wait_for(lambda: (folder / "000002.json").exists(), 10, "the second message stored")
     finally:
         proc.send_signal(signal.SIGTERM)
         assert proc.wait(5) == 0

@@ -39,7 +39,7 @@ QStringList Texts(const QTreeWidgetItem* item) {
 
 // The tree as indented names, depth first.
 void Outline(const QTreeWidgetItem* item, int depth, QStringList& lines) {
-    lines << QString(depth * 2, QLatin1Char(' ')) + item->text(0);
+    lines << QString(qsizetype{depth} * 2, QLatin1Char(' ')) + item->text(0);
     for (int i = 0; i < item->childCount(); ++i) Outline(item->child(i), depth + 1, lines);
 }
 

@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"ShortLine", kLine1 + "\r\n" + kLine2.substr(0, 20) + "\r\n"},
                       AnswerCase{"LongLine", kLine1 + "\r\n" + kLine2 + "00\r\n"},
                       AnswerCase{"ExtraLine", kLine1 + "\r\n" + kLine2 + "\r\n" + kLine2 + "\r\n"},
-                      AnswerCase{"Junk", std::string("\x00\xff\x80junk\x1b[2J", 12)}),
+                      AnswerCase{"Junk", std::string("\x00\xff\x80junk\x1b[2J", 11)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A real host leaves an existing object's status blank and its FTP server drops the blank from

@@ -4,15 +4,16 @@ A program folder is what every program of the system works in: zorva.ini
 (CP932 text, CR LF, the password stored with every byte complemented), the
 backup set folder with one file per set, and LOG_DAT for the logs.
 
-Used as a module by tests/e2e, and as a command by scripts/demo:
+Imported by tests/e2e and bench (the repository's top on the path: pytest.ini says so, and
+`python3 -m` from the top), and a command of scripts/demo:
 
-    demo_setup.py prepare   --dir DIR
-    demo_setup.py configure --dir DIR --ftp-port P --mail-port M
-    demo_setup.py schedule  --dir DIR [--lead S]
-    demo_setup.py booked    --dir DIR
-    demo_setup.py report    --dir DIR
-    demo_setup.py lose      --dir DIR
-    demo_setup.py restored  --dir DIR
+    python3 -m demo_setup prepare   --dir DIR
+    python3 -m demo_setup configure --dir DIR --ftp-port P --mail-port M
+    python3 -m demo_setup schedule  --dir DIR [--lead S]
+    python3 -m demo_setup booked    --dir DIR
+    python3 -m demo_setup report    --dir DIR
+    python3 -m demo_setup lose      --dir DIR
+    python3 -m demo_setup restored  --dir DIR
 
 `prepare` empties DIR (only when an earlier `prepare` made it) and lays out
 the demo: DIR/program (the program folder), DIR/save (BASEDIR), DIR/host
@@ -34,7 +35,6 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -492,7 +492,3 @@ def main(argv=None):
     if args.command == "restored":
         return restored(args.dir)
     return report(args.dir)
-
-
-if __name__ == "__main__":
-    sys.exit(main())
