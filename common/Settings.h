@@ -16,6 +16,11 @@ inline constexpr std::string_view kDefaultSetFolderName = "BACKUPSET";
 // The poll period (ms) of a FILETIMER of 0 or less; a JOBTIMER of 0 keeps its meaning.
 inline constexpr int kDefaultFileTimer = 10'000;
 
+// [HOST] TLS: how the FTP connections are protected (absent = NO, today's plain FTP).
+enum class HostTls { No, Explicit, Implicit };
+// [MAIL] TLS: how the report mail travels (absent = NO, the plain SMTP dialogue).
+enum class MailTls { No, StartTls, Smtps };
+
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
 // password's bytes.
 struct Settings {
@@ -36,9 +41,22 @@ struct Settings {
     int jobTimer = 0;         // JOBTIMER, transfer agent and restore program
     int fileTimer = 0;        // FILETIMER, transfer agent and restore program (> 0 once read)
     int hostInstalled = 0;
-    int hostPort = 21;  // [HOST] PORT
-    int mailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
+    int hostPort = 21;              // [HOST] PORT
+    int mailPort = 0;               // [MAIL] PORT; 0 = the "mail" service port, else 25
+    HostTls hostTls = HostTls::No;  // [HOST] TLS
+    std::string hostCaFile;         // [HOST] CAFILE; empty = the system's trust store
+    std::string hostPinnedKey;      // [HOST] PINNEDKEY: "sha256//<base64>", empty = none
+    MailTls mailTls = MailTls::No;  // [MAIL] TLS
+    std::string mailCaFile;         // [MAIL] CAFILE
+    std::string mailUser;           // [MAIL] USER; empty = no SMTP AUTH
+    std::string mailPassword;       // [MAIL] PASSWORD, plain (scrambled in the file)
 };
+
+// The stored words of the TLS modes; an unknown word reads as NO.
+HostTls ParseHostTls(std::string_view word);
+std::string_view HostTlsWord(HostTls mode);
+MailTls ParseMailTls(std::string_view word);
+std::string_view MailTlsWord(MailTls mode);
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
 

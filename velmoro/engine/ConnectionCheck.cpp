@@ -73,6 +73,10 @@ void CheckMail(const ConnectionEntries& entries, Settings& settings, Failures& f
     settings.mailAddress = CutToCp932Width(entries.mailAddress, kMailFieldLength);
     settings.mailFrom = CutToCp932Width(entries.mailFrom, kMailFieldLength);
     settings.smtp = CutToCp932Width(entries.smtp, kMailFieldLength);
+    settings.mailTls = entries.mailTls;
+    settings.mailCaFile = entries.mailCaFile;
+    settings.mailUser = CutToCp932Width(entries.mailUser, kMailFieldLength);
+    settings.mailPassword = CutToCp932Width(entries.mailPassword, kMailFieldLength);
     constexpr const char* kRequired = "メール送信を選択した場合。項目は入力必須です";
     if (entries.mailAddress.empty()) return failures.Add(ConnectionField::MailAddress, kRequired);
     if (entries.smtp.empty()) return failures.Add(ConnectionField::Smtp, kRequired);
@@ -94,8 +98,15 @@ ConnectionEntries EntriesFrom(const Settings& s) {
         entries.mailAddress = s.mailAddress;
         entries.smtp = s.smtp;
         entries.mailFrom = s.mailFrom;
+        entries.mailTls = s.mailTls;
+        entries.mailCaFile = s.mailCaFile;
+        entries.mailUser = s.mailUser;
+        entries.mailPassword = s.mailPassword;
     }
     entries.detailLog = s.detailLog == 1;
+    entries.hostTls = s.hostTls;
+    entries.hostCaFile = s.hostCaFile;
+    entries.hostPinnedKey = s.hostPinnedKey;
     return entries;
 }
 
@@ -137,6 +148,7 @@ ConnectionCheck CheckConnectionSettings(const ConnectionEntries& entries,
 
     CheckBaseDir(entries.baseDir, programFolder, settings, failures);
     CheckMail(entries, settings, failures);
+    CheckHostTls(entries, settings, failures);
     settings.detailLog = entries.detailLog ? 1 : 0;
     return check;
 }
