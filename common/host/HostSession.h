@@ -64,8 +64,8 @@ struct HostEndpoint {
     // when empty) and, when `pinnedKey` is set, its public key must match. The log-on goes out
     // only after that.
     HostTls tls = HostTls::No;
-    std::string caFile;
-    std::string pinnedKey;  // "sha256//<base64>"
+    std::string caFile{};
+    std::string pinnedKey{};  // "sha256//<base64>"
 };
 
 // A detail log that keeps transfer errors (HostProfile::transferErrorsLogged) gets this followed

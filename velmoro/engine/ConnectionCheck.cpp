@@ -83,7 +83,27 @@ void CheckMail(const ConnectionEntries& entries, Settings& settings, Failures& f
     if (entries.mailFrom.empty()) return failures.Add(ConnectionField::MailFrom, kRequired);
 }
 
+void CheckHostTls(const ConnectionEntries& entries, Settings& settings, Failures& failures) {
+    settings.hostTls = entries.hostTls;
+    settings.hostCaFile = entries.hostCaFile;
+    if (!entries.hostPinnedKey.empty() && !PinnedKeyLooksValid(entries.hostPinnedKey))
+        return failures.Add(ConnectionField::PinnedKey,
+                            "PINNEDKEYはsha256//に続くBase64（44文字）で入力してください", true);
+    settings.hostPinnedKey = entries.hostPinnedKey;
+}
+
 }  // namespace
+
+bool PinnedKeyLooksValid(std::string_view text) {
+    constexpr std::string_view kPrefix = "sha256//";
+    if (text.substr(0, kPrefix.size()) != kPrefix) return false;
+    text.remove_prefix(kPrefix.size());
+    // 32 bytes in base64: 43 characters of the alphabet and one '=' of padding.
+    if (text.size() != 44 || text.back() != '=') return false;
+    constexpr std::string_view kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    return text.find_first_not_of(kAlphabet) == 43;
+}
 
 ConnectionEntries EntriesFrom(const Settings& s) {
     ConnectionEntries entries;
