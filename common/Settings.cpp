@@ -30,7 +30,76 @@ std::string WithTrailingSlash(std::string folder) {
     return folder;
 }
 
+constexpr std::size_t kPathWidth = 255;
+constexpr std::size_t kPinnedKeyWidth = 255;
+constexpr std::size_t kMailUserWidth = 127;
+constexpr std::size_t kMailPasswordWidth = 127;
+
+// The TLS extension keys; each is written only when set or already in the file, so a file
+// without them stays byte for byte what it was.
+void ReadTlsSettings(const ProfileFile& ini, Settings& s) {
+    s.hostTls = ParseHostTls(ini.GetBytes("HOST", "TLS", 63));
+    s.hostCaFile = ini.GetText("HOST", "CAFILE", kPathWidth);
+    s.hostPinnedKey = ini.GetText("HOST", "PINNEDKEY", kPinnedKeyWidth);
+    s.mailTls = ParseMailTls(ini.GetBytes("MAIL", "TLS", 63));
+    s.mailCaFile = ini.GetText("MAIL", "CAFILE", kPathWidth);
+    s.mailUser = ini.GetText("MAIL", "USER", kMailUserWidth);
+    s.mailPassword = UnscramblePassword(ini.GetRawBytes("MAIL", "PASSWORD", kMailPasswordWidth));
+}
+
+void SetIfUsed(ProfileFile& ini, std::string_view section, std::string_view key,
+               std::string_view value, bool used) {
+    if (used || ini.HasKey(section, key)) ini.SetText(section, key, value);
+}
+
+void WriteTlsSettings(ProfileFile& ini, const Settings& s) {
+    SetIfUsed(ini, "HOST", "TLS", HostTlsWord(s.hostTls), s.hostTls != HostTls::No);
+    SetIfUsed(ini, "HOST", "CAFILE", s.hostCaFile, !s.hostCaFile.empty());
+    SetIfUsed(ini, "HOST", "PINNEDKEY", s.hostPinnedKey, !s.hostPinnedKey.empty());
+    SetIfUsed(ini, "MAIL", "TLS", MailTlsWord(s.mailTls), s.mailTls != MailTls::No);
+    SetIfUsed(ini, "MAIL", "CAFILE", s.mailCaFile, !s.mailCaFile.empty());
+    SetIfUsed(ini, "MAIL", "USER", s.mailUser, !s.mailUser.empty());
+    if (!s.mailPassword.empty() || ini.HasKey("MAIL", "PASSWORD"))
+        ini.SetBytes("MAIL", "PASSWORD", ScramblePassword(s.mailPassword));
+}
+
 }  // namespace
+
+HostTls ParseHostTls(std::string_view word) {
+    if (word == "EXPLICIT") return HostTls::Explicit;
+    if (word == "IMPLICIT") return HostTls::Implicit;
+    return HostTls::No;
+}
+
+std::string_view HostTlsWord(HostTls mode) {
+    switch (mode) {
+        case HostTls::Explicit:
+            return "EXPLICIT";
+        case HostTls::Implicit:
+            return "IMPLICIT";
+        case HostTls::No:
+            break;
+    }
+    return "NO";
+}
+
+MailTls ParseMailTls(std::string_view word) {
+    if (word == "STARTTLS") return MailTls::StartTls;
+    if (word == "SMTPS") return MailTls::Smtps;
+    return MailTls::No;
+}
+
+std::string_view MailTlsWord(MailTls mode) {
+    switch (mode) {
+        case MailTls::StartTls:
+            return "STARTTLS";
+        case MailTls::Smtps:
+            return "SMTPS";
+        case MailTls::No:
+            break;
+    }
+    return "NO";
+}
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder) {
     return programFolder / kSettingsFileName;
@@ -107,6 +176,7 @@ Settings SettingsFrom(const ProfileFile& ini, const SettingsReading& reading) {
         !days.empty() && days[0] >= '0' && days[0] <= '9') {
         s.verifyAge = std::chrono::days(ParseDecimal(days));
     }
+    ReadTlsSettings(ini, s);
     return s;
 }
 
@@ -151,6 +221,7 @@ void PutSettings(ProfileFile& ini, const Settings& s) {
     }
     ini.SetText("MAIL", "ACT", SwitchText(s.mailActive));
     ini.SetText("LOCAL", "LOG", SwitchText(s.detailLog));
+    WriteTlsSettings(ini, s);
 }
 
 Expected<void> WriteSettings(const std::filesystem::path& iniPath, const Settings& s) {

@@ -20,6 +20,11 @@ inline constexpr std::string_view kDefaultSetFolderName = "BACKUPSET";
 // The poll period of a FILETIMER of 0 or less; a JOBTIMER of 0 keeps its meaning.
 inline constexpr std::chrono::milliseconds kDefaultFileTimer{10'000};
 
+// [HOST] TLS: how the FTP connections are protected (absent = NO, today's plain FTP).
+enum class HostTls { No, Explicit, Implicit };
+// [MAIL] TLS: how the report mail travels (absent = NO, the plain SMTP dialogue).
+enum class MailTls { No, StartTls, Smtps };
+
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
 // password's bytes. The file stores the switches as "YES"/"NO" and the timers as decimal
 // milliseconds; only the reader and the writer below see those.
@@ -42,8 +47,15 @@ struct Settings {
     // FILETIMER, transfer agent and restore program (> 0 once read)
     std::chrono::milliseconds fileTimer{0};
     bool hostInstalled = false;
-    int hostPort = 21;  // [HOST] PORT
-    int mailPort = 0;   // [MAIL] PORT; 0 = the "mail" service port, else 25
+    int hostPort = 21;              // [HOST] PORT
+    int mailPort = 0;               // [MAIL] PORT; 0 = the "mail" service port, else 25
+    HostTls hostTls = HostTls::No;  // [HOST] TLS
+    std::string hostCaFile;         // [HOST] CAFILE; empty = the system's trust store
+    std::string hostPinnedKey;      // [HOST] PINNEDKEY: "sha256//<base64>", empty = none
+    MailTls mailTls = MailTls::No;  // [MAIL] TLS
+    std::string mailCaFile;         // [MAIL] CAFILE
+    std::string mailUser;           // [MAIL] USER; empty = no SMTP AUTH
+    std::string mailPassword;       // [MAIL] PASSWORD, plain (scrambled in the file)
     // [VERIFY] DAYS: after a job, verify the generations older than this; absent = never.
     std::optional<std::chrono::days> verifyAge;
 };
@@ -55,6 +67,12 @@ struct SettingsReading {
     bool monitorTimer = false;        // MONTIMER: the agent's scheduler
     bool jobTimers = false;           // JOBTIMER and FILETIMER: the programs waiting for host jobs
 };
+
+// The stored words of the TLS modes; an unknown word reads as NO.
+HostTls ParseHostTls(std::string_view word);
+std::string_view HostTlsWord(HostTls mode);
+MailTls ParseMailTls(std::string_view word);
+std::string_view MailTlsWord(MailTls mode);
 
 std::filesystem::path SettingsPath(const std::filesystem::path& programFolder);
 

@@ -89,6 +89,17 @@ class Settings:
     set_folder: str = SET_FOLDER
     mon_timer: int = None  # the agent's scheduler period; None leaves the key out
     installed: bool = False  # [INSTALL] AS=YES: the host module is in place
+    # TLS (our extension): each key is left out while None, as in a file of today.
+    host_tls: str = None  # "EXPLICIT" or "IMPLICIT"
+    host_ca: str = None
+    host_pin: str = None
+    mail_tls: str = None  # "STARTTLS" or "SMTPS"
+    mail_ca: str = None
+    mail_user: str = None
+    mail_password: str = None
+
+    def _tls_keys(self, keys):
+        return [(k, scramble(v) if k == "PASSWORD" else v) for k, v in keys if v is not None]
 
     def sections(self):
         base = self.base_dir if self.base_dir.endswith("/") else self.base_dir + "/"
@@ -96,9 +107,13 @@ class Settings:
             ("DIRECTORIES", [("BACKUPSET", self.set_folder), ("BASEDIR", base)]),
             ("LOCAL", [("TERMID", self.terminal), ("LOG", self.log)]),
             ("HOST", [("ADDRESS", self.host), ("PORT", self.ftp_port), ("USER", self.user),
-                      ("PASSWORD", scramble(self.password)), ("JOBQ", self.job_queue)]),
+                      ("PASSWORD", scramble(self.password)), ("JOBQ", self.job_queue)]
+             + self._tls_keys([("TLS", self.host_tls), ("CAFILE", self.host_ca),
+                               ("PINNEDKEY", self.host_pin)])),
             ("MAIL", [("ACT", self.mail), ("ADDRESS", self.mail_to), ("SMTP", self.smtp),
-                      ("PORT", self.mail_port), ("MAILFROM", self.mail_from)]),
+                      ("PORT", self.mail_port), ("MAILFROM", self.mail_from)]
+             + self._tls_keys([("TLS", self.mail_tls), ("CAFILE", self.mail_ca),
+                               ("USER", self.mail_user), ("PASSWORD", self.mail_password)])),
             ("TIMER", [("JOBTIMER", self.job_timer), ("FILETIMER", self.file_timer)]
              + ([("MONTIMER", self.mon_timer)] if self.mon_timer is not None else [])),
         ] + ([("INSTALL", [("AS", "YES")])] if self.installed else [])
@@ -289,9 +304,13 @@ def demo_settings(layout, ftp_port, mail_port):
                     mon_timer=DEMO_MON_TIMER)
 
 
-def configure(top, ftp_port, mail_port):
+def configure(top, ftp_port, mail_port, tls_ca=None):
+    """With `tls_ca` the host is reached over explicit TLS, verified against that CA."""
     layout = DemoLayout(top)
-    layout.program.write_settings(demo_settings(layout, ftp_port, mail_port))
+    settings = demo_settings(layout, ftp_port, mail_port)
+    if tls_ca:
+        settings.host_tls, settings.host_ca = "EXPLICIT", tls_ca
+    layout.program.write_settings(settings)
 
 
 def _text(data):
@@ -472,6 +491,7 @@ def main(argv=None):
         if name == "configure":
             p.add_argument("--ftp-port", type=int, required=True)
             p.add_argument("--mail-port", type=int, required=True)
+            p.add_argument("--tls-ca", help="reach the host over TLS, trusting this CA")
         if name == "schedule":
             p.add_argument("--lead", type=int)
     args = parser.parse_args(argv)
@@ -479,7 +499,7 @@ def main(argv=None):
         prepare(args.dir)
         return 0
     if args.command == "configure":
-        configure(args.dir, args.ftp_port, args.mail_port)
+        configure(args.dir, args.ftp_port, args.mail_port, args.tls_ca)
         return 0
     if args.command == "schedule":
         print(schedule(args.dir, args.lead))

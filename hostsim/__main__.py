@@ -28,7 +28,13 @@ def serve(args):
     host = Host(args.root, queue_wait=args.queue_wait, object_delay=args.object_delay,
                 trim_text=not args.no_trim)
     host.prepare(installed=args.installed)
-    server = make_server(host, args.port, args.user, args.password)
+    tls_files = {}
+    if args.tls:
+        from .tls import server_files
+
+        certfile, keyfile = server_files(args)
+        tls_files = dict(tls=args.tls, certfile=certfile, keyfile=keyfile, wire_log=args.wire_log)
+    server = make_server(host, args.port, args.user, args.password, **tls_files)
     _announce(server.socket.getsockname()[1])
     try:
         server.serve_forever(handle_exit=True)  # returns on SIGTERM or Ctrl-C
@@ -65,10 +71,31 @@ def mail(args):
     _exit_on_sigterm()
     os.makedirs(args.dir, exist_ok=True)
     try:
-        asyncio.run(mailsink.serve(args.dir, args.port, _announce))
+        asyncio.run(mailsink.serve(args.dir, args.port, _announce, **_mail_security(args)))
     except KeyboardInterrupt:
         pass
     return 0
+
+
+def _tls_options(p, modes):
+    p.add_argument("--tls", choices=modes, help="require TLS (default: none)")
+    p.add_argument("--tls-dir", default=".",
+                   help="with --tls and no --cert: where the throw-away CA (ca.pem) and "
+                        "server certificate are written")
+    p.add_argument("--cert", help="the server certificate (PEM) instead of a throw-away one")
+    p.add_argument("--key", help="its private key (default: in the --cert file)")
+
+
+def _mail_security(args):
+    security = {}
+    if args.tls:
+        from .tls import server_files
+
+        security["tls"] = args.tls
+        security["certfile"], security["keyfile"] = server_files(args)
+    if args.auth:
+        security["credentials"] = tuple(args.auth.split(":", 1))
+    return security
 
 
 def _parser():
@@ -90,6 +117,9 @@ def _parser():
                    help="seconds a job spends on each object")
     p.add_argument("--no-trim", action="store_true",
                    help="text (TYPE A) downloads keep the trailing blanks of each record")
+    _tls_options(p, ("explicit", "implicit"))
+    p.add_argument("--wire-log", metavar="FILE",
+                   help="with --tls: a JSON line per command and data connection (TLS or not)")
     p.set_defaults(run=serve)
 
     p = sub.add_parser("request-start", help="ask the PC of a terminal to run a set")
@@ -105,6 +135,9 @@ def _parser():
     p = sub.add_parser("mailsink", help="run a mail server that stores every message")
     p.add_argument("--dir", required=True)
     p.add_argument("--port", type=int, default=0)
+    _tls_options(p, ("starttls", "smtps"))
+    p.add_argument("--auth", metavar="USER:PASSWORD",
+                   help="require AUTH (PLAIN or LOGIN) with this user and password")
     p.set_defaults(run=mail)
     return parser
 

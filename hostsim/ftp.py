@@ -8,6 +8,7 @@ host's FTP server does by default. Faults from the control file are applied to
 every command line before it runs.
 """
 
+import json
 import logging
 import os
 import re
@@ -313,10 +314,83 @@ def _list_line(library, entry, path):
     return f"{owner:<10} {st.st_size:>12} {stamp} {kind:<10} {entry}\r\n"
 
 
-def make_server(host, port, user, password):
-    """An FTP server for `host` on 127.0.0.1; port 0 takes a free one."""
+class WireLog:
+    """One JSON line per command (without its argument) and per data connection, saying
+    whether it crossed TLS: what a test reads to see that nothing went in clear."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def write(self, **entry):
+        if self.path:
+            with open(self.path, "a", encoding="utf-8") as f:
+                f.write(json.dumps(entry) + "\n")
+
+
+def _tls_handlers(implicit, certfile, keyfile, wire):
+    """Handler classes for FTP over TLS, required on control and data connections."""
+    from OpenSSL import SSL
+    from pyftpdlib.handlers import SSLConnection, TLS_FTPHandler
+
+    class HostTlsDTPHandler(SSLConnection, HostDTPHandler):
+        def __init__(self, sock, cmd_channel):
+            super().__init__(sock, cmd_channel)
+            wire.write(data="tls" if cmd_channel._prot else "plain")
+            if cmd_channel._prot:
+                self.secure_connection(cmd_channel.ssl_context)
+
+        def readable(self):
+            # pyftpdlib 1.5.7 waits for the transfer command before it reads a data
+            # connection, so the handshake libcurl begins first would stall (fixed in 1.5.8).
+            return self._ssl_accepting or super().readable()
+
+        def use_sendfile(self):
+            return False
+
+        def handle_failed_ssl_handshake(self):
+            self.cmd_channel.respond("522 SSL handshake failed.")
+            self.close()
+
+    class HostTlsFTPHandler(TLS_FTPHandler, HostFTPHandler):
+        dtp_handler = HostTlsDTPHandler
+        proto_cmds = dict(HostFTPHandler.proto_cmds, AUTH=TLS_FTPHandler.proto_cmds["AUTH"],
+                          PBSZ=TLS_FTPHandler.proto_cmds["PBSZ"],
+                          PROT=TLS_FTPHandler.proto_cmds["PROT"])
+        tls_control_required = True
+        tls_data_required = True
+        ssl_protocol = SSL.TLS_SERVER_METHOD
+
+        def handle(self):
+            if implicit:
+                self.secure_connection(self.ssl_context)  # TLS from the first byte
+            super().handle()
+
+        def pre_process_command(self, line, cmd, arg):
+            wire.write(command=cmd, tls=isinstance(self.socket, SSL.Connection))
+            super().pre_process_command(line, cmd, arg)
+
+        def process_command(self, cmd, *args, **kwargs):
+            # TLS_FTPHandler's own checks, in front of the host's command handling.
+            if cmd in ("USER", "PASS") and not self._ssl_established:
+                self.respond("550 SSL/TLS required on the control channel.")
+            elif cmd in ("PASV", "EPSV", "PORT", "EPRT") and not self._prot:
+                self.respond("550 SSL/TLS required on the data channel.")
+            else:
+                HostFTPHandler.process_command(self, cmd, *args, **kwargs)
+
+    HostTlsFTPHandler.certfile = certfile
+    HostTlsFTPHandler.keyfile = keyfile
+    return HostTlsFTPHandler
+
+
+def make_server(host, port, user, password, tls=None, certfile=None, keyfile=None,
+                wire_log=None):
+    """An FTP server for `host` on 127.0.0.1; port 0 takes a free one. `tls` "explicit" or
+    "implicit" requires TLS with the certificate and key files on every connection."""
     authorizer = DummyAuthorizer()
     authorizer.add_user(user.upper(), password, homedir=host.root, perm="")
-    handler = type("BoundHostFTPHandler", (HostFTPHandler,),
-                   {"host": host, "authorizer": authorizer})
+    base = HostFTPHandler
+    if tls:
+        base = _tls_handlers(tls == "implicit", certfile, keyfile, WireLog(wire_log))
+    handler = type("BoundHostFTPHandler", (base,), {"host": host, "authorizer": authorizer})
     return FTPServer(("127.0.0.1", port), handler)

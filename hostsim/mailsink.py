@@ -11,8 +11,9 @@ import asyncio
 import json
 import os
 import re
+import ssl
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 from .records import write_atomically
 
@@ -64,6 +65,8 @@ class Store:
                          envelope.original_content, self.work_dir)
         record = {
             "peer": list(session.peer[:2]),
+            "tls": server.transport.get_extra_info("ssl_object") is not None,
+            "login": session.auth_data if session.authenticated else None,
             "helo": session.host_name,
             "mail_from": envelope.mail_from,
             "rcpt_tos": envelope.rcpt_tos,
@@ -76,13 +79,43 @@ class Store:
         return "250 OK"
 
 
-async def serve(folder, port, ready):
-    """Serve on 127.0.0.1:`port` until cancelled; `ready(port)` once listening."""
+class Authenticator:
+    """Accepts AUTH PLAIN and LOGIN with one user and password."""
+
+    def __init__(self, user, password):
+        self.user, self.password = user.encode(), password.encode()
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = (isinstance(auth_data, LoginPassword) and auth_data.login == self.user
+              and auth_data.password == self.password)
+        return AuthResult(success=ok, auth_data=self.user.decode() if ok else None)
+
+
+def _smtp_options(tls, certfile, keyfile, credentials):
+    """aiosmtpd options and the listening socket's TLS context for a security set-up."""
+    context = None
+    if tls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(certfile, keyfile)
+    options = {}
+    if tls == "starttls":
+        options.update(tls_context=context, require_starttls=True)
+    if credentials:
+        options.update(authenticator=Authenticator(*credentials), auth_required=True,
+                       auth_require_tls=bool(tls))
+    return options, context if tls == "smtps" else None
+
+
+async def serve(folder, port, ready, tls=None, certfile=None, keyfile=None, credentials=None):
+    """Serve on 127.0.0.1:`port` until cancelled; `ready(port)` once listening. `tls`
+    "starttls" requires STARTTLS, "smtps" TLS from the first byte; `credentials` (user,
+    password) requires AUTH."""
     store = Store(folder)
     loop = asyncio.get_running_loop()
+    options, listening_tls = _smtp_options(tls, certfile, keyfile, credentials)
     server = await loop.create_server(
-        lambda: RecordingSMTP(store, decode_data=False, hostname="hostsim"),
-        host="127.0.0.1", port=port)
+        lambda: RecordingSMTP(store, decode_data=False, hostname="hostsim", **options),
+        host="127.0.0.1", port=port, ssl=listening_tls)
     ready(server.sockets[0].getsockname()[1])
     async with server:
         await server.serve_forever()

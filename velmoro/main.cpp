@@ -31,7 +31,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: velmoro [--install | --check SET | --help | --version]\n"
+    "Usage: velmoro [--install | --check SET | --trust-host [--yes] | --help | --version]\n"
     "The resident backup agent of the program folder (the current folder): keeps the backup\n"
     "sets, their schedules and the job list, and starts qivftp for every due job and for every\n"
     "start request the host leaves for this terminal. One copy runs per program folder.\n"
@@ -44,7 +44,8 @@ int main(int argc, char* argv[]) {
     // Anything but an administrator's command is --help, --version or a usage error: a
     // mistyped option must not start the agent and lay out a program folder.
     const bool adminCommand = argc > 1 && (std::strcmp(argv[1], "--install") == 0 ||
-                                           std::strcmp(argv[1], "--check") == 0);
+                                           std::strcmp(argv[1], "--check") == 0 ||
+                                           std::strcmp(argv[1], "--trust-host") == 0);
     const std::string usage = std::string(kUsage) + velmoro::AdminCommandUsage();
     if (const auto code = AnswerCommonOptions(argc, argv, "velmoro", usage, !adminCommand)) {
         return *code;

@@ -8,6 +8,9 @@ HostEndpoint EndpointOf(const Settings& settings) {
     endpoint.port = settings.hostPort;
     endpoint.user = settings.user;
     endpoint.password = settings.password;
+    endpoint.tls = settings.hostTls;
+    endpoint.caFile = settings.hostCaFile;
+    endpoint.pinnedKey = settings.hostPinnedKey;
     return endpoint;
 }
 

@@ -21,6 +21,7 @@
 #include "common/TextFields.h"
 #include "common/host/DownloadFile.h"
 #include "common/host/HostListing.h"
+#include "common/host/TlsFailure.h"
 
 namespace zorva {
 namespace {
@@ -132,6 +133,7 @@ HostStatus HostSession::Repeat(const RetryPolicy& retry, Attempt attempt) {
         HostStatus status = attempt();
         if (status != HostStatus::Failed) return status;
         if (waiter_.Interrupted()) return HostStatus::Interrupted;
+        if (!tlsFailure_.empty()) return HostStatus::Failed;
         if (done >= retry.attempts) return HostStatus::Failed;
         if (!waiter_.WaitFor(retry.pause)) return HostStatus::Interrupted;
     }
@@ -139,6 +141,7 @@ HostStatus HostSession::Repeat(const RetryPolicy& retry, Attempt attempt) {
 
 HostStatus HostSession::Open(std::optional<RetryPolicy> retry) {
     Close();
+    tlsFailure_.clear();
     const RetryPolicy policy = PolicyFor(HostOperation::Open, retry);
 
     HostStatus status = Repeat(policy, [this] {
@@ -166,6 +169,7 @@ HostStatus HostSession::Open(std::optional<RetryPolicy> retry) {
     }
     easy_.reset();
     ForgetSockets();
+    if (status == HostStatus::Failed && !tlsFailure_.empty()) Report(tlsFailure_);
     if (status == HostStatus::Failed) Report(HostConnectFailureText());
     return status;
 }
@@ -179,7 +183,7 @@ bool HostSession::Configure() {
         ok = curl_easy_setopt(h, option, value) == CURLE_OK && ok;
     };
     set(CURLOPT_NOSIGNAL, 1L);
-    set(CURLOPT_PROTOCOLS_STR, "ftp");
+    set(CURLOPT_PROTOCOLS_STR, endpoint_.tls == HostTls::Implicit ? "ftps" : "ftp");
     set(CURLOPT_USERNAME, endpoint_.user.c_str());
     set(CURLOPT_PASSWORD, endpoint_.password.c_str());
     set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
@@ -201,7 +205,32 @@ bool HostSession::Configure() {
     set(CURLOPT_CLOSESOCKETDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEFUNCTION, &Discard);
     set(CURLOPT_ERRORBUFFER, errorText_);
+    return ok && ConfigureTls();
+}
+
+// There is no switch that turns verification off: a host whose certificate cannot be verified
+// gets no log-on, and so never the password (libcurl finishes TLS before USER).
+bool HostSession::ConfigureTls() {
+    if (endpoint_.tls == HostTls::No) return true;
+    CURL* h = easy_.get();
+    bool ok = true;
+    auto set = [&](CURLoption option, auto value) {
+        ok = curl_easy_setopt(h, option, value) == CURLE_OK && ok;
+    };
+    set(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));  // PBSZ 0 / PROT P: data too
+    set(CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+    set(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!endpoint_.caFile.empty()) set(CURLOPT_CAINFO, endpoint_.caFile.c_str());
+    if (!endpoint_.pinnedKey.empty()) set(CURLOPT_PINNEDPUBLICKEY, endpoint_.pinnedKey.c_str());
     return ok;
+}
+
+void HostSession::NoteTlsFailure(CURLcode code) {
+    if (endpoint_.tls == HostTls::No) return;
+    if (auto failure = ClassifyTlsFailure(code, errorText_))
+        tlsFailure_ = TlsFailureText(*failure, errorText_);
 }
 
 // How long the server may keep a reply or a transfer waiting: the endpoint's, else the profile's
@@ -219,7 +248,8 @@ bool HostSession::ApplyReplyTimeout() {
 std::string HostSession::BaseUrl() const {
     std::string host = endpoint_.address;
     if (host.find(':') != std::string::npos) host = "[" + host + "]";
-    return "ftp://" + host + ":" + std::to_string(endpoint_.port) + "/";
+    const char* scheme = endpoint_.tls == HostTls::Implicit ? "ftps://" : "ftp://";
+    return scheme + host + ":" + std::to_string(endpoint_.port) + "/";
 }
 
 void HostSession::PrepareRequest(const std::string& path, CurlList quote, CurlList prequote) {
@@ -289,7 +319,9 @@ CurlList HostSession::LogOnCommands() const {
 HostStatus HostSession::ConnectOnce() {
     PrepareRequest("", LogOnCommands(), {});
     curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
-    return Outcome(Perform(HostActivity::Connect));
+    const CURLcode code = Perform(HostActivity::Connect);
+    NoteTlsFailure(code);
+    return Outcome(code);
 }
 
 bool HostSession::ControlConnectionAlive() const {

@@ -35,6 +35,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/Settings.h"
 #include "common/Waiter.h"
 #include "common/host/CurlHandle.h"
 #include "common/host/HostConnection.h"
@@ -58,6 +59,13 @@ struct HostEndpoint {
     // How long Close waits for the answer to QUIT: a silent host must not hold the end of a
     // job (and its lock) for the reply time-out's day.
     std::chrono::milliseconds quitTimeout{10'000};
+    // TLS: with Explicit or Implicit every connection, control and data, is protected, the
+    // peer's certificate and host name are verified (against `caFile`, or the system's store
+    // when empty) and, when `pinnedKey` is set, its public key must match. The log-on goes out
+    // only after that.
+    HostTls tls = HostTls::No;
+    std::string caFile{};
+    std::string pinnedKey{};  // "sha256//<base64>"
 };
 
 // A detail log that keeps transfer errors (HostProfile::transferErrorsLogged) gets this followed
@@ -144,6 +152,8 @@ private:
     RetryPolicy PolicyFor(HostOperation operation, const std::optional<RetryPolicy>& retry) const;
 
     bool Configure();
+    bool ConfigureTls();
+    void NoteTlsFailure(CURLcode code);
     bool ApplyReplyTimeout();
     CurlList LogOnCommands() const;
     HostStatus ConnectOnce();
@@ -193,6 +203,9 @@ private:
     int replyCode_ = 0;
     bool replyComplete_ = true;
     bool loggingOff_ = false;
+    // Why the last connect was refused by TLS: it ends the log-on's retries, since another
+    // attempt meets the same certificate.
+    std::string tlsFailure_;
     char errorText_[CURL_ERROR_SIZE] = {};  // libcurl's text of the last failure
 };
 

@@ -18,6 +18,7 @@
 #include "common/Codec.h"
 #include "common/JobResultLog.h"
 #include "common/UniqueFd.h"
+#include "qivftp/engine/SecureMail.h"
 
 namespace zorva::qivftp {
 namespace {
@@ -119,6 +120,37 @@ bool RunDialogue(int fd, const std::vector<MailStep>& steps, Reporter& output,
     return true;
 }
 
+// The message as the plain dialogue sends it after DATA: the lines up to the closing ".",
+// each in CP932 with CR LF.
+std::string ReportMessage(const std::vector<MailStep>& steps) {
+    std::string message;
+    bool inData = false;
+    for (const MailStep& step : steps) {
+        if (step.kind != MailStep::Send) continue;
+        if (inData && step.text == ".") break;
+        if (inData) message += ToCp932(step.text) + "\r\n";
+        if (step.text == "DATA") inData = true;
+    }
+    return message;
+}
+
+void SendOverTls(const TransferJob& job, const Settings& settings, Reporter& output,
+                 const MailTimeouts& timeouts) {
+    SecureMail mail;
+    mail.server = settings.smtp;
+    mail.port = ReportMailPort(settings);
+    mail.tls = settings.mailTls;
+    mail.caFile = settings.mailCaFile;
+    mail.user = settings.mailUser;
+    mail.password = settings.mailPassword;
+    mail.sender = ReportSender(settings);
+    mail.recipient = settings.mailAddress;
+    mail.message = ReportMessage(ReportDialogue(job, settings));
+    mail.connectTimeout = timeouts.connect;
+    mail.replyTimeout = timeouts.reply;
+    if (SendSecureMail(mail, output)) output.Status("完了報告送信終了");
+}
+
 }  // namespace
 
 std::string ReportObjectLine(const JobObjectRow& row) {
@@ -200,6 +232,7 @@ void SendJobReport(const TransferJob& job, const Settings& settings, Reporter& o
     output.Status("完了報告送信開始");
     if (settings.mailAddress.empty()) return output.MessageAndStatus("メールアドレス指定無し");
     if (settings.smtp.empty()) return output.MessageAndStatus("SMTPホストアドレス指定無し");
+    if (settings.mailTls != MailTls::No) return SendOverTls(job, settings, output, timeouts);
     const std::optional<sockaddr_in> address = ResolveIpv4(settings.smtp, ReportMailPort(settings));
     if (!address) return output.MessageAndStatus("SMTPホストアドレスが見つからない");
 

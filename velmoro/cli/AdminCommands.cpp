@@ -7,7 +7,10 @@
 #include "common/Codec.h"
 #include "common/DailyLog.h"
 #include "common/InstanceLock.h"
+#include "common/ProfileFile.h"
 #include "common/TextFields.h"
+#include "common/host/HostCertificate.h"
+#include "common/host/HostFactory.h"
 #include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/ConnectionCheck.h"
@@ -138,11 +141,46 @@ int Check(AdminEnvironment& env, const std::string& setName) {
     return result.ok ? 0 : 1;
 }
 
+// Shows the host's certificate and, with `store`, pins its key in zorva.ini.
+int TrustHost(AdminEnvironment& env, bool store) {
+    CommandContext context(env);
+    if (const auto failure = context.SettingsFailure()) return context.Fail(*failure);
+    const Expected<HostCertificate> found = FetchHostCertificate(EndpointOf(context.settings));
+    if (!found) {
+        context.log.WriteDailyLog(found.error().text);
+        return context.Fail(found.error().text);
+    }
+    env.out << CertificateDescription(*found) << '\n' << std::flush;
+    if (!found->verifyFailure.empty() || found->pinnedKey.empty()) {
+        context.log.WriteDailyLog(found->verifyFailure);
+        return 1;
+    }
+    if (!store) {
+        env.out << "PINNEDKEYにするには --trust-host --yes を実行してください\n" << std::flush;
+        return 0;
+    }
+    const Expected<void> stored = EditSettingsFile(
+        SettingsPath(env.programFolder),
+        [&found](ProfileFile& ini) { ini.SetText("HOST", "PINNEDKEY", found->pinnedKey); });
+    if (!stored) return context.Fail("PINNEDKEYを書き込めない：" + stored.error().text);
+    context.log.WriteDailyLog("PINNEDKEYを登録しました：" + found->pinnedKey);
+    env.out << "PINNEDKEYを登録しました\n" << std::flush;
+    return 0;
+}
+
 }  // namespace
 
 std::optional<int> RunAdminCommand(const std::vector<std::string>& arguments,
                                    AdminEnvironment& environment) {
     if (arguments.empty()) return std::nullopt;
+    if (arguments[0] == "--trust-host") {
+        const bool yes = arguments.size() == 2 && arguments[1] == "--yes";
+        if (arguments.size() > 2 || (arguments.size() == 2 && !yes)) {
+            environment.out << AdminCommandUsage();
+            return 1;
+        }
+        return TrustHost(environment, yes);
+    }
     if (arguments[0] == "--install") {
         if (arguments.size() != 1) {
             environment.out << AdminCommandUsage();
@@ -173,7 +211,10 @@ const char* AdminCommandUsage() {
            "               current folder (refused while a transfer agent runs there)\n"
            "  --check SET  ask the host whether every object of the stored set SET exists;\n"
            "               rows of missing objects are listed with their row numbers\n"
-           "Both print their progress, write the daily log and exit 0 on success, 1 on failure.\n"
+           "  --trust-host [--yes]\n"
+           "               show the host's TLS certificate and its key's fingerprint; with\n"
+           "               --yes keep the key as [HOST] PINNEDKEY in zorva.ini\n"
+           "All print their progress, write the daily log and exit 0 on success, 1 on failure.\n"
            "  --help       this text\n"
            "  --version    the program's version\n";
 }

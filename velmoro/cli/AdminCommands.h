@@ -2,7 +2,8 @@
 // The agent's commands for administrators (over ssh, in scripts), run before any window:
 //   velmoro --install     installs the host module with the settings of zorva.ini
 //   velmoro --check SET   asks the host whether every object of the stored set SET exists
-// Both print the progress texts and the outcome as the dialogs show them (UTF-8), write the
+//   velmoro --trust-host [--yes]  shows the host's TLS certificate; --yes pins its key
+// All print the progress texts and the outcome as the dialogs show them (UTF-8), write the
 // same daily-log lines, and end with 0 on success and 1 on failure.
 
 #include <filesystem>

@@ -70,13 +70,37 @@ void CheckMail(const ConnectionEntries& entries, Settings& settings, Failures& f
     settings.mailAddress = CutToCp932Width(entries.mailAddress, kMailFieldLength);
     settings.mailFrom = CutToCp932Width(entries.mailFrom, kMailFieldLength);
     settings.smtp = CutToCp932Width(entries.smtp, kMailFieldLength);
+    settings.mailTls = entries.mailTls;
+    settings.mailCaFile = entries.mailCaFile;
+    settings.mailUser = CutToCp932Width(entries.mailUser, kMailFieldLength);
+    settings.mailPassword = CutToCp932Width(entries.mailPassword, kMailFieldLength);
     constexpr const char* kRequired = "メール送信を選択した場合。項目は入力必須です";
     if (entries.mailAddress.empty()) return failures.Add(ConnectionField::MailAddress, kRequired);
     if (entries.smtp.empty()) return failures.Add(ConnectionField::Smtp, kRequired);
     if (entries.mailFrom.empty()) return failures.Add(ConnectionField::MailFrom, kRequired);
 }
 
+void CheckHostTls(const ConnectionEntries& entries, Settings& settings, Failures& failures) {
+    settings.hostTls = entries.hostTls;
+    settings.hostCaFile = entries.hostCaFile;
+    if (!entries.hostPinnedKey.empty() && !PinnedKeyLooksValid(entries.hostPinnedKey))
+        return failures.Add(ConnectionField::PinnedKey,
+                            "PINNEDKEYはsha256//に続くBase64（44文字）で入力してください", true);
+    settings.hostPinnedKey = entries.hostPinnedKey;
+}
+
 }  // namespace
+
+bool PinnedKeyLooksValid(std::string_view text) {
+    constexpr std::string_view kPrefix = "sha256//";
+    if (text.substr(0, kPrefix.size()) != kPrefix) return false;
+    text.remove_prefix(kPrefix.size());
+    // 32 bytes in base64: 43 characters of the alphabet and one '=' of padding.
+    if (text.size() != 44 || text.back() != '=') return false;
+    constexpr std::string_view kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    return text.find_first_not_of(kAlphabet) == 43;
+}
 
 ConnectionEntries EntriesFrom(const Settings& s) {
     ConnectionEntries entries;
@@ -91,8 +115,15 @@ ConnectionEntries EntriesFrom(const Settings& s) {
         entries.mailAddress = s.mailAddress;
         entries.smtp = s.smtp;
         entries.mailFrom = s.mailFrom;
+        entries.mailTls = s.mailTls;
+        entries.mailCaFile = s.mailCaFile;
+        entries.mailUser = s.mailUser;
+        entries.mailPassword = s.mailPassword;
     }
     entries.detailLog = s.detailLog;
+    entries.hostTls = s.hostTls;
+    entries.hostCaFile = s.hostCaFile;
+    entries.hostPinnedKey = s.hostPinnedKey;
     return entries;
 }
 
@@ -134,6 +165,7 @@ ConnectionCheck CheckConnectionSettings(const ConnectionEntries& entries,
 
     CheckBaseDir(entries.baseDir, programFolder, settings, failures);
     CheckMail(entries, settings, failures);
+    CheckHostTls(entries, settings, failures);
     settings.detailLog = entries.detailLog;
     return check;
 }

@@ -36,7 +36,8 @@ enum class ConnectionField {
     JobQueue,
     MailAddress,
     Smtp,
-    MailFrom
+    MailFrom,
+    PinnedKey
 };
 
 // What the dialog's controls hold.
@@ -52,6 +53,14 @@ struct ConnectionEntries {
     std::string smtp;
     std::string mailFrom;
     bool detailLog = false;
+    // TLS (our extension); the mail ones are shown and taken only with mail on.
+    HostTls hostTls = HostTls::No;
+    std::string hostCaFile;
+    std::string hostPinnedKey;
+    MailTls mailTls = MailTls::No;
+    std::string mailCaFile;
+    std::string mailUser;
+    std::string mailPassword;
 
     friend bool operator==(const ConnectionEntries&, const ConnectionEntries&) = default;
 };
@@ -65,6 +74,9 @@ struct ConnectionCheck {
 
 // What the dialog shows when it opens: the mail edits are filled only when mail is on.
 ConnectionEntries EntriesFrom(const Settings& settings);
+
+// libcurl's pinned-key form: "sha256//" and the base64 of a SHA-256 (44 characters).
+bool PinnedKeyLooksValid(std::string_view text);
 
 // Four dot-separated groups of 1 to 3 characters at the start (runs of dots count as one).
 bool AddressLooksValid(std::string_view text);

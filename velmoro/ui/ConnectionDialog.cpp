@@ -1,11 +1,13 @@
 #include "velmoro/ui/ConnectionDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/host/HostFactory.h"
 #include "common/ui/InputFilter.h"
 #include "common/ui/QtText.h"
 #include "ui_ConnectionDialog.h"
@@ -17,6 +19,7 @@ namespace {
 
 const QString kErrorCaption = QStringLiteral("エラーメッセージ");
 const QString kDoneCaption = QStringLiteral("完了メッセージ");
+const QString kConfirmCaption = QStringLiteral("確認メッセージ");
 const QString kTransferRunning = QStringLiteral("既にダウンロードが開始されている");
 
 QString ChooseWithPlatformDialog(QWidget* owner, const QString& title, const QString& start) {
@@ -64,7 +67,8 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
     connect(ui_->installButton, &QPushButton::clicked, this, &ConnectionDialog::Install);
     connect(ui_->mailBox, &QCheckBox::toggled, this, &ConnectionDialog::MailToggled);
     connect(&status_, &ui::QueuedReporter::statusReported, ui_->statusLabel, &QLabel::setText);
-    connect(&runner_, &ui::TaskRunner::finished, this, &ConnectionDialog::InstallEnded);
+    connect(ui_->trustButton, &QPushButton::clicked, this, &ConnectionDialog::CheckCertificate);
+    connect(&runner_, &ui::TaskRunner::finished, this, &ConnectionDialog::TaskEnded);
 }
 
 ConnectionDialog::~ConnectionDialog() = default;
@@ -81,6 +85,14 @@ void ConnectionDialog::ShowEntries(const ConnectionEntries& e) {
     ui_->smtpEdit->setText(ui::ToQ(e.smtp));
     ui_->mailFromEdit->setText(ui::ToQ(e.mailFrom));
     ui_->detailLogBox->setChecked(e.detailLog);
+    // The combo boxes list the modes in the order of their enums.
+    ui_->hostTlsCombo->setCurrentIndex(static_cast<int>(e.hostTls));
+    ui_->hostCaFileEdit->setText(ui::ToQ(e.hostCaFile));
+    ui_->hostPinnedKeyEdit->setText(ui::ToQ(e.hostPinnedKey));
+    ui_->mailTlsCombo->setCurrentIndex(static_cast<int>(e.mailTls));
+    ui_->mailCaFileEdit->setText(ui::ToQ(e.mailCaFile));
+    ui_->mailUserEdit->setText(ui::ToQ(e.mailUser));
+    ui_->mailPasswordEdit->setText(ui::ToQ(e.mailPassword));
     ui_->statusLabel->clear();
     MailToggled(e.mailActive);
 }
@@ -98,6 +110,13 @@ ConnectionEntries ConnectionDialog::Entries() const {
     e.smtp = ui::FromQ(ui_->smtpEdit->text());
     e.mailFrom = ui::FromQ(ui_->mailFromEdit->text());
     e.detailLog = ui_->detailLogBox->isChecked();
+    e.hostTls = static_cast<HostTls>(ui_->hostTlsCombo->currentIndex());
+    e.hostCaFile = ui::FromQ(ui_->hostCaFileEdit->text());
+    e.hostPinnedKey = ui::FromQ(ui_->hostPinnedKeyEdit->text());
+    e.mailTls = static_cast<MailTls>(ui_->mailTlsCombo->currentIndex());
+    e.mailCaFile = ui::FromQ(ui_->mailCaFileEdit->text());
+    e.mailUser = ui::FromQ(ui_->mailUserEdit->text());
+    e.mailPassword = ui::FromQ(ui_->mailPasswordEdit->text());
     return e;
 }
 
@@ -121,6 +140,8 @@ QLineEdit* ConnectionDialog::EditFor(ConnectionField field) const {
             return ui_->smtpEdit;
         case ConnectionField::MailFrom:
             return ui_->mailFromEdit;
+        case ConnectionField::PinnedKey:
+            return ui_->hostPinnedKeyEdit;
         case ConnectionField::None:
             break;
     }
@@ -142,8 +163,10 @@ bool ConnectionDialog::CheckEntries() {
 
 void ConnectionDialog::MailToggled(bool on) {
     settings_.mailActive = on;
-    for (QLineEdit* edit : {ui_->mailAddressEdit, ui_->smtpEdit, ui_->mailFromEdit})
+    for (QLineEdit* edit : {ui_->mailAddressEdit, ui_->smtpEdit, ui_->mailFromEdit,
+                            ui_->mailCaFileEdit, ui_->mailUserEdit, ui_->mailPasswordEdit})
         edit->setEnabled(on);
+    ui_->mailTlsCombo->setEnabled(on);
 }
 
 void ConnectionDialog::Register() {
@@ -199,6 +222,48 @@ void ConnectionDialog::InstallEnded() {
     Q_EMIT hostModuleInstalled();
 }
 
+// Connects with the TLS entries as they stand and shows the host's certificate; on the
+// operator's yes its key goes into PINNEDKEY, kept with the other entries on "登録".
+void ConnectionDialog::CheckCertificate() {
+    if (runner_.Running()) return;
+    Settings entered = settings_;
+    entered.hostAddress = ui::FromQ(ui_->hostAddressEdit->text());
+    entered.user = ui::FromQ(ui_->userEdit->text());
+    entered.password = ui::FromQ(ui_->passwordEdit->text());
+    entered.hostTls = static_cast<HostTls>(ui_->hostTlsCombo->currentIndex());
+    entered.hostCaFile = ui::FromQ(ui_->hostCaFileEdit->text());
+    if (entered.hostTls == HostTls::No)
+        return Tell(kErrorCaption, QStringLiteral("TLSを選択してください"));
+    SetBusy(true);
+    checkingCertificate_ = true;
+    ui_->statusLabel->setText(QStringLiteral("証明書を確認しています"));
+    runner_.Start([this, endpoint = EndpointOf(entered)](Waiter&) {
+        certificate_ = FetchHostCertificate(endpoint);
+    });
+}
+
+void ConnectionDialog::CertificateChecked() {
+    SetBusy(false);
+    ui_->statusLabel->clear();
+    if (endWhenDone_) return EndDialog(*this, *endWhenDone_);
+    if (!certificate_ || !*certificate_)
+        return Tell(kErrorCaption, ui::ToQ(certificate_ ? (*certificate_).error().text : ""));
+    const HostCertificate& found = **certificate_;
+    const QString description = ui::ToQ(CertificateDescription(found));
+    // A key that failed verification would pin nothing: the session verifies it anyway.
+    if (!found.verifyFailure.empty() || found.pinnedKey.empty())
+        return Tell(kErrorCaption, description);
+    if (boxes_.Confirm(this, kConfirmCaption,
+                       description + QStringLiteral("\n\nこの公開鍵をPINNEDKEYにしますか")))
+        ui_->hostPinnedKeyEdit->setText(ui::ToQ(found.pinnedKey));
+}
+
+void ConnectionDialog::TaskEnded() {
+    if (!checkingCertificate_) return InstallEnded();
+    checkingCertificate_ = false;
+    CertificateChecked();
+}
+
 void ConnectionDialog::reject() {
     if (runner_.Running()) {
         endWhenDone_ = DialogEnd::Escaped;
@@ -212,6 +277,7 @@ void ConnectionDialog::SetBusy(bool busy) {
     ui_->registerButton->setEnabled(!busy);
     ui_->clearButton->setEnabled(!busy);
     ui_->browseButton->setEnabled(!busy);
+    ui_->trustButton->setEnabled(!busy);
     ui_->installButton->setEnabled(!busy && !settings_.hostInstalled);
 }
 

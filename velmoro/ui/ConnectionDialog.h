@@ -15,6 +15,7 @@
 #include "common/InstanceLock.h"
 #include "common/Program.h"
 #include "common/Settings.h"
+#include "common/host/HostCertificate.h"
 #include "common/ui/MessageBoxes.h"
 #include "common/ui/QueuedReporter.h"
 #include "common/ui/TaskRunner.h"
@@ -69,6 +70,9 @@ private:
     void Clear();
     void Install();
     void InstallEnded();
+    void CheckCertificate();
+    void CertificateChecked();
+    void TaskEnded();
     void SetBusy(bool busy);
     void Tell(const QString& caption, const QString& text);
 
@@ -88,6 +92,9 @@ private:
     Settings installSettings_;
     HostTaskResult installResult_;
     std::optional<DialogEnd> endWhenDone_;  // the way out the user took while installing
+    // The certificate check shares the runner with the installation; this says which ended.
+    bool checkingCertificate_ = false;
+    std::optional<Expected<HostCertificate>> certificate_;
     // Last: destroyed first, so a running task ends before what it uses goes.
     ui::TaskRunner runner_;
 };
