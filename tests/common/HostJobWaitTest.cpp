@@ -97,7 +97,7 @@ const WaitCase kWaitCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostJobWaitRunTest, testing::ValuesIn(kWaitCases),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test) { return test.param.name; });
 
 TEST(HostJobWaitTest, LimitCountsFromTheGivenStartNotFromTheFirstWait) {
     test::InstantWaiter waiter;
@@ -191,7 +191,7 @@ const FetchCase kFetchCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostJobWaitFetchTest, testing::ValuesIn(kFetchCases),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test) { return test.param.name; });
 
 TEST(DeadlineWaiterTest, AnswersInterruptedOnceTheDeadlineHasComeSoTransfersAbort) {
     test::InstantWaiter inner;

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          ::mkfifo((root / ".qivftp.lock").c_str(), 0600);
                                          return root.path();
                                      }}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 }  // namespace
 }  // namespace zorva

@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Words, JobResultWordCase,
                                            ResultCase{"NothingSubmitted", {0, 0, 0}, "異常終了"},
                                            ResultCase{"HostFailedAll", {5}, "異常終了"},
                                            ResultCase{"NoRows", {}, ""}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 TEST(JobResultName, PadsEverythingButTheYear) {
     Job job({Row("A", 1)});

@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"EscapedName", "\\" + kA + "  X\\nY\n", std::nullopt},
                       ParseCase{"NameWithAFolder", kA + "  ../X\n", std::nullopt},
                       ParseCase{"EmptyLine", kA + "  X\n\n", std::nullopt}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 TEST(Manifest, FormatsWhatItParsesAndReplacesALine) {
     Manifest manifest{{{"B", kB}}};

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DisplayCase{"X11", ":0", nullptr, nullptr, "-"},
                       DisplayCase{"Wayland", nullptr, "wayland-0", nullptr, "-"},
                       DisplayCase{"PlatformChosen", nullptr, nullptr, "xcb", "xcb"}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 TEST(DisableCoreDumps, LeavesNoCoreFileWhateverTheLimitWas) {
     pid_t child = ::fork();

@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "HOST", "PASSWORD", "\xBE", "[HOST]\r\nPASSWORD=\xBE\r"},
                       BareCrCase{"OnlyAnLfMissing", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC", "HOST",
                                  "USER", "Q", "[HOST]\r\nPASSWORD=\xAC\xBA\xBC\r\nUSER=Q\r\n"}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 TEST(ProfileFile, RawBytesKeepTheBlanksAroundTheValue) {
     ProfileFile ini("[HOST]\r\nPASSWORD= \xBE \r\nUSER = Q \r\n");

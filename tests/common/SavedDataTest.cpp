@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"LastDayInApril", '0', "", '2', 2026, 4, 30, "DAILY/20260431"},
         LayoutCase{"GivenDay", '0', "", '3', 2026, 1, 5, "DAILY/20260105"},
         LayoutCase{"NoKindAtAll", ' ', "", ' ', 2027, 12, 31, "DAILY/20271231"}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 TEST(MakeSaveFolder, CreatesEveryMissingParentAndAcceptsAnExistingFolder) {
     test::TempFolder dir;

@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{0, 0, "0.0 MB|0.0 MB/s||2 / 5 オブジェクト"},
                    {2000, 5'000'000, "5.0 MB|2.5 MB/s||2 / 5 オブジェクト"},
                    {2010, 6'000'000, nullptr}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(TransferProgressFile, NoteSurvivesTheFileAndRefusesNonsense) {
     const TransferProgressNote note{"DAILY", "#OBJ", 42};

@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CommitCase{"FileSyncFails", true, false, false, "earlier generation"},
                       // Renamed, but not known to be durable: not a good download yet.
                       CommitCase{"FolderSyncFails", false, true, false, "new"}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 TEST(DownloadFile, SaveFilesAreReadableByTheirOwnerOnly) {
     test::TempFolder dir;

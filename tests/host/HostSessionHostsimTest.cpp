@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, HostSessionBrokenDownload,
                          ::testing::Values(BrokenDownload{"Missing", "{}", "DAILY/NOSUCH"},
                                            BrokenDownload{"CutOff", R"({"cut": {"RETR": 20000}})",
                                                           "DAILY/PAYROLL"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A cancel arriving with the first byte count of a slow transfer ends it in that same progress
 // callback: no later byte count, no partial file, the earlier file kept.
@@ -178,7 +178,7 @@ TEST_P(HostSessionCancel, CancelEndsASlowTransferAtOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DownloadAndUpload, HostSessionCancel, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Download" : "Upload"; });
+                         [](const auto& test) { return test.param ? "Download" : "Upload"; });
 
 }  // namespace
 }  // namespace zorva

@@ -134,9 +134,9 @@ INSTANTIATE_TEST_SUITE_P(PerProgram, HostSessionConnectRetry,
                          ::testing::Combine(::testing::ValuesIn(kPrograms),
                                             ::testing::Values(Refusal::Connection,
                                                               Refusal::Password)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) == Refusal::Connection ? "Connection"
+                         [](const auto& test) {
+                             return std::string(std::get<0>(test.param).name) +
+                                    (std::get<1>(test.param) == Refusal::Connection ? "Connection"
                                                                                     : "Password");
                          });
 

@@ -190,7 +190,7 @@ TEST_P(HostSessionLostConnection, NextOperationRestoresLogOnAndLibrary) {
 
 INSTANTIATE_TEST_SUITE_P(DuringOrAfterACommand, HostSessionLostConnection,
                          ::testing::Values("RCMD DROP", "RCMD BYE"),
-                         [](const auto& info) { return std::string(info.param).substr(5); });
+                         [](const auto& test) { return std::string(test.param).substr(5); });
 
 // Progress texts of open, a large upload, a smaller upload (whose counts stay below the
 // highest shown), a download (which starts counting afresh) and close, per program.
@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
              kNone,
              {"FTPセッションハンドルが作られました", "#バイトダウンロードしました"},
              {"サーバーからの接続をクローズしました"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(HostSession, CancelEndsTheWaitForAReply) {
     FtpServerProcess server;
@@ -366,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, HostSessionTextCap,
                                                        TransferType::Ascii, HostStatus::Failed},
                                            TextCapCase{"SaveFilesHaveNoLimit", 3 * kTextFetchLimit,
                                                        TransferType::Binary, HostStatus::Ok}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 // The transfer agent waits a day for a reply; the log-off at the end must not.
 TEST(HostSession, ASilentAnswerToTheLogOffEndsTheCloseSoon) {
@@ -452,7 +452,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TransferErrorCase{"TransferAgent", qivftp::kTransferHostProfile, true},
                       TransferErrorCase{"Agent", velmoro::kAgentHostProfile, false},
                       TransferErrorCase{"RestoreProgram", qivrestore::kRestoreHostProfile, false}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 }  // namespace
 }  // namespace zorva

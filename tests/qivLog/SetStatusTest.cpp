@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"OlderThanWarnAge", {"202612060900 正常完了 保管正常完了"}, 1, 1, 0},
         StatusCase{"OlderThanCritAge", {"202612050900 正常完了 保管正常完了"}, 2, 1, 0},
         StatusCase{"NoRun", {}, 3, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(OverallState, IsCriticalOverWarningOverUnknownOverOk) {
     const auto of = [](std::vector<CheckState> states) {

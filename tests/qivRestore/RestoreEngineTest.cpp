@@ -150,7 +150,7 @@ const CreateCase kCreateCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, RestoreCreateTest, testing::ValuesIn(kCreateCases),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test) { return test.param.name; });
 
 TEST_F(RestoreEngineTest, SaveFilesOnlyWritesTheListButSendsNeitherListNorJob) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');
@@ -423,7 +423,7 @@ const RefusalCase kRefusalCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, RestoreRefusalTest, testing::ValuesIn(kRefusalCases),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test) { return test.param.name; });
 
 TEST_F(RestoreEngineTest, RefusedSubmitLogsTheServersReplyLinesAfterwardsInOrder) {
     AddObject("PAYLIB", "PAYROLL", "*FILE", '2');

@@ -477,7 +477,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Waits of 500 ms against 800 ms: the second wait meets the limit.
                       TimeLimitCase{"PassesWhileWaiting", "800", 0ms, 0ms, 1, 1, true},
                       TimeLimitCase{"PassesDuringAFetch", "1200", 0ms, 1200ms, 1, 1, true}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 struct SubmitStopCase {
     std::string label;
@@ -507,7 +507,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SubmitStopCase{"WindowClosed", StopReason::WindowClosed, false},
                       SubmitStopCase{"CancelDuringAnAcceptedSubmit", StopReason::CancelButton, true,
                                      HostStatus::Ok}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 class StopAfterDownload : public JobEngineTest, public ::testing::WithParamInterface<StopReason> {};
 
@@ -621,7 +621,7 @@ INSTANTIATE_TEST_SUITE_P(Values, UnusableBaseDir,
                          ::testing::Values(BaseDirCase{"Empty", ""}, BaseDirCase{"Blank", "  "},
                                            BaseDirCase{"Relative", "BACKUPSET"},
                                            BaseDirCase{"Dot", "."}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 TEST_F(JobEngineTest, LeftoverTemporariesOfAKilledRunAreRemovedFromTheGenerationFolder) {
     WriteSet("2\t1111111");  // weekday folders are never purged

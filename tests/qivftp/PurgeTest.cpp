@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(Dates, PurgeCutOff,
                                            CutOffCase{"Empty", 2026, 3, 10, "", "20260310"},
                                            CutOffCase{"LongPeriod", 2026, 3, 10, "999", "20230615"},
                                            CutOffCase{"SmallYearPadded", 5, 1, 1, "1", "00041231"}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 class PurgeFolder : public ::testing::Test {
 protected:
@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, PurgeLastCopy,
                                                         {"20260101", "20260310"},
                                                         {"20260102"},
                                                         {"20260310"}}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 TEST(DeleteFilesInFolder, DeletesPlainFilesOnlyAndFailsOnlyWhenUnlistable) {
     test::TempFolder dir;

@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ObjectLineCase{"DownloadFailed", Row("QGPL", 9, At(2026, 12, 31, 23, 59)),
                                      "QGPL:保管異常終了 : \t 終了時刻 : 2026/12/31 23:59"},
                       ObjectLineCase{"Unknown", Row("ODD", 4, At(2026, 3, 7, 2, 5)), "ODD:不明 "}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 struct BodyCase {
     std::string label;
@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
                  true,
                  {"ジョブDAILYは中止ボタンによりキャンセルされた",
                   "ジョブDAILYはタイムアウトによりキャンセルされた"}}),
-    [](const auto& info) { return info.param.label; });
+    [](const auto& test) { return test.param.label; });
 
 TEST(ReportMailPort, ConfiguredPortElseTheMailService) {
     EXPECT_EQ(ReportMailPort(MailSettings(2525)), 2525);
@@ -279,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(Servers, ReportWire,
                                                     "", "ops@example.jp"},
                                            WireCase{"Refusing", MiniSmtpServer::Mode::Refuse,
                                                     "backup@example.jp", "backup@example.jp"}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 TEST(SendJobReport, ASilentServerEndsTheReportAtTheReplyTimeOut) {
     MiniSmtpServer server(MiniSmtpServer::Mode::Silent);

@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, VerificationDue,
                                            DueCase{"OldNeverVerified", 31, std::nullopt, true},
                                            DueCase{"OldVerifiedThisWeek", 40, 6, false},
                                            DueCase{"OldVerifiedAWeekAgo", 40, 7, true}),
-                         [](const auto& info) { return info.param.label; });
+                         [](const auto& test) { return test.param.label; });
 
 TEST(VerifyDueGenerations, ReportsDamageOnceAWeekAndSaysSoInTheMail) {
     test::TempFolder set;

@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgumentsCase{"CheckWithTwoSets", {"--check", "A", "B"}, 1},
                       ArgumentsCase{"InstallWithArgument", {"--install", "now"}, 1},
                       ArgumentsCase{"CheckPath", {"--check", "../A"}, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(AdminCommandsTest, CheckRefusesDuplicatesBeforeTheHost) {
     BackupSet set;

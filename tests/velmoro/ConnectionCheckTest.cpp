@@ -225,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
                       e.baseDir.clear();
                   },
                   "パスワードを入力してください", ConnectionField::Password, false, nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace zorva::velmoro

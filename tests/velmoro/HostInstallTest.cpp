@@ -27,7 +27,7 @@ const std::vector<std::string> kFiveCommands = {
 
 // A host whose libraries exist as given; CWD to any other library fails.
 struct LibraryHost {
-    explicit LibraryHost(std::set<std::string> libraries) : libraries(std::move(libraries)) {
+    explicit LibraryHost(std::set<std::string> existing) : libraries(std::move(existing)) {
         host.react = [this](const ScriptedHost::Call& call) -> std::optional<HostStatus> {
             if (call.op == Op::SetCurrentLibrary && call.argument != "QSYS" &&
                 !this->libraries.count(call.argument))
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "RCMD CRTLIB LIB(ZORVARST):コマンド実行に失敗しました"},
                       RefusalCase{"Dltf", "RCMD DLTF FILE(QGPL/ZORVAV3)",
                                   "RCMD DLTF FILE(QGPL/ZORVAV3):コマンド実行に失敗しました"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(HostInstallTest, MissingModuleNamesTheLocalPathWithoutTouchingTheHost) {
     std::filesystem::remove(folder / "ZORVAV3");

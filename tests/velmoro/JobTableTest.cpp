@@ -192,7 +192,7 @@ const ReadCase kReadCases[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Files, ReadingJobFile, ::testing::ValuesIn(kReadCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A line of exactly `length` bytes, line end included, for the job of set J<n>.
 std::string LineOfLength(int n, std::size_t length) {
@@ -242,7 +242,7 @@ const LimitCase kLimitCases[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Sizes, JobFileLimits, ::testing::ValuesIn(kLimitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(JobFile, MissingFileIsCreatedEmpty) {
     EXPECT_EQ(Load(), 0);

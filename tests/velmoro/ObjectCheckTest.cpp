@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 true,
                                 {},
                                 {"QSPL/PRT*", "ARLIB/CUST"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ObjectCheckTest, SendsRecordsOfThirtyFourBytes) {
     std::vector<ObjectRow> rows = Kinded({Row("QSYS", "ARLIB", "*LIB")});
@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"LongLine", kLine1 + "\r\n" + kLine2 + "00\r\n"},
                       AnswerCase{"ExtraLine", kLine1 + "\r\n" + kLine2 + "\r\n" + kLine2 + "\r\n"},
                       AnswerCase{"Junk", std::string("\x00\xff\x80junk\x1b[2J", 11)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // A real host leaves an existing object's status blank and its FTP server drops the blank from
 // the text download: the shorter line still answers its record. Only '9' marks a missing one.
@@ -261,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Upload", Op::PutFile, "{folder}/CHKOBJF:アップロードに失敗しました"},
         FailureCase{"Call", Op::Command,
                     "RCMD CALL PGM(ZORVAV3/IFEXIST):コマンド実行に失敗しました"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ObjectCheckTest, MakesTheExchangeLibraryCurrentWithSixtyRetries) {
     TempFolder folder;

@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {0},
                  "",
                  ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ObjectEditorTest, LowerCaseSplPastedStillSavesWithOptionOne) {
     std::vector<ObjectRow> rows = {Row("QSPL", "PRT01", "*spl", '6')};

@@ -161,7 +161,7 @@ const NextRunCase kNextRunCases[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Schedules, CalcNextRunTest, ::testing::ValuesIn(kNextRunCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CalcNextRun, JobOfAMissingSetKeepsItsNextRun) {
     FakeClock clock(2024, 6, 10, 10, 0);
@@ -238,7 +238,7 @@ const DueCase kDueCases[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Moments, FindDueJobSingle, ::testing::ValuesIn(kDueCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(FindDueJob, StartsTheFirstDueJobInListOrderAndAnswersItsSetIndex) {
     FakeClock clock(2024, 6, 10, 22, 1, 42);
@@ -315,7 +315,7 @@ const DurationCase kDurationCases[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Runs, CalcLastDurationTest, ::testing::ValuesIn(kDurationCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace zorva::velmoro

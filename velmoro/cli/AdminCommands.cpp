@@ -44,12 +44,13 @@ std::shared_ptr<HostConnection> MakeHost(AdminEnvironment& env, const Settings& 
 
 // Everything a command works with: the settings, the daily log, the terminal.
 struct CommandContext {
-    explicit CommandContext(AdminEnvironment& env)
-        : env(env),
-          read(ReadSettings(SettingsPath(env.programFolder), kAgentSettings)),
+    explicit CommandContext(AdminEnvironment& environment)
+        : env(environment),
+          read(ReadSettings(SettingsPath(environment.programFolder), kAgentSettings)),
           settings(read.has_value() ? *read : Settings{}),
-          log(kAgentLogStyle, env.programFolder / kLogFolderName, settings.detailLog, env.clock),
-          reporter(env.out, log) {
+          log(kAgentLogStyle, environment.programFolder / kLogFolderName, settings.detailLog,
+              environment.clock),
+          reporter(environment.out, log) {
         if (!read) log.WriteForced(read.error().text);
     }
     // The text of settings that could not be read; nothing that needs settings runs then.
