@@ -1,0 +1,27 @@
+#include "common/offsite/ResticRunner.h"
+
+namespace zorva::offsite {
+
+std::string RunEndText(const RunResult& result, std::chrono::milliseconds timeLimit) {
+    switch (result.end) {
+        case RunEnd::NotStarted:
+            return "オフサイト：resticを起動できない：" + result.errorText;
+        case RunEnd::TimedOut:
+            return "オフサイト：resticが" + std::to_string(timeLimit.count() / 1000) +
+                   "秒以内に終わらないため中止した";
+        case RunEnd::Stopped:
+            return "オフサイト：resticを中止した";
+        case RunEnd::Exited:
+            break;
+    }
+    return {};
+}
+
+std::string RunFailureText(const RunResult& result, const ResticAccess& access,
+                           std::chrono::milliseconds timeLimit) {
+    if (result.Succeeded()) return {};
+    if (result.end != RunEnd::Exited) return RunEndText(result, timeLimit);
+    return ResticFailureText(result.errorText, access);
+}
+
+}  // namespace zorva::offsite
