@@ -74,6 +74,16 @@ void ReadOffsiteSettings(const ProfileFile& ini, OffsiteSettings& o) {
     }
 }
 
+}  // namespace
+
+OffsiteSettings OffsiteSettingsFrom(const ProfileFile& ini) {
+    OffsiteSettings o;
+    ReadOffsiteSettings(ini, o);
+    return o;
+}
+
+namespace {
+
 void WriteOffsiteSettings(ProfileFile& ini, const OffsiteSettings& o) {
     SetIfUsed(ini, "OFFSITE", "REPOSITORY", o.repository, !o.repository.empty());
     SetIfUsed(ini, "OFFSITE", "PASSWORDFILE", o.passwordFile, !o.passwordFile.empty());

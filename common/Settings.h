@@ -115,6 +115,9 @@ ViewerFolders ViewerFoldersFrom(const ProfileFile& ini, std::size_t setFolderWid
 Expected<ViewerFolders> ReadSetFolderName(const std::filesystem::path& iniPath,
                                           std::size_t setFolderWidth);
 
+// [OFFSITE] alone, for a program that must not read the host password.
+OffsiteSettings OffsiteSettingsFrom(const ProfileFile& ini);
+
 // Every later change of the file: reads it as it is now (another program may have changed
 // it), applies `edit` and writes it back through ProfileFile::Save. A file that cannot be read
 // is not written.

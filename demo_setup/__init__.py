@@ -97,6 +97,11 @@ class Settings:
     mail_ca: str = None
     mail_user: str = None
     mail_password: str = None
+    # Off-site copies (our extension): the section is left out while no repository is named.
+    offsite_repository: str = None
+    offsite_password_file: str = None
+    offsite_env_file: str = None
+    offsite_keep: int = None
 
     def _tls_keys(self, keys):
         return [(k, scramble(v) if k == "PASSWORD" else v) for k, v in keys if v is not None]
@@ -116,7 +121,15 @@ class Settings:
                                ("USER", self.mail_user), ("PASSWORD", self.mail_password)])),
             ("TIMER", [("JOBTIMER", self.job_timer), ("FILETIMER", self.file_timer)]
              + ([("MONTIMER", self.mon_timer)] if self.mon_timer is not None else [])),
-        ] + ([("INSTALL", [("AS", "YES")])] if self.installed else [])
+        ] + ([("INSTALL", [("AS", "YES")])] if self.installed else []) + self._offsite()
+
+    def _offsite(self):
+        if self.offsite_repository is None:
+            return []
+        keys = [("REPOSITORY", self.offsite_repository),
+                ("PASSWORDFILE", self.offsite_password_file),
+                ("ENVFILE", self.offsite_env_file), ("KEEP", self.offsite_keep)]
+        return [("OFFSITE", [(k, v) for k, v in keys if v is not None])]
 
     def to_bytes(self):
         return settings_bytes(self.sections())
