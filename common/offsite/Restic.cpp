@@ -61,9 +61,8 @@ Expected<std::vector<std::string>> ReadEnvironmentFile(const fs::path& path) {
     const auto text = ReadRegularFileBytes(path, kEnvFileLimit);
     if (!text) return Refusal("環境変数ファイル" + path.string() + "が読めない");
     std::vector<std::string> variables;
-    for (std::string_view line : SplitLines(*text)) {
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line[0] == '#') continue;
+    for (std::string_view line : SplitLines(*text)) {  // CR LF files too
+        if (line[0] == '#') continue;
         const auto equals = line.find('=');
         const std::string_view name = line.substr(0, equals);
         if (equals == std::string_view::npos || !IsVariableName(name))
@@ -155,8 +154,6 @@ std::string FatalLine(std::string_view errorText) {
     std::string last;
     std::string ssh;
     for (std::string_view line : SplitLines(errorText)) {
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty()) continue;
         last = std::string(line);
         if (fatal.empty() && line.rfind("Fatal: ", 0) == 0) fatal = line.substr(7);
         if (line.rfind("subprocess ssh: ", 0) == 0) ssh = line.substr(16);

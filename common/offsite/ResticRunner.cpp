@@ -1,7 +1,10 @@
 #include "common/offsite/ResticRunner.h"
 
 namespace zorva::offsite {
+namespace {
 
+// A run that did not end by itself or could not start; empty when restic exited (its error
+// text then tells).
 std::string RunEndText(const RunResult& result, std::chrono::milliseconds timeLimit) {
     switch (result.end) {
         case RunEnd::NotStarted:
@@ -16,6 +19,8 @@ std::string RunEndText(const RunResult& result, std::chrono::milliseconds timeLi
     }
     return {};
 }
+
+}  // namespace
 
 std::string RunFailureText(const RunResult& result, const ResticAccess& access,
                            std::chrono::milliseconds timeLimit) {

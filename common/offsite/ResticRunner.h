@@ -39,10 +39,6 @@ public:
     virtual RunResult Run(const ResticCommand& command, const RunControl& control) = 0;
 };
 
-// The line about a run that did not end by itself or could not start; empty when restic
-// exited (its error text then tells).
-std::string RunEndText(const RunResult& result, std::chrono::milliseconds timeLimit);
-
 // The outcome of a run as one line: empty on success.
 std::string RunFailureText(const RunResult& result, const ResticAccess& access,
                            std::chrono::milliseconds timeLimit);

@@ -133,9 +133,13 @@ def test_snapshots_dedup_fetch_and_restore(tmp_path, program, host, mail, offsit
 
 
 @pytest.mark.parametrize("repository, line", [
-    ("wrong-password", r"オフサイト：リポジトリ\S+のパスワードが違う"),
-    ("missing", r"オフサイト：リポジトリ\S+がない（接続設定の初期化で作成する）"),
-    ("sftp://nobody@127.0.0.1:1//x", r"オフサイト：restic失敗：unable to open repository at sftp://nobody@127\.0\.0\.1:1//x: .+"),
+    pytest.param("wrong-password", r"オフサイト：リポジトリ\S+のパスワードが違う",
+                 id="wrong-password"),
+    pytest.param("missing", r"オフサイト：リポジトリ\S+がない（接続設定の初期化で作成する）",
+                 id="missing-repository"),
+    pytest.param("sftp://nobody@127.0.0.1:1//x",
+                 r"オフサイト：restic失敗：unable to open repository at sftp://nobody@127\.0\.0\.1:1//x: .+",
+                 id="unreachable-sftp"),
 ])
 def test_failed_copy_leaves_the_job_alone(tmp_path, program, host, offsite, repository, line):
     password, real_repository, _, env = offsite
