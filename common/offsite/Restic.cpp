@@ -5,15 +5,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "common/FileIo.h"
 #include "common/TextFields.h"
-#include "common/offsite/Json.h"
 
 namespace zorva::offsite {
 namespace {
 
 namespace fs = std::filesystem;
+using Json = nlohmann::json;
 
 constexpr std::size_t kEnvFileLimit = 64 * 1024;
 constexpr std::string_view kCacheFolderName = ".offsite-cache";
@@ -91,8 +92,27 @@ std::string Tag(std::string_view name, std::string_view value) {
     return std::string(name) + std::string(value);
 }
 
-std::int64_t Bytes(const JsonValue& line, std::string_view name) {
-    return static_cast<std::int64_t>(line.Number(name).value_or(0));
+// Reads restic's output without exceptions: a missing or mistyped member is "not given".
+Json Parse(std::string_view text) {
+    return Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+}
+
+std::optional<std::string> String(const Json& object, std::string_view name) {
+    const auto member = object.find(name);
+    if (member == object.end() || !member->is_string()) return std::nullopt;
+    return member->get<std::string>();
+}
+
+std::optional<double> Number(const Json& object, std::string_view name) {
+    const auto member = object.find(name);
+    if (member == object.end() || !member->is_number()) return std::nullopt;
+    return member->get<double>();
+}
+
+std::int64_t Bytes(const Json& line, std::string_view name) {
+    const auto member = line.find(name);
+    if (member == line.end() || !member->is_number_unsigned()) return 0;
+    return static_cast<std::int64_t>(member->get<std::uint64_t>());
 }
 
 void ReadTag(const std::string& tag, Snapshot& snapshot) {
@@ -108,20 +128,21 @@ void ReadTag(const std::string& tag, Snapshot& snapshot) {
         snapshot.bytes = std::stoll(*v);
 }
 
-std::optional<Snapshot> SnapshotOf(const JsonValue& item) {
+std::optional<Snapshot> SnapshotOf(const Json& item) {
+    if (!item.is_object()) return std::nullopt;
     Snapshot snapshot;
-    const auto id = item.String("id");
-    const auto time = item.String("time");
+    const auto id = String(item, "id");
+    const auto time = String(item, "time");
     if (!id || !time) return std::nullopt;
     const auto seconds = ParseResticTime(*time);
     if (!seconds) return std::nullopt;
     snapshot.id = *id;
-    snapshot.shortId = item.String("short_id").value_or(id->substr(0, 8));
+    snapshot.shortId = String(item, "short_id").value_or(id->substr(0, 8));
     snapshot.time = *seconds;
-    snapshot.host = item.String("hostname").value_or("");
-    if (const JsonValue* tags = item.Member("tags"); tags && tags->AsArray()) {
-        for (const JsonValue& tag : *tags->AsArray()) {
-            if (const std::string* text = tag.AsString()) ReadTag(*text, snapshot);
+    snapshot.host = String(item, "hostname").value_or("");
+    if (const auto tags = item.find("tags"); tags != item.end() && tags->is_array()) {
+        for (const Json& tag : *tags) {
+            if (tag.is_string()) ReadTag(tag.get<std::string>(), snapshot);
         }
     }
     return snapshot;
@@ -228,34 +249,36 @@ std::string UnlockCommandLine(const ResticAccess& access) {
 }
 
 BackupLine ParseBackupLine(std::string_view line) {
-    const auto json = ParseJson(line);
-    if (!json) return {};
-    const auto type = json->String("message_type");
+    const Json json = Parse(line);
+    if (!json.is_object()) return {};
+    const auto type = String(json, "message_type");
     if (type == "status") {
-        return BackupStatus{json->Number("percent_done").value_or(0), Bytes(*json, "bytes_done"),
-                            Bytes(*json, "total_bytes")};
+        return BackupStatus{Number(json, "percent_done").value_or(0), Bytes(json, "bytes_done"),
+                            Bytes(json, "total_bytes")};
     }
     if (type == "summary") {
-        return BackupSummary{Bytes(*json, "total_bytes_processed"), Bytes(*json, "data_added"),
-                             json->String("snapshot_id").value_or("")};
+        return BackupSummary{Bytes(json, "total_bytes_processed"), Bytes(json, "data_added"),
+                             String(json, "snapshot_id").value_or("")};
     }
     if (type == "error") {
-        const JsonValue* error = json->Member("error");
-        const std::string message = error ? error->String("message").value_or("") : std::string();
-        return BackupError{json->String("during").value_or("") + " " +
-                           json->String("item").value_or("") + ": " + message};
+        const auto error = json.find("error");
+        const std::string message = error != json.end() && error->is_object()
+                                        ? String(*error, "message").value_or("")
+                                        : std::string();
+        return BackupError{String(json, "during").value_or("") + " " +
+                           String(json, "item").value_or("") + ": " + message};
     }
     return {};
 }
 
 Expected<std::vector<Snapshot>> ParseSnapshots(std::string_view json) {
-    const auto parsed = ParseJson(json);
+    const Json parsed = Parse(json);
     // Some restic versions print null for a repository without snapshots.
-    if (parsed && parsed->IsNull()) return std::vector<Snapshot>{};
-    if (!parsed || parsed->AsArray() == nullptr)
+    if (parsed.is_null()) return std::vector<Snapshot>{};
+    if (!parsed.is_array())
         return MakeFailure(FailureCode::ReadFailed, "オフサイト：スナップショット一覧が読めない");
     std::vector<Snapshot> snapshots;
-    for (const JsonValue& item : *parsed->AsArray()) {
+    for (const Json& item : parsed) {
         if (auto snapshot = SnapshotOf(item)) snapshots.push_back(std::move(*snapshot));
     }
     return snapshots;
