@@ -74,15 +74,13 @@ def refusal_cases(tmp_path):
         "pin-differs": (ours, ours["ca.pem"], pinned_key(other["server.pem"]),
                         "証明書の公開鍵がPINNEDKEYと一致しない"),
         # A pinned key takes the CA's place, the host name is still checked.
-        "pin-only-differs": (other, None, pinned_key(ours["server.pem"]),
-                             "証明書の公開鍵がPINNEDKEYと一致しない"),
-        "pin-only-wrong-name": (renamed, None, pinned_key(renamed["server.pem"]),
-                                "証明書のホスト名が接続先と一致しない"),
+        "pin-only-key": (other, None, pinned_key(ours["server.pem"]), "証明書の公開鍵がPINNEDKEYと一致しない"),
+        "pin-only-name": (renamed, None, pinned_key(renamed["server.pem"]), "証明書のホスト名が接続先と一致しない"),
     }
 
 
 @pytest.mark.parametrize("case", ["unknown-ca", "expired", "wrong-name", "pin-differs",
-                                  "pin-only-differs", "pin-only-wrong-name"])
+                                  "pin-only-key", "pin-only-name"])
 def test_a_certificate_that_fails_verification_ends_the_log_on_before_the_password(
         tmp_path, processes, program, case):
     served, ca, pin, reason = refusal_cases(tmp_path)[case]
@@ -103,46 +101,38 @@ def run_in(program, binary, *args):
                           capture_output=True, timeout=90).stdout.decode().splitlines()
 
 
-def test_installation_object_check_and_restore_over_explicit_tls_as_over_plain_ftp(
+def test_key_pinned_on_first_use_then_installation_check_backup_and_restore_over_tls(
         tmp_path, processes, program, qivrestore_binary):
-    host = tls_host(tmp_path, processes, "explicit", installed=False)
+    host = tls_host(tmp_path, processes, "explicit", installed=False)  # a CA the PC never saw
     subprocess.run([PYTHON, "-m", "hostsim", "make-module", str(program.folder.path / "ZORVAV3")],
                    cwd=REPO, check=True)
-    program.write_settings(ftp_port=host.port, host_tls="EXPLICIT", mail="NO",
-                           host_ca=str(tmp_path / "tls" / "ca.pem"))
+    program.write_settings(ftp_port=host.port, host_tls="EXPLICIT", mail="NO")
+    assert run_in(program, VELMORO, "--trust-host", "--yes")[-1] == "PINNEDKEYを登録しました"
     assert run_in(program, VELMORO, "--install")[-1] == "iSeries/ASへのモジュールの導入が完了した"
     host.write_objects(OBJECTS)
-    program.write_set("CHECK", BackupSet("TLS", [*ROWS, ObjectRow("ARLIB", "GONE", "*FILE")]))
-    assert run_in(program, VELMORO, "--check", "CHECK")[-1] == "  3 ARLIB      GONE       *FILE"
-    program.write_set("DEMO", BackupSet("TLS", ROWS))
+    program.write_set("DEMO", BackupSet("TLS", [*ROWS, ObjectRow("ARLIB", "GONE", "*FILE")]))
+    assert run_in(program, VELMORO, "--check", "DEMO")[-1] == "  3 ARLIB      GONE       *FILE"
     program.run("DEMO")
     originals = host_tree(host.root, SAVED)
     for saved in SAVED:
         shutil.rmtree(host.root / saved)
     run_in(program, qivrestore_binary, "--set", "DEMO", "--generation",
-           f"7/{only_result_log(program)[0][:8]}", "--restore")
+           f"7/{only_result_log(program)[0][:8]}", "--restore", "ARLIB", "PAYROLL")
     assert host_tree(host.root, SAVED) == originals
-    seen = wire(tmp_path)  # on every connection nothing but AUTH TLS in clear
+    seen = wire(tmp_path)  # the trust step did not log on; nothing but AUTH TLS in clear
+    assert [e.get("command") for e in seen[:2]] == ["AUTH", "AUTH"]
     assert {e["command"] for e in seen if not e.get("tls", True)} == {"AUTH"}
     assert {e["data"] for e in seen if "data" in e} == {"tls"}
 
 
-@pytest.mark.parametrize("expired", [False, True], ids=["unknown-ca", "expired"])
-def test_trust_on_first_use_pins_a_key_no_ca_vouches_for_and_backups_run_on_it(
-        tmp_path, processes, program, expired):
-    served = make_pki(tmp_path / "own", expired=expired)  # its CA stays unknown to the PC
+def test_trust_host_pins_no_certificate_out_of_its_dates(tmp_path, processes, program):
+    served = make_pki(tmp_path / "own", expired=True)
     host = tls_host(tmp_path, processes, "explicit",
                     "--cert", served["server.pem"], "--key", served["server.key"])
-    host.write_objects(OBJECTS)
     program.write_settings(ftp_port=host.port, host_tls="EXPLICIT")
-    program.write_set("DEMO", BackupSet("TLS", ROWS))
-    output = run_in(program, VELMORO, "--trust-host", "--yes")
-    assert [e["command"] for e in wire(tmp_path) if "command" in e] == ["AUTH"]  # no USER
-    settings = (program.folder.path / "zorva.ini").read_bytes()
-    pinned = pinned_key(served["server.pem"]).encode() in settings
-    assert pinned == (not expired), output
-    program.run("DEMO")
-    assert ([r.status for r in only_result_log(program)[4]] == ["保管正常完了"] * 2) == pinned
+    assert run_in(program, VELMORO, "--trust-host", "--yes")[-1] == (
+        "TLS接続を中止しました（証明書の有効期限が切れている）")
+    assert b"PINNEDKEY" not in (program.folder.path / "zorva.ini").read_bytes()
 
 
 def test_the_report_mail_over_starttls_with_auth_carries_the_plain_mails_bytes(

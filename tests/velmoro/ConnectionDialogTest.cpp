@@ -251,9 +251,8 @@ private Q_SLOTS:
         QVERIFY(Find<QPushButton>("installButton")->isEnabled());
     }
 
-    // Each TLS entry typed into the dialog goes into the file as the agent writes it (the mail
-    // password scrambled) and comes back from it; the mail ones are greyed with the mail box,
-    // and the mail password is never shown in clear.
+    // Each TLS entry typed goes into the file as the agent writes it (mail password scrambled)
+    // and back; the mail ones greyed with the mail box, the mail password never in clear.
     void tlsEntriesRoundTripThroughTheSettingsFile_data() {
         QTest::addColumn<QString>("widget");
         QTest::addColumn<QVariant>("shown");  // its text, or a combo box's index
@@ -291,9 +290,8 @@ private Q_SLOTS:
         Click("registerButton");
         const auto ini = SettingsPath(fixture_->folder.path());
         QVERIFY(WriteSettings(ini, dialog_->Result()));
-        const std::string section = ui::FromQ(key.section(u'/', 0, 0));
-        const std::string raw =
-            ProfileFile::Load(ini)->GetRawBytes(section, ui::FromQ(key.section(u'/', 1)), 255);
+        const auto raw = ProfileFile::Load(ini)->GetRawBytes(ui::FromQ(key.section(u'/', 0, 0)),
+                                                             ui::FromQ(key.section(u'/', 1)), 255);
         QCOMPARE(QByteArray::fromStdString(raw), stored);
 
         Open(*ReadSettings(ini, kAgentSettings));
