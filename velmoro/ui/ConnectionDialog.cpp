@@ -265,9 +265,7 @@ void ConnectionDialog::CertificateChecked() {
         return Tell(kErrorCaption, ui::ToQ(certificate_ ? (*certificate_).error().text : ""));
     const HostCertificate& found = **certificate_;
     const QString description = ui::ToQ(CertificateDescription(found));
-    // A key that failed verification would pin nothing: the session verifies it anyway.
-    if (!found.verifyFailure.empty() || found.pinnedKey.empty())
-        return Tell(kErrorCaption, description);
+    if (!CanPin(found)) return Tell(kErrorCaption, description);
     if (boxes_.Confirm(this, kConfirmCaption,
                        description + QStringLiteral("\n\nこの公開鍵をPINNEDKEYにしますか")))
         ui_->hostPinnedKeyEdit->setText(ui::ToQ(found.pinnedKey));
