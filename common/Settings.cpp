@@ -63,6 +63,34 @@ void WriteTlsSettings(ProfileFile& ini, const Settings& s) {
         ini.SetBytes("MAIL", "PASSWORD", ScramblePassword(s.mailPassword));
 }
 
+// The off-site keys, like the TLS ones, appear in the file only once used.
+void ReadOffsiteSettings(const ProfileFile& ini, OffsiteSettings& o) {
+    o.repository = ini.GetText("OFFSITE", "REPOSITORY", kPathWidth);
+    o.passwordFile = ini.GetText("OFFSITE", "PASSWORDFILE", kPathWidth);
+    o.envFile = ini.GetText("OFFSITE", "ENVFILE", kPathWidth);
+    if (const std::string keep = ini.GetBytes("OFFSITE", "KEEP", 63);
+        !keep.empty() && ParseDecimal(keep) > 0) {
+        o.keep = ParseDecimal(keep);
+    }
+}
+
+}  // namespace
+
+OffsiteSettings OffsiteSettingsFrom(const ProfileFile& ini) {
+    OffsiteSettings o;
+    ReadOffsiteSettings(ini, o);
+    return o;
+}
+
+namespace {
+
+void WriteOffsiteSettings(ProfileFile& ini, const OffsiteSettings& o) {
+    SetIfUsed(ini, "OFFSITE", "REPOSITORY", o.repository, !o.repository.empty());
+    SetIfUsed(ini, "OFFSITE", "PASSWORDFILE", o.passwordFile, !o.passwordFile.empty());
+    SetIfUsed(ini, "OFFSITE", "ENVFILE", o.envFile, !o.envFile.empty());
+    SetIfUsed(ini, "OFFSITE", "KEEP", o.keep ? std::to_string(*o.keep) : "", o.keep.has_value());
+}
+
 }  // namespace
 
 HostTls ParseHostTls(std::string_view word) {
@@ -177,6 +205,7 @@ Settings SettingsFrom(const ProfileFile& ini, const SettingsReading& reading) {
         s.verifyAge = std::chrono::days(ParseDecimal(days));
     }
     ReadTlsSettings(ini, s);
+    ReadOffsiteSettings(ini, s.offsite);
     return s;
 }
 
@@ -222,6 +251,7 @@ void PutSettings(ProfileFile& ini, const Settings& s) {
     ini.SetText("MAIL", "ACT", SwitchText(s.mailActive));
     ini.SetText("LOCAL", "LOG", SwitchText(s.detailLog));
     WriteTlsSettings(ini, s);
+    WriteOffsiteSettings(ini, s.offsite);
 }
 
 Expected<void> WriteSettings(const std::filesystem::path& iniPath, const Settings& s) {

@@ -25,6 +25,17 @@ enum class HostTls { No, Explicit, Implicit };
 // [MAIL] TLS: how the report mail travels (absent = NO, the plain SMTP dialogue).
 enum class MailTls { No, StartTls, Smtps };
 
+// [OFFSITE]: a copy of each finished generation in a restic repository. No repository: none.
+struct OffsiteSettings {
+    std::string repository;    // any restic repository string (path, sftp:, s3:, rest: ...)
+    std::string passwordFile;  // the repository password, in a file of mode 0600
+    std::string envFile;       // KEY=VALUE lines for the backend (mode 0600); empty = none
+    std::optional<int> keep;   // snapshots kept per set; absent: the set's retention
+
+    bool Enabled() const { return !repository.empty(); }
+    friend bool operator==(const OffsiteSettings&, const OffsiteSettings&) = default;
+};
+
 // Texts are UTF-8, cut to the widths the reading program keeps. Password is the plain
 // password's bytes. The file stores the switches as "YES"/"NO" and the timers as decimal
 // milliseconds; only the reader and the writer below see those.
@@ -58,6 +69,7 @@ struct Settings {
     std::string mailPassword;       // [MAIL] PASSWORD, plain (scrambled in the file)
     // [VERIFY] DAYS: after a job, verify the generations older than this; absent = never.
     std::optional<std::chrono::days> verifyAge;
+    OffsiteSettings offsite;
 };
 
 // What one program keeps of the file. Each program defines its own once and hands it to the
@@ -102,6 +114,9 @@ struct ViewerFolders {
 ViewerFolders ViewerFoldersFrom(const ProfileFile& ini, std::size_t setFolderWidth);
 Expected<ViewerFolders> ReadSetFolderName(const std::filesystem::path& iniPath,
                                           std::size_t setFolderWidth);
+
+// [OFFSITE] alone, for a program that must not read the host password.
+OffsiteSettings OffsiteSettingsFrom(const ProfileFile& ini);
 
 // Every later change of the file: reads it as it is now (another program may have changed
 // it), applies `edit` and writes it back through ProfileFile::Save. A file that cannot be read

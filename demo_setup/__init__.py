@@ -97,6 +97,11 @@ class Settings:
     mail_ca: str = None
     mail_user: str = None
     mail_password: str = None
+    # Off-site copies (our extension): the section is left out while no repository is named.
+    offsite_repository: str = None
+    offsite_password_file: str = None
+    offsite_env_file: str = None
+    offsite_keep: int = None
 
     def _tls_keys(self, keys):
         return [(k, scramble(v) if k == "PASSWORD" else v) for k, v in keys if v is not None]
@@ -116,7 +121,15 @@ class Settings:
                                ("USER", self.mail_user), ("PASSWORD", self.mail_password)])),
             ("TIMER", [("JOBTIMER", self.job_timer), ("FILETIMER", self.file_timer)]
              + ([("MONTIMER", self.mon_timer)] if self.mon_timer is not None else [])),
-        ] + ([("INSTALL", [("AS", "YES")])] if self.installed else [])
+        ] + ([("INSTALL", [("AS", "YES")])] if self.installed else []) + self._offsite()
+
+    def _offsite(self):
+        if self.offsite_repository is None:
+            return []
+        keys = [("REPOSITORY", self.offsite_repository),
+                ("PASSWORDFILE", self.offsite_password_file),
+                ("ENVFILE", self.offsite_env_file), ("KEEP", self.offsite_keep)]
+        return [("OFFSITE", [(k, v) for k, v in keys if v is not None])]
 
     def to_bytes(self):
         return settings_bytes(self.sections())
@@ -304,12 +317,18 @@ def demo_settings(layout, ftp_port, mail_port):
                     mon_timer=DEMO_MON_TIMER)
 
 
-def configure(top, ftp_port, mail_port, tls_ca=None):
-    """With `tls_ca` the host is reached over explicit TLS, verified against that CA."""
+def configure(top, ftp_port, mail_port, tls_ca=None, offsite=None):
+    """With `tls_ca` the host is reached over explicit TLS, verified against that CA; with
+    `offsite` (a restic repository) each job's generation is copied there too."""
     layout = DemoLayout(top)
     settings = demo_settings(layout, ftp_port, mail_port)
     if tls_ca:
         settings.host_tls, settings.host_ca = "EXPLICIT", tls_ca
+    if offsite:
+        password = layout.program.path / "offsite-password"
+        password.write_text("demo-offsite-password\n")
+        password.chmod(0o600)
+        settings.offsite_repository, settings.offsite_password_file = offsite, str(password)
     layout.program.write_settings(settings)
 
 
@@ -492,6 +511,7 @@ def main(argv=None):
             p.add_argument("--ftp-port", type=int, required=True)
             p.add_argument("--mail-port", type=int, required=True)
             p.add_argument("--tls-ca", help="reach the host over TLS, trusting this CA")
+            p.add_argument("--offsite", help="copy each generation to this restic repository")
         if name == "schedule":
             p.add_argument("--lead", type=int)
     args = parser.parse_args(argv)
@@ -499,7 +519,7 @@ def main(argv=None):
         prepare(args.dir)
         return 0
     if args.command == "configure":
-        configure(args.dir, args.ftp_port, args.mail_port, args.tls_ca)
+        configure(args.dir, args.ftp_port, args.mail_port, args.tls_ca, args.offsite)
         return 0
     if args.command == "schedule":
         print(schedule(args.dir, args.lead))

@@ -11,6 +11,8 @@
 #include "common/Settings.h"
 #include "common/ui/JapaneseQtTexts.h"
 #include "common/ui/MessageBoxes.h"
+#include "common/ui/QtResticRunner.h"
+#include "qivWH/engine/OffsiteFetch.h"
 #include "qivWH/engine/VerifyCommand.h"
 #include "qivWH/ui/MainWindow.h"
 
@@ -27,6 +29,13 @@ constexpr const char* kUsage =
     "or of every generation of the set, against the generation's SHA256SUMS.txt and prints\n"
     "one line per file: OK, DAMAGED, MISSING or NOT RECORDED. Exit status 0 when no file is\n"
     "damaged or missing, 1 when one is, 2 when the set or generation cannot be read.\n"
+    "Usage: qivWH --offsite SET\n"
+    "Lists the set's snapshots in the off-site repository ([OFFSITE] of zorva.ini): id, date,\n"
+    "generation and size, one per line.\n"
+    "Usage: qivWH --fetch SET SNAPSHOT\n"
+    "Brings the snapshot back to BASEDIR/SET/GENERATION, checked against its SHA256SUMS.txt;\n"
+    "a generation that exists locally is not overwritten. Exit status 0 when done, 1 when the\n"
+    "repository or the fetch failed, 2 when the settings do not allow it.\n"
     "  --help       this text\n"
     "  --version    the program's version\n";
 
@@ -43,11 +52,29 @@ std::optional<int> AnswerVerify(int argc, char* argv[]) {
     return qivwh::RunVerifyCommand(std::filesystem::current_path(), **parsed, std::cout, std::cerr);
 }
 
+// The off-site listing and fetch from the command line: restic runs under a core
+// application (no window, no display).
+std::optional<int> AnswerOffsite(int argc, char* argv[]) {
+    using namespace zorva;
+    const auto parsed =
+        qivwh::ParseOffsiteArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed) return std::nullopt;
+    if (!*parsed) {
+        std::cerr << "qivWH: " << parsed->error().text << "\n" << kUsage;
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    ui::QtResticRunner restic;
+    return qivwh::RunOffsiteCommand(std::filesystem::current_path(), **parsed, restic, std::cout,
+                                    std::cerr);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace zorva;
     if (const auto exitCode = AnswerVerify(argc, argv)) return *exitCode;
+    if (const auto exitCode = AnswerOffsite(argc, argv)) return *exitCode;
     if (const auto exitCode = AnswerCommonOptions(argc, argv, "qivWH", kUsage, true)) {
         return *exitCode;
     }

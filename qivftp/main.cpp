@@ -13,6 +13,7 @@
 #include "common/Platform.h"
 #include "common/Settings.h"
 #include "common/ui/JapaneseQtTexts.h"
+#include "common/ui/QtResticRunner.h"
 #include "common/ui/QuietOffscreen.h"
 #include "qivftp/engine/JobEngine.h"
 #include "qivftp/engine/TransferCommonFiles.h"
@@ -83,7 +84,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
     qivftp::JobWindow window;
-    qivftp::JobRunner runner(window, {programFolder, setName, *settings}, clock, log,
+    ui::QtResticRunner restic;
+    qivftp::JobRunner runner(window, {programFolder, setName, *settings, &restic}, clock, log,
                              qivftp::SessionHostFactory());
     window.show();
     runner.Start();

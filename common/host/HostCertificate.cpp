@@ -46,12 +46,30 @@ std::string BaseUrl(const HostEndpoint& endpoint) {
     return scheme + host + ":" + std::to_string(endpoint.port) + "/";
 }
 
+X509Ptr ReadPem(std::string_view pem) {
+    Bio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    if (!bio) return nullptr;
+    return X509Ptr(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+}
+
+// The handshake that fetches the certificate checks no dates (they belong to the chain): a
+// certificate out of its dates is not worth pinning.
+std::optional<TlsFailure> DateFailureOfPem(std::string_view pem) {
+    const X509Ptr cert = ReadPem(pem);
+    if (!cert) return std::nullopt;
+    if (X509_cmp_current_time(X509_get0_notAfter(cert.get())) < 0) return TlsFailure::Expired;
+    if (X509_cmp_current_time(X509_get0_notBefore(cert.get())) > 0) return TlsFailure::NotYetValid;
+    return std::nullopt;
+}
+
 }  // namespace
 
+bool CanPin(const HostCertificate& certificate) {
+    return !certificate.pinnedKey.empty() && !certificate.failure;
+}
+
 std::optional<std::string> PinnedKeyOfPem(std::string_view pem) {
-    Bio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
-    if (!bio) return std::nullopt;
-    X509Ptr cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    const X509Ptr cert = ReadPem(pem);
     if (!cert) return std::nullopt;
     unsigned char* der = nullptr;
     const int size = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert.get()), &der);
@@ -61,6 +79,10 @@ std::optional<std::string> PinnedKeyOfPem(std::string_view pem) {
     OPENSSL_free(der);
     return "sha256//" + Base64(digest, SHA256_DIGEST_LENGTH);
 }
+
+// A key no certificate can carry (the SHA-256 of nothing hashes to no real key): the handshake
+// runs to its end, past libcurl's host name check, and stops at the key, before any log-on.
+constexpr const char* kUnmatchableKey = "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
 
 Expected<HostCertificate> FetchHostCertificate(const HostEndpoint& endpoint) {
     if (endpoint.tls == HostTls::No)
@@ -75,12 +97,11 @@ Expected<HostCertificate> FetchHostCertificate(const HostEndpoint& endpoint) {
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
     curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    // With peer verification on, OpenSSL ends the handshake of a certificate no CA vouches
+    // for before libcurl sees it; the key being decided on is exactly such a certificate's.
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!endpoint.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, endpoint.caFile.c_str());
-    // The log-on follows only a verified handshake, as in every session.
-    curl_easy_setopt(h, CURLOPT_USERNAME, endpoint.user.c_str());
-    curl_easy_setopt(h, CURLOPT_PASSWORD, endpoint.password.c_str());
+    curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, kUnmatchableKey);
     curl_easy_setopt(h, CURLOPT_CERTINFO, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(endpoint.connectTimeout.count()));
@@ -99,9 +120,16 @@ Expected<HostCertificate> FetchHostCertificate(const HostEndpoint& endpoint) {
     certificate.issuer = CertInfoValue(leaf, "Issuer");
     certificate.notBefore = CertInfoValue(leaf, "Start date");
     certificate.notAfter = CertInfoValue(leaf, "Expire date");
-    certificate.pinnedKey = PinnedKeyOfPem(CertInfoValue(leaf, "Cert")).value_or("");
-    if (auto failure = ClassifyTlsFailure(code, errorText))
-        certificate.verifyFailure = TlsFailureText(*failure, errorText);
+    const std::string pem = CertInfoValue(leaf, "Cert");
+    certificate.pinnedKey = PinnedKeyOfPem(pem).value_or("");
+    if (code != CURLE_SSL_PINNEDPUBKEYNOTMATCH) {
+        certificate.failure = ClassifyTlsFailure(code, errorText);
+    } else {
+        certificate.failure = DateFailureOfPem(pem);
+        errorText[0] = '\0';  // only the unmatchable key spoke
+    }
+    if (certificate.failure)
+        certificate.verifyFailure = TlsFailureText(*certificate.failure, errorText);
     return certificate;
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/Expected.h"
 #include "common/host/HostSession.h"
+#include "common/host/TlsFailure.h"
 
 namespace zorva {
 
@@ -17,15 +18,22 @@ struct HostCertificate {
     std::string notBefore;
     std::string notAfter;
     std::string pinnedKey;  // "sha256//<base64>" of the public key
-    // Why the connection's verification failed (then the key is not worth pinning), or empty.
+    // Why the key is not worth pinning (a name or dates that do not fit), or nullopt; with its
+    // text for the operator.
+    std::optional<TlsFailure> failure;
     std::string verifyFailure;
 };
+
+// Whether the key may become PINNEDKEY: a pinned key replaces the CA, so whoever signed the
+// certificate it may be pinned, but not when it names another host or is out of its dates.
+bool CanPin(const HostCertificate& certificate);
 
 // "sha256//<base64>" of a PEM certificate's public key; nullopt when it is no certificate.
 std::optional<std::string> PinnedKeyOfPem(std::string_view pem);
 
-// Connects to the endpoint with TLS (its mode, CAFILE; not its pinned key, which is what is
-// being decided) and reads the certificate the host shows. Blocking: off the GUI thread.
+// Connects to the endpoint with TLS (its mode; not its CA file or pinned key: the key is what is
+// being decided) and reads the certificate the host shows, then leaves before any log-on, so
+// no password goes to a host being looked at. Blocking: off the GUI thread.
 Expected<HostCertificate> FetchHostCertificate(const HostEndpoint& endpoint);
 
 // The lines the operator reads before saying yes.

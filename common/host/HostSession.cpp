@@ -219,6 +219,12 @@ bool HostSession::Configure() {
 
 // There is no switch that turns verification off: a host whose certificate cannot be verified
 // gets no log-on, and so never the password (libcurl finishes TLS before USER).
+//
+// A pinned key is the operator's own trust in the host (its certificate is often self-signed),
+// so it takes the place of the CA chain rather than adding to it. libcurl's OpenSSL backend
+// still checks the host name with peer verification off, and checks the pinned key on every
+// handshake, data connections included; the certificate's dates go unchecked, as they belong
+// to the chain.
 bool HostSession::ConfigureTls() {
     if (endpoint_.tls == HostTls::No) return true;
     CURL* h = easy_.get();
@@ -226,13 +232,17 @@ bool HostSession::ConfigureTls() {
     auto set = [&](CURLoption option, auto value) {
         ok = curl_easy_setopt(h, option, value) == CURLE_OK && ok;
     };
+    const bool pinned = !endpoint_.pinnedKey.empty();
     set(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));  // PBSZ 0 / PROT P: data too
     set(CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
     set(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYPEER, pinned ? 0L : 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!endpoint_.caFile.empty()) set(CURLOPT_CAINFO, endpoint_.caFile.c_str());
-    if (!endpoint_.pinnedKey.empty()) set(CURLOPT_PINNEDPUBLICKEY, endpoint_.pinnedKey.c_str());
+    if (pinned) {
+        set(CURLOPT_PINNEDPUBLICKEY, endpoint_.pinnedKey.c_str());
+    } else if (!endpoint_.caFile.empty()) {
+        set(CURLOPT_CAINFO, endpoint_.caFile.c_str());
+    }
     return ok;
 }
 

@@ -59,10 +59,11 @@ struct HostEndpoint {
     // How long Close waits for the answer to QUIT: a silent host must not hold the end of a
     // job (and its lock) for the reply time-out's day.
     std::chrono::milliseconds quitTimeout{10'000};
-    // TLS: with Explicit or Implicit every connection, control and data, is protected, the
-    // peer's certificate and host name are verified (against `caFile`, or the system's store
-    // when empty) and, when `pinnedKey` is set, its public key must match. The log-on goes out
-    // only after that.
+    // TLS: with Explicit or Implicit every connection, control and data, is protected and the
+    // certificate's host name is verified. Its public key must match `pinnedKey` when that is
+    // set, whatever signed it (`caFile` is then not used); otherwise the certificate is
+    // verified against `caFile`, or the system's store when empty. The log-on goes out only
+    // after that.
     HostTls tls = HostTls::No;
     std::string caFile{};
     std::string pinnedKey{};  // "sha256//<base64>"

@@ -10,6 +10,7 @@
 #include "common/Settings.h"
 #include "common/ui/GenerationBrowser.h"
 #include "common/ui/MessageBoxes.h"
+#include "common/ui/QtResticRunner.h"
 #include "common/ui/TaskRunner.h"
 #include "ui_MainWindow.h"
 
@@ -18,6 +19,9 @@ namespace {
 
 constexpr std::size_t kSetFolderWidth = 255;
 constexpr std::size_t kViewerRowFields = 4;  // the viewer takes rows without the option code
+
+// The snapshot id of an off-site item of the tree.
+constexpr int kSnapshotRole = Qt::UserRole + 50;
 
 int Percent(std::uint64_t done, std::uint64_t total) {
     return total == 0 ? 100 : static_cast<int>(done * 100 / total);
@@ -39,6 +43,89 @@ MainWindow::MainWindow(const std::filesystem::path& programFolder, const Profile
     connect(Browser(), &ui::GenerationBrowser::generationChosen, this, &MainWindow::ShowGeneration);
     connect(ui_->backButton, &QPushButton::clicked, this, &QDialog::reject);
     AddVerifyControls();
+    AddOffsiteControls(programFolder, settings);
+}
+
+void MainWindow::AddOffsiteControls(const std::filesystem::path& programFolder,
+                                    const ProfileFile& settings) {
+    if (!OffsiteSettingsFrom(settings).Enabled()) return;
+    offsite_ = OpenOffsite(programFolder, settings, {});
+    fetchButton_ = new QPushButton(QStringLiteral("取得"), this);
+    fetchButton_->setObjectName(QStringLiteral("fetchButton"));
+    fetchButton_->setAutoDefault(false);
+    fetchButton_->setEnabled(false);
+    ui_->buttonLayout->insertWidget(1, fetchButton_);
+    offsiteRunner_ = std::make_unique<ui::TaskRunner>();
+    connect(fetchButton_, &QPushButton::clicked, this, &MainWindow::StartFetch);
+    connect(offsiteRunner_.get(), &ui::TaskRunner::finished, this, &MainWindow::OffsiteEnded);
+    connect(Browser()->Tree(), &QTreeWidget::itemSelectionChanged, this, [this] {
+        const auto selected = Browser()->Tree()->selectedItems();
+        fetchButton_->setEnabled(!offsiteRunner_->Running() && !selected.isEmpty() &&
+                                 !selected.front()->data(0, kSnapshotRole).isNull());
+    });
+}
+
+void MainWindow::ListOffsite(const std::string& setName) {
+    if (!offsite_ || offsiteRunner_->Running()) return;
+    offsiteSet_ = setName;
+    fetching_ = false;
+    if (!*offsite_) {
+        snapshots_ = Unexpected{offsite_->error()};
+        return ShowSnapshots();
+    }
+    OffsiteContext context = **offsite_;
+    context.setName = setName;
+    offsiteRunner_->Start([this, context](Waiter& waiter) mutable {
+        context.stopRequested = [&waiter] { return waiter.Interrupted(); };
+        ui::QtResticRunner restic;
+        snapshots_ = ListSetSnapshots(context, restic);
+    });
+}
+
+void MainWindow::StartFetch() {
+    const auto selected = Browser()->Tree()->selectedItems();
+    if (!offsite_ || !*offsite_ || selected.isEmpty() || offsiteRunner_->Running()) return;
+    const std::string id = selected.front()->data(0, kSnapshotRole).toString().toStdString();
+    if (id.empty()) return;
+    fetchButton_->setEnabled(false);
+    fetching_ = true;
+    OffsiteContext context = **offsite_;
+    context.setName = offsiteSet_;
+    offsiteRunner_->Start([this, context, id](Waiter& waiter) mutable {
+        context.stopRequested = [&waiter] { return waiter.Interrupted(); };
+        ui::QtResticRunner restic;
+        fetched_ = FetchSnapshot(context, restic, id);
+    });
+}
+
+void MainWindow::OffsiteEnded() {
+    if (!fetching_) return ShowSnapshots();
+    fetching_ = false;
+    const QString text =
+        fetched_ ? QStringLiteral("取得しました：%1/%2")
+                       .arg(QString::fromStdString(offsiteSet_), QString::fromStdString(*fetched_))
+                 : QString::fromStdString(fetched_.error().text);
+    boxes_.Inform(this, fetched_ ? QStringLiteral("完了") : QStringLiteral("エラー"), text,
+                  ui::MessageIcon::Information);
+    if (Browser()->ChosenSetName() == offsiteSet_) LoadChosenSet();  // shows the new generation
+}
+
+// One item "オフサイト" below the set's folders, a row per snapshot: date, generation, size.
+void MainWindow::ShowSnapshots() {
+    if (Browser()->ChosenSetName() != offsiteSet_) return;  // another set is shown now
+    auto* root = new QTreeWidgetItem(Browser()->Tree(), {QStringLiteral("オフサイト")});
+    root->setFlags(Qt::ItemIsEnabled);
+    if (!snapshots_) {
+        new QTreeWidgetItem(root, {QString::fromStdString(snapshots_.error().text)});
+    } else {
+        for (const offsite::Snapshot& snapshot : *snapshots_) {
+            const auto columns = SnapshotColumns(snapshot);
+            auto* item = new QTreeWidgetItem(
+                root, {QString::fromStdString(columns[1] + "  " + columns[2] + "  " + columns[3])});
+            item->setData(0, kSnapshotRole, QString::fromStdString(snapshot.id));
+        }
+    }
+    root->setExpanded(true);
 }
 
 // Added here rather than in the form, so that the form stays as the viewer was specified.
@@ -136,6 +223,7 @@ void MainWindow::LoadChosenSet() {
     Browser()->ShowTree(name, tree);
     // One box however many folders failed: the tree shows what could be read.
     if (!tree.unreadable.empty()) ShowError("バックアップセットディレクトリを取得出来ない");
+    ListOffsite(name);
 }
 
 void MainWindow::ShowGeneration(const QString& treePath) {

@@ -11,6 +11,7 @@
 #include "common/Manifest.h"
 #include "common/ProfileFile.h"
 #include "common/SavedDataCatalog.h"
+#include "qivWH/engine/OffsiteFetch.h"
 
 class QProgressBar;
 class QPushButton;
@@ -38,6 +39,7 @@ public:
     ui::GenerationBrowser* Browser() const;
     QPushButton* VerifyButton() const { return verifyButton_; }
     QProgressBar* VerifyProgress() const { return verifyProgress_; }
+    QPushButton* FetchButton() const { return fetchButton_; }
     // Opens on the set the agent's selector shows (the command line's SETNAME).
     void ChooseSet(const std::string& name);
 
@@ -50,6 +52,14 @@ private:
     void StartVerify();
     void ShowVerifyProgress(int percent);
     void VerifyEnded();
+    // The set's off-site snapshots below its tree, listed on a worker thread; 取得 brings the
+    // chosen one back as a local generation.
+    void AddOffsiteControls(const std::filesystem::path& programFolder,
+                            const ProfileFile& settings);
+    void ListOffsite(const std::string& setName);
+    void StartFetch();
+    void OffsiteEnded();
+    void ShowSnapshots();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     ui::MessageBoxes& boxes_;
@@ -60,6 +70,13 @@ private:
     QString verifiedGeneration_;
     // Written by the worker, read after its end.
     Expected<std::vector<FileVerdict>> verdicts_{std::vector<FileVerdict>{}};
+    std::optional<Expected<OffsiteContext>> offsite_;  // none without [OFFSITE] REPOSITORY
+    QPushButton* fetchButton_ = nullptr;
+    std::string offsiteSet_;  // the set the last off-site task was about
+    bool fetching_ = false;
+    Expected<std::vector<offsite::Snapshot>> snapshots_{std::vector<offsite::Snapshot>{}};
+    Expected<std::string> fetched_{std::string()};
+    std::unique_ptr<ui::TaskRunner> offsiteRunner_;
     // Last: destroyed first, it stops and joins a verification still writing the above.
     std::unique_ptr<ui::TaskRunner> verifyRunner_;
 };

@@ -27,6 +27,8 @@ constexpr RetryPolicy kListAttempts{61, 1s};
 constexpr RetryPolicy kDeleteListAttempts{61, 1s};
 constexpr RetryPolicy kDownloadAttempts{60, 10s};
 constexpr std::string_view kExchangeLibrary = "ZORVADATA";
+// An off-site copy's bound when JOBTIMER sets none: the default JOBTIMER.
+constexpr std::chrono::milliseconds kOffsiteTimeLimit{43'200'000};
 
 // A save file name that stays inside the save folder.
 bool IsSafeFileName(const std::string& name) {
@@ -382,6 +384,29 @@ void JobEngine::VerifyOldGenerations() {
                                              *settings_.verifyAge, clock_.Now(), callbacks, *this);
 }
 
+// Hands the set's new generations to the off-site repository after a job that saved
+// something. The job's time limit has ended with the job; restic gets a JOBTIMER of its own.
+void JobEngine::CopyOffsite() {
+    const bool savedSome = std::any_of(job_.rows.begin(), job_.rows.end(), [](const auto& row) {
+        return row.rowStatus == RowStatus::Saved;
+    });
+    if (!settings_.offsite.Enabled() || env_.restic == nullptr || !savedSome || Stopping()) return;
+    const auto limit = settings_.jobTimer > std::chrono::milliseconds::zero() ? settings_.jobTimer
+                                                                              : kOffsiteTimeLimit;
+    const OffsiteJob offsiteJob{
+        env_.programFolder,
+        job_.setName,
+        SetFolder(settings_, job_.setName),
+        settings_.termId,
+        SnapshotsToKeep(settings_.offsite, job_.dailyKind == DailyKind::EveryDay,
+                        job_.retentionDays),
+        limit,
+        clock_.Now(),
+        [this] { return Stopping(); }};
+    Status("オフサイトコピー中…");
+    job_.offsite = qivftp::CopyOffsite(settings_.offsite, offsiteJob, *env_.restic, *this);
+}
+
 // A stop request may come between a completed download and this delete: the delete then
 // waits for the end of the job, so the host's copy never outlives a good local one.
 void JobEngine::DeleteSaveFile(const std::string& remote) {
@@ -429,6 +454,7 @@ void JobEngine::EndJob() {
     progressFile_.reset();  // the agent's note of a running download goes with it
     job_.endTime = clock_.Now();
     VerifyOldGenerations();
+    CopyOffsite();
     if (settings_.mailActive) mailSender_(job_, settings_, *this);
     WriteJobResultLog(ResultOf(job_), env_.programFolder);
     if (host_ != nullptr) host_->Close();

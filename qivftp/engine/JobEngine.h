@@ -18,6 +18,7 @@
 #include "common/Waiter.h"
 #include "common/host/HostFactory.h"
 #include "common/host/HostSession.h"
+#include "common/offsite/ResticRunner.h"
 #include "qivftp/engine/TransferJob.h"
 
 namespace zorva::qivftp {
@@ -47,6 +48,8 @@ struct JobEnvironment {
     std::filesystem::path programFolder;
     std::string setName;  // already checked to be a set name
     Settings settings;    // zorva.ini as read once at the job's start
+    // Runs restic for the off-site copy; none: no copy whatever the settings say.
+    offsite::ResticRunner* restic = nullptr;
 };
 
 class JobEngine final : private Reporter, private HostSessionObserver {
@@ -90,6 +93,7 @@ private:
     void ForgetChecksum(const std::string& fileName);
     void RecordChecksum(const std::string& fileName);
     void VerifyOldGenerations();
+    void CopyOffsite();
     void DeleteSaveFile(const std::string& remote);
     void DeleteUndeletedSaveFiles();
     JobObjectRow* FindPendingRow(const std::string& name);

@@ -180,6 +180,7 @@ std::vector<std::string> ReportBody(const TransferJob& job) {
     body.push_back(" 終了時刻 : " + MailTimeStamp(job.endTime));
     for (const JobObjectRow& row : ListedRows(job.rows)) body.push_back(ReportObjectLine(row));
     if (job.verification) body.push_back(VerificationMailLine(*job.verification));
+    if (job.offsite) body.push_back(OffsiteMailLine(*job.offsite));
     return body;
 }
 

@@ -11,6 +11,7 @@
 #include "common/JobResultLog.h"
 #include "common/Reporter.h"
 #include "common/SavedData.h"
+#include "qivftp/engine/OffsiteCopy.h"
 #include "qivftp/engine/ScheduledVerify.h"
 
 namespace zorva::qivftp {
@@ -28,6 +29,7 @@ struct TransferJob {
     bool cancelledByButton = false;
     bool timedOut = false;
     std::optional<VerificationSummary> verification;  // with [VERIFY] DAYS only
+    std::optional<OffsiteOutcome> offsite;            // with [OFFSITE] REPOSITORY only
 };
 
 // The job's rows and schedule fields from its backup set.

@@ -1,24 +1,30 @@
 """Backups and the report mail over TLS, against the simulator in its TLS modes."""
 
 import json
+import os
+import shutil
+import subprocess
 
 import pytest
 
 from demo_setup import BackupSet, ObjectRow
-from e2e_support import HOST_PASSWORD, HOST_USER, Host, MailSink, expected_mail, only_result_log
+from e2e_support import (HOST_PASSWORD, HOST_USER, PYTHON, REPO, Host, MailSink, expected_mail,
+                         host_tree, only_result_log)
 from hostsim.launch import start as start_simulator
 from hostsim.tls import make_pki, pinned_key
 
 ROWS = [ObjectRow("QSYS", "ARLIB", "*LIB"), ObjectRow("PAYLIB", "PAYROLL", "*FILE")]
+VELMORO = os.environ.get("VELMORO", "velmoro")
 OBJECTS = {"ARLIB/INV2025": bytes(range(256)) * 40,
            "PAYLIB/PAYROLL/MBR2025": "給与\r\n".encode("cp932") * 500}
+SAVED = ["ARLIB", "PAYLIB/PAYROLL"]  # what the save files of ROWS hold
 
 
-def tls_host(tmp_path, processes, mode, *cert):
+def tls_host(tmp_path, processes, mode, *cert, installed=True):
     root = tmp_path / "tlshost"
     proc, port = start_simulator(
-        ["serve", "--root", str(root), "--installed", "--user", HOST_USER,
-         "--password", HOST_PASSWORD, "--queue-wait", "0.2", "--object-delay", "0.05",
+        ["serve", "--root", str(root), *(["--installed"] if installed else []), "--user",
+         HOST_USER, "--password", HOST_PASSWORD, "--queue-wait", "0.2", "--object-delay", "0.05",
          "--tls", mode, "--tls-dir", str(tmp_path / "tls"),
          "--wire-log", str(tmp_path / "wire.jsonl"), *cert], tmp_path / "tlshost.log")
     processes.append(proc)
@@ -67,10 +73,14 @@ def refusal_cases(tmp_path):
         "wrong-name": (renamed, renamed["ca.pem"], None, "証明書のホスト名が接続先と一致しない"),
         "pin-differs": (ours, ours["ca.pem"], pinned_key(other["server.pem"]),
                         "証明書の公開鍵がPINNEDKEYと一致しない"),
+        # A pinned key takes the CA's place, the host name is still checked.
+        "pin-only-key": (other, None, pinned_key(ours["server.pem"]), "証明書の公開鍵がPINNEDKEYと一致しない"),
+        "pin-only-name": (renamed, None, pinned_key(renamed["server.pem"]), "証明書のホスト名が接続先と一致しない"),
     }
 
 
-@pytest.mark.parametrize("case", ["unknown-ca", "expired", "wrong-name", "pin-differs"])
+@pytest.mark.parametrize("case", ["unknown-ca", "expired", "wrong-name", "pin-differs",
+                                  "pin-only-key", "pin-only-name"])
 def test_a_certificate_that_fails_verification_ends_the_log_on_before_the_password(
         tmp_path, processes, program, case):
     served, ca, pin, reason = refusal_cases(tmp_path)[case]
@@ -84,6 +94,45 @@ def test_a_certificate_that_fails_verification_ends_the_log_on_before_the_passwo
     assert [e["command"] for e in wire(tmp_path) if "command" in e] == ["AUTH"]
     assert any(m.startswith(f"TLS接続を中止しました（{reason}）") for m in program.daily_messages()), \
         program.daily_messages()
+
+
+def run_in(program, binary, *args):
+    return subprocess.run([binary, *args], cwd=program.folder.path, env=program.environment(),
+                          capture_output=True, timeout=90).stdout.decode().splitlines()
+
+
+def test_key_pinned_on_first_use_then_installation_check_backup_and_restore_over_tls(
+        tmp_path, processes, program, qivrestore_binary):
+    host = tls_host(tmp_path, processes, "explicit", installed=False)  # a CA the PC never saw
+    subprocess.run([PYTHON, "-m", "hostsim", "make-module", str(program.folder.path / "ZORVAV3")],
+                   cwd=REPO, check=True)
+    program.write_settings(ftp_port=host.port, host_tls="EXPLICIT", mail="NO")
+    assert run_in(program, VELMORO, "--trust-host", "--yes")[-1] == "PINNEDKEYを登録しました"
+    assert run_in(program, VELMORO, "--install")[-1] == "iSeries/ASへのモジュールの導入が完了した"
+    host.write_objects(OBJECTS)
+    program.write_set("DEMO", BackupSet("TLS", [*ROWS, ObjectRow("ARLIB", "GONE", "*FILE")]))
+    assert run_in(program, VELMORO, "--check", "DEMO")[-1] == "  3 ARLIB      GONE       *FILE"
+    program.run("DEMO")
+    originals = host_tree(host.root, SAVED)
+    for saved in SAVED:
+        shutil.rmtree(host.root / saved)
+    run_in(program, qivrestore_binary, "--set", "DEMO", "--generation",
+           f"7/{only_result_log(program)[0][:8]}", "--restore", "ARLIB", "PAYROLL")
+    assert host_tree(host.root, SAVED) == originals
+    seen = wire(tmp_path)  # the trust step did not log on; nothing but AUTH TLS in clear
+    assert [e.get("command") for e in seen[:2]] == ["AUTH", "AUTH"]
+    assert {e["command"] for e in seen if not e.get("tls", True)} == {"AUTH"}
+    assert {e["data"] for e in seen if "data" in e} == {"tls"}
+
+
+def test_trust_host_pins_no_certificate_out_of_its_dates(tmp_path, processes, program):
+    served = make_pki(tmp_path / "own", expired=True)
+    host = tls_host(tmp_path, processes, "explicit",
+                    "--cert", served["server.pem"], "--key", served["server.key"])
+    program.write_settings(ftp_port=host.port, host_tls="EXPLICIT")
+    assert run_in(program, VELMORO, "--trust-host", "--yes")[-1] == (
+        "TLS接続を中止しました（証明書の有効期限が切れている）")
+    assert b"PINNEDKEY" not in (program.folder.path / "zorva.ini").read_bytes()
 
 
 def test_the_report_mail_over_starttls_with_auth_carries_the_plain_mails_bytes(

@@ -152,7 +152,7 @@ int TrustHost(AdminEnvironment& env, bool store) {
         return context.Fail(found.error().text);
     }
     env.out << CertificateDescription(*found) << '\n' << std::flush;
-    if (!found->verifyFailure.empty() || found->pinnedKey.empty()) {
+    if (!CanPin(*found)) {
         context.log.WriteDailyLog(found->verifyFailure);
         return 1;
     }

@@ -4,6 +4,7 @@
 
 #include "common/Codec.h"
 #include "common/TextFields.h"
+#include "common/offsite/Restic.h"
 #include "velmoro/engine/ObjectEditor.h"
 
 namespace zorva::velmoro {
@@ -89,6 +90,26 @@ void CheckHostTls(const ConnectionEntries& entries, Settings& settings, Failures
     settings.hostPinnedKey = entries.hostPinnedKey;
 }
 
+// A repository is taken only with a password file restic may use; the files' modes are
+// checked here as the transfer agent checks them before each copy.
+void CheckOffsite(const ConnectionEntries& entries, const std::filesystem::path& programFolder,
+                  Settings& settings, Failures& failures) {
+    OffsiteSettings offsite{entries.offsiteRepository, entries.offsitePasswordFile,
+                            entries.offsiteEnvFile, std::nullopt};
+    if (!entries.offsiteKeep.empty()) {
+        const int keep = ParseDecimal(entries.offsiteKeep);
+        if (keep <= 0 || entries.offsiteKeep.find_first_not_of("0123456789") != std::string::npos)
+            return failures.Add(ConnectionField::OffsiteKeep, "KEEPは1以上の数で入力してください",
+                                true);
+        offsite.keep = keep;
+    }
+    if (offsite.Enabled()) {
+        if (const auto access = offsite::OpenResticAccess(offsite, programFolder); !access)
+            return failures.Add(ConnectionField::OffsitePasswordFile, access.error().text);
+    }
+    settings.offsite = offsite;
+}
+
 }  // namespace
 
 bool PinnedKeyLooksValid(std::string_view text) {
@@ -124,6 +145,10 @@ ConnectionEntries EntriesFrom(const Settings& s) {
     entries.hostTls = s.hostTls;
     entries.hostCaFile = s.hostCaFile;
     entries.hostPinnedKey = s.hostPinnedKey;
+    entries.offsiteRepository = s.offsite.repository;
+    entries.offsitePasswordFile = s.offsite.passwordFile;
+    entries.offsiteEnvFile = s.offsite.envFile;
+    entries.offsiteKeep = s.offsite.keep ? std::to_string(*s.offsite.keep) : "";
     return entries;
 }
 
@@ -166,6 +191,7 @@ ConnectionCheck CheckConnectionSettings(const ConnectionEntries& entries,
     CheckBaseDir(entries.baseDir, programFolder, settings, failures);
     CheckMail(entries, settings, failures);
     CheckHostTls(entries, settings, failures);
+    CheckOffsite(entries, programFolder, settings, failures);
     settings.detailLog = entries.detailLog;
     return check;
 }

@@ -37,7 +37,9 @@ enum class ConnectionField {
     MailAddress,
     Smtp,
     MailFrom,
-    PinnedKey
+    PinnedKey,
+    OffsitePasswordFile,
+    OffsiteKeep
 };
 
 // What the dialog's controls hold.
@@ -61,6 +63,11 @@ struct ConnectionEntries {
     std::string mailCaFile;
     std::string mailUser;
     std::string mailPassword;
+    // Off-site copies (our extension); an empty repository turns them off.
+    std::string offsiteRepository;
+    std::string offsitePasswordFile;
+    std::string offsiteEnvFile;
+    std::string offsiteKeep;  // empty: the set's retention
 
     friend bool operator==(const ConnectionEntries&, const ConnectionEntries&) = default;
 };

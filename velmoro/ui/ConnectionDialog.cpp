@@ -9,6 +9,7 @@
 
 #include "common/host/HostFactory.h"
 #include "common/ui/InputFilter.h"
+#include "common/ui/QtResticRunner.h"
 #include "common/ui/QtText.h"
 #include "ui_ConnectionDialog.h"
 #include "velmoro/engine/HostInstall.h"
@@ -68,6 +69,8 @@ ConnectionDialog::ConnectionDialog(const ProgramContext& context, const Settings
     connect(ui_->mailBox, &QCheckBox::toggled, this, &ConnectionDialog::MailToggled);
     connect(&status_, &ui::QueuedReporter::statusReported, ui_->statusLabel, &QLabel::setText);
     connect(ui_->trustButton, &QPushButton::clicked, this, &ConnectionDialog::CheckCertificate);
+    connect(ui_->offsiteInitButton, &QPushButton::clicked, this, [this] { StartOffsite(true); });
+    connect(ui_->offsiteCheckButton, &QPushButton::clicked, this, [this] { StartOffsite(false); });
     connect(&runner_, &ui::TaskRunner::finished, this, &ConnectionDialog::TaskEnded);
 }
 
@@ -93,6 +96,10 @@ void ConnectionDialog::ShowEntries(const ConnectionEntries& e) {
     ui_->mailCaFileEdit->setText(ui::ToQ(e.mailCaFile));
     ui_->mailUserEdit->setText(ui::ToQ(e.mailUser));
     ui_->mailPasswordEdit->setText(ui::ToQ(e.mailPassword));
+    ui_->offsiteRepositoryEdit->setText(ui::ToQ(e.offsiteRepository));
+    ui_->offsitePasswordFileEdit->setText(ui::ToQ(e.offsitePasswordFile));
+    ui_->offsiteEnvFileEdit->setText(ui::ToQ(e.offsiteEnvFile));
+    ui_->offsiteKeepEdit->setText(ui::ToQ(e.offsiteKeep));
     ui_->statusLabel->clear();
     MailToggled(e.mailActive);
 }
@@ -117,6 +124,10 @@ ConnectionEntries ConnectionDialog::Entries() const {
     e.mailCaFile = ui::FromQ(ui_->mailCaFileEdit->text());
     e.mailUser = ui::FromQ(ui_->mailUserEdit->text());
     e.mailPassword = ui::FromQ(ui_->mailPasswordEdit->text());
+    e.offsiteRepository = ui::FromQ(ui_->offsiteRepositoryEdit->text());
+    e.offsitePasswordFile = ui::FromQ(ui_->offsitePasswordFileEdit->text());
+    e.offsiteEnvFile = ui::FromQ(ui_->offsiteEnvFileEdit->text());
+    e.offsiteKeep = ui::FromQ(ui_->offsiteKeepEdit->text());
     return e;
 }
 
@@ -142,6 +153,10 @@ QLineEdit* ConnectionDialog::EditFor(ConnectionField field) const {
             return ui_->mailFromEdit;
         case ConnectionField::PinnedKey:
             return ui_->hostPinnedKeyEdit;
+        case ConnectionField::OffsitePasswordFile:
+            return ui_->offsitePasswordFileEdit;
+        case ConnectionField::OffsiteKeep:
+            return ui_->offsiteKeepEdit;
         case ConnectionField::None:
             break;
     }
@@ -250,15 +265,41 @@ void ConnectionDialog::CertificateChecked() {
         return Tell(kErrorCaption, ui::ToQ(certificate_ ? (*certificate_).error().text : ""));
     const HostCertificate& found = **certificate_;
     const QString description = ui::ToQ(CertificateDescription(found));
-    // A key that failed verification would pin nothing: the session verifies it anyway.
-    if (!found.verifyFailure.empty() || found.pinnedKey.empty())
-        return Tell(kErrorCaption, description);
+    if (!CanPin(found)) return Tell(kErrorCaption, description);
     if (boxes_.Confirm(this, kConfirmCaption,
                        description + QStringLiteral("\n\nこの公開鍵をPINNEDKEYにしますか")))
         ui_->hostPinnedKeyEdit->setText(ui::ToQ(found.pinnedKey));
 }
 
+void ConnectionDialog::StartOffsite(bool initialise) {
+    if (runner_.Running()) return;
+    const ConnectionEntries e = Entries();
+    if (e.offsiteRepository.empty())
+        return Tell(kErrorCaption, QStringLiteral("リポジトリを入力してください"));
+    const OffsiteSettings offsite{e.offsiteRepository, e.offsitePasswordFile, e.offsiteEnvFile,
+                                  std::nullopt};
+    SetBusy(true);
+    offsiteTask_ = true;
+    ui_->statusLabel->setText(initialise ? QStringLiteral("リポジトリを初期化しています")
+                                         : QStringLiteral("リポジトリに接続しています"));
+    runner_.Start([this, offsite, initialise, host = e.termId](Waiter& waiter) {
+        ui::QtResticRunner restic;
+        const auto stop = [&waiter] { return waiter.Interrupted(); };
+        offsiteResult_ = initialise
+                             ? InitOffsiteRepository(offsite, context_.folder, restic, stop)
+                             : CheckOffsiteRepository(offsite, context_.folder, host, restic, stop);
+    });
+}
+
+void ConnectionDialog::OffsiteEnded() {
+    SetBusy(false);
+    ui_->statusLabel->clear();
+    if (endWhenDone_) return EndDialog(*this, *endWhenDone_);
+    Tell(offsiteResult_.ok ? kDoneCaption : kErrorCaption, ui::ToQ(offsiteResult_.text));
+}
+
 void ConnectionDialog::TaskEnded() {
+    if (std::exchange(offsiteTask_, false)) return OffsiteEnded();
     if (!checkingCertificate_) return InstallEnded();
     checkingCertificate_ = false;
     CertificateChecked();
@@ -278,6 +319,8 @@ void ConnectionDialog::SetBusy(bool busy) {
     ui_->clearButton->setEnabled(!busy);
     ui_->browseButton->setEnabled(!busy);
     ui_->trustButton->setEnabled(!busy);
+    ui_->offsiteInitButton->setEnabled(!busy);
+    ui_->offsiteCheckButton->setEnabled(!busy);
     ui_->installButton->setEnabled(!busy && !settings_.hostInstalled);
 }
 

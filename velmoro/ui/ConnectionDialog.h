@@ -22,6 +22,7 @@
 #include "velmoro/engine/AgentHostSession.h"
 #include "velmoro/engine/ConnectionCheck.h"
 #include "velmoro/engine/HostTaskResult.h"
+#include "velmoro/engine/OffsiteSetup.h"
 #include "velmoro/ui/DialogEnd.h"
 
 class QLineEdit;
@@ -72,6 +73,9 @@ private:
     void InstallEnded();
     void CheckCertificate();
     void CertificateChecked();
+    // 初期化 and 接続確認 of the off-site group, with the entries as they stand.
+    void StartOffsite(bool initialise);
+    void OffsiteEnded();
     void TaskEnded();
     void SetBusy(bool busy);
     void Tell(const QString& caption, const QString& text);
@@ -95,6 +99,8 @@ private:
     // The certificate check shares the runner with the installation; this says which ended.
     bool checkingCertificate_ = false;
     std::optional<Expected<HostCertificate>> certificate_;
+    bool offsiteTask_ = false;
+    OffsiteSetupResult offsiteResult_;
     // Last: destroyed first, so a running task ends before what it uses goes.
     ui::TaskRunner runner_;
 };
