@@ -127,6 +127,10 @@ def main():
     parser.add_argument("--warmup", type=int, default=1)
     parser.add_argument("--small-mib", type=int, default=100)
     parser.add_argument("--work-root", default=None)
+    # The host is another machine: its writes must not share the PC's disk, or the PC's flush
+    # of its list file waits for the host's gigabyte in the same file system journal.
+    parser.add_argument("--host-root", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
+                        help="where the simulated host keeps its files (default /dev/shm)")
     parser.add_argument("--json", default=None)
     parser.add_argument("--log", default="YES", choices=["YES", "NO"],
                         help="LOG of zorva.ini: whether the progress lines reach the daily log")
@@ -134,12 +138,11 @@ def main():
 
     print(f"load average at start: {os.getloadavg()[0]:.2f} on {os.cpu_count()} cores")
     work = Path(tempfile.mkdtemp(prefix="restore-bench-", dir=args.work_root))
-    host_proc = None
+    host_proc = host_root = None
     try:
         binary = work / "qivRestore"
         shutil.copy2(args.qivrestore, binary)  # a rebuild during the run changes nothing
-        host_root = work / "host"
-        host_root.mkdir()
+        host_root = Path(tempfile.mkdtemp(prefix="restore-bench-host-", dir=args.host_root))
         host_proc, port = start(["serve", "--root", str(host_root), "--port", "0",
                                  "--installed", "--user", USER, "--password", PASSWORD],
                                 work / "host.log", timeout=15)
@@ -205,6 +208,8 @@ def main():
         if host_proc:
             stop(host_proc)
         shutil.rmtree(work, ignore_errors=True)
+        if host_root:
+            shutil.rmtree(host_root, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -17,12 +17,6 @@ namespace {
 // Large enough that the system call per chunk costs nothing beside the hash, small enough to
 // stay in the cache.
 constexpr std::size_t kChunkSize = 1 << 20;
-// Bytes handed to the background hash that it has not taken yet, before Update waits. The hash
-// is several times faster than any download, so this fills only while the hashing thread
-// waits for a core (a busy machine): the slack spares the receiver a hand-off per piece then.
-// Memory stays bounded whatever the file's size.
-constexpr std::size_t kMaxPending = 8 << 20;
-
 struct ContextFree {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 };
@@ -74,54 +68,6 @@ std::string Sha256::HexDigest() {
     EVP_DigestFinal_ex(context_->evp.get(), digest, &size);
     context_->Start();
     return HexText(digest, size);
-}
-
-BackgroundSha256::BackgroundSha256() : thread_([this] { Loop(); }) {}
-
-BackgroundSha256::~BackgroundSha256() {
-    Finish();
-}
-
-void BackgroundSha256::Update(const void* data, std::size_t size) {
-    bool wasEmpty = false;
-    {
-        std::unique_lock lock(mutex_);
-        drained_.wait(lock, [&] { return pending_.size() < kMaxPending; });
-        wasEmpty = pending_.empty();
-        pending_.append(static_cast<const char*>(data), size);
-    }
-    // The hashing thread sleeps only with nothing pending: otherwise it needs no wake-up.
-    if (wasEmpty) wake_.notify_one();
-}
-
-std::string BackgroundSha256::HexDigest() {
-    Finish();
-    return hash_.HexDigest();
-}
-
-void BackgroundSha256::Finish() {
-    if (!thread_.joinable()) return;
-    {
-        std::lock_guard lock(mutex_);
-        finishing_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-}
-
-void BackgroundSha256::Loop() {
-    std::string taken;
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return !pending_.empty() || finishing_; });
-            if (pending_.empty()) return;  // finishing, and everything is hashed
-            taken.swap(pending_);          // both keep their capacity: no allocation per piece
-        }
-        drained_.notify_one();
-        hash_.Update(taken.data(), taken.size());
-        taken.clear();
-    }
 }
 
 Expected<std::string> Sha256OfFile(const std::filesystem::path& path,

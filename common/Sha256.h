@@ -2,15 +2,12 @@
 // SHA-256 through OpenSSL's EVP interface, fed piece by piece: a download hashes the bytes it
 // writes, a verification streams a file through it in chunks.
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "common/Expected.h"
 
@@ -30,32 +27,6 @@ public:
 private:
     struct Context;
     std::unique_ptr<Context> context_;
-};
-
-// A Sha256 on a thread of its own: Update only copies the bytes, so a download's receiving
-// thread never waits for the hash (it waits only when the hash falls behind by 8 MiB).
-class BackgroundSha256 {
-public:
-    BackgroundSha256();
-    ~BackgroundSha256();
-    BackgroundSha256(const BackgroundSha256&) = delete;
-    BackgroundSha256& operator=(const BackgroundSha256&) = delete;
-
-    void Update(const void* data, std::size_t size);
-    // Waits until everything handed over is hashed; call once, after the last Update.
-    std::string HexDigest();
-
-private:
-    void Finish();
-    void Loop();
-
-    Sha256 hash_;
-    std::mutex mutex_;
-    std::condition_variable wake_;     // bytes wait, or the end came
-    std::condition_variable drained_;  // the pending bytes were taken
-    std::string pending_;              // handed over, not yet taken by the hashing thread
-    bool finishing_ = false;
-    std::thread thread_;
 };
 
 // Called after each chunk with the bytes it held; returning false abandons the file.

@@ -6,13 +6,20 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace zorva {
 namespace {
 
+// One write and one hash update per block: large enough that the system call costs nothing
+// beside the copy, small enough to stay in the cache between the write and the hash.
+constexpr std::size_t kBlockSize = 1 << 20;
+// Blocks in flight at most: the slack for a writer that waits for a core.
+constexpr std::size_t kMaxBlocks = 8;
 // Written data is handed to the disk in pieces of this size.
 constexpr off_t kWritebackChunk = 8 << 20;
 
@@ -30,14 +37,16 @@ DownloadFile::DownloadFile(std::filesystem::path target, std::uint64_t limit, Do
         fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd_.valid() && errno != EEXIST) break;
     }
-    if (fd_.valid()) {
-        StartWriteback();
-    } else {
+    if (!fd_.valid()) {
         error_ = LastError();
+        return;
     }
+    writer_ = std::thread([this] { WriterLoop(); });
+    writeback_ = std::thread([this] { WritebackLoop(); });
 }
 
 DownloadFile::~DownloadFile() {
+    StopWriter(true);
     StopWriteback();
     fd_.reset();
     if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
@@ -46,22 +55,64 @@ DownloadFile::~DownloadFile() {
 bool DownloadFile::Write(const char* data, std::size_t size) {
     if (size > limit_ - received_) return false;
     received_ += size;
-    if (!WriteAll(fd_.get(), std::string_view(data, size))) {
-        error_ = LastError();
-        return false;
+    while (size > 0) {
+        if (!filling_.bytes && !TakeBlock()) return false;
+        const std::size_t piece = std::min(size, kBlockSize - filling_.size);
+        std::memcpy(filling_.bytes.get() + filling_.size, data, piece);
+        filling_.size += piece;
+        data += piece;
+        size -= piece;
+        if (filling_.size == kBlockSize) HandOver();
     }
-    if (hash_) hash_->Update(data, size);
+    return !failed_.load(std::memory_order_relaxed);
+}
+
+// A block to fill: a new one while fewer than kMaxBlocks exist, else the next one written.
+bool DownloadFile::TakeBlock() {
+    std::unique_lock lock(mutex_);
+    if (free_.empty() && blocks_ < kMaxBlocks) {
+        ++blocks_;
+        lock.unlock();
+        filling_.bytes = std::make_unique_for_overwrite<char[]>(kBlockSize);
+        return true;
+    }
+    blockFree_.wait(lock, [&] { return !free_.empty(); });
+    filling_ = std::move(free_.back());
+    free_.pop_back();
+    return !failed_.load(std::memory_order_relaxed);
+}
+
+void DownloadFile::HandOver() {
     {
         std::lock_guard lock(mutex_);
-        written_ += static_cast<off_t>(size);
+        full_.push_back(std::move(filling_));
     }
-    wake_.notify_one();
-    return true;
+    filling_ = {};
+    blockFull_.notify_one();
+}
+
+// Ends the writer thread after it has written every block handed over (or, when `discard`,
+// dropped them).
+void DownloadFile::StopWriter(bool discard) {
+    if (!writer_.joinable()) return;
+    if (!discard && filling_.size > 0) HandOver();
+    {
+        std::lock_guard lock(mutex_);
+        writerStopping_ = true;
+        discarding_ = discard;
+    }
+    blockFull_.notify_one();
+    writer_.join();
 }
 
 bool DownloadFile::Commit() {
+    StopWriter(false);
+    {
+        std::lock_guard lock(mutex_);
+        error_ = writeError_;
+    }
     StopWriteback();
-    if (::fsync(fd_.get()) != 0) error_ = LastError();
+    if (!error_ && ::fsync(fd_.get()) != 0) error_ = LastError();
     if (!fd_.Close() && !error_) error_ = LastError();
     if (error_ || ::rename(path_.c_str(), target_.c_str()) != 0) {
         if (!error_) error_ = LastError();
@@ -79,17 +130,52 @@ std::size_t DownloadFile::Receive(char* data, std::size_t size, std::size_t coun
     return static_cast<DownloadFile*>(self)->Write(data, size * count) ? size * count : 0;
 }
 
-void DownloadFile::StartWriteback() {
-    writeback_ = std::thread([this] { WritebackLoop(); });
+void DownloadFile::WriterLoop() {
+    for (;;) {
+        Block block;
+        {
+            std::unique_lock lock(mutex_);
+            blockFull_.wait(lock, [&] { return !full_.empty() || writerStopping_; });
+            if (full_.empty() || discarding_) return;
+            block = std::move(full_.front());
+            full_.pop_front();
+        }
+        if (!failed_.load(std::memory_order_relaxed)) WriteBlock(block);
+        block.size = 0;
+        {
+            std::lock_guard lock(mutex_);
+            free_.push_back(std::move(block));
+        }
+        blockFree_.notify_one();
+    }
+}
+
+void DownloadFile::WriteBlock(const Block& block) {
+    if (!WriteAll(fd_.get(), std::string_view(block.bytes.get(), block.size))) {
+        std::lock_guard lock(mutex_);
+        writeError_ = LastError();
+        failed_.store(true, std::memory_order_relaxed);
+        return;
+    }
+    if (hash_) hash_->Update(block.bytes.get(), block.size);
+    bool chunkDone = false;
+    {
+        std::lock_guard lock(mutex_);
+        const off_t before = written_;
+        written_ += static_cast<off_t>(block.size);
+        chunkDone = written_ / kWritebackChunk != before / kWritebackChunk;
+    }
+    // The writeback sleeps until a whole chunk is there: one wake-up per chunk, not per block.
+    if (chunkDone) chunkReady_.notify_one();
 }
 
 void DownloadFile::StopWriteback() {
     if (!writeback_.joinable()) return;
     {
         std::lock_guard lock(mutex_);
-        stopping_ = true;
+        writebackStopping_ = true;
     }
-    wake_.notify_one();
+    chunkReady_.notify_one();
     writeback_.join();
 }
 
@@ -98,8 +184,9 @@ void DownloadFile::WritebackLoop() {
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stopping_ || written_ - started >= kWritebackChunk; });
-            if (stopping_) return;
+            chunkReady_.wait(
+                lock, [&] { return writebackStopping_ || written_ - started >= kWritebackChunk; });
+            if (writebackStopping_) return;
         }
         // Start writing the next piece, then wait for the one before it and drop its pages
         // from the cache: the disk keeps busy while memory use stays flat.

@@ -1,20 +1,28 @@
 #pragma once
 // The file a download is written to until it is complete: a hidden name beside the target,
-// renamed to the target only by Commit and removed otherwise. A background thread pushes what
-// has been written to disk as the download goes on, so that making the file durable at the
-// end costs little and receiving never waits for the disk.
+// renamed to the target only by Commit and removed otherwise.
+//
+// libcurl hands the bytes over in pieces of 16 KiB whatever its receive buffer. The receiving
+// thread only copies them into blocks of 1 MiB; a writer thread writes each full block with one
+// system call and hashes it, and a third thread pushes what has been written to disk as the
+// download goes on, so that making the file durable at the end costs little. Receiving waits
+// only when every block is still being written.
 
 #include <sys/types.h>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "common/Sha256.h"
 #include "common/UniqueFd.h"
@@ -38,7 +46,8 @@ public:
     bool Opened() const { return fd_.valid(); }
     const std::filesystem::path& TemporaryPath() const { return path_; }
 
-    // False on a write error or past the limit.
+    // False on a write error or past the limit. A write error may show a few blocks late, and
+    // at the latest in Commit.
     bool Write(const char* data, std::size_t size);
     // Why the file could not be created, written or committed (the system's error); empty
     // when nothing failed on the PC's side (a download past its limit included).
@@ -55,7 +64,16 @@ public:
     static std::size_t Receive(char* data, std::size_t size, std::size_t count, void* self);
 
 private:
-    void StartWriteback();
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+    };
+
+    bool TakeBlock();
+    void HandOver();
+    void StopWriter(bool discard);
+    void WriterLoop();
+    void WriteBlock(const Block& block);
     void StopWriteback();
     void WritebackLoop();
 
@@ -66,13 +84,24 @@ private:
     UniqueFd fd_;
     bool committed_ = false;
     std::error_code error_;
-    std::optional<BackgroundSha256> hash_;
+    std::optional<Sha256> hash_;  // fed by the writer thread
     std::optional<std::string> digest_;
+    Block filling_;  // the receiving thread's
 
     std::mutex mutex_;
-    std::condition_variable wake_;
-    off_t written_ = 0;  // bytes written so far
-    bool stopping_ = false;
+    std::condition_variable blockFull_;   // the writer has work, or the end came
+    std::condition_variable blockFree_;   // a written block is back
+    std::condition_variable chunkReady_;  // the writeback has work, or the end came
+    std::deque<Block> full_;              // handed over, oldest first
+    std::vector<Block> free_;
+    std::size_t blocks_ = 0;  // made so far
+    std::error_code writeError_;
+    std::atomic<bool> failed_ = false;  // writeError_ is set
+    bool writerStopping_ = false;
+    bool discarding_ = false;  // an abandoned download: blocks still handed over go unwritten
+    off_t written_ = 0;        // bytes written so far
+    bool writebackStopping_ = false;
+    std::thread writer_;
     std::thread writeback_;
 };
 

@@ -1,14 +1,19 @@
 #include "common/host/HostProgressTracker.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
 namespace zorva {
 
-HostProgressTracker::HostProgressTracker(const HostProfile& profile, Sink sink)
-    : profile_(profile), sink_(std::move(sink)) {}
+HostProgressTracker::HostProgressTracker(const HostProfile& profile, Sink sink,
+                                         Clock::duration byteInterval)
+    : profile_(profile), sink_(std::move(sink)), byteInterval_(byteInterval) {}
 
 void HostProgressTracker::Begin(HostActivity activity) {
+    if (unshownBytes_ > shownBytes_) ShowBytes(unshownBytes_);
+    unshownBytes_ = 0;
+    bytesShownAt_.reset();
     activity_ = activity;
     sendingShown_ = false;
     waitingShown_ = false;
@@ -40,21 +45,25 @@ void HostProgressTracker::CommandSent() {
 
 void HostProgressTracker::DownloadStarted() {
     shownBytes_ = 0;
+    unshownBytes_ = 0;
     Emit(HostEvent::HandleCreated);
 }
 
-void HostProgressTracker::Bytes(std::int64_t count) {
-    HostEvent event;
-    if (activity_ == HostActivity::Upload) {
-        event = HostEvent::RequestSent;
-    } else if (activity_ == HostActivity::Download) {
-        event = HostEvent::ResponseReceived;
-    } else {
+void HostProgressTracker::Bytes(std::int64_t count, Clock::time_point now) {
+    if (activity_ != HostActivity::Upload && activity_ != HostActivity::Download) return;
+    if (count <= shownBytes_) return;
+    if (bytesShownAt_ && now - *bytesShownAt_ < byteInterval_) {
+        unshownBytes_ = std::max(unshownBytes_, count);
         return;
     }
-    if (count <= shownBytes_) return;
+    bytesShownAt_ = now;
+    ShowBytes(count);
+}
+
+void HostProgressTracker::ShowBytes(std::int64_t count) {
     shownBytes_ = count;
-    Emit(event, std::to_string(count));
+    const bool upload = activity_ == HostActivity::Upload;
+    Emit(upload ? HostEvent::RequestSent : HostEvent::ResponseReceived, std::to_string(count));
 }
 
 void HostProgressTracker::ConnectionClosed() {

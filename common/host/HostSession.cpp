@@ -78,6 +78,15 @@ size_t Discard(char*, size_t size, size_t count, void*) {
     return size * count;
 }
 
+// Every data transfer begins with a NOOP: libcurl 7.88 waits a whole second before it opens
+// the data connection when it reads the PASV reply in the same pass that sent PASV (a quick
+// server), and one command before PASV puts that reply into a later pass.
+CurlList PaceCommand() {
+    CurlList list;
+    list.Append("NOOP");
+    return list;
+}
+
 CurlList TypeCommand(TransferType type) {
     CurlList list;
     list.Append(type == TransferType::Ascii ? "TYPE A" : "TYPE I");
@@ -418,7 +427,7 @@ HostStatus HostSession::PutOnce(const fs::path& localPath, std::string_view remo
     if (!file || ::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
         return HostStatus::Failed;
     }
-    PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
+    PrepareRequest(PercentEncoded(ToCp932(remoteName)), PaceCommand(), TypeCommand(type));
     CURL* h = easy_.get();
     curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
@@ -454,7 +463,7 @@ HostStatus HostSession::GetOnce(std::string_view remoteName, const fs::path& loc
                           text ? DownloadDigest::None : DownloadDigest::Sha256);
     localError = download.LocalError();
     if (!download.Opened()) return HostStatus::Failed;
-    PrepareRequest(PercentEncoded(ToCp932(remoteName)), {}, TypeCommand(type));
+    PrepareRequest(PercentEncoded(ToCp932(remoteName)), PaceCommand(), TypeCommand(type));
     CURL* h = easy_.get();
     // The size the server gives is that of its own copy, which a text transfer changes; only
     // a binary download is checked against it.
@@ -488,7 +497,7 @@ HostStatus HostSession::GetFile(std::string_view remoteName, const fs::path& loc
 HostStatus HostSession::ListOnce(std::string_view library, std::vector<std::string>& names) {
     if (HostStatus status = EnsureConnection(); status != HostStatus::Ok) return status;
     std::string listing;
-    PrepareRequest(PercentEncoded(ToCp932(library)) + "/", {}, {});
+    PrepareRequest(PercentEncoded(ToCp932(library)) + "/", PaceCommand(), {});
     CURL* h = easy_.get();
     curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 1L);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendToListing);
@@ -517,7 +526,7 @@ std::optional<std::int64_t> HostSession::FileSize(std::string_view remoteName) {
     if (!easy_ || remoteName.empty() || EnsureConnection() != HostStatus::Ok) return std::nullopt;
     std::string listing;
     const std::string command = "LIST " + ToCp932(remoteName);
-    PrepareRequest("", {}, {});
+    PrepareRequest("", PaceCommand(), {});
     CURL* h = easy_.get();
     curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.c_str());
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &AppendToListing);
