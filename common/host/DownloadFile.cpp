@@ -42,6 +42,7 @@ DownloadFile::DownloadFile(std::filesystem::path target, std::uint64_t limit, Do
         return;
     }
     writer_ = std::thread([this] { WriterLoop(); });
+    if (hash_) hasher_ = std::thread([this] { HashLoop(); });
     writeback_ = std::thread([this] { WritebackLoop(); });
 }
 
@@ -103,6 +104,13 @@ void DownloadFile::StopWriter(bool discard) {
     }
     blockFull_.notify_one();
     writer_.join();
+    if (!hasher_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        hasherStopping_ = true;
+    }
+    blockWritten_.notify_one();
+    hasher_.join();
 }
 
 bool DownloadFile::Commit() {
@@ -141,13 +149,42 @@ void DownloadFile::WriterLoop() {
             full_.pop_front();
         }
         if (!failed_.load(std::memory_order_relaxed)) WriteBlock(block);
-        block.size = 0;
-        {
-            std::lock_guard lock(mutex_);
-            free_.push_back(std::move(block));
+        if (hash_) {
+            {
+                std::lock_guard lock(mutex_);
+                writtenBlocks_.push_back(std::move(block));
+            }
+            blockWritten_.notify_one();
+        } else {
+            FreeBlock(std::move(block));
         }
-        blockFree_.notify_one();
     }
+}
+
+// The hash runs beside the writes rather than after each: the page cache, and so the disk,
+// get the bytes at the pace of the writes alone.
+void DownloadFile::HashLoop() {
+    for (;;) {
+        Block block;
+        {
+            std::unique_lock lock(mutex_);
+            blockWritten_.wait(lock, [&] { return !writtenBlocks_.empty() || hasherStopping_; });
+            if (writtenBlocks_.empty() || discarding_) return;
+            block = std::move(writtenBlocks_.front());
+            writtenBlocks_.pop_front();
+        }
+        hash_->Update(block.bytes.get(), block.size);
+        FreeBlock(std::move(block));
+    }
+}
+
+void DownloadFile::FreeBlock(Block block) {
+    block.size = 0;
+    {
+        std::lock_guard lock(mutex_);
+        free_.push_back(std::move(block));
+    }
+    blockFree_.notify_one();
 }
 
 void DownloadFile::WriteBlock(const Block& block) {
@@ -157,7 +194,6 @@ void DownloadFile::WriteBlock(const Block& block) {
         failed_.store(true, std::memory_order_relaxed);
         return;
     }
-    if (hash_) hash_->Update(block.bytes.get(), block.size);
     bool chunkDone = false;
     {
         std::lock_guard lock(mutex_);

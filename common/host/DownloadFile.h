@@ -4,9 +4,9 @@
 //
 // libcurl hands the bytes over in pieces of 16 KiB whatever its receive buffer. The receiving
 // thread only copies them into blocks of 1 MiB; a writer thread writes each full block with one
-// system call and hashes it, and a third thread pushes what has been written to disk as the
-// download goes on, so that making the file durable at the end costs little. Receiving waits
-// only when every block is still being written.
+// system call, a hash thread hashes the written blocks, and another thread pushes what has been
+// written to disk as the download goes on, so that making the file durable at the end costs little.
+// Receiving waits only when every block is still being written.
 
 #include <sys/types.h>
 #include <atomic>
@@ -73,6 +73,8 @@ private:
     void HandOver();
     void StopWriter(bool discard);
     void WriterLoop();
+    void HashLoop();
+    void FreeBlock(Block block);
     void WriteBlock(const Block& block);
     void StopWriteback();
     void WritebackLoop();
@@ -84,24 +86,28 @@ private:
     UniqueFd fd_;
     bool committed_ = false;
     std::error_code error_;
-    std::optional<Sha256> hash_;  // fed by the writer thread
+    std::optional<Sha256> hash_;  // fed by the hash thread, in the order of the writes
     std::optional<std::string> digest_;
     Block filling_;  // the receiving thread's
 
     std::mutex mutex_;
-    std::condition_variable blockFull_;   // the writer has work, or the end came
-    std::condition_variable blockFree_;   // a written block is back
-    std::condition_variable chunkReady_;  // the writeback has work, or the end came
-    std::deque<Block> full_;              // handed over, oldest first
+    std::condition_variable blockFull_;     // the writer has work, or the end came
+    std::condition_variable blockFree_;     // a written block is back
+    std::condition_variable chunkReady_;    // the writeback has work, or the end came
+    std::condition_variable blockWritten_;  // the hash has work, or the end came
+    std::deque<Block> full_;                // handed over, oldest first
+    std::deque<Block> writtenBlocks_;       // written, waiting for the hash, oldest first
     std::vector<Block> free_;
     std::size_t blocks_ = 0;  // made so far
     std::error_code writeError_;
     std::atomic<bool> failed_ = false;  // writeError_ is set
     bool writerStopping_ = false;
+    bool hasherStopping_ = false;
     bool discarding_ = false;  // an abandoned download: blocks still handed over go unwritten
     off_t written_ = 0;        // bytes written so far
     bool writebackStopping_ = false;
     std::thread writer_;
+    std::thread hasher_;
     std::thread writeback_;
 };
 
