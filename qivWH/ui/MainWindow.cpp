@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <utility>
 
 #include "common/Settings.h"
 #include "common/ui/GenerationBrowser.h"
@@ -66,7 +67,12 @@ void MainWindow::AddOffsiteControls(const std::filesystem::path& programFolder,
 }
 
 void MainWindow::ListOffsite(const std::string& setName) {
-    if (!offsite_ || offsiteRunner_->Running()) return;
+    if (!offsite_) return;
+    if (offsiteRunner_->Running()) {  // listed as soon as the running task ends
+        pendingOffsiteSet_ = setName;
+        return;
+    }
+    pendingOffsiteSet_.reset();
     offsiteSet_ = setName;
     fetching_ = false;
     if (!*offsite_) {
@@ -99,7 +105,11 @@ void MainWindow::StartFetch() {
 }
 
 void MainWindow::OffsiteEnded() {
-    if (!fetching_) return ShowSnapshots();
+    if (!fetching_) {
+        ShowSnapshots();
+        ListPendingOffsite();
+        return;
+    }
     fetching_ = false;
     const QString text =
         fetched_ ? QStringLiteral("取得しました：%1/%2")
@@ -108,6 +118,11 @@ void MainWindow::OffsiteEnded() {
     boxes_.Inform(this, fetched_ ? QStringLiteral("完了") : QStringLiteral("エラー"), text,
                   ui::MessageIcon::Information);
     if (Browser()->ChosenSetName() == offsiteSet_) LoadChosenSet();  // shows the new generation
+    ListPendingOffsite();
+}
+
+void MainWindow::ListPendingOffsite() {
+    if (pendingOffsiteSet_) ListOffsite(std::exchange(pendingOffsiteSet_, std::nullopt).value());
 }
 
 // One item "オフサイト" below the set's folders, a row per snapshot: date, generation, size.

@@ -59,6 +59,7 @@ private:
     void ListOffsite(const std::string& setName);
     void StartFetch();
     void OffsiteEnded();
+    void ListPendingOffsite();
     void ShowSnapshots();
 
     std::unique_ptr<Ui::MainWindow> ui_;
@@ -74,6 +75,8 @@ private:
     QPushButton* fetchButton_ = nullptr;
     std::string offsiteSet_;  // the set the last off-site task was about
     bool fetching_ = false;
+    // A set chosen while an off-site task ran: its snapshots are listed when that task ends.
+    std::optional<std::string> pendingOffsiteSet_;
     Expected<std::vector<offsite::Snapshot>> snapshots_{std::vector<offsite::Snapshot>{}};
     Expected<std::string> fetched_{std::string()};
     std::unique_ptr<ui::TaskRunner> offsiteRunner_;
