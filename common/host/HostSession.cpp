@@ -362,8 +362,14 @@ HostStatus HostSession::EnsureConnection() {
     PrepareRequest("", LogOnCommands(), {});
     curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
     curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, 1L);
-    HostStatus status = Outcome(Perform(HostActivity::Connect));
+    const CURLcode code = Perform(HostActivity::Connect);
     curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, 0L);
+    // A certificate refused now (the host's changed since the log-on) is named as at the
+    // log-on, and the operation is not tried again.
+    tlsFailure_.clear();
+    NoteTlsFailure(code);
+    if (!tlsFailure_.empty()) Report(tlsFailure_);
+    HostStatus status = Outcome(code);
     if (status == HostStatus::Ok && !currentLibrary_.empty() && !ReplyAccepted()) {
         status = HostStatus::Failed;
     }

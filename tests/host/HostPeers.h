@@ -176,6 +176,19 @@ public:
     }
 };
 
+// The simulator over explicit TLS with a throw-away CA of its own in `tlsFolder` (ca.pem), on
+// `port` (0: a free one).
+class TlsHostsimProcess final : public ServerProcess {
+public:
+    TlsHostsimProcess(const std::filesystem::path& tlsFolder, int port) {
+        Start({ZORVA_PYTHON, "-m", "hostsim", "serve", "--root", root().string(), "--port",
+               std::to_string(port), "--user", "ZORVA", "--password", "SECRET", "--installed",
+               "--tls", "explicit", "--tls-dir", tlsFolder.string()},
+              {std::string("PYTHONPATH=") + ZORVA_SOURCE_DIR});
+    }
+    int Port() const { return port_; }
+};
+
 // A TCP peer on 127.0.0.1 that is no FTP server.
 class BrokenPeer {
 public:

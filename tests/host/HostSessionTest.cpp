@@ -192,6 +192,36 @@ INSTANTIATE_TEST_SUITE_P(DuringOrAfterACommand, HostSessionLostConnection,
                          ::testing::Values("RCMD DROP", "RCMD BYE"),
                          [](const auto& test) { return std::string(test.param).substr(5); });
 
+// The host comes back with a certificate from another CA while the session is idle: the
+// reconnect names the reason, as the log-on does, once: the operation is not tried again.
+TEST(HostSessionTls, ReconnectToAChangedCertificateNamesTheReason) {
+    TempFolder pki;
+    auto first = std::make_unique<test::TlsHostsimProcess>(pki / "first", 0);
+    const int port = first->Port();
+    HostEndpoint endpoint = first->Endpoint();
+    endpoint.tls = HostTls::Explicit;
+    endpoint.caFile = (pki / "first" / "ca.pem").string();
+    InstantWaiter waiter;
+    RecordingObserver observer;
+    HostSession session(qivftp::kTransferHostProfile, endpoint, waiter, observer);
+    ASSERT_EQ(session.Open(), HostStatus::Ok);
+    first.reset();
+    test::TlsHostsimProcess second(pki / "second", port);
+    observer.Clear();
+
+    EXPECT_EQ(session.DeleteFile("ZORVADATA/ANY", RetryPolicy{3, 1s}), HostStatus::Failed);
+
+    const auto& reports = observer.Reports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(std::count_if(reports.begin(), reports.end(),
+                            [](const std::string& text) {
+                                return text.find("証明書の発行元（CA）が信頼されていない") !=
+                                       std::string::npos;
+                            }),
+              1)
+        << reports.front();
+}
+
 // Progress texts of open, a large upload, a smaller upload (whose counts stay below the
 // highest shown), a download (which starts counting afresh) and close, per program.
 // Byte-count texts appear as "#" once for each run of them.
