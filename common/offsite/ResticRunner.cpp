@@ -29,4 +29,25 @@ std::string RunFailureText(const RunResult& result, const ResticAccess& access,
     return ResticFailureText(result.errorText, access);
 }
 
+CollectedRun RunCollectingOutput(ResticRunner& restic, const ResticCommand& command,
+                                 std::function<bool()> stopRequested,
+                                 std::chrono::milliseconds timeLimit) {
+    CollectedRun run;
+    run.result =
+        restic.Run(command, {[&run](std::string_view line) { (run.output += line) += '\n'; },
+                             std::move(stopRequested), timeLimit});
+    return run;
+}
+
+Expected<std::vector<Snapshot>> ListSnapshots(ResticRunner& restic, const ResticAccess& access,
+                                              std::string_view host, std::string_view setName,
+                                              std::function<bool()> stopRequested,
+                                              std::chrono::milliseconds timeLimit) {
+    const CollectedRun run = RunCollectingOutput(restic, SnapshotsCommand(access, host, setName),
+                                                 std::move(stopRequested), timeLimit);
+    if (!run.result.Succeeded())
+        return MakeFailure(FailureCode::ReadFailed, RunFailureText(run.result, access, timeLimit));
+    return ParseSnapshots(run.output);
+}
+
 }  // namespace zorva::offsite

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/offsite/Restic.h"
 
@@ -42,5 +43,21 @@ public:
 // The outcome of a run as one line: empty on success.
 std::string RunFailureText(const RunResult& result, const ResticAccess& access,
                            std::chrono::milliseconds timeLimit);
+
+// A run whose standard output is wanted whole (a --json document).
+struct CollectedRun {
+    RunResult result;
+    std::string output;
+};
+CollectedRun RunCollectingOutput(ResticRunner& restic, const ResticCommand& command,
+                                 std::function<bool()> stopRequested,
+                                 std::chrono::milliseconds timeLimit);
+
+// The snapshots of `setName` from `host` (empty: every set, every host); a failed run as its
+// one line.
+Expected<std::vector<Snapshot>> ListSnapshots(ResticRunner& restic, const ResticAccess& access,
+                                              std::string_view host, std::string_view setName,
+                                              std::function<bool()> stopRequested,
+                                              std::chrono::milliseconds timeLimit);
 
 }  // namespace zorva::offsite

@@ -26,16 +26,15 @@ Unexpected Refusal(const std::string& text) {
     return MakeFailure(FailureCode::BadArgument, "オフサイト：" + text);
 }
 
-Expected<std::string> RunToText(const OffsiteContext& context, offsite::ResticRunner& restic,
-                                const offsite::ResticCommand& command) {
-    std::string output;
+Expected<void> Restore(const OffsiteContext& context, offsite::ResticRunner& restic,
+                       const std::string& snapshotId, const fs::path& target) {
     const offsite::RunResult result =
-        restic.Run(command, {[&output](std::string_view line) { (output += line) += '\n'; },
-                             context.stopRequested, std::chrono::milliseconds::zero()});
+        restic.Run(offsite::RestoreCommand(context.access, snapshotId, target),
+                   {{}, context.stopRequested, std::chrono::milliseconds::zero()});
     if (!result.Succeeded())
         return MakeFailure(FailureCode::ReadFailed,
                            offsite::RunFailureText(result, context.access, {}));
-    return output;
+    return {};
 }
 
 // A generation path from a tag must stay below the set's folder.
@@ -95,10 +94,8 @@ Expected<OffsiteContext> OpenOffsite(const fs::path& programFolder, const Profil
 
 Expected<std::vector<offsite::Snapshot>> ListSetSnapshots(const OffsiteContext& context,
                                                           offsite::ResticRunner& restic) {
-    const auto json = RunToText(
-        context, restic, offsite::SnapshotsCommand(context.access, context.host, context.setName));
-    if (!json) return Unexpected{json.error()};
-    return offsite::ParseSnapshots(*json);
+    return offsite::ListSnapshots(restic, context.access, context.host, context.setName,
+                                  context.stopRequested, std::chrono::milliseconds::zero());
 }
 
 Expected<std::string> FetchSnapshot(const OffsiteContext& context, offsite::ResticRunner& restic,
@@ -119,9 +116,8 @@ Expected<std::string> FetchSnapshot(const OffsiteContext& context, offsite::Rest
     fs::remove_all(staging, error);  // what a killed fetch left
     fs::create_directories(staging.parent_path(), error);
     fs::permissions(staging.parent_path(), fs::perms::owner_all, error);
-    auto result =
-        RunToText(context, restic, offsite::RestoreCommand(context.access, snapshot->id, staging));
-    Expected<void> placed = result ? CheckRestored(staging) : Unexpected{result.error()};
+    Expected<void> placed = Restore(context, restic, snapshot->id, staging);
+    if (placed) placed = CheckRestored(staging);
     fs::permissions(staging, fs::perms::owner_all, error);  // saved data stays private
     if (placed) placed = MoveIntoPlace(staging, target);
     fs::remove_all(staging, error);

@@ -59,11 +59,8 @@ public:
         : job_(job), access_(access), restic_(restic), output_(output) {}
 
     std::optional<std::vector<offsite::Snapshot>> Snapshots() {
-        std::string json;
-        const auto result = Run(offsite::SnapshotsCommand(access_, job_.host, job_.setName),
-                                [&json](std::string_view line) { (json += line) += '\n'; });
-        if (!result) return std::nullopt;
-        auto snapshots = offsite::ParseSnapshots(json);
+        auto snapshots = offsite::ListSnapshots(restic_, access_, job_.host, job_.setName,
+                                                job_.stopRequested, job_.timeLimit);
         if (!snapshots) return Fail(snapshots.error().text), std::nullopt;
         return std::move(*snapshots);
     }

@@ -10,18 +10,9 @@ using namespace std::chrono_literals;
 // A dialog button should not wait for a dead backend for long.
 constexpr std::chrono::milliseconds kButtonTimeLimit = 120s;
 
-struct Run {
-    offsite::RunResult result;
-    std::string output;
-};
-
-Run RunRestic(offsite::ResticRunner& restic, const offsite::ResticCommand& command,
-              const std::function<bool()>& stopRequested) {
-    Run run;
-    run.result =
-        restic.Run(command, {[&run](std::string_view line) { (run.output += line) += '\n'; },
-                             stopRequested, kButtonTimeLimit});
-    return run;
+offsite::RunResult RunRestic(offsite::ResticRunner& restic, const offsite::ResticCommand& command,
+                             const std::function<bool()>& stopRequested) {
+    return offsite::RunCollectingOutput(restic, command, stopRequested, kButtonTimeLimit).result;
 }
 
 std::string SnapshotSummary(const std::vector<offsite::Snapshot>& snapshots) {
@@ -43,14 +34,13 @@ OffsiteSetupResult InitOffsiteRepository(const OffsiteSettings& settings,
     if (!access) return {false, access.error().text};
     // Only a repository that is not there is created: init over a reachable one would fail
     // anyway, and a wrong password must not look like a missing repository.
-    const Run probe = RunRestic(restic, offsite::SnapshotsCommand(*access, "", ""), stopRequested);
-    if (probe.result.Succeeded()) return {true, "リポジトリは既に初期化されている"};
-    if (probe.result.end != offsite::RunEnd::Exited ||
-        offsite::ProblemOf(probe.result.errorText) != offsite::ResticProblem::NoRepository)
-        return {false, offsite::RunFailureText(probe.result, *access, kButtonTimeLimit)};
-    const Run init = RunRestic(restic, offsite::InitCommand(*access), stopRequested);
-    if (!init.result.Succeeded())
-        return {false, offsite::RunFailureText(init.result, *access, kButtonTimeLimit)};
+    const auto probe = RunRestic(restic, offsite::SnapshotsCommand(*access, "", ""), stopRequested);
+    if (probe.Succeeded()) return {true, "リポジトリは既に初期化されている"};
+    if (probe.end != offsite::RunEnd::Exited ||
+        offsite::ProblemOf(probe.errorText) != offsite::ResticProblem::NoRepository)
+        return {false, offsite::RunFailureText(probe, *access, kButtonTimeLimit)};
+    const auto init = RunRestic(restic, offsite::InitCommand(*access), stopRequested);
+    if (!init.Succeeded()) return {false, offsite::RunFailureText(init, *access, kButtonTimeLimit)};
     return {true, "リポジトリを初期化した：" + access->repository};
 }
 
@@ -60,10 +50,8 @@ OffsiteSetupResult CheckOffsiteRepository(const OffsiteSettings& settings,
                                           const std::function<bool()>& stopRequested) {
     const auto access = offsite::OpenResticAccess(settings, programFolder);
     if (!access) return {false, access.error().text};
-    const Run run = RunRestic(restic, offsite::SnapshotsCommand(*access, host, ""), stopRequested);
-    if (!run.result.Succeeded())
-        return {false, offsite::RunFailureText(run.result, *access, kButtonTimeLimit)};
-    const auto snapshots = offsite::ParseSnapshots(run.output);
+    const auto snapshots =
+        offsite::ListSnapshots(restic, *access, host, "", stopRequested, kButtonTimeLimit);
     if (!snapshots) return {false, snapshots.error().text};
     return {true, SnapshotSummary(*snapshots)};
 }
