@@ -17,9 +17,12 @@ std::optional<int> TransferPercent(const TransferSnapshot& snapshot) {
 std::string TransferBytesText(const TransferSnapshot& snapshot) {
     char text[64];
     if (snapshot.size) {
-        std::snprintf(text, sizeof text, "%.1f / %.1f MB",
-                      static_cast<double>(snapshot.bytes) / 1e6,
-                      static_cast<double>(*snapshot.size) / 1e6);
+        // A file under a megabyte in KB: "0.0 / 0.0 MB" says nothing.
+        const bool small = *snapshot.size < 1'000'000;
+        const double unit = small ? 1e3 : 1e6;
+        std::snprintf(text, sizeof text, "%.1f / %.1f %s",
+                      static_cast<double>(snapshot.bytes) / unit,
+                      static_cast<double>(*snapshot.size) / unit, small ? "KB" : "MB");
     } else {
         std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(snapshot.bytes) / 1e6);
     }

@@ -53,7 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
                   std::nullopt,
                   {{0, 0, "0.0 MB|0.0 MB/s||2 / 5 オブジェクト"},
                    {2000, 5'000'000, "5.0 MB|2.5 MB/s||2 / 5 オブジェクト"},
-                   {2010, 6'000'000, nullptr}}}),
+                   {2010, 6'000'000, nullptr}}},
+        MeterCase{"SmallFile",
+                  61'440,
+                  {{0, 0, "0.0 / 61.4 KB|0.0 MB/s||2 / 5 オブジェクト"},
+                   {20, 61'440, "61.4 / 61.4 KB|3.1 MB/s|残り 00:00:00|2 / 5 オブジェクト"}}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(TransferProgressFile, NoteSurvivesTheFileAndRefusesNonsense) {
