@@ -5,12 +5,14 @@
 #include <algorithm>
 
 #include "common/FileIo.h"
+#include "common/offsite/ResticRunner.h"
 #include "tests/support/TempFolder.h"
 
 namespace zorva::offsite {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 struct AccessCase {
     std::string label;
@@ -193,6 +195,76 @@ INSTANTIATE_TEST_SUITE_P(
                     "ssh: connect to host h port 22: Connection refused\n",
                     "オフサイト：restic失敗：unable to open repository at sftp:u@h:/r: "
                     "EOF（ssh: connect to host h port 22: Connection refused）"}),
+    [](const auto& test) { return test.param.label; });
+
+// Plays one run: the lines it prints and how it ends; keeps the command it was given.
+class ScriptedRestic final : public ResticRunner {
+public:
+    ScriptedRestic(std::vector<std::string> lines, RunResult result)
+        : lines_(std::move(lines)), result_(std::move(result)) {}
+    RunResult Run(const ResticCommand& command, const RunControl& control) override {
+        command_ = command;
+        for (const std::string& line : lines_) control.onLine(line);
+        return result_;
+    }
+    ResticCommand command_;
+
+private:
+    std::vector<std::string> lines_;
+    RunResult result_;
+};
+
+struct ListCase {
+    std::string label;
+    std::vector<std::string> lines;
+    RunResult result;
+    std::optional<std::size_t> count;  // nullopt: the failure line below
+    std::string failure = {};
+};
+
+class ResticList : public ::testing::TestWithParam<ListCase> {};
+
+TEST_P(ResticList, SnapshotsOfTheSetFromTheHostOrOneLineWhy) {
+    ScriptedRestic restic(GetParam().lines, GetParam().result);
+    const auto listed = ListSnapshots(restic, kAccess, "PC01", "DAILY", {}, 60s);
+    const auto& arguments = restic.command_.arguments;
+    const auto host = std::find(arguments.begin(), arguments.end(), "--host");
+    ASSERT_TRUE(host != arguments.end() && std::next(host) != arguments.end());
+    EXPECT_EQ(*std::next(host), "PC01");
+    EXPECT_NE(std::find(arguments.begin(), arguments.end(), "set:DAILY"), arguments.end());
+    if (GetParam().count) {
+        ASSERT_TRUE(listed) << listed.error().text;
+        EXPECT_EQ(listed->size(), *GetParam().count);
+    } else {
+        ASSERT_FALSE(listed);
+        EXPECT_EQ(listed.error().text, GetParam().failure);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResticList,
+    ::testing::Values(
+        ListCase{"OverTwoLines",
+                 {R"([{"time":"2026-12-07T20:06:46Z","id":"a1",)",
+                  R"("tags":["set:DAILY"]},{"time":"2026-12-08T20:06:46Z","id":"b2"}])"},
+                 {RunEnd::Exited, 0, ""},
+                 2},
+        ListCase{"None", {"null"}, {RunEnd::Exited, 0, ""}, 0},
+        ListCase{"WrongPassword",
+                 {},
+                 {RunEnd::Exited, 1, "Fatal: wrong password or no key found\n"},
+                 std::nullopt,
+                 "オフサイト：リポジトリsftp:u@h:/rのパスワードが違う"},
+        ListCase{"TimedOut",
+                 {},
+                 {RunEnd::TimedOut, -1, ""},
+                 std::nullopt,
+                 "オフサイト：resticが60秒以内に終わらないため中止した"},
+        ListCase{"NotJson",
+                 {"Fatal: nonsense"},
+                 {RunEnd::Exited, 0, ""},
+                 std::nullopt,
+                 "オフサイト：スナップショット一覧が読めない"}),
     [](const auto& test) { return test.param.label; });
 
 }  // namespace
