@@ -1,7 +1,5 @@
 #include "common/ui/MessageListWidget.h"
 
-#include <QMetaObject>
-
 #include "common/ui/QtText.h"
 
 namespace zorva::ui {
@@ -23,19 +21,22 @@ private:
 
 void QueuedMessageList::Clear() {
     count_.store(0);
-    QMetaObject::invokeMethod(
-        &widget_, [w = &widget_] { w->clear(); }, Qt::QueuedConnection);
+    Q_EMIT widget_.feedCleared();
 }
 
 void QueuedMessageList::InsertTop(const std::string& message) {
     ++count_;
-    QMetaObject::invokeMethod(
-        &widget_, [w = &widget_, text = ToQ(message)] { w->insertItem(0, text); },
-        Qt::QueuedConnection);
+    Q_EMIT widget_.feedInserted(ToQ(message));
 }
 
+// Connected here, on the widget's thread, so that a message crosses threads inside Qt's queued
+// signal and never as a call object built on the engine's thread.
 MessageListWidget::MessageListWidget(QWidget* parent) : QListWidget(parent) {
     setObjectName(QStringLiteral("messageList"));
+    connect(this, &MessageListWidget::feedCleared, this, &QListWidget::clear, Qt::QueuedConnection);
+    connect(
+        this, &MessageListWidget::feedInserted, this,
+        [this](const QString& text) { insertItem(0, text); }, Qt::QueuedConnection);
 }
 
 void MessageListWidget::AddMessage(const QString& text) {

@@ -41,6 +41,11 @@ public:
     // For any thread; lives as long as the widget. Use one way per widget, not both.
     MessageList& Feed() { return feed_; }
 
+Q_SIGNALS:
+    // The feed's changes, emitted on any thread and queued to this widget's own.
+    void feedCleared();
+    void feedInserted(const QString& text);
+
 private:
     friend class QueuedMessageList;
     QueuedMessageList feed_{*this};

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -107,6 +106,10 @@ SystemProcessLauncher::SystemProcessLauncher(QString besideFolder, QObject* pare
           FromQ(besideFolder.isEmpty() ? QCoreApplication::applicationDirPath() : besideFolder)),
       link_(std::make_shared<Link>()) {
     link_->target = this;
+    // Connected on the launcher's thread, so that an end crosses threads inside Qt's queued
+    // signal rather than as a call object built on the waiting thread.
+    connect(this, &SystemProcessLauncher::childEnded, this, &ProcessLauncher::finished,
+            Qt::QueuedConnection);
 }
 
 SystemProcessLauncher::~SystemProcessLauncher() {
@@ -144,14 +147,7 @@ LaunchResult SystemProcessLauncher::Launch(const LaunchRequest& request) {
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         const std::lock_guard lock(link->mutex);
-        if (link->target != nullptr) {
-            QMetaObject::invokeMethod(
-                link->target,
-                [target = link->target, id, code = ExitCodeOf(status)] {
-                    Q_EMIT target->finished(id, code);
-                },
-                Qt::QueuedConnection);
-        }
+        if (link->target != nullptr) Q_EMIT link->target->childEnded(id, ExitCodeOf(status));
     }).detach();
     return {true, id, {}};
 }

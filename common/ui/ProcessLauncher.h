@@ -59,6 +59,10 @@ public:
 
     LaunchResult Launch(const LaunchRequest& request) override;
 
+Q_SIGNALS:
+    // Emitted by a child's waiting thread; queued on to `finished`.
+    void childEnded(int id, int exitCode);
+
 private:
     struct Link;
     std::filesystem::path besideFolder_;

@@ -43,6 +43,8 @@ public:
 Q_SIGNALS:
     // On the runner's (GUI) thread, once per task, after the task has returned.
     void finished();
+    // Emitted on the worker when the task has returned; queued to TaskEnded.
+    void taskReturned();
 
 private:
     void TaskEnded();

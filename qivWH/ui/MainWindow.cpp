@@ -1,7 +1,6 @@
 #include "qivWH/ui/MainWindow.h"
 
 #include <QBrush>
-#include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -158,6 +157,8 @@ void MainWindow::AddVerifyControls() {
     verifyRunner_ = std::make_unique<ui::TaskRunner>();
     connect(verifyButton_, &QPushButton::clicked, this, &MainWindow::StartVerify);
     connect(verifyRunner_.get(), &ui::TaskRunner::finished, this, &MainWindow::VerifyEnded);
+    connect(this, &MainWindow::verifyProgressed, this, &MainWindow::ShowVerifyProgress,
+            Qt::QueuedConnection);
 }
 
 void MainWindow::StartVerify() {
@@ -174,8 +175,7 @@ void MainWindow::StartVerify() {
                 const int percent = Percent(done, total);
                 if (percent == shown) return;  // one queued call per percent, not per chunk
                 shown = percent;
-                QMetaObject::invokeMethod(
-                    this, [this, percent] { ShowVerifyProgress(percent); }, Qt::QueuedConnection);
+                Q_EMIT verifyProgressed(percent);
             },
             [&waiter] { return waiter.Interrupted(); }};
         verdicts_ = VerifyGeneration(folder, callbacks);

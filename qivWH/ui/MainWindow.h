@@ -43,6 +43,10 @@ public:
     // Opens on the set the agent's selector shows (the command line's SETNAME).
     void ChooseSet(const std::string& name);
 
+Q_SIGNALS:
+    // From the verifying thread; queued to ShowVerifyProgress.
+    void verifyProgressed(int percent);
+
 private:
     void LoadChosenSet();
     void ShowGeneration(const QString& treePath);
