@@ -177,8 +177,9 @@ class FolderWatch:
 class Host:
     """The host simulator, serving `root` on a free port."""
 
-    def __init__(self, root, log_path, *options):
+    def __init__(self, root, log_path, *options, rate=0):
         self.root = Path(root)
+        self.rate = rate  # bytes per second the host sends at most (0: no limit)
         self.root.mkdir(parents=True, exist_ok=True)
         self.proc, self.port = start(
             ["serve", "--root", str(self.root), "--port", "0", "--installed", "--user", USER,
@@ -187,7 +188,7 @@ class Host:
 
     def control(self, **settings):
         tmp = self.root / "control.tmp"
-        tmp.write_text(json.dumps(settings))
+        tmp.write_text(json.dumps({"rate": self.rate, **settings}))
         os.replace(tmp, self.root / "hostsim-control.json")
 
     def make_objects(self, names):
@@ -516,11 +517,11 @@ def tls_phase(args, plain, tls, ca, work):
             **{f"{key}_runs_mb_s": values for key, values in rates.items()}}
 
 
-def start_tls_side(binary, work):
+def start_tls_side(binary, work, rate):
     """A host that speaks only explicit TLS with a throw-away CA, and a qivftp that trusts it."""
     (work / "tls").mkdir()
     host = Host(work / "tls" / "host", work / "hostsim-tls.log", "--tls", "explicit",
-                "--tls-dir", str(work / "tls"))
+                "--tls-dir", str(work / "tls"), rate=rate)
     ca = str(work / "tls" / "ca.pem")
     return Agent(binary, work / "tls", host, host_tls="EXPLICIT", host_ca=ca), host, ca
 
@@ -546,6 +547,9 @@ def main():
     parser.add_argument("--work-root", default=None,
                         help="where the temporary folder goes (default: the system's)")
     parser.add_argument("--json", help="also write the figures to this file")
+    parser.add_argument("--host-rate", type=float, default=0, metavar="MB_S",
+                        help="the host sends at most this many MB/s, as a network link would "
+                             "(117 for gigabit Ethernet; default: loopback's full speed)")
     parser.add_argument("--tls", action="store_true",
                         help="also compare qivftp over explicit TLS with plain FTP")
     args = parser.parse_args()
@@ -565,7 +569,10 @@ def main():
         # A copy, so that a rebuild while the benchmark runs changes nothing half-way.
         binary = work / "qivftp"
         shutil.copy2(args.qivftp, binary)
-        host = Host(work / "host", work / "hostsim.log")
+        rate = int(args.host_rate * 1e6)
+        if rate:
+            print(f"the host sends at most {args.host_rate:.0f} MB/s", flush=True)
+        host = Host(work / "host", work / "hostsim.log", rate=rate)
         agent = Agent(binary, work, host)
         baseline = None
         if args.baseline_qivftp:
@@ -575,7 +582,7 @@ def main():
         if not args.skip_throughput:
             figures["throughput"] = throughput_phase(args, agent, host, work, baseline)
         if args.tls:
-            tls_agent, tls_host, ca = start_tls_side(binary, work)
+            tls_agent, tls_host, ca = start_tls_side(binary, work, rate)
             figures["tls"] = tls_phase(args, (agent, host), (tls_agent, tls_host), ca, work)
         if not args.skip_memory:
             print(f"memory: one save file of {args.small_mib} MiB, then one of "
