@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 namespace zorva {
 
@@ -25,6 +26,17 @@ std::optional<int> AnswerCommonOptions(int argc, const char* const argv[], std::
             return 2;
         }
     }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> CurrentProgramFolder(std::string_view program) {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::current_path(error);
+    if (!error) return folder;
+    const std::string text =
+        std::string(program) +
+        ": the current folder (the program folder) cannot be read: " + error.message() + "\n";
+    std::fputs(text.c_str(), stderr);
     return std::nullopt;
 }
 

@@ -41,9 +41,10 @@ int RunStatus(int argc, const char* const argv[]) {
         std::fputs(text.c_str(), stderr);
         return qivlog::ExitCode(qivlog::CheckState::Unknown);
     }
-    const auto output =
-        qivlog::RunStatusCheck(std::filesystem::current_path(),
-                               std::get<qivlog::StatusRequest>(request), SystemClock().Now());
+    const auto programFolder = CurrentProgramFolder("qivLog");
+    if (!programFolder) return qivlog::ExitCode(qivlog::CheckState::Unknown);
+    const auto output = qivlog::RunStatusCheck(
+        *programFolder, std::get<qivlog::StatusRequest>(request), SystemClock().Now());
     std::fputs(output.text.c_str(), stdout);
     return output.exitCode;
 }
@@ -58,17 +59,19 @@ int main(int argc, char* argv[]) {
     }
     if (status) return RunStatus(argc, argv);
     const std::string preset = argc > 1 ? argv[1] : "";
+    const auto programFolder = CurrentProgramFolder("qivLog");
+    if (!programFolder) return 1;
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
     // The window reads the set folder name again whenever it needs it; here the settings are
     // read once to refuse a file that is there but cannot be read.
-    if (const auto ini = ProfileFile::Load(SettingsPath(std::filesystem::current_path())); !ini) {
+    if (const auto ini = ProfileFile::Load(SettingsPath(*programFolder)); !ini) {
         ui::QtMessageBoxes boxes;
         ui::ReportStartFailure(boxes, "qivLog", QStringLiteral("エラー"), ini.error().text);
         return 1;
     }
     SystemClock clock;
-    qivlog::LogWindow window(std::filesystem::current_path(), preset, clock);
+    qivlog::LogWindow window(*programFolder, preset, clock);
     window.show();
     return app.exec();
 }

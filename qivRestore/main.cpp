@@ -29,17 +29,21 @@ int RunFromCommandLine(const std::vector<std::string>& arguments) {
         std::cerr << "qivRestore: " << parsed.error().text << "\n" << qivrestore::kRestoreUsage;
         return 2;  // a usage error, as in every program of the system
     }
+    const auto programFolder = CurrentProgramFolder("qivRestore");
+    if (!programFolder) return 1;
     SystemClock clock;
     SleepingWaiter waiter;
     SystemSteadyClock steadyClock;
     return qivrestore::RunRestoreCommand(
-        *parsed, {std::filesystem::current_path(), clock, waiter, steadyClock, std::cout, std::cerr,
+        *parsed, {*programFolder, clock, waiter, steadyClock, std::cout, std::cerr,
                   qivrestore::SessionHostFactory()});
 }
 
 int RunWindow(int argc, char* argv[], const std::string& chosenSet) {
     using namespace zorva;
-    const std::filesystem::path programFolder = std::filesystem::current_path();
+    const auto folder = CurrentProgramFolder("qivRestore");
+    if (!folder) return 1;
+    const std::filesystem::path& programFolder = *folder;
     SystemClock clock;
     SystemSteadyClock steadyClock;
     const Expected<Settings> settings =

@@ -49,7 +49,9 @@ std::optional<int> AnswerVerify(int argc, char* argv[]) {
         std::cerr << "qivWH: " << parsed->error().text << "\n" << kUsage;
         return 2;
     }
-    return qivwh::RunVerifyCommand(std::filesystem::current_path(), **parsed, std::cout, std::cerr);
+    const auto programFolder = CurrentProgramFolder("qivWH");
+    if (!programFolder) return 2;  // the set cannot be read
+    return qivwh::RunVerifyCommand(*programFolder, **parsed, std::cout, std::cerr);
 }
 
 // The off-site listing and fetch from the command line: restic runs under a core
@@ -63,10 +65,11 @@ std::optional<int> AnswerOffsite(int argc, char* argv[]) {
         std::cerr << "qivWH: " << parsed->error().text << "\n" << kUsage;
         return 2;
     }
+    const auto programFolder = CurrentProgramFolder("qivWH");
+    if (!programFolder) return 1;
     QCoreApplication app(argc, argv);
     ui::QtResticRunner restic;
-    return qivwh::RunOffsiteCommand(std::filesystem::current_path(), **parsed, restic, std::cout,
-                                    std::cerr);
+    return qivwh::RunOffsiteCommand(*programFolder, **parsed, restic, std::cout, std::cerr);
 }
 
 }  // namespace
@@ -78,10 +81,12 @@ int main(int argc, char* argv[]) {
     if (const auto exitCode = AnswerCommonOptions(argc, argv, "qivWH", kUsage, true)) {
         return *exitCode;
     }
+    const auto folder = CurrentProgramFolder("qivWH");
+    if (!folder) return 1;
+    const std::filesystem::path& programFolder = *folder;
     QApplication app(argc, argv);
     ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
-    const std::filesystem::path programFolder = std::filesystem::current_path();
     const Expected<ProfileFile> settings = ProfileFile::Load(SettingsPath(programFolder));
     if (!settings) {
         ui::ReportStartFailure(boxes, "qivWH", QStringLiteral("エラー"), settings.error().text);

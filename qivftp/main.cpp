@@ -27,7 +27,7 @@ constexpr const char* kUsage =
     "Runs one backup job for the backup set SETNAME (1 to 10 letters A-Z) of the program\n"
     "folder (the current folder): saves its objects on the host, downloads the save files\n"
     "below BASEDIR, writes the job result log in LOG_DAT and mails the report.\n"
-    "The exit code is always 0; the outcome is in the logs.\n"
+    "The exit code is 0; the outcome is in the logs (1 when the current folder cannot be read).\n"
     "  --help       this text\n"
     "  --version    the program's version\n";
 
@@ -39,7 +39,10 @@ int main(int argc, char* argv[]) {
     if (const auto exitCode = AnswerCommonOptions(argc, argv, "qivftp", kUsage, true)) {
         return *exitCode;
     }
-    const std::filesystem::path programFolder = std::filesystem::current_path();
+    // Without a folder nothing can be logged: the only failure that shows in the exit code.
+    const auto folder = CurrentProgramFolder("qivftp");
+    if (!folder) return 1;
+    const std::filesystem::path& programFolder = *folder;
     SystemClock clock;
     // Read once, before anything else, so that early messages follow the log switch too.
     const Expected<Settings> settings =

@@ -62,7 +62,9 @@ int main(int argc, char* argv[]) {
     ui::UseJapaneseQtTexts(app);
     ui::QtMessageBoxes boxes;
 
-    const std::filesystem::path programFolder = std::filesystem::current_path();
+    const auto folder = CurrentProgramFolder("velmoro");
+    if (!folder) return 1;
+    const std::filesystem::path& programFolder = *folder;
     SystemClock clock;
     // Until the settings are read once, after the lock, only forced entries are written.
     DailyLog log(velmoro::kAgentLogStyle, programFolder / kLogFolderName, false, clock);

@@ -105,3 +105,21 @@ def test_an_unknown_option_is_refused_before_anything_starts(prefix, program, tm
     assert refused.returncode == 2
     assert refused.stdout == ""
     assert refused.stderr.startswith(f"{program}: unknown option --bogus\nUsage: {program}")
+
+
+@pytest.mark.parametrize("argv, code", [
+    (["velmoro"], 1), (["qivftp", "NIGHTLY"], 1), (["qivRestore"], 1), (["qivWH"], 1),
+    (["qivWH", "--verify", "NIGHTLY"], 2), (["qivLog"], 1), (["qivLog", "--status"], 3)])
+def test_a_removed_program_folder_is_named_not_crashed_on(prefix, argv, code, tmp_path):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env["QT_QPA_PLATFORM"] = "offscreen"
+    folder = tmp_path / "gone"
+    folder.mkdir()
+    command = [str(prefix / "bin" / argv[0]), *argv[1:]]
+    done = subprocess.run(["sh", "-c", 'cd "$1" && rmdir "$1" && shift && exec "$@"', "sh",
+                           str(folder), *command], env=env, capture_output=True, text=True,
+                          timeout=30)
+    assert done.returncode == code, done.stderr
+    assert done.stderr.endswith(
+        f"{argv[0]}: the current folder (the program folder) cannot be read: "
+        "No such file or directory\n"), done.stderr
