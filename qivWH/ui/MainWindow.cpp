@@ -129,13 +129,19 @@ void MainWindow::ShowSnapshots() {
     if (Browser()->ChosenSetName() != offsiteSet_) return;  // another set is shown now
     auto* root = new QTreeWidgetItem(Browser()->Tree(), {QStringLiteral("オフサイト")});
     root->setFlags(Qt::ItemIsEnabled);
+    // The tree is narrow: each row also carries its whole text as a tip.
+    const auto addRow = [root](const std::string& text, const std::string& tip) {
+        auto* item = new QTreeWidgetItem(root, {QString::fromStdString(text)});
+        item->setToolTip(0, QString::fromStdString(tip));
+        return item;
+    };
     if (!snapshots_) {
-        new QTreeWidgetItem(root, {QString::fromStdString(snapshots_.error().text)});
+        addRow(snapshots_.error().text, snapshots_.error().text);
     } else {
         for (const offsite::Snapshot& snapshot : *snapshots_) {
             const auto columns = SnapshotColumns(snapshot);
-            auto* item = new QTreeWidgetItem(
-                root, {QString::fromStdString(columns[1] + "  " + columns[2] + "  " + columns[3])});
+            const std::string text = columns[1] + "  " + columns[2] + "  " + columns[3];
+            auto* item = addRow(text, text + "  (" + columns[0] + ")");
             item->setData(0, kSnapshotRole, QString::fromStdString(snapshot.id));
         }
     }

@@ -12,7 +12,7 @@ OBJECTS = {
     "PAYLIB/PAYROLL": b"p" * 2_000_000,  # 40 s at the slow rate below
     "PAYLIB/BONUS": b"b" * 1000,
 }
-LIMIT_MS = 3000
+LIMIT_MS = 5000  # room for log-on, submission and INVOICES on a busy machine
 SLOW = 50_000  # bytes per second
 
 
