@@ -73,9 +73,13 @@ def test_the_installed_unit_runs_a_backup_with_the_installed_qivftp(prefix, tmp_
     assert len(mail.messages()) == 1
 
 
-def run_installed(prefix, program, option, tmp_path):
+def offscreen_env():
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    env["QT_QPA_PLATFORM"] = "offscreen"
+    return {**env, "QT_QPA_PLATFORM": "offscreen"}
+
+
+def run_installed(prefix, program, option, tmp_path):
+    env = offscreen_env()
     # In an empty folder: neither option may read or make a file of a program folder.
     folder = tmp_path / f"{program}{option}"
     folder.mkdir()
@@ -111,15 +115,10 @@ def test_an_unknown_option_is_refused_before_anything_starts(prefix, program, tm
     (["velmoro"], 1), (["qivftp", "NIGHTLY"], 1), (["qivRestore"], 1), (["qivWH"], 1),
     (["qivWH", "--verify", "NIGHTLY"], 2), (["qivLog"], 1), (["qivLog", "--status"], 3)])
 def test_a_removed_program_folder_is_named_not_crashed_on(prefix, argv, code, tmp_path):
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    env["QT_QPA_PLATFORM"] = "offscreen"
-    folder = tmp_path / "gone"
-    folder.mkdir()
-    command = [str(prefix / "bin" / argv[0]), *argv[1:]]
-    done = subprocess.run(["sh", "-c", 'cd "$1" && rmdir "$1" && shift && exec "$@"', "sh",
-                           str(folder), *command], env=env, capture_output=True, text=True,
-                          timeout=30)
+    (tmp_path / "gone").mkdir()
+    done = subprocess.run(["sh", "-c", 'cd gone && rmdir ../gone && exec "$@"', "sh",
+                           str(prefix / "bin" / argv[0]), *argv[1:]], cwd=tmp_path,
+                          env=offscreen_env(), capture_output=True, text=True, timeout=30)
     assert done.returncode == code, done.stderr
-    assert done.stderr.endswith(
-        f"{argv[0]}: the current folder (the program folder) cannot be read: "
-        "No such file or directory\n"), done.stderr
+    assert done.stderr.endswith(f"{argv[0]}: the current folder (the program folder) cannot be "
+                                "read: No such file or directory\n"), done.stderr

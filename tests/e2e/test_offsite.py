@@ -6,7 +6,6 @@ import os
 import re
 import shutil
 import subprocess
-from pathlib import Path
 
 import pytest
 
@@ -161,25 +160,19 @@ def test_failed_copy_leaves_the_job_alone(tmp_path, program, host, offsite, repo
 
 
 def test_a_hung_restic_ends_with_its_children_at_the_time_limit(tmp_path, program, host, offsite):
-    _, _, _, env = offsite
-    hung = tmp_path / "hung"
-    hung.mkdir()
-    children = tmp_path / "restic-children"
-    # A restic that never ends, waiting for a child of its own as it waits for its ssh.
-    (hung / "restic").write_text(
+    env, children = offsite[3], tmp_path / "restic-children"
+    # In place of the wrapper: a restic that never ends, waiting for a child as for its ssh.
+    (tmp_path / "bin" / "restic").write_text(
         "#!/usr/bin/python3\nimport subprocess\nchild = subprocess.Popen(['sleep', '600'])\n"
         f"open({str(children)!r}, 'a').write(f'{{child.pid}}\\n')\nchild.wait()\n")
-    (hung / "restic").chmod(0o755)
     program.write_settings(job_timer=8000)
     host.write_objects({"PAYLIB/PAYROLL": b"payroll" * 1000, "SALESLIB/SALES": b"sales" * 100})
-
-    run = program.run("DEMO", env={**env, "PATH": f"{hung}:{env['PATH']}"})
-
+    run = program.run("DEMO", env=env)
     assert run.returncode == 0 and run.seconds < 8 + 60, run.output
     assert only_result_log(program)[3] == "正常完了"
     offsite_lines = [m for m in program.daily_messages() if m.startswith("オフサイト：")]
     assert offsite_lines == ["オフサイト：resticが8秒以内に終わらないため中止した"]
     (pid,) = children.read_text().split()
     # Killed with restic's process group: gone, or a zombie until a reaper collects it.
-    state = Path(f"/proc/{pid}/stat")
-    assert not state.exists() or state.read_text().split()[2] == "Z"
+    state = f"/proc/{pid}/stat"
+    assert not os.path.exists(state) or open(state).read().split()[2] == "Z"
