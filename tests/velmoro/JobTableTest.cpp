@@ -65,23 +65,11 @@ BackupSet HostStartSet(std::string name) {
     return set;
 }
 
-// Active flag as "1"/"0" and the seven texts, in file order.
-using Fields = std::array<std::string, 8>;
-
-Fields FieldsOf(const JobRecord& job) {
-    return {job.active ? "1" : "0",
-            job.setName,
-            job.submittedText,
-            job.lastRunText,
-            job.nextRunText,
-            job.lastDuration,
-            std::string(StartMethodText(job.startMethod)),
-            std::string(JobStatusText(job.status))};
-}
+using Fields = LineTexts;
 
 std::vector<Fields> FieldsOf(const JobTable& table) {
     std::vector<Fields> all;
-    for (const JobRecord& job : table.records) all.push_back(FieldsOf(job));
+    for (const JobRecord& job : table.records) all.push_back(TextsOf(job));
     return all;
 }
 
@@ -392,8 +380,8 @@ TEST_F(JobFile, BookingARunMovesThePcStartJobOnAndStampsTheLastRun) {
 
     RecordJobRun(table, sets, 0, clock);
     RecordJobRun(table, sets, 1, clock);
-    EXPECT_EQ(FieldsOf(table.records[0]),
-              FieldsOf(NamedJob("PAYROLL")));  // the last of two is booked
+    EXPECT_EQ(TextsOf(table.records[0]),
+              TextsOf(NamedJob("PAYROLL")));  // the last of two is booked
     EXPECT_EQ(table.records[1].nextRunText, "2024/06/11 22:00");
     EXPECT_EQ(table.records[1].lastRunText, " 2024/06/10 22:40");
     EXPECT_EQ(table.records[2].nextRunText, "2005/03/09 22:00");  // host start: no schedule
@@ -405,7 +393,7 @@ TEST(JobStatus, GoesToTheFirstActiveJobOfTheSet) {
     EXPECT_EQ(SetJobStatus(table, "A", JobStatus::Running), 1u);
     EXPECT_EQ(SetJobStatus(table, "B", JobStatus::Running), std::nullopt);
     std::vector<std::string> statuses;
-    for (const JobRecord& job : table.records) statuses.push_back(FieldsOf(job)[7]);
+    for (const JobRecord& job : table.records) statuses.push_back(TextsOf(job)[7]);
     EXPECT_EQ(statuses, (std::vector<std::string>{"実行前", "実行中", "実行前", "実行前"}));
 }
 

@@ -19,23 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The eight fields of a line as texts, in file order: the active flag, then the texts of
-// kTextWidths.
-using LineTexts = std::array<std::string, 8>;
+// The widths of the texts of a line, after its active flag.
 constexpr std::array<std::size_t, 7> kTextWidths{
     kJobSetNameWidth,   kSubmittedWidth,   kLastRunWidth, kNextRunWidth,
     kLastDurationWidth, kStartMethodWidth, kStatusWidth};
-
-LineTexts TextsOf(const JobRecord& job) {
-    return {job.active ? "1" : "0",
-            job.setName,
-            job.submittedText,
-            job.lastRunText,
-            job.nextRunText,
-            job.lastDuration,
-            std::string(StartMethodText(job.startMethod)),
-            std::string(JobStatusText(job.status))};
-}
 
 // Any other text is no start method or status: written back, it becomes a blank.
 StartMethod StartMethodOf(std::string_view text) {
@@ -182,6 +169,17 @@ std::optional<fs::path> KeepOriginal(const fs::path& file, const LocalTime& now)
 }
 
 }  // namespace
+
+LineTexts TextsOf(const JobRecord& job) {
+    return {job.active ? "1" : "0",
+            job.setName,
+            job.submittedText,
+            job.lastRunText,
+            job.nextRunText,
+            job.lastDuration,
+            std::string(StartMethodText(job.startMethod)),
+            std::string(JobStatusText(job.status))};
+}
 
 Expected<void> LoadJobs(JobTable& table, const SetTable& sets, const Clock& clock,
                         const LogSink& log) {

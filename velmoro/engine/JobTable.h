@@ -2,6 +2,7 @@
 // The agent's jobs: backup sets handed to the scheduler, held as a table of records in list
 // order and mirrored line for line in schedule.txt in the program folder.
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -79,6 +80,11 @@ struct JobRecord {
 std::string_view StartMethodText(StartMethod method);
 // kStatusWaiting, kStatusRunning, or empty.
 std::string_view JobStatusText(JobStatus status);
+
+// The eight fields of a job's line as texts, in file order: the active flag ("1" or "0"), the
+// set name, the three times, the last duration, the start method and the status.
+using LineTexts = std::array<std::string, 8>;
+LineTexts TextsOf(const JobRecord& job);
 
 struct JobTable {
     std::filesystem::path file;      // schedule.txt in the program folder
