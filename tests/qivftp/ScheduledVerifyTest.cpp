@@ -15,12 +15,14 @@ using namespace std::chrono_literals;
 
 const auto kNow = fs::file_time_type::clock::now();
 
-// A generation saved `savedDaysAgo` days ago holding the file X, recorded with `digest`.
+// A generation saved `savedDaysAgo` days ago holding the file X, recorded with `digest`. Its
+// manifest is dated to the same time of day, so that the count of calendar days holds at any
+// hour (an hour earlier crossed midnight in the first hour of a day).
 void MakeGeneration(const fs::path& folder, int savedDaysAgo, const std::string& digest) {
     fs::create_directories(folder);
     ASSERT_TRUE(WriteFileAtomically(folder / "X", "saved"));
     ASSERT_TRUE(WriteManifest(folder, Manifest{{{"X", digest}}}));
-    fs::last_write_time(folder / kManifestFileName, kNow - savedDaysAgo * 24h - 1h);
+    fs::last_write_time(folder / kManifestFileName, kNow - savedDaysAgo * 24h);
 }
 
 struct DueCase {
