@@ -15,9 +15,8 @@ using namespace std::chrono_literals;
 
 const auto kNow = fs::file_time_type::clock::now();
 
-// A generation saved `savedDaysAgo` days ago holding the file X, recorded with `digest`. Its
-// manifest is dated to the same time of day, so that the count of calendar days holds at any
-// hour (an hour earlier crossed midnight in the first hour of a day).
+// A generation saved `savedDaysAgo` days ago, at this time of day (so at any hour that many
+// calendar days), holding the file X, recorded with `digest`.
 void MakeGeneration(const fs::path& folder, int savedDaysAgo, const std::string& digest) {
     fs::create_directories(folder);
     ASSERT_TRUE(WriteFileAtomically(folder / "X", "saved"));
