@@ -67,6 +67,11 @@ def run_job(program, env):
     assert program.run("DEMO", env=env).returncode == 0
 
 
+def run_in(program, env, *argv):
+    return subprocess.run([str(a) for a in argv], cwd=program.folder.path, env=env,
+                          capture_output=True, text=True, timeout=90)
+
+
 def test_snapshots_dedup_fetch_and_restore(tmp_path, program, host, mail, offsite,
                                            qivftp_binary, qivrestore_binary):
     password, repository, calls, env = offsite
@@ -91,9 +96,7 @@ def test_snapshots_dedup_fetch_and_restore(tmp_path, program, host, mail, offsit
     payroll[1000:1010] = b"0123456789"
     host.write_objects({"PAYLIB/PAYROLL": bytes(payroll)})
     run_job(program, env)
-    (first_total, first_added), (second_total, second_added) = copies(program)
-    print(f"first copy: {first_total:.0f} B processed, {first_added:.0f} B added; "
-          f"second: {second_total:.0f} B processed, {second_added:.0f} B added")
+    (_, first_added), (_, second_added) = copies(program)
     assert first_added > 48 * (1 << 20) and second_added < first_added / 4
     listed = json.loads(restic(password, repository, "snapshots", "--json").stdout)
     assert [s["hostname"] for s in listed] == ["PC01", "PC01"]
@@ -106,28 +109,23 @@ def test_snapshots_dedup_fetch_and_restore(tmp_path, program, host, mail, offsit
     assert all(c["env"].get("ZORVA_BACKEND_MARK") == "42" for c in recorded)
     assert REPO_PASSWORD.encode() not in program.folder.daily_log()
 
-    # The newest snapshot comes back byte for byte in place of a lost generation ...
-    out = subprocess.run([str(qivwh), "--offsite", "DEMO"], cwd=program.folder.path, env=env,
-                         capture_output=True, text=True, timeout=60)
+    # The newest snapshot comes back byte for byte in place of a lost generation, once ...
+    out = run_in(program, env, qivwh, "--offsite", "DEMO")
     rows = [line.split("\t") for line in out.stdout.splitlines()]
     assert out.returncode == 0 and [r[2] for r in rows] == [generation, generation], out.stderr
     saved = {name: (folder / name).read_bytes() for name in os.listdir(folder)}
     shutil.rmtree(folder)
-    fetch = [str(qivwh), "--fetch", "DEMO", rows[-1][0]]
-    done = subprocess.run(fetch, cwd=program.folder.path, env=env, capture_output=True,
-                          text=True, timeout=60)
+    done = run_in(program, env, qivwh, "--fetch", "DEMO", rows[-1][0])
     assert done.returncode == 0, done.stderr
     assert {name: (folder / name).read_bytes() for name in os.listdir(folder)} == saved
-    again = subprocess.run(fetch, cwd=program.folder.path, env=env, capture_output=True,
-                           text=True, timeout=60)
+    again = run_in(program, env, qivwh, "--fetch", "DEMO", rows[-1][0])
     assert again.returncode == 1 and "ローカルにある" in again.stderr
 
     # ... and is restored to the host as any generation.
     for relative in ("PAYLIB/PAYROLL", "SALESLIB/SALES"):
         os.unlink(host.root / relative)
-    restored = subprocess.run([str(qivrestore_binary), "--set", "DEMO", "--generation",
-                               generation, "--restore"], cwd=program.folder.path, env=env,
-                              capture_output=True, text=True, timeout=90)
+    restored = run_in(program, env, qivrestore_binary, "--set", "DEMO", "--generation",
+                      generation, "--restore")
     assert restored.returncode == 0, restored.stdout + restored.stderr
     assert (host.root / "PAYLIB/PAYROLL").read_bytes() == bytes(payroll)
 
@@ -140,14 +138,22 @@ def test_snapshots_dedup_fetch_and_restore(tmp_path, program, host, mail, offsit
     pytest.param("sftp://nobody@127.0.0.1:1//x",
                  r"オフサイト：restic失敗：unable to open repository at sftp://nobody@127\.0\.0\.1:1//x: .+",
                  id="unreachable-sftp"),
+    # Killed at JOBTIMER with the child it waits for, as restic waits for its ssh.
+    pytest.param("hung", "オフサイト：resticが10秒以内に終わらないため中止した", id="hung-restic"),
 ])
 def test_failed_copy_leaves_the_job_alone(tmp_path, program, host, offsite, repository, line):
     password, real_repository, _, env = offsite
+    children = tmp_path / "restic-children"
     if repository == "wrong-password":
         private_file(password, "not the password\n")
-        repository = str(real_repository)
     elif repository == "missing":
         repository = str(tmp_path / "no-repository")
+    elif repository == "hung":  # in place of the fixture's wrapper
+        (tmp_path / "bin" / "restic").write_text(
+            "#!/usr/bin/python3\nimport subprocess\nchild = subprocess.Popen(['sleep', '600'])\n"
+            f"open({str(children)!r}, 'a').write(f'{{child.pid}}\\n')\nchild.wait()\n")
+    if repository in ("wrong-password", "hung"):
+        repository = str(real_repository)
     program.write_settings(offsite_repository=repository, job_timer=10000)
     host.write_objects({"PAYLIB/PAYROLL": b"payroll" * 1000, "SALESLIB/SALES": b"sales" * 100})
     run_job(program, env)
@@ -157,22 +163,6 @@ def test_failed_copy_leaves_the_job_alone(tmp_path, program, host, offsite, repo
         == ["PAYROLL", "SALES", "SHA256SUMS.txt"]
     offsite_lines = [m for m in program.daily_messages() if m.startswith("オフサイト：")]
     assert len(offsite_lines) == 1 and re.fullmatch(line, offsite_lines[0]), offsite_lines
-
-
-def test_a_hung_restic_ends_with_its_children_at_the_time_limit(tmp_path, program, host, offsite):
-    env, children = offsite[3], tmp_path / "restic-children"
-    # In place of the wrapper: a restic that never ends, waiting for a child as for its ssh.
-    (tmp_path / "bin" / "restic").write_text(
-        "#!/usr/bin/python3\nimport subprocess\nchild = subprocess.Popen(['sleep', '600'])\n"
-        f"open({str(children)!r}, 'a').write(f'{{child.pid}}\\n')\nchild.wait()\n")
-    program.write_settings(job_timer=8000)
-    host.write_objects({"PAYLIB/PAYROLL": b"payroll" * 1000, "SALESLIB/SALES": b"sales" * 100})
-    run = program.run("DEMO", env=env)
-    assert run.returncode == 0 and run.seconds < 8 + 60, run.output
-    assert only_result_log(program)[3] == "正常完了"
-    offsite_lines = [m for m in program.daily_messages() if m.startswith("オフサイト：")]
-    assert offsite_lines == ["オフサイト：resticが8秒以内に終わらないため中止した"]
-    (pid,) = children.read_text().split()
-    # Killed with restic's process group: gone, or a zombie until a reaper collects it.
-    state = f"/proc/{pid}/stat"
-    assert not os.path.exists(state) or open(state).read().split()[2] == "Z"
+    if "終わらない" in line:  # restic's child is gone too, or a zombie until a reaper collects it
+        state = f"/proc/{children.read_text().split()[0]}/stat"
+        assert not os.path.exists(state) or open(state).read().split()[2] == "Z"

@@ -161,32 +161,24 @@ public:
     }
 };
 
-// The team's host simulator, with the host module and the exchange libraries installed.
+// The team's host simulator, with the host module and the exchange libraries installed;
+// `options` go after these, on `port` (0: a free one).
 class HostsimProcess final : public ServerProcess {
 public:
-    HostsimProcess() {
-        Start({ZORVA_PYTHON, "-m", "hostsim", "serve", "--root", root().string(), "--port", "0",
-               "--user", "ZORVA", "--password", "SECRET", "--installed"},
-              {std::string("PYTHONPATH=") + ZORVA_SOURCE_DIR});
+    explicit HostsimProcess(std::vector<std::string> options = {}, int port = 0) {
+        std::vector<std::string> args{
+            ZORVA_PYTHON,    "-m",     "hostsim",           "serve", "--root",
+            root().string(), "--port", std::to_string(port)};
+        args.insert(args.end(), {"--user", "ZORVA", "--password", "SECRET", "--installed"});
+        args.insert(args.end(), options.begin(), options.end());
+        Start(args, {std::string("PYTHONPATH=") + ZORVA_SOURCE_DIR});
     }
+    int Port() const { return port_; }
 
     // Sets the simulator's faults (its control file, JSON).
     void Control(const std::string& json) const {
         std::ofstream(root() / "hostsim-control.json") << json;
     }
-};
-
-// The simulator over explicit TLS with a throw-away CA of its own in `tlsFolder` (ca.pem), on
-// `port` (0: a free one).
-class TlsHostsimProcess final : public ServerProcess {
-public:
-    TlsHostsimProcess(const std::filesystem::path& tlsFolder, int port) {
-        Start({ZORVA_PYTHON, "-m", "hostsim", "serve", "--root", root().string(), "--port",
-               std::to_string(port), "--user", "ZORVA", "--password", "SECRET", "--installed",
-               "--tls", "explicit", "--tls-dir", tlsFolder.string()},
-              {std::string("PYTHONPATH=") + ZORVA_SOURCE_DIR});
-    }
-    int Port() const { return port_; }
 };
 
 // A TCP peer on 127.0.0.1 that is no FTP server.

@@ -196,7 +196,10 @@ INSTANTIATE_TEST_SUITE_P(DuringOrAfterACommand, HostSessionLostConnection,
 // reconnect names the reason, as the log-on does, once: the operation is not tried again.
 TEST(HostSessionTls, ReconnectToAChangedCertificateNamesTheReason) {
     TempFolder pki;
-    auto first = std::make_unique<test::TlsHostsimProcess>(pki / "first", 0);
+    const auto tls = [&pki](const char* ca) {
+        return std::vector<std::string>{"--tls", "explicit", "--tls-dir", (pki / ca).string()};
+    };
+    auto first = std::make_unique<test::HostsimProcess>(tls("first"));
     const int port = first->Port();
     HostEndpoint endpoint = first->Endpoint();
     endpoint.tls = HostTls::Explicit;
@@ -206,7 +209,7 @@ TEST(HostSessionTls, ReconnectToAChangedCertificateNamesTheReason) {
     HostSession session(qivftp::kTransferHostProfile, endpoint, waiter, observer);
     ASSERT_EQ(session.Open(), HostStatus::Ok);
     first.reset();
-    test::TlsHostsimProcess second(pki / "second", port);
+    test::HostsimProcess second(tls("second"), port);
     observer.Clear();
 
     EXPECT_EQ(session.DeleteFile("ZORVADATA/ANY", RetryPolicy{3, 1s}), HostStatus::Failed);

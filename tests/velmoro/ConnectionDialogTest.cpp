@@ -2,7 +2,6 @@
 // messages and focus, "クリア", the folder browser and the installation on its worker thread.
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,10 +10,8 @@
 
 #include "common/FileIo.h"
 #include "common/InstanceLock.h"
-#include "common/ProfileFile.h"
 #include "common/ui/QtText.h"
 #include "tests/velmoro/DialogFixture.h"
-#include "velmoro/engine/AgentCommonFiles.h"
 #include "velmoro/ui/ConnectionDialog.h"
 
 namespace zorva::velmoro {
@@ -249,54 +246,6 @@ private Q_SLOTS:
                                       ui::ToQ((fixture_->folder / "ZORVAV3").string()) +
                                       QStringLiteral(":アップロードに失敗しました")});
         QVERIFY(Find<QPushButton>("installButton")->isEnabled());
-    }
-
-    // Each TLS entry typed goes into the file as the agent writes it (mail password scrambled)
-    // and back; the mail ones greyed with the mail box, the mail password never in clear.
-    void tlsEntriesRoundTripThroughTheSettingsFile_data() {
-        QTest::addColumn<QString>("widget");
-        QTest::addColumn<QVariant>("shown");  // its text, or a combo box's index
-        QTest::addColumn<QString>("key");     // HOST or MAIL, then the key
-        QTest::addColumn<QByteArray>("stored");
-        auto row = [](const char* widget, QVariant shown, const char* key, QByteArray stored) {
-            QTest::newRow(key) << QString::fromLatin1(widget) << shown << QString::fromLatin1(key)
-                               << stored;
-        };
-        const QByteArray pin = "sha256//" + QByteArray(43, 'A') + "=";
-        row("hostTlsCombo", 2, "HOST/TLS", "IMPLICIT");
-        row("hostCaFileEdit", QStringLiteral("/ca.pem"), "HOST/CAFILE", "/ca.pem");
-        row("hostPinnedKeyEdit", QString::fromLatin1(pin), "HOST/PINNEDKEY", pin);
-        row("mailTlsCombo", 1, "MAIL/TLS", "STARTTLS");
-        row("mailCaFileEdit", QStringLiteral("/m.pem"), "MAIL/CAFILE", "/m.pem");
-        row("mailUserEdit", QStringLiteral("reports"), "MAIL/USER", "reports");
-        row("mailPasswordEdit", QStringLiteral("Geheim 1"), "MAIL/PASSWORD",
-            QByteArray::fromStdString(ScramblePassword("Geheim 1")));
-    }
-    void tlsEntriesRoundTripThroughTheSettingsFile() {
-        QFETCH(QString, widget);
-        QFETCH(QVariant, shown);
-        QFETCH(QString, key);
-        QFETCH(QByteArray, stored);
-        Settings start = Complete();
-        start.mailActive = true;
-        start.mailAddress = start.smtp = start.mailFrom = "x";
-        Open(start);
-        QWidget* entry = Find<QWidget>(qPrintable(widget));
-        const char* property = qobject_cast<QComboBox*>(entry) ? "currentIndex" : "text";
-        entry->setProperty(property, shown);
-        Find<QCheckBox>("mailBox")->setChecked(false);
-        QCOMPARE(entry->isEnabled(), key.startsWith(u"HOST"));
-        Find<QCheckBox>("mailBox")->setChecked(true);
-        Click("registerButton");
-        const auto ini = SettingsPath(fixture_->folder.path());
-        QVERIFY(WriteSettings(ini, dialog_->Result()));
-        const auto raw = ProfileFile::Load(ini)->GetRawBytes(ui::FromQ(key.section(u'/', 0, 0)),
-                                                             ui::FromQ(key.section(u'/', 1)), 255);
-        QCOMPARE(QByteArray::fromStdString(raw), stored);
-
-        Open(*ReadSettings(ini, kAgentSettings));
-        QCOMPARE(Find<QWidget>(qPrintable(widget))->property(property), shown);
-        QCOMPARE(Edit("mailPasswordEdit")->echoMode(), QLineEdit::Password);
     }
 
     void installButtonIsDisabledWhenInstalled() {
