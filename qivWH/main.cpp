@@ -39,37 +39,39 @@ constexpr const char* kUsage =
     "  --help       this text\n"
     "  --version    the program's version\n";
 
-// The verification from the command line: no window, no display needed.
-std::optional<int> AnswerVerify(int argc, char* argv[]) {
-    using namespace zorva;
-    const auto parsed =
-        qivwh::ParseVerifyArguments(std::vector<std::string>(argv + 1, argv + argc));
+// A command-line mode of its own: nullopt when the arguments are not for it, 2 and the usage
+// when they are wrong, `noFolder` when the program folder cannot be read; else what `run`
+// makes of them.
+template <class Arguments, class Run>
+std::optional<int> AnswerMode(const std::optional<zorva::Expected<Arguments>>& parsed, int noFolder,
+                              Run run) {
     if (!parsed) return std::nullopt;
     if (!*parsed) {
         std::cerr << "qivWH: " << parsed->error().text << "\n" << kUsage;
         return 2;
     }
-    const auto programFolder = CurrentProgramFolder("qivWH");
-    if (!programFolder) return 2;  // the set cannot be read
-    return qivwh::RunVerifyCommand(*programFolder, **parsed, std::cout, std::cerr);
+    const auto programFolder = zorva::CurrentProgramFolder("qivWH");
+    if (!programFolder) return noFolder;
+    return run(*programFolder, **parsed);
+}
+
+// The verification from the command line: no window, no display needed.
+std::optional<int> AnswerVerify(int argc, char* argv[]) {
+    const auto parsed = zorva::qivwh::ParseVerifyArguments({argv + 1, argv + argc});
+    return AnswerMode(parsed, 2, [](const auto& folder, const auto& verify) {
+        return zorva::qivwh::RunVerifyCommand(folder, verify, std::cout, std::cerr);
+    });
 }
 
 // The off-site listing and fetch from the command line: restic runs under a core
 // application (no window, no display).
 std::optional<int> AnswerOffsite(int argc, char* argv[]) {
-    using namespace zorva;
-    const auto parsed =
-        qivwh::ParseOffsiteArguments(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed) return std::nullopt;
-    if (!*parsed) {
-        std::cerr << "qivWH: " << parsed->error().text << "\n" << kUsage;
-        return 2;
-    }
-    const auto programFolder = CurrentProgramFolder("qivWH");
-    if (!programFolder) return 1;
-    QCoreApplication app(argc, argv);
-    ui::QtResticRunner restic;
-    return qivwh::RunOffsiteCommand(*programFolder, **parsed, restic, std::cout, std::cerr);
+    const auto parsed = zorva::qivwh::ParseOffsiteArguments({argv + 1, argv + argc});
+    return AnswerMode(parsed, 1, [&](const auto& folder, const auto& offsite) {
+        QCoreApplication app(argc, argv);
+        zorva::ui::QtResticRunner restic;
+        return zorva::qivwh::RunOffsiteCommand(folder, offsite, restic, std::cout, std::cerr);
+    });
 }
 
 }  // namespace
