@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 
 namespace zorva {
 namespace {
@@ -84,12 +85,7 @@ bool DownloadFile::TakeBlock() {
 }
 
 void DownloadFile::HandOver() {
-    {
-        std::lock_guard lock(mutex_);
-        full_.push_back(std::move(filling_));
-    }
-    filling_ = {};
-    blockFull_.notify_one();
+    Pass(std::exchange(filling_, {}), full_, blockFull_);
 }
 
 // Ends the writer thread after it has written every block handed over (or, when `discard`,
@@ -138,23 +134,34 @@ std::size_t DownloadFile::Receive(char* data, std::size_t size, std::size_t coun
     return static_cast<DownloadFile*>(self)->Write(data, size * count) ? size * count : 0;
 }
 
+// Puts `block` at the end of `queue` and wakes the thread waiting on `ready`.
+void DownloadFile::Pass(Block block, std::deque<Block>& queue, std::condition_variable& ready) {
+    {
+        std::lock_guard lock(mutex_);
+        queue.push_back(std::move(block));
+    }
+    ready.notify_one();
+}
+
+// The oldest block of `queue` once there is one; none when `stopping` came with the queue empty,
+// or when the download is abandoned.
+std::optional<DownloadFile::Block> DownloadFile::NextBlock(std::deque<Block>& queue,
+                                                           std::condition_variable& ready,
+                                                           const bool& stopping) {
+    std::unique_lock lock(mutex_);
+    ready.wait(lock, [&] { return !queue.empty() || stopping; });
+    if (queue.empty() || discarding_) return std::nullopt;
+    Block block = std::move(queue.front());
+    queue.pop_front();
+    return block;
+}
+
 void DownloadFile::WriterLoop() {
-    for (;;) {
-        Block block;
-        {
-            std::unique_lock lock(mutex_);
-            blockFull_.wait(lock, [&] { return !full_.empty() || writerStopping_; });
-            if (full_.empty() || discarding_) return;
-            block = std::move(full_.front());
-            full_.pop_front();
-        }
+    while (std::optional<Block> next = NextBlock(full_, blockFull_, writerStopping_)) {
+        Block block = std::move(*next);
         if (!failed_.load(std::memory_order_relaxed)) WriteBlock(block);
         if (hash_) {
-            {
-                std::lock_guard lock(mutex_);
-                writtenBlocks_.push_back(std::move(block));
-            }
-            blockWritten_.notify_one();
+            Pass(std::move(block), writtenBlocks_, blockWritten_);
         } else {
             FreeBlock(std::move(block));
         }
@@ -164,17 +171,9 @@ void DownloadFile::WriterLoop() {
 // The hash runs beside the writes rather than after each: the page cache, and so the disk,
 // get the bytes at the pace of the writes alone.
 void DownloadFile::HashLoop() {
-    for (;;) {
-        Block block;
-        {
-            std::unique_lock lock(mutex_);
-            blockWritten_.wait(lock, [&] { return !writtenBlocks_.empty() || hasherStopping_; });
-            if (writtenBlocks_.empty() || discarding_) return;
-            block = std::move(writtenBlocks_.front());
-            writtenBlocks_.pop_front();
-        }
-        hash_->Update(block.bytes.get(), block.size);
-        FreeBlock(std::move(block));
+    while (std::optional<Block> block = NextBlock(writtenBlocks_, blockWritten_, hasherStopping_)) {
+        hash_->Update(block->bytes.get(), block->size);
+        FreeBlock(std::move(*block));
     }
 }
 

@@ -72,6 +72,9 @@ private:
     bool TakeBlock();
     void HandOver();
     void StopWriter(bool discard);
+    void Pass(Block block, std::deque<Block>& queue, std::condition_variable& ready);
+    std::optional<Block> NextBlock(std::deque<Block>& queue, std::condition_variable& ready,
+                                   const bool& stopping);
     void WriterLoop();
     void HashLoop();
     void FreeBlock(Block block);
