@@ -335,10 +335,13 @@ CurlList HostSession::LogOnCommands() const {
     return commands;
 }
 
-HostStatus HostSession::ConnectOnce() {
+// One log-on; `fresh` after the server dropped the connection: a new one, not the dead one.
+HostStatus HostSession::ConnectOnce(bool fresh) {
     PrepareRequest("", LogOnCommands(), {});
     curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, fresh ? 1L : 0L);
     const CURLcode code = Perform(HostActivity::Connect);
+    curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, 0L);
     NoteTlsFailure(code);
     return Outcome(code);
 }
@@ -359,17 +362,11 @@ bool HostSession::ControlConnectionAlive() const {
 // so the caller's names keep their meaning.
 HostStatus HostSession::EnsureConnection() {
     if (ControlConnectionAlive()) return HostStatus::Ok;
-    PrepareRequest("", LogOnCommands(), {});
-    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, 1L);
-    const CURLcode code = Perform(HostActivity::Connect);
-    curl_easy_setopt(easy_.get(), CURLOPT_FRESH_CONNECT, 0L);
+    tlsFailure_.clear();
+    HostStatus status = ConnectOnce(true);
     // A certificate refused now (the host's changed since the log-on) is named as at the
     // log-on, and the operation is not tried again.
-    tlsFailure_.clear();
-    NoteTlsFailure(code);
     if (!tlsFailure_.empty()) Report(tlsFailure_);
-    HostStatus status = Outcome(code);
     if (status == HostStatus::Ok && !currentLibrary_.empty() && !ReplyAccepted()) {
         status = HostStatus::Failed;
     }

@@ -157,7 +157,7 @@ private:
     void NoteTlsFailure(CURLcode code);
     bool ApplyReplyTimeout();
     CurlList LogOnCommands() const;
-    HostStatus ConnectOnce();
+    HostStatus ConnectOnce(bool fresh = false);
     HostStatus EnsureConnection();
     void LogOff();
     bool ControlConnectionAlive() const;
