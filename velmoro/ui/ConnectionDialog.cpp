@@ -214,6 +214,7 @@ void ConnectionDialog::Install() {
         return Tell(kErrorCaption, ui::ToQ(failure));
     }
     SetBusy(true);
+    taskEnded_ = &ConnectionDialog::InstallEnded;
     installSettings_ = settings_;
     ui_->statusLabel->clear();
     runner_.Start([this](Waiter& waiter) {
@@ -250,7 +251,7 @@ void ConnectionDialog::CheckCertificate() {
     if (entered.hostTls == HostTls::No)
         return Tell(kErrorCaption, QStringLiteral("TLSを選択してください"));
     SetBusy(true);
-    checkingCertificate_ = true;
+    taskEnded_ = &ConnectionDialog::CertificateChecked;
     ui_->statusLabel->setText(QStringLiteral("証明書を確認しています"));
     runner_.Start([this, endpoint = EndpointOf(entered)](Waiter&) {
         certificate_ = FetchHostCertificate(endpoint);
@@ -279,7 +280,7 @@ void ConnectionDialog::StartOffsite(bool initialise) {
     const OffsiteSettings offsite{e.offsiteRepository, e.offsitePasswordFile, e.offsiteEnvFile,
                                   std::nullopt};
     SetBusy(true);
-    offsiteTask_ = true;
+    taskEnded_ = &ConnectionDialog::OffsiteEnded;
     ui_->statusLabel->setText(initialise ? QStringLiteral("リポジトリを初期化しています")
                                          : QStringLiteral("リポジトリに接続しています"));
     runner_.Start([this, offsite, initialise, host = e.termId](Waiter& waiter) {
@@ -299,10 +300,7 @@ void ConnectionDialog::OffsiteEnded() {
 }
 
 void ConnectionDialog::TaskEnded() {
-    if (std::exchange(offsiteTask_, false)) return OffsiteEnded();
-    if (!checkingCertificate_) return InstallEnded();
-    checkingCertificate_ = false;
-    CertificateChecked();
+    (this->*taskEnded_)();
 }
 
 void ConnectionDialog::reject() {

@@ -96,10 +96,10 @@ private:
     Settings installSettings_;
     HostTaskResult installResult_;
     std::optional<DialogEnd> endWhenDone_;  // the way out the user took while installing
-    // The certificate check shares the runner with the installation; this says which ended.
-    bool checkingCertificate_ = false;
+    // The installation, the certificate check and the off-site buttons share the runner: the
+    // end of the task it runs.
+    void (ConnectionDialog::*taskEnded_)() = &ConnectionDialog::InstallEnded;
     std::optional<Expected<HostCertificate>> certificate_;
-    bool offsiteTask_ = false;
     OffsiteSetupResult offsiteResult_;
     // Last: destroyed first, so a running task ends before what it uses goes.
     ui::TaskRunner runner_;
