@@ -63,27 +63,6 @@ void WriteTlsSettings(ProfileFile& ini, const Settings& s) {
         ini.SetBytes("MAIL", "PASSWORD", ScramblePassword(s.mailPassword));
 }
 
-// The off-site keys, like the TLS ones, appear in the file only once used.
-void ReadOffsiteSettings(const ProfileFile& ini, OffsiteSettings& o) {
-    o.repository = ini.GetText("OFFSITE", "REPOSITORY", kPathWidth);
-    o.passwordFile = ini.GetText("OFFSITE", "PASSWORDFILE", kPathWidth);
-    o.envFile = ini.GetText("OFFSITE", "ENVFILE", kPathWidth);
-    if (const std::string keep = ini.GetBytes("OFFSITE", "KEEP", 63);
-        !keep.empty() && ParseDecimal(keep) > 0) {
-        o.keep = ParseDecimal(keep);
-    }
-}
-
-}  // namespace
-
-OffsiteSettings OffsiteSettingsFrom(const ProfileFile& ini) {
-    OffsiteSettings o;
-    ReadOffsiteSettings(ini, o);
-    return o;
-}
-
-namespace {
-
 void WriteOffsiteSettings(ProfileFile& ini, const OffsiteSettings& o) {
     SetIfUsed(ini, "OFFSITE", "REPOSITORY", o.repository, !o.repository.empty());
     SetIfUsed(ini, "OFFSITE", "PASSWORDFILE", o.passwordFile, !o.passwordFile.empty());
@@ -92,6 +71,19 @@ void WriteOffsiteSettings(ProfileFile& ini, const OffsiteSettings& o) {
 }
 
 }  // namespace
+
+// The off-site keys, like the TLS ones, appear in the file only once used.
+OffsiteSettings OffsiteSettingsFrom(const ProfileFile& ini) {
+    OffsiteSettings o;
+    o.repository = ini.GetText("OFFSITE", "REPOSITORY", kPathWidth);
+    o.passwordFile = ini.GetText("OFFSITE", "PASSWORDFILE", kPathWidth);
+    o.envFile = ini.GetText("OFFSITE", "ENVFILE", kPathWidth);
+    if (const std::string keep = ini.GetBytes("OFFSITE", "KEEP", 63);
+        !keep.empty() && ParseDecimal(keep) > 0) {
+        o.keep = ParseDecimal(keep);
+    }
+    return o;
+}
 
 HostTls ParseHostTls(std::string_view word) {
     if (word == "EXPLICIT") return HostTls::Explicit;
@@ -205,7 +197,7 @@ Settings SettingsFrom(const ProfileFile& ini, const SettingsReading& reading) {
         s.verifyAge = std::chrono::days(ParseDecimal(days));
     }
     ReadTlsSettings(ini, s);
-    ReadOffsiteSettings(ini, s.offsite);
+    s.offsite = OffsiteSettingsFrom(ini);
     return s;
 }
 
